@@ -1,0 +1,81 @@
+#pragma once
+// Parsers for directory listings: the LIST reply of Unix `ls`-style, DOS/IIS,
+// EPLF and VMS servers, and the machine-readable MLSD / MLST facts.
+//
+// Every parser works on one line (without its line end) and never throws,
+// never reads outside the line and never lets an unsafe name out: the names
+// "." and "..", an empty name, or a name holding '/', NUL, CR or LF are
+// dropped (the line counts as Ignore).
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ftp/RemoteEntry.h"
+
+namespace zyfar {
+
+struct ListingContext {
+    RemoteTime now;  // "now" in the server's time, for Unix dates without a year
+};
+
+enum class ListingFormat { Unknown, Unix, Dos, Eplf, Vms };
+
+// A line's verdict: an entry, "ignore" (headers, "total N", blank lines,
+// unsafe names, "." and ".."), or "not this format".
+struct LineResult {
+    enum Kind { Entry, Ignore, NoMatch } kind = NoMatch;
+    RemoteEntry entry;
+};
+
+[[nodiscard]] LineResult ParseUnixLine(std::string_view line, const ListingContext& ctx);
+[[nodiscard]] LineResult ParseDosLine(std::string_view line, const ListingContext& ctx);
+[[nodiscard]] LineResult ParseEplfLine(std::string_view line, const ListingContext& ctx);
+[[nodiscard]] LineResult ParseVmsLine(std::string_view line, const ListingContext& ctx);
+
+// One MLSD line, or the fact line of an MLST reply
+// ("type=file;size=12;modify=20260101120000; name"; a leading blank, as the
+// MLST reply puts it, is accepted).
+[[nodiscard]] LineResult ParseMlsxLine(std::string_view line);
+
+// True when the name may leave a parser: not empty, not "." or "..", and no
+// '/', NUL, CR or LF in it.
+[[nodiscard]] bool IsSafeRemoteName(std::string_view name);
+
+// A whole LIST reply body: splits at LF (a CR before it is dropped), detects
+// the format from the first lines that match one and keeps it, falling back
+// per line to the other formats when a line does not fit. VMS entries whose
+// details continue on the next line are joined.
+[[nodiscard]] std::vector<RemoteEntry> ParseList(std::string_view body, const ListingContext& ctx);
+// A whole MLSD reply body.
+[[nodiscard]] std::vector<RemoteEntry> ParseMlsd(std::string_view body);
+
+// Streaming form for large listings: feed chunks of any size, get entries
+// as their lines complete. A line longer than MaxLineLength is dropped whole.
+class ListingParser {
+public:
+    static constexpr std::size_t MaxLineLength = 1u << 20;  // 1 MiB
+
+    explicit ListingParser(const ListingContext& ctx, bool mlsd);
+
+    void Feed(std::string_view chunk, std::vector<RemoteEntry>& out);
+    // Parses a last line that had no line end and any pending VMS name line.
+    void Finish(std::vector<RemoteEntry>& out);
+
+    // The LIST format detected so far (Unknown before the first match, and
+    // always Unknown for MLSD).
+    [[nodiscard]] ListingFormat Format() const { return format_; }
+
+private:
+    void OnLine(std::string_view line, std::vector<RemoteEntry>& out);
+    void OnListLine(std::string_view line, std::vector<RemoteEntry>& out);
+    bool TryFormat(ListingFormat f, std::string_view line, LineResult& result) const;
+
+    ListingContext ctx_;
+    bool mlsd_;
+    ListingFormat format_ = ListingFormat::Unknown;
+    std::string partial_;         // bytes of the line not yet ended
+    bool overlong_ = false;       // the current line passed MaxLineLength: skip to its end
+    std::string pendingVmsName_;  // a VMS name alone on its line, waiting for its details
+};
+
+}  // namespace zyfar
