@@ -1,0 +1,32 @@
+#pragma once
+// The program's command line: one unattended job ("b" script or "l" link) in
+// the flag syntax, plus the long options of this build.
+#include <string>
+#include <vector>
+
+namespace zyfar {
+
+struct CommandLine {
+    // The framework flags: only the first flag-and-value pair counts.
+    bool commandLineJob = false;
+    std::string scriptPath;  // value of "b"
+    std::string linkName;    // value of "l"
+
+    // Long options.
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> unknownOptions;  // long options we do not know
+};
+
+// True when `word` is a framework flag: "/" or "-" followed by a flag name
+// that holds no further "/" (so "/tmp/x.cmd" is a path, "/b" and "-L" are flags).
+[[nodiscard]] bool IsFrameworkFlag(const std::string& word);
+
+// Parses the words after the program name.
+[[nodiscard]] CommandLine ParseCommandLine(const std::vector<std::string>& words);
+
+// The usage text printed by --help.
+[[nodiscard]] std::string UsageText(const std::string& programName);
+
+}  // namespace zyfar

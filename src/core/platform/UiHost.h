@@ -1,0 +1,32 @@
+#pragma once
+// What the core asks of whatever user interface hosts it. The Qt program
+// installs its own host; headless runs and tests use the default, which shows
+// nothing and answers every question with its default button.
+#include <string>
+
+namespace zyfar {
+
+enum class TrayState { Idle = 0, Receiving = 1, Sending = 2 };
+
+enum class MessageKind { Stop, Question, Information };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+class UiHost {
+public:
+    virtual ~UiHost() = default;
+    // 0 idle, 1 connecting or receiving, 2 sending; other values change nothing.
+    virtual void SetTrayState(int state) = 0;
+    // Asks the program to end (a command-line run that finished).
+    virtual void RequestQuit() = 0;
+    // A message box; callable from any thread (the GUI host shows it on the GUI
+    // thread while the caller waits).
+    virtual MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) = 0;
+};
+
+// The host in use; never null.
+[[nodiscard]] UiHost& Ui();
+// Installs a host (nullptr restores the default). The host must outlive its use.
+void SetUiHost(UiHost* host);
+
+}  // namespace zyfar
