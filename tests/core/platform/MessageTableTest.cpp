@@ -1,0 +1,233 @@
+// The string table: exact texts, lookups at and around every id, and the shape
+// of the texts (line breaks, placeholders) that callers rely on.
+#include "platform/MessageTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstddef>
+#include <functional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zyfar {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Number of printf conversions ("%%" is a literal percent sign, not one).
+int CountConversions(std::string_view text) {
+  int count = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '%') {
+      if (text[i + 1] != '%') {
+        ++count;
+      }
+      ++i;
+    }
+  }
+  return count;
+}
+
+TEST(MessageTable, ExactTextsAcrossEveryRange) {
+  const std::vector<std::pair<int, std::string_view>> expected = {
+      {100, "OLE initialization failed.  Make sure that the OLE libraries are the correct version."},
+      {129, "File"},
+      {177, "About to rename file %s to %s!\nContinue?"},
+      {207, "Cancel FTP sending?"},
+      {237, "FTP Put Canceled"},
+      {239, "Can't overwrite existing file!"},
+      {240, "Can't create file folder! FTP Put Canceled!"},
+      {241, "Please insert the number of times in the\nScheduler Frequency edit box."},
+      {254, "January"},
+      {265, "December"},
+      {266, "Once"},
+      {272, "Yearly"},
+      {273, "Sunday"},
+      {279, "Saturday"},
+      {280, "Bad log file format. Logging is turned off.\n"
+            "Please change file name in Log Configurator. "},
+      {295, "Can't schedule in the past ... Please change time!"},
+      {301, "Sites <->  File List"},
+      {315, "A link has not been selected for deletion"},
+      {324, "E-Mail for Anonymous FTP"},
+      {326, "Please enter your E-mail address"},
+      {327, "Invalid e-mail address!"},
+      {354, "Updating preconfigured profiles. Please wait ..."},
+      {1269, "Refreshing folder lists. Please wait ..."},
+      {1270, "Checking for differences. Please wait ..."},
+      {12001, "No more handles could be generated at this time."},
+      {12007, "The server name could not be resolved.\n"},
+      {12013, "The request to connect and log on to an FTP server could\n"
+              "not be completed because the supplied user name is incorrect."},
+      {12015, "The request to connect to and log on to an FTP server  failed."},
+      {12024, "An asynchronous request could not be made because a zero\n"
+              "context value was supplied.\n"},
+      {12029, "The attempt to connect to the server failed."},
+      {12041, "Indicates that the content is not entirely secure. Some of\n"
+              "the content being viewed may have come from unsecured\nservers.\n"},
+      {12111, "The FTP operation was not completed because the session \nwas aborted."},
+      {32861, "FTP Connection OK"},
+      {32866, "Internet Connection Failed"},
+      {32876, "Internet Connection Closed"},
+      {32877, "Internet Connection Closed"},
+      {33027, "Could not parse this line in file: "},
+      {33045, "The main screen cannot accept this kind of data.\n"
+              "You need to be in \"Multiple Put\" mode."},
+      {33048, "Folder was not renamed.\n A folder with the wanted name already exists."},
+      {33049, "A Cern Proxy connection to the internet requires\n"
+              "a proxy name and/or a port number.\nPlease see your proxy setup."},
+      {33050, "Could not open Zyfar Script file, exiting ...."},
+      {33051, "Could not find Zyfar link, exiting ..."},
+      {33054, "Queue is either empty or all files are currently being sent"},
+      {33055, "Zyfar v. 2.06"},
+  };
+  for (const auto& [id, text] : expected) {
+    EXPECT_EQ(MessageText(id), text) << "id " << id;
+    EXPECT_TRUE(HasMessage(id)) << "id " << id;
+  }
+}
+
+TEST(MessageTable, ResultCodeConstantsNameTheirTexts) {
+  EXPECT_EQ(MessageText(kMsgFtpPutCanceled), "FTP Put Canceled");
+  EXPECT_EQ(MessageText(kMsgCantOverwrite), "Can't overwrite existing file!");
+  EXPECT_EQ(MessageText(kMsgCantCreateFolder), "Can't create file folder! FTP Put Canceled!");
+}
+
+TEST(MessageTable, UnknownIdsGiveAnEmptyText) {
+  // Gaps inside and around the ranges, menu command ids (their labels are not
+  // string-table entries), WinInet codes without a text, and the extremes.
+  for (int id : {INT_MIN, -1, 0, 1, 99, 101, 238, 250, 282, 1264, 1268, 12000, 12014, 12034,
+                 12035, 12044, 12109, 12112, 32860, 32878, 33026, 33041, 33056, INT_MAX}) {
+    EXPECT_TRUE(MessageText(id).empty()) << "id " << id;
+    EXPECT_FALSE(HasMessage(id)) << "id " << id;
+  }
+}
+
+TEST(MessageTable, IdsAreAscendingUniqueAndAllFoundByLookup) {
+  const std::span<const int> ids = MessageIds();
+  ASSERT_FALSE(ids.empty());
+  EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<int>()) == ids.end())
+      << "ids must rise strictly";
+  const std::set<int> known(ids.begin(), ids.end());
+  for (int id : ids) {
+    EXPECT_FALSE(MessageText(id).empty()) << "id " << id;
+    // The neighbours of every entry are found only when they are entries too,
+    // which exercises the search at both edges of every run of ids.
+    for (int near : {id - 1, id + 1}) {
+      EXPECT_EQ(HasMessage(near), known.count(near) == 1) << "id " << near;
+      EXPECT_EQ(MessageText(near).empty(), known.count(near) == 0) << "id " << near;
+    }
+  }
+}
+
+TEST(MessageTable, TextsCarryRealLineBreaksOnly) {
+  for (int id : MessageIds()) {
+    const std::string_view text = MessageText(id);
+    ASSERT_FALSE(text.empty()) << "id " << id;
+    EXPECT_EQ(text.find("\\n"), std::string_view::npos) << "escaped line break in " << id;
+    EXPECT_EQ(text.find('\\'), std::string_view::npos) << "backslash in " << id;
+    EXPECT_EQ(text.find('\r'), std::string_view::npos) << "carriage return in " << id;
+    EXPECT_EQ(text.find('\0'), std::string_view::npos) << "NUL in " << id;
+    EXPECT_NE(text.front(), ' ') << "leading blank in " << id;
+  }
+  // Multi-line texts that the dialogs split into lines.
+  EXPECT_EQ(std::count(MessageText(33049).begin(), MessageText(33049).end(), '\n'), 2);
+  EXPECT_EQ(std::count(MessageText(12041).begin(), MessageText(12041).end(), '\n'), 3);
+}
+
+TEST(MessageTable, PlaceholdersAppearOnlyWhereCallersFillThem) {
+  // Callers format these with their arguments; every other text is shown as it
+  // stands, so a stray "%" would be misread by a formatting caller.
+  const std::vector<std::pair<int, int>> formatted = {{177, 2}, {183, 1}, {347, 2}, {349, 1}};
+  for (const auto& [id, conversions] : formatted) {
+    const std::string_view text = MessageText(id);
+    EXPECT_EQ(CountConversions(text), conversions) << "id " << id;
+    EXPECT_EQ(std::string(text).find("%d"), std::string::npos) << "id " << id;
+  }
+  for (int id : MessageIds()) {
+    if (id == 177 || id == 183 || id == 347 || id == 349) {
+      continue;
+    }
+    EXPECT_EQ(MessageText(id).find('%'), std::string_view::npos) << "id " << id;
+  }
+}
+
+TEST(MessageTable, LogEventTextsMatchTheirSuccessClass) {
+  // The log counts an even offset from 32861 as successful and an odd one as
+  // unsuccessful; the texts have to agree with that (except the closing pair,
+  // where the internet session's close is counted as unsuccessful).
+  for (int code = kFirstLogEventCode; code <= 32874; ++code) {
+    const std::string_view text = MessageText(code);
+    ASSERT_FALSE(text.empty()) << "code " << code;
+    const bool failed = text.find("Failed") != std::string_view::npos;
+    EXPECT_EQ(failed, (code - kFirstLogEventCode) % 2 == 1) << "code " << code << ": " << text;
+  }
+  EXPECT_EQ(MessageText(32875), "FTP Connection Closed");
+  EXPECT_EQ(MessageText(kLastLogEventCode), MessageText(32876));
+  // Every text of the range is distinct apart from that shared pair.
+  std::set<std::string_view> seen;
+  for (int code = kFirstLogEventCode; code <= 32876; ++code) {
+    EXPECT_TRUE(seen.insert(MessageText(code)).second) << "code " << code;
+  }
+}
+
+TEST(MessageTable, NameListsRunInCalendarOrder) {
+  const std::vector<std::string_view> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  for (int i = 0; i < 12; ++i) {
+    const std::string_view name = MessageText(254 + i);
+    ASSERT_GE(name.size(), 3U) << "month " << i;
+    EXPECT_EQ(name.substr(0, 3), months[static_cast<std::size_t>(i)]);
+  }
+  const std::vector<std::string_view> days = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                              "Thursday", "Friday", "Saturday"};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(MessageText(273 + i), days[static_cast<std::size_t>(i)]);
+  }
+  const std::vector<std::string_view> frequencies = {"Once",   "Today",   "Hourly", "Daily",
+                                                     "Weekly", "Monthly", "Yearly"};
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(MessageText(266 + i), frequencies[static_cast<std::size_t>(i)]);
+    // Scheduler entries are blank-separated fields: no name may hold a blank.
+    EXPECT_EQ(MessageText(266 + i).find(' '), std::string_view::npos);
+  }
+  EXPECT_EQ(MessageText(291), "On");
+  EXPECT_EQ(MessageText(293), "Off");
+}
+
+TEST(MessageTable, InternetErrorTextsCoverTheListedCodes) {
+  std::vector<int> present;
+  for (int id : MessageIds()) {
+    if (id >= 12000 && id < 13000) {
+      present.push_back(id);
+    }
+  }
+  std::vector<int> listed;
+  for (int code = 12001; code <= 12043; ++code) {
+    if (code != 12014 && code != 12034 && code != 12035) {
+      listed.push_back(code);
+    }
+  }
+  listed.push_back(12110);
+  listed.push_back(12111);
+  EXPECT_EQ(present, listed);
+  // The codes the FTP client reports itself.
+  for (int code : {12002, 12003, 12007, 12015, 12029, 12030, 12031}) {
+    EXPECT_FALSE(MessageText(code).empty()) << "code " << code;
+  }
+  // 12038 follows the wording of its neighbour 12037.
+  const std::string_view cn = MessageText(12038);
+  EXPECT_EQ(cn.substr(0, 16), "SSL certificate "sv);
+  EXPECT_NE(cn.find("common name"), std::string_view::npos);
+  EXPECT_NE(cn.find("host name"), std::string_view::npos);
+  EXPECT_NE(cn.find('\n'), std::string_view::npos);
+}
+
+}  // namespace
+}  // namespace zyfar
