@@ -1,0 +1,146 @@
+#pragma once
+// Section/key text files ("private profile" files): the queue file, site
+// profiles, file lists, link files and the per-user settings file itself.
+//
+// Semantics:
+//  - section and key names match without regard to ASCII case;
+//  - the first occurrence of a section or key wins for reads, and writes
+//    change that first occurrence;
+//  - blanks around names and values are trimmed, inner blanks are kept;
+//  - no quoting or escaping: a value is the rest of the line after the first
+//    "=", trimmed;
+//  - a missing or unreadable file reads as empty.
+//
+// Writes are atomic (temporary file in the same folder, flush, fsync, rename),
+// create files with mode 0600 and are serialised by a mutex per canonical path
+// inside the process and an flock on "<file>.lock" across processes. A key,
+// section or value containing CR, LF or NUL is refused (the write returns
+// false and changes nothing).
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace zyfar {
+
+// One parsed file. The original lines are kept in order, so a rewrite leaves
+// unrelated lines, comments and the order of sections untouched.
+class IniDocument {
+public:
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+
+    IniDocument() = default;
+
+    // Never fails: lines that are neither a section header nor "key=value"
+    // are kept verbatim and ignored by lookups. A UTF-8 BOM at the start is
+    // dropped, CR LF and LF line ends are both accepted.
+    [[nodiscard]] static IniDocument Parse(std::string_view text);
+
+    // The file text with "\n" line ends. Unchanged lines come back byte for
+    // byte as they were read (minus a trailing CR).
+    [[nodiscard]] std::string Serialize() const;
+
+    [[nodiscard]] std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+
+    // Changes the first occurrence of the key in the first section of that
+    // name; appends the key at the end of the section, or the section at the
+    // end of the document, when new. Returns false (and changes nothing) when
+    // a name or the value holds CR, LF or NUL, or a name is unusable (empty
+    // key, key holding "=" or starting with "[" or ";", section holding "]").
+    bool Set(std::string_view section, std::string_view key, std::string_view value);
+
+    // Removes every occurrence of the key from the first section of that
+    // name. True when something was removed.
+    bool RemoveKey(std::string_view section, std::string_view key);
+
+    // Removes every section of that name with all its lines. True when
+    // something was removed.
+    bool RemoveSection(std::string_view section);
+
+    // The keys of the first section of that name in file order, first
+    // occurrence of each key only.
+    [[nodiscard]] Entries GetSection(std::string_view section) const;
+
+    // Replaces the content of the first section of that name (creating it at
+    // the end when absent) by the given entries; other sections of the same
+    // name are removed. Returns false and changes nothing on unusable input.
+    bool ReplaceSection(std::string_view section, const Entries& entries);
+
+    // Section names in file order, first occurrence of each name only, with
+    // the spelling of that first occurrence.
+    [[nodiscard]] std::vector<std::string> SectionNames() const;
+
+    [[nodiscard]] bool HasSection(std::string_view section) const;
+
+    // Incremented by every change; lets batch updates find out whether a
+    // callback changed anything.
+    [[nodiscard]] std::size_t ChangeCount() const { return changes_; }
+
+private:
+    enum class LineKind { Other, Section, Entry };
+    struct Line {
+        LineKind kind = LineKind::Other;
+        std::string text;      // the raw line (without line end)
+        std::string name;      // trimmed section or key name
+        std::string value;     // trimmed value (entries only)
+        bool live = true;      // false once removed (compacted on demand)
+    };
+    struct SectionInfo {
+        std::size_t header = 0;  // index of the header line, npos = before any header
+        std::size_t end = 0;     // one past the last line of the section
+    };
+
+    void Reindex();
+    void Compact();
+    [[nodiscard]] const SectionInfo* FindSection(std::string_view section) const;
+    void InsertLines(std::size_t at, std::vector<Line> lines);
+
+    std::vector<Line> lines_;
+    // Lower-cased section name -> first section of that name.
+    std::unordered_map<std::string, SectionInfo> index_;
+    std::size_t changes_ = 0;
+};
+
+// The Windows-style file functions. `file` goes through ResolvePrivateFile():
+// a bare name lies in the settings folder.
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& def, const std::string& file);
+
+// The leading decimal integer (optional sign) of the trimmed value; a value
+// without leading digits gives 0; an absent key gives def. Out-of-range
+// numbers are clamped to the int range.
+int GetPrivateProfileInt(const std::string& section, const std::string& key, int def,
+                         const std::string& file);
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& file);
+
+std::vector<std::pair<std::string, std::string>> GetPrivateProfileSection(const std::string& section,
+                                                                          const std::string& file);
+
+bool WritePrivateProfileSection(const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& entries,
+                                const std::string& file);
+
+bool RemovePrivateProfileKey(const std::string& section, const std::string& key, const std::string& file);
+
+bool RemovePrivateProfileSection(const std::string& section, const std::string& file);
+
+// Batch form: loads the file once under both locks, lets fn change the
+// document and writes it once (only when fn changed something). False when
+// the file could not be read or written.
+bool UpdatePrivateProfile(const std::string& file, const std::function<void(IniDocument&)>& fn);
+
+// A consistent snapshot for many reads, served from a cache keyed by path,
+// size and modification time (re-parsed when the file changes).
+IniDocument ReadPrivateProfile(const std::string& file);
+
+// Parses the leading decimal integer of a trimmed text the way
+// GetPrivateProfileInt does (no digits gives 0, clamped to the int range).
+[[nodiscard]] int ParseLeadingInt(std::string_view text);
+
+}  // namespace zyfar
