@@ -1,0 +1,119 @@
+#include "app/Application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/CanberraSoundPlayer.h"
+#include "app/MainFrame.h"
+#include "app/TrayIcons.h"
+#include "platform/CommandLine.h"
+#include "platform/MessageTable.h"
+#include "platform/Paths.h"
+#include "settings/IniFile.h"
+#include "settings/Keys.h"
+#include "settings/SettingsStore.h"
+
+namespace zyfar {
+namespace {
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+bool EndsWithCmd(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".cmd";
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+void PrintMessage(FILE* stream, int id) {
+    const std::string_view text = MessageText(id);
+    std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+// The unattended runs need the script interpreter and the multiple-site put;
+// until they are part of this build the command line checks its arguments and
+// says plainly that the run is not available.
+int RunUnattended(const CommandLine& line) {
+    if (!line.scriptPath.empty()) {
+        if (!EndsWithCmd(line.scriptPath) || !IsRegularFile(line.scriptPath)) {
+            PrintMessage(stderr, 33050);
+            return 2;
+        }
+    } else {
+        const std::string linkFile = JoinPath(JoinPath(ProfileBase(), "Links"), line.linkName + ".ini");
+        if (line.linkName.find('/') != std::string::npos || !IsRegularFile(linkFile)) {
+            PrintMessage(stderr, 33051);
+            return 2;
+        }
+    }
+    std::fprintf(stderr, "zyfar: unattended script and link runs are not available in this build yet.\n");
+    return 1;
+}
+
+// At an interactive start SCHEDULE StartQueueProg 0 empties the persistent
+// transfer queue.
+void EmptyQueueIfAsked() {
+    if (ParseStartQueueProg(ReadInt(keys::StartQueueProg)) == StartQueueAction::Empty)
+        WritePrivateProfileString("QUEUE", "NumQueues", "0", "zyfarQue.ini");
+}
+
+}  // namespace
+
+int RunZyfar(int argc, char* argv[]) {
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) words.emplace_back(argv[i]);
+    const CommandLine line = ParseCommandLine(words);
+
+    if (!line.unknownOptions.empty()) {
+        std::fprintf(stderr, "zyfar: unknown option %s\n\n%s", line.unknownOptions.front().c_str(),
+                     UsageText("zyfar").c_str());
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(UsageText("zyfar").c_str(), stdout);
+        return 0;
+    }
+    if (line.version) {
+        PrintMessage(stdout, 33055);
+        return 0;
+    }
+
+    // The settings store: $XDG_CONFIG_HOME/Quorvane/Zyfar.ini.
+    MakeFolders(SettingsFolder());
+    EnsureProfileFolders();
+
+    if (line.commandLineJob && (line.headless || !HasDisplay())) return RunUnattended(line);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zyfar"));
+    QApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QApplication::setWindowIcon(AppIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (line.commandLineJob) return RunUnattended(line);
+
+    EmptyQueueIfAsked();
+    SetSoundPlayer(MakeDesktopSoundPlayer());
+    CMainFrame frame(true);
+    frame.ShowAsStored();
+    const int status = QApplication::exec();
+    SetSoundPlayer(nullptr);
+    return status;
+}
+
+}  // namespace zyfar

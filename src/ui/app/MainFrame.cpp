@@ -1,0 +1,213 @@
+#include "app/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QTimer>
+#include <QWindowStateChangeEvent>
+
+#include "app/TrayIcons.h"
+#include "platform/MessageTable.h"
+#include "settings/Keys.h"
+
+namespace zyfar {
+namespace {
+
+QPointer<CMainFrame> g_mainFrame;
+
+QString Text(int id) {
+    const std::string_view text = MessageText(id);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Moves and resizes come in bursts while the user drags; the rectangle is
+// written once the burst settles (and always at close).
+constexpr int kRectangleSaveDelayMs = 250;
+
+}  // namespace
+
+CMainFrame* MainFrame() { return g_mainFrame.data(); }
+
+CMainFrame::CMainFrame(bool withTray, QWidget* parent) : QMainWindow(parent) {
+    g_mainFrame = this;
+    setObjectName("MainFrame");
+    setWindowTitle(Text(33055));
+    setWindowIcon(AppIcon());
+    setCentralWidget(new QWidget(this));
+
+    saveTimer_ = new QTimer(this);
+    saveTimer_->setSingleShot(true);
+    saveTimer_->setInterval(kRectangleSaveDelayMs);
+    connect(saveTimer_, &QTimer::timeout, this, &CMainFrame::SaveRectangle);
+
+    RestoreRectangle();
+    if (withTray) CreateTray();
+    SetUiHost(this);
+}
+
+CMainFrame::~CMainFrame() {
+    SetUiHost(nullptr);
+    if (tray_) tray_->hide();
+}
+
+void CMainFrame::CreateTray() {
+    trayMenu_ = new QMenu(this);
+    QAction* toggle = trayMenu_->addAction(tr("Toggle &Window"));
+    connect(toggle, &QAction::triggered, this, &CMainFrame::ToggleWindow);
+    // Statistics, configuration and scheduler windows come with their own
+    // parts of the program; until then their entries are shown disabled.
+    trayMenu_->addAction(tr("&Transfer Statistics"))->setEnabled(false);
+    trayMenu_->addAction(tr("System &Parameters"))->setEnabled(false);
+    trayMenu_->addSeparator();
+    trayMenu_->addAction(tr("&Configure Scheduler"))->setEnabled(false);
+    QAction* scheduler = trayMenu_->addAction(tr("&Scheduler"));
+    scheduler->setCheckable(true);
+    scheduler->setEnabled(false);
+    trayMenu_->addSeparator();
+    QAction* closeApp = trayMenu_->addAction(tr("Close &Zyfar"));
+    connect(closeApp, &QAction::triggered, this, &QWidget::close);
+
+    tray_ = new QSystemTrayIcon(TrayIcon(0), this);
+    tray_->setToolTip(QStringLiteral("Zyfar"));
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) ToggleWindow();
+        else if (reason == QSystemTrayIcon::Trigger) trayMenu_->popup(QCursor::pos());
+    });
+    tray_->show();
+}
+
+void CMainFrame::SetTrayState(int state) {
+    if (state < 0 || state > 2) return;
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, [this, state] { SetTrayState(state); }, Qt::QueuedConnection);
+        return;
+    }
+    if (state == trayState_) return;
+    trayState_ = state;
+    if (tray_) tray_->setIcon(TrayIcon(state));
+}
+
+void CMainFrame::RequestQuit() {
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+}
+
+MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
+    const QString qtext = QString::fromStdString(text);
+    if (QThread::currentThread() == thread()) return ShowMessageHere(qtext, kind, buttons);
+    MessageAnswer answer = MessageAnswer::Cancel;
+    QMetaObject::invokeMethod(
+        this, [&] { answer = ShowMessageHere(qtext, kind, buttons); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons) {
+    QMessageBox box(this);
+    box.setWindowTitle(QStringLiteral("Zyfar"));
+    box.setText(text);
+    box.setIcon(kind == MessageKind::Stop       ? QMessageBox::Critical
+                : kind == MessageKind::Question ? QMessageBox::Question
+                                                : QMessageBox::Information);
+    switch (buttons) {
+    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MessageButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return MessageAnswer::Cancel;
+    }
+}
+
+void CMainFrame::ShowAsStored() {
+    // Hiding the window is only safe when a tray icon can bring it back.
+    const bool iconic = IsIconicWinState(Read(keys::WinState));
+    if (iconic && tray_ && QSystemTrayIcon::isSystemTrayAvailable()) {
+        showMinimized();
+        hide();
+    } else {
+        show();
+    }
+}
+
+void CMainFrame::ToggleWindow() {
+    if (!isMinimized() && isVisible()) {
+        showMinimized();
+        hide();
+        Write(keys::WinState, "ICONIC");
+    } else {
+        showNormal();
+        raise();
+        activateWindow();
+        Write(keys::WinState, "RESTORED");
+    }
+}
+
+void CMainFrame::RestoreRectangle() {
+    const WindowGeometry g = ReadWindowGeometry(sections::MainWindow);
+    restoring_ = true;
+    move(g.x, g.y);
+    resize(std::max(g.width, 1), std::max(g.height, 1));
+    restoring_ = false;
+}
+
+void CMainFrame::SaveRectangle() {
+    saveTimer_->stop();
+    if (isMinimized() || !isVisible()) return;
+    const QRect frame = frameGeometry();
+    WindowGeometry g;
+    g.x = frame.x();
+    g.y = frame.y();
+    g.width = width();
+    g.height = height();
+    WriteWindowGeometry(sections::MainWindow, g);
+}
+
+void CMainFrame::ScheduleRectangleSave() {
+    if (!restoring_ && isVisible() && !isMinimized()) saveTimer_->start();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    ScheduleRectangleSave();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ScheduleRectangleSave();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    // Minimising while the tray icon is present hides the window; it comes
+    // back through the tray only.
+    if (isMinimized() && tray_ && isEnabled() && QSystemTrayIcon::isSystemTrayAvailable()) {
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) hide();
+        });
+        Write(keys::WinState, "ICONIC");
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (saveTimer_->isActive()) SaveRectangle();
+    if (tray_) {
+        tray_->hide();
+        delete tray_;
+        tray_ = nullptr;
+    }
+    event->accept();
+    qApp->quit();
+}
+
+}  // namespace zyfar

@@ -1,0 +1,63 @@
+#pragma once
+// The one main window: title, stored rectangle, tray icon and its menu, and
+// the global operations other parts of the program call on it.
+#include <QMainWindow>
+#include <QPointer>
+
+#include "platform/UiHost.h"
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace zyfar {
+
+class CMainFrame : public QMainWindow, public UiHost {
+    Q_OBJECT
+public:
+    // withTray false: an unattended run shows no tray icon.
+    explicit CMainFrame(bool withTray = true, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // UiHost: callable from any thread.
+    void SetTrayState(int state) override;
+    void RequestQuit() override;
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
+
+    [[nodiscard]] int TrayState() const { return trayState_; }
+    [[nodiscard]] bool HasTrayIcon() const { return tray_ != nullptr; }
+    [[nodiscard]] QMenu* TrayMenu() const { return trayMenu_; }
+
+    // Shows the window as stored: restored, or minimised and hidden when
+    // CONFIG WinState is "ICONIC" and the tray can bring it back.
+    void ShowAsStored();
+    // Tray command 1264: minimise and hide, or show and restore.
+    void ToggleWindow();
+    // Restores the rectangle from "Dimensions\Main\Mainframe".
+    void RestoreRectangle();
+    // Writes the current rectangle to "Dimensions\Main\Mainframe" now.
+    void SaveRectangle();
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateTray();
+    void ScheduleRectangleSave();
+    MessageAnswer ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons);
+
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QTimer* saveTimer_ = nullptr;
+    int trayState_ = 0;
+    bool restoring_ = false;
+};
+
+// The main window, or null before it exists and after it is gone.
+[[nodiscard]] CMainFrame* MainFrame();
+
+}  // namespace zyfar
