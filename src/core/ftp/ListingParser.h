@@ -36,6 +36,10 @@ struct LineResult {
 // ("type=file;size=12;modify=20260101120000; name"; a leading blank, as the
 // MLST reply puts it, is accepted).
 [[nodiscard]] LineResult ParseMlsxLine(std::string_view line);
+// The fact line of an MLST reply, whose name part is a path
+// (" type=file;size=12; /pub/notes.txt"): the entry's name is the path's
+// last part ("notes.txt"). A path "/" gives no entry.
+[[nodiscard]] LineResult ParseMlstPathLine(std::string_view line);
 
 // True when the name may leave a parser: not empty, not "." or "..", and no
 // '/', NUL, CR or LF in it.
