@@ -1,0 +1,205 @@
+#pragma once
+// The transfer queue file "zyfarQue.ini" (in the settings folder).
+//
+//   [QUEUE]   NumQueues=<n>
+//   [QUEUE1] .. [QUEUEn]   one failed single-file transfer each
+//
+// Every change is one locked read-modify-write of the whole file
+// (UpdatePrivateProfile), so transfer workers, the queue dialog, the send
+// pass and other processes never lose or duplicate an entry. Entries are
+// moved section by section with all their keys, whatever their length.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zyfar {
+
+inline constexpr const char* kQueueFileName = "zyfarQue.ini";
+inline constexpr const char* kQueueSection = "QUEUE";
+inline constexpr const char* kQueueCountKey = "NumQueues";
+
+namespace queue_keys {
+inline constexpr const char* LocalName = "LocalName";
+inline constexpr const char* RemoteName = "RemoteName";
+inline constexpr const char* Source = "Source";
+inline constexpr const char* Destination = "Destination";
+inline constexpr const char* Reason = "Reason";
+inline constexpr const char* NumTimes = "NumTimes";
+inline constexpr const char* Status = "Status";
+inline constexpr const char* RemDirFile = "RemDirFile";
+inline constexpr const char* LocDirFile = "LocDirFile";
+inline constexpr const char* Password = "Password";
+inline constexpr const char* Login = "Login";
+inline constexpr const char* RemDir = "RemDir";
+inline constexpr const char* FtpMethod = "FtpMethod";
+inline constexpr const char* FileSize = "FileSize";
+inline constexpr const char* Port = "Port";
+inline constexpr const char* RemPassword = "RemPassword";
+inline constexpr const char* RemLogin = "RemLogin";
+inline constexpr const char* RemRemDir = "RemRemDir";
+inline constexpr const char* RemotePort = "RemotePort";
+}  // namespace queue_keys
+
+inline constexpr const char* kQueueLocal = "Local";
+inline constexpr const char* kQueueMethodPut = "ZYFAR_PUT";
+inline constexpr const char* kQueueMethodGet = "ZYFAR_GET";
+inline constexpr const char* kQueueMethodXfer = "ZYFAR_XFER";
+inline constexpr const char* kQueueFreqNum = "FREQ_NUM";
+inline constexpr const char* kQueueGetCanceled = "FTP Get Canceled";
+inline constexpr const char* kQueueStatusSending = "SENDING";
+inline constexpr const char* kQueueStatusIdle = "IDLE";
+
+enum class QueueMethod { Put, Get, Xfer };
+
+[[nodiscard]] const char* QueueMethodText(QueueMethod method);
+
+// One server of a run.
+struct QueueServer {
+    std::string host;
+    std::string login;
+    std::string password;
+    std::string remDir;  // start directory
+    int port = 21;
+};
+
+// The run whose files are reported: its mode and its server(s). The form
+// for one site of a multiple-site put is a Put run with that site.
+struct QueueRun {
+    QueueMethod method = QueueMethod::Put;
+    QueueServer first;
+    QueueServer second;  // Xfer only
+};
+
+// One file of a run.
+struct QueueItem {
+    std::string localDir;
+    std::string localName;
+    std::string remoteName;
+    std::string remoteDir;
+    std::string errorText;
+    std::int64_t size = 0;
+    int result = -1;     // 0 success, -1 never completed, else an error code
+    int queueEntry = 0;  // the queue entry it was sent from, 0 if none
+};
+
+// The options of section SCHEDULE that govern the queue.
+struct QueueOptions {
+    int resendFail = 0;        // ResendFail
+    std::string resendFreq;    // ResendFreq
+    int resendFreqNum = 0;     // ResendFreqNum
+
+    [[nodiscard]] static QueueOptions FromSettings();
+    // Failed files are added or counted (ResendFail non-zero).
+    [[nodiscard]] bool AddsFailures() const { return resendFail != 0; }
+    // The single-job form purges (ResendFail 1 and ResendFreq "FREQ_NUM").
+    [[nodiscard]] bool Purges() const { return resendFail == 1 && resendFreq == kQueueFreqNum; }
+};
+
+// One row of the queue dialog: the entry as read from its section. Numbers
+// are held as text the way they are stored ("" when the key is absent).
+struct QueueEntry {
+    int number = 0;    // section number when read
+    int numTimes = 1;  // NumTimes (absent 1)
+    int status = 0;    // Status (absent 0)
+    std::string localName, remoteName, source, destination, reason;
+    std::string remDirFile, locDirFile, remDir, password, login, ftpMethod;
+    std::string fileSize, port;
+    std::string remPassword, remLogin, remRemDir, remotePort;
+
+    [[nodiscard]] bool IsXfer() const { return ftpMethod == kQueueMethodXfer; }
+    // "SENDING" when Status is not 0, else "IDLE".
+    [[nodiscard]] const char* StatusText() const { return status != 0 ? kQueueStatusSending : kQueueStatusIdle; }
+};
+
+// "QUEUE%d"
+[[nodiscard]] std::string QueueSectionName(int number);
+
+// The reason a failed item is queued with: "FTP Put Canceled" for a put and
+// "FTP Get Canceled" for a get when the item was never completed (-1),
+// otherwise the item's own error text.
+[[nodiscard]] std::string QueueFailureReason(QueueMethod method, const QueueItem& item);
+
+// The route (Source, Destination) of a run.
+[[nodiscard]] std::string QueueRouteSource(const QueueRun& run);
+[[nodiscard]] std::string QueueRouteDestination(const QueueRun& run);
+
+struct QueueRunSummary {
+    int appended = 0;  // new entries
+    int counted = 0;   // existing entries whose NumTimes went up
+    int removed = 0;   // entries removed because their transfer succeeded
+    int purged = 0;    // entries removed by the FREQ_NUM purge
+    int refused = 0;   // failed items that cannot be stored (a name with a line break)
+    bool written = true;  // false when the file could not be read or written
+};
+
+class QueueFile {
+public:
+    // The queue file of this user: "zyfarQue.ini" in the settings folder.
+    QueueFile();
+    // Another file (tests, tools).
+    explicit QueueFile(std::string path);
+
+    [[nodiscard]] const std::string& path() const { return path_; }
+
+    // The number of entries: NumQueues (absent, negative or garbage 0), never
+    // more than the highest QUEUE section present.
+    [[nodiscard]] int Count() const;
+
+    // One row per entry 1..Count(), missing keys at their defaults.
+    [[nodiscard]] std::vector<QueueEntry> LoadRows() const;
+
+    // ---- Engine queue update ----
+
+    // All queue changes of one run as one write: for each item in order, a
+    // failed one (result not 0) is counted on its matching entry (NumTimes+1,
+    // Status 0, Reason kept) or appended, when options.AddsFailures(); a
+    // successful one that came from a queue entry has its matching entry
+    // removed (whatever the options say). `perFile` false skips those steps.
+    // Then, when `purge` is set (the single-job form) and options.Purges(),
+    // entries with NumTimes above ResendFreqNum are removed.
+    QueueRunSummary ApplyRun(const QueueRun& run, const std::vector<QueueItem>& items,
+                             const QueueOptions& options, bool purge, bool perFile = true);
+
+    // The single steps, each one write.
+    // Counts or appends a failure; false when it cannot be stored.
+    bool RecordFailure(const QueueRun& run, const QueueItem& item);
+    // Removes the first entry matching the item's transfer; the entries
+    // behind it move up by one. False when none matches.
+    bool RemoveTransfer(const QueueRun& run, const QueueItem& item);
+    // Keeps the entries whose NumTimes (absent 1) is not above `limit`, in
+    // order and renumbered; returns how many were removed.
+    int PurgeOverLimit(int limit);
+
+    // ---- Send pass ----
+
+    // Sets Status 1 on the entries (found by file names and route, the entry
+    // numbers may have moved) and returns their current numbers, 0 for an
+    // entry that is gone.
+    std::vector<int> MarkSending(const std::vector<QueueEntry>& entries);
+
+    // ---- Queue dialog and start-up ----
+
+    // "Reset": Status 0 on every entry.
+    bool ResetAll();
+
+    // "Clear List", and the start-up "Empty Queue": NumQueues 0 (the entry
+    // sections stay in the file but are no longer entries).
+    bool Clear();
+
+    // "Delete": rewrites the queue from the dialog's remaining rows in their
+    // display order. `deleted` are the rows the user removed. Rows are
+    // matched to the file's current entries by file names and route, and
+    // written from the file's current content (so counts and states the
+    // engine changed while the dialog was open are kept); an entry that is
+    // gone from the file is not brought back, and entries added since the
+    // dialog read the file stay, after the remaining rows. The second-server
+    // keys are written only for "ZYFAR_XFER" entries; sections above the new
+    // count up to the old count are removed.
+    bool DeleteRows(const std::vector<QueueEntry>& remaining, const std::vector<QueueEntry>& deleted);
+
+private:
+    std::string path_;
+};
+
+}  // namespace zyfar

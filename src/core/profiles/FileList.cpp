@@ -1,0 +1,175 @@
+#include "profiles/FileList.h"
+
+#include "platform/Paths.h"
+#include "profiles/LinkFile.h"
+#include "settings/IniFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <sys/stat.h>
+
+namespace zyfar {
+namespace {
+
+// The number of a "FILE<digits>" section name, or 0.
+int FileSectionNumber(std::string_view name) {
+    if (name.size() <= 4) return 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        if (name[i] != "FILE"[i] && name[i] != "file"[i]) return 0;
+    long long n = 0;
+    for (std::size_t i = 4; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+        if (n > 1000000000) return 0;
+    }
+    return static_cast<int>(n);
+}
+
+// The leading decimal digits of a size text as a 64-bit number; a sign,
+// garbage or an absent value gives 0, overflow the largest value.
+std::int64_t ParseSize(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    if (i < text.size() && text[i] == '+') ++i;
+    std::int64_t n = 0;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        const int d = text[i] - '0';
+        if (n > (kMax - d) / 10) return kMax;
+        n = n * 10 + d;
+    }
+    return n;
+}
+
+// A text survives a round trip through the file only without line breaks,
+// NUL and blanks at either end (the reader trims those).
+bool RoundTrips(std::string_view v) {
+    if (v.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
+    if (v.empty()) return true;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
+    return !blank(v.front()) && !blank(v.back());
+}
+
+}  // namespace
+
+std::string FileListSection(int number) { return "FILE" + std::to_string(number); }
+
+std::string FileListIniPath(const std::string& listFolder) { return JoinPath(listFolder, kFileListFileName); }
+
+std::string FileListLocalPath(const FileListItem& item) {
+    if (item.folder.empty()) return item.localName;
+    if (item.folder.back() == '/') return item.folder + item.localName;
+    return item.folder + "/" + item.localName;
+}
+
+std::vector<FileListItem> LoadFileListFile(const std::string& flistIni) {
+    std::vector<FileListItem> items;
+    if (flistIni.empty()) return items;
+    const IniDocument doc = ReadPrivateProfile(flistIni);
+    const auto stored = doc.Get(kListSection, kListNumItemsKey);
+    int count = stored ? std::max(0, ParseLeadingInt(*stored)) : 0;
+    if (count == 0) return items;
+    int highest = 0;
+    for (const std::string& name : doc.SectionNames()) highest = std::max(highest, FileSectionNumber(name));
+    count = std::min(count, highest);
+    for (int i = 1; i <= count; ++i) {
+        const std::string section = FileListSection(i);
+        FileListItem item;
+        item.localName = doc.Get(section, kListLocalNameKey).value_or("");
+        if (item.localName.empty()) continue;
+        item.folder = doc.Get(section, kListFolderKey).value_or("");
+        item.remoteName = doc.Get(section, kListRemoteNameKey).value_or("");
+        if (item.remoteName.empty()) item.remoteName = item.localName;
+        item.size = ParseSize(doc.Get(section, kListSizeKey).value_or("0"));
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<FileListItem> LoadFileList(const std::string& listFolder) {
+    return LoadFileListFile(FileListIniPath(listFolder));
+}
+
+bool HasFileListItem(const std::vector<FileListItem>& items, std::string_view folder, std::string_view localName) {
+    return std::any_of(items.begin(), items.end(), [&](const FileListItem& i) {
+        return i.folder == folder && i.localName == localName;
+    });
+}
+
+std::size_t MergeFileListItems(std::vector<FileListItem>& items, const std::vector<FileListItem>& more) {
+    std::size_t added = 0;
+    for (const FileListItem& item : more) {
+        if (HasFileListItem(items, item.folder, item.localName)) continue;
+        items.push_back(item);
+        ++added;
+    }
+    return added;
+}
+
+ProfileResult SaveFileList(const std::string& listFolder, const std::vector<FileListItem>& items) {
+    if (items.empty()) return {};
+    for (const FileListItem& item : items) {
+        if (item.localName.empty() || !RoundTrips(item.localName) || !RoundTrips(item.folder) ||
+            !RoundTrips(item.remoteName))
+            return Fail(ProfileStatus::InvalidValue, FileListLocalPath(item));
+    }
+    if (!IsFolder(listFolder)) return Fail(ProfileStatus::NoSuchPath, listFolder);
+    const std::string path = FileListIniPath(listFolder);
+    bool stored = true;
+    const bool written = UpdatePrivateProfile(path, [&](IniDocument& doc) {
+        stored = doc.Set(kListSection, kListNumItemsKey, std::to_string(items.size()));
+        for (std::size_t i = 0; stored && i < items.size(); ++i) {
+            const FileListItem& item = items[i];
+            stored = doc.ReplaceSection(FileListSection(static_cast<int>(i + 1)),
+                                        {{kListLocalNameKey, item.localName},
+                                         {kListFolderKey, item.folder},
+                                         {kListRemoteNameKey, item.remoteName.empty() ? item.localName : item.remoteName},
+                                         {kListSizeKey, std::to_string(std::max<std::int64_t>(0, item.size))}});
+        }
+    });
+    if (!written) return FailErrno("Cannot write", path, errno);
+    if (!stored) return Fail(ProfileStatus::InvalidValue, path);
+    return {};
+}
+
+ProfileResult CreateFileListFolder(std::string_view name, std::string* folder) {
+    if (!IsSafeName(name)) return Fail(ProfileStatus::InvalidName, std::string(name));
+    const std::string path = JoinPath(FilesFolder(), std::string(name));
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) return Fail(ProfileStatus::NotAFolder, path);
+    } else if (!MakeFolders(path)) {
+        return FailErrno("Cannot create", path, errno);
+    }
+    if (folder) *folder = path;
+    return {};
+}
+
+std::vector<NamedPath> ListFileLists() { return ListFoldersBelow(FilesFolder()); }
+
+ProfileResult RenameFileListFolder(const std::string& folder, std::string_view newLabel, std::string* newFolder) {
+    const std::string label(newLabel);
+    if (!IsSafeName(label)) return Fail(ProfileStatus::InvalidName, label);
+    const std::string from = WithoutTrailingSlash(folder);
+    if (!IsFolder(from)) return Fail(ProfileStatus::NoSuchPath, from);
+    const std::string target = JoinPath(ParentFolderOf(from), label);
+    if (target == from) {
+        if (newFolder) *newFolder = from;
+        return {};
+    }
+    int err = 0;
+    switch (RenameNoReplace(from, target, &err)) {
+        case RenameOutcome::Ok: break;
+        case RenameOutcome::SourceMissing: return Fail(ProfileStatus::NoSuchPath, from);
+        case RenameOutcome::TargetExists: return Fail(ProfileStatus::FolderExists);
+        case RenameOutcome::Failed:
+            if (err == EACCES || err == EPERM) return Fail(ProfileStatus::FolderExists);
+            return FailErrno("Cannot rename", from, err);
+    }
+    (void)OnFileListRenamed(from, target);
+    if (newFolder) *newFolder = target;
+    return {};
+}
+
+}  // namespace zyfar

@@ -1,0 +1,105 @@
+#pragma once
+// Site profiles: one "<name>.ini" file per FTP server in a folder tree below
+// ProfilesFolder(), with one section "Settings":
+//   Host, User, Password, Remote Path, Description, Port
+#include "profiles/ProfileNames.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zyfar {
+
+inline constexpr const char* kSiteSection = "Settings";
+inline constexpr const char* kSiteHostKey = "Host";
+inline constexpr const char* kSiteUserKey = "User";
+inline constexpr const char* kSitePasswordKey = "Password";
+inline constexpr const char* kSiteRemotePathKey = "Remote Path";
+inline constexpr const char* kSiteDescriptionKey = "Description";
+inline constexpr const char* kSitePortKey = "Port";
+inline constexpr const char* kDefaultPortText = "21";
+inline constexpr const char* kAnonymousUser = "anonymous";
+
+struct SiteProfile {
+    std::string host;
+    std::string user;
+    std::string password;
+    std::string remotePath;
+    std::string description;  // may hold line breaks
+    std::string port = kDefaultPortText;
+
+    bool operator==(const SiteProfile&) const = default;
+};
+
+// "anonymous" in any case.
+[[nodiscard]] bool IsAnonymousUser(std::string_view user);
+
+// The Description key holds one line: line breaks are stored as "%0A"
+// (CR as "%0D") and "%" as "%25". Decoding turns exactly those three
+// sequences back; any other "%" stays as it is.
+[[nodiscard]] std::string EncodeDescription(std::string_view text);
+[[nodiscard]] std::string DecodeDescription(std::string_view stored);
+
+// <folder>/<name cut at its first dot>.ini, or "" when the cut name is not
+// a safe file name.
+[[nodiscard]] std::string SiteProfilePath(const std::string& folder, std::string_view typedName);
+
+// The six keys of a profile file; a missing file reads as empty fields,
+// an absent Port as "21".
+[[nodiscard]] SiteProfile ReadSiteProfile(const std::string& path);
+
+// The port as a number: the leading decimal integer of Port, 21 when absent
+// or outside 1..65535.
+[[nodiscard]] int SiteProfilePort(const SiteProfile& profile);
+
+enum class SaveMode { New = 1, Update = 2 };
+
+// Saving the site form. Name, host, login, password and port must be
+// non-empty (MissingFields, 226). New: an existing file gives AlreadyExists
+// (227); Update: a missing file gives DoesNotExist (228). The six keys are
+// written in the order Host, User, Password, Remote Path, Description, Port
+// in one update. `savedPath` gets the file's path.
+[[nodiscard]] ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedName,
+                                            const SiteProfile& profile, SaveMode mode,
+                                            std::string* savedPath = nullptr);
+
+// Renames a profile file within its folder (the new name cut like a typed
+// one) and points the links at the new path. Never replaces another profile.
+[[nodiscard]] ProfileResult RenameSiteProfile(const std::string& path, std::string_view newTypedName,
+                                              std::string* newPath = nullptr);
+
+// Moves a profile file into another folder (same file name) and points the
+// links at the new path.
+[[nodiscard]] ProfileResult MoveSiteProfile(const std::string& path, const std::string& targetFolder,
+                                            std::string* newPath = nullptr);
+
+// Deletes a profile file and every link that names it. `removedLinks` gets
+// the names of the deleted links.
+[[nodiscard]] ProfileResult DeleteSiteProfile(const std::string& path,
+                                              std::vector<std::string>* removedLinks = nullptr);
+
+// Creates a folder named `label` below `parent` (NoSuchPath when the parent
+// is missing, FolderExists when the name is taken).
+[[nodiscard]] ProfileResult CreateProfileFolder(const std::string& parent, std::string_view label,
+                                                std::string* newFolder = nullptr);
+
+// Renames a profile folder to parent + "/" + newLabel. A missing folder
+// gives NoSuchPath (33036); an existing target or a denied access gives
+// FolderExists (33048). On success the links follow the new folder.
+[[nodiscard]] ProfileResult RenameProfileFolder(const std::string& folder, std::string_view newLabel,
+                                                std::string* newFolder = nullptr);
+
+// Moves a profile folder below another folder; the links follow. Moving a
+// folder into itself or below itself is refused (InvalidName).
+[[nodiscard]] ProfileResult MoveProfileFolder(const std::string& folder, const std::string& targetParent,
+                                              std::string* newFolder = nullptr);
+
+// Every site profile below ProfilesFolder(), for the profile combos.
+[[nodiscard]] std::vector<NamedPath> ListSiteProfiles();
+
+// Walks the whole profile tree and writes `email` as the Password of every
+// profile whose User is "anonymous" in any case. Returns the number of
+// profiles changed, or -1 when the address cannot be stored.
+int FillAnonymousPasswords(const std::string& email);
+
+}  // namespace zyfar
