@@ -18,6 +18,7 @@
 // false and changes nothing).
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +42,8 @@ public:
     [[nodiscard]] static IniDocument Parse(std::string_view text);
 
     // The file text with "\n" line ends. Unchanged lines come back byte for
-    // byte as they were read (minus a trailing CR).
+    // byte as they were read (minus the CR of a CR LF line end); the last
+    // line always ends with "\n".
     [[nodiscard]] std::string Serialize() const;
 
     [[nodiscard]] std::optional<std::string> Get(std::string_view section, std::string_view key) const;
@@ -81,27 +83,32 @@ public:
     [[nodiscard]] std::size_t ChangeCount() const { return changes_; }
 
 private:
-    enum class LineKind { Other, Section, Entry };
-    struct Line {
-        LineKind kind = LineKind::Other;
-        std::string text;      // the raw line (without line end)
-        std::string name;      // trimmed section or key name
-        std::string value;     // trimmed value (entries only)
-        bool live = true;      // false once removed (compacted on demand)
-    };
-    struct SectionInfo {
-        std::size_t header = 0;  // index of the header line, npos = before any header
-        std::size_t end = 0;     // one past the last line of the section
+    // A document is a list of blocks: the lines before the first section
+    // header, then one block per section header with every line up to the
+    // next header. Unchanged blocks are views into the parsed text (shared
+    // between copies); a changed block owns its text. Every line of a block
+    // ends with "\n".
+    struct Block {
+        std::string name;             // trimmed section name ("" before the first header)
+        bool header = false;          // false for the lines before the first header
+        bool live = true;             // false once the section was removed
+        bool owned = false;           // text lives in `text`, not in `view`
+        std::string_view view;
+        std::string text;
+        [[nodiscard]] std::string_view Text() const { return owned ? std::string_view(text) : view; }
+        std::string& Own();
     };
 
-    void Reindex();
-    void Compact();
-    [[nodiscard]] const SectionInfo* FindSection(std::string_view section) const;
-    void InsertLines(std::size_t at, std::vector<Line> lines);
+    [[nodiscard]] const Block* FirstBlock(std::string_view section) const;
+    [[nodiscard]] Block* FirstBlock(std::string_view section);
+    void AppendBlock(std::string name, std::string text);
+    void Changed() { ++changes_; }
 
-    std::vector<Line> lines_;
-    // Lower-cased section name -> first section of that name.
-    std::unordered_map<std::string, SectionInfo> index_;
+    std::shared_ptr<const std::string> buffer_;
+    std::vector<Block> blocks_;
+    // Lower-cased section name -> indices of the live blocks of that name,
+    // in file order (the first one is the one reads and writes use).
+    std::unordered_map<std::string, std::vector<std::size_t>> index_;
     std::size_t changes_ = 0;
 };
 
