@@ -118,15 +118,31 @@ TEST(ListingParser, MlsdStreamAndWhole) {
 TEST(ListingParser, OverlongLineIsDroppedAndTheRestParses) {
     const std::string good1 = "-rw-r--r-- 1 u g 1 Jan 15 10:30 before\r\n";
     const std::string good2 = "-rw-r--r-- 1 u g 1 Jan 15 10:30 after\r\n";
-    const std::string longName(2 * ListingParser::MaxLineLength, 'x');
-    const std::string body = good1 + "-rw-r--r-- 1 u g 1 Jan 15 10:30 " + longName + "\r\n" + good2;
+    // An over-long line whose last part looks like an entry of its own, and
+    // starts exactly at a chunk boundary: it must go with the rest of its line.
+    constexpr std::size_t kChunk = 4096;
+    std::string padding(2 * ListingParser::MaxLineLength, 'x');
+    padding.append(kChunk - (good1.size() + padding.size()) % kChunk, 'x');
+    const std::string body = good1 + padding + "-rw-r--r-- 1 u g 1 Jan 15 10:30 tail\r\n" + good2;
+    ASSERT_EQ((good1.size() + padding.size()) % kChunk, 0u);
     EXPECT_EQ(Names(ParseList(body, TestContext())), (std::vector<std::string>{"before", "after"}));
-    // The same in chunks of 4 KiB.
     ListingParser parser(TestContext(), false);
     std::vector<RemoteEntry> out;
-    for (std::size_t i = 0; i < body.size(); i += 4096) parser.Feed(std::string_view(body).substr(i, 4096), out);
+    for (std::size_t i = 0; i < body.size(); i += kChunk) {
+        parser.Feed(std::string_view(body).substr(i, kChunk), out);
+    }
     parser.Finish(out);
     EXPECT_EQ(Names(out), (std::vector<std::string>{"before", "after"}));
+    // An over-long last line without a line end is dropped as well.
+    ListingParser last(TestContext(), false);
+    std::vector<RemoteEntry> lastOut;
+    last.Feed(good1, lastOut);
+    for (std::size_t i = 0; i < padding.size(); i += kChunk) {
+        last.Feed(std::string_view(padding).substr(i, kChunk), lastOut);
+    }
+    last.Feed(" -rw-r--r-- 1 u g 1 Jan 15 10:30 tail", lastOut);
+    last.Finish(lastOut);
+    EXPECT_EQ(Names(lastOut), (std::vector<std::string>{"before"}));
 }
 
 TEST(ListingParser, LineOfOneMegabyteIsParsed) {
