@@ -1,0 +1,35 @@
+#pragma once
+// How the "FTP" and "CONFIG" settings shape a session: the client options a
+// transfer, a script or the browsing connect opens its connection with, the
+// ASCII/binary choice per file, the directory-search flags and the texts of the
+// WinInet-style 12xxx result codes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ftp/FtpClient.h"
+
+namespace zyfar {
+
+// Directory-search flags (the values the system has always used).
+inline constexpr std::uint32_t kInternetFlagReload = 0x80000000u;
+inline constexpr std::uint32_t kInternetFlagDontCache = 0x04000000u;
+
+// FTP section -> client options: AccessType ("DirectAccess" direct,
+// "ProxyAccess" proxy, anything else incl. absent = pre-configured), ProxyName,
+// ProxyPort (default 2021), Cache ("NO" default for sessions) and Reload
+// ("YES") flags, ConnectTo/RecTo/SendTo/RecToCtrl/SendToCtrl seconds (x1000 ms),
+// Retry, Passive ("YES" => passive). Host/user/password/port left empty.
+[[nodiscard]] FtpConnectOptions SessionOptionsFromSettings();
+
+// 1 ASCII, 2 binary, by FTP TransferType when flag == 1, else TextExtensions.
+[[nodiscard]] int ChooseTransferType(std::string_view fileName, int flag);
+
+// INTERNET_FLAG_RELOAD (0x80000000) when Reload is "YES", plus
+// INTERNET_FLAG_DONT_CACHE (0x04000000) when Cache is "NO" => 0x84000000 default.
+[[nodiscard]] std::uint32_t FindFlags();
+
+// The text for a WinInet-style code (the 12xxx table), "" for unknown codes.
+[[nodiscard]] std::string InternetErrorMessage(int code);
+
+}  // namespace zyfar
