@@ -1,7 +1,7 @@
 // MLSD lines and the fact line of an MLST reply (RFC 3659):
 //   "type=file;size=12;modify=20260101120000; name"
 // Facts are "name=value;" pairs, fact names and the type values in any case.
-// The facts end at the first blank; everything after that single blank is
+// The facts end at the first "; "; everything after that single blank is
 // the name, which may hold ";" and further blanks.
 #include "ftp/ListingCommon.h"
 
@@ -97,24 +97,32 @@ LineResult ParseFacts(std::string_view facts, std::string_view name, bool forPat
     return MakeEntry(std::move(e));
 }
 
-// Splits a fact line into its facts and its name. False for a line that is
-// no fact line.
+// Splits a fact line into its facts and its name. The facts end with the
+// first "; " (a fact value may hold a blank, as in
+// "UNIX.ownername=Domain Users;", but never a ";"). False for a line that
+// is no fact line.
 bool SplitFactLine(std::string_view line, std::string_view& facts, std::string_view& name) {
     // The MLST reply indents its fact line by one blank: " type=file;size=1; name".
     // An MLSD line that starts with a blank has no facts at all: " name".
     if (line.front() == ' ') {
         const std::string_view rest = line.substr(1);
-        const std::size_t blank = rest.find(' ');
-        if (blank != std::string_view::npos && blank > 0 && rest[blank - 1] == ';' &&
-            rest.substr(0, blank).find('=') != std::string_view::npos) {
-            facts = rest.substr(0, blank);
-            name = rest.substr(blank + 1);
+        const std::size_t end = rest.find("; ");
+        if (end != std::string_view::npos && rest.substr(0, end).find('=') != std::string_view::npos) {
+            facts = rest.substr(0, end + 1);
+            name = rest.substr(end + 2);
         } else {
             facts = {};
             name = rest;
         }
         return true;
     }
+    const std::size_t end = line.find("; ");
+    if (end != std::string_view::npos) {
+        facts = line.substr(0, end + 1);
+        name = line.substr(end + 2);
+        return true;
+    }
+    // Servers that leave out the ";" after the last fact: "type=file;size=1 name".
     const std::size_t blank = line.find(' ');
     if (blank == std::string_view::npos) return false;
     facts = line.substr(0, blank);
