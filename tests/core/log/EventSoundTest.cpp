@@ -63,11 +63,7 @@ TEST_F(EventSoundTest, AnEmptyPathIsPassedOnAndNotFoundIsNot) {
     EXPECT_EQ(player->played, (std::vector<std::string>{""}));
 }
 
-TEST_F(EventSoundTest, KeysAndTransferSoundMode) {
-    EXPECT_EQ(SoundEventKey(SoundEvent::ConnectOk), "ConnectOk");
-    EXPECT_EQ(SoundEventKey(SoundEvent::ConnectFail), "ConnectFail");
-    EXPECT_EQ(SoundEventKey(SoundEvent::TransferOk), "TransferOk");
-    EXPECT_EQ(SoundEventKey(SoundEvent::TransferFail), "TransferFail");
+TEST_F(EventSoundTest, TransferSoundMode) {
     EXPECT_FALSE(TransferSoundPerFile());  // absent = BATCH
     WriteProfileString("SOUNDS", "TransferType", "FILE");
     EXPECT_TRUE(TransferSoundPerFile());

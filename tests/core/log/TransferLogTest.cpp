@@ -185,19 +185,6 @@ TEST_F(TransferLogTest, ToFileOffWritesNoFile) {
     EXPECT_EQ(log.Settings().filePath, "");
 }
 
-TEST_F(TransferLogTest, EntriesAskedToStayOutOfTheFileDoSo) {
-    TransferLog log(clock);
-    const LogSettings s = FileSettings();
-    log.ApplySettings(s);
-    LogEntryRequest request;
-    request.code = logcode::FtpConnectionOk;
-    request.toFile = false;
-    log.WriteLogEntry(request);
-    EXPECT_FALSE(std::filesystem::exists(s.filePath));
-    log.WriteLogEntry(logcode::FtpConnectionOk, "a", "b", "c", "d");
-    EXPECT_EQ(FileLines(s.filePath).size(), 2u);
-}
-
 TEST_F(TransferLogTest, ToScreenOffKeepsEntriesButShowsNone) {
     TransferLog log(clock);
     auto recorder = std::make_shared<Recorder>();
@@ -475,7 +462,10 @@ TEST_F(TransferLogTest, EightWritersLoseNothingAndNeverInterleave) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&log, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                const std::string id = "t" + std::to_string(t) + "-" + std::to_string(i);
+                std::string id = "t";
+                id += std::to_string(t);
+                id += '-';
+                id += std::to_string(i);
                 const std::string detail = std::string(static_cast<std::size_t>(50 + (i % 40)), 'x');
                 const auto outcome = log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail);
                 EXPECT_EQ(outcome, LogWriteOutcome::Written);
