@@ -1,0 +1,522 @@
+#include "ftp/FtpClient.h"
+
+#include <ctime>
+#include <utility>
+
+#include "ftp/ListingParser.h"
+#include "ftp/NameMask.h"
+#include "platform/WorkerControl.h"
+
+namespace zyfar {
+
+namespace {
+
+constexpr std::size_t kListingChunk = 64 * 1024;
+// A listing with more entries than this is refused rather than held.
+constexpr std::size_t kMaxListingEntries = 5'000'000;
+
+FtpResult Unsafe() {
+    return FtpFail(ftpcode::kInvalidOperation,
+                   "The requested operation is invalid: a name holds a line break or NUL.");
+}
+
+ListingContext NowContext() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    ::gmtime_r(&now, &tm);
+    ListingContext ctx;
+    ctx.now.year = tm.tm_year + 1900;
+    ctx.now.month = tm.tm_mon + 1;
+    ctx.now.day = tm.tm_mday;
+    ctx.now.hour = tm.tm_hour;
+    ctx.now.minute = tm.tm_min;
+    ctx.now.second = std::min(tm.tm_sec, 59);
+    ctx.now.valid = true;
+    return ctx;
+}
+
+bool Cancelled(const WorkerControl* control) { return control != nullptr && control->IsCancelled(); }
+
+FtpResult CancelledResult() { return FtpFail(ftpcode::kCancelled, "The operation was canceled."); }
+
+}  // namespace
+
+RemotePathParts SplitRemotePath(const std::string& path) {
+    const char sep = path.find('/') != std::string::npos ? '/' : '\\';
+    const std::size_t cut = path.rfind(sep);
+    if (cut == std::string::npos) {
+        return {"", path};
+    }
+    if (cut == 0) {
+        return {std::string(1, sep), path.substr(1)};
+    }
+    return {path.substr(0, cut), path.substr(cut + 1)};
+}
+
+std::string JoinRemotePath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    const char sep = folder.find('/') == std::string::npos && folder.find('\\') != std::string::npos ? '\\' : '/';
+    if (folder.back() == sep) {
+        return folder + name;
+    }
+    return folder + sep + name;
+}
+
+FtpClient::FtpClient(WorkerControl* control) : control_(control) {}
+
+FtpClient::~FtpClient() { Close(); }
+
+bool FtpClient::IsConnected() const { return ctrl_ != nullptr && ctrl_->usable(); }
+
+const FtpFeatures& FtpClient::features() const {
+    static const FtpFeatures kNone{};
+    return ctrl_ ? ctrl_->features() : kNone;
+}
+
+FtpResult FtpClient::Ready() const {
+    if (fileOpen_) {
+        return FtpFail(ftpcode::kTransferInProgress,
+                       "The requested operation cannot be made while a file transfer is in progress.");
+    }
+    if (Cancelled(control_)) {
+        return CancelledResult();
+    }
+    if (!ctrl_) {
+        return FtpFail(ftpcode::kIncorrectHandleState, "Not connected to an FTP server.");
+    }
+    if (!ctrl_->usable()) {
+        return ctrl_->broken();
+    }
+    return FtpOk();
+}
+
+// ---- connecting ------------------------------------------------------------------------
+
+FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::ConnectOnce(const std::vector<SocketAddress>& addrs) {
+    FtpResult last = FtpFail(ftpcode::kCannotConnect, "The attempt to connect to the server failed.");
+    if (proxy_) {
+        FtpOutcome<Socket> s = ConnectThroughHttpProxy(*proxy_, options_.host, options_.port,
+                                                       options_.connectTimeout, options_.controlReceiveTimeout,
+                                                       control_);
+        if (!s.ok()) {
+            return s.result;
+        }
+        controlLocal_ = s.value.LocalAddress();
+        controlPeer_ = s.value.PeerAddress();
+        return std::unique_ptr<ByteStream>(std::make_unique<TcpStream>(std::move(s.value), control_));
+    }
+    for (const SocketAddress& a : addrs) {
+        FtpOutcome<Socket> s = ConnectTcp(a, options_.connectTimeout, control_);
+        if (s.ok()) {
+            controlLocal_ = s.value.LocalAddress();
+            controlPeer_ = s.value.PeerAddress();
+            return std::unique_ptr<ByteStream>(std::make_unique<TcpStream>(std::move(s.value), control_));
+        }
+        last = s.result;
+        if (last.code == ftpcode::kCancelled) {
+            break;
+        }
+    }
+    return last;
+}
+
+FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::ConnectControl() {
+    std::vector<SocketAddress> addrs;
+    if (!proxy_) {
+        FtpOutcome<std::vector<SocketAddress>> r = ResolveHost(options_.host, options_.port);
+        if (!r.ok()) {
+            return r.result;
+        }
+        addrs = std::move(r.value);
+    }
+    FtpResult last;
+    const int attempts = 1 + std::max(0, options_.retries);
+    for (int i = 0; i < attempts; ++i) {
+        if (Cancelled(control_)) {
+            return CancelledResult();
+        }
+        FtpOutcome<std::unique_ptr<ByteStream>> s = ConnectOnce(addrs);
+        if (s.ok()) {
+            return s;
+        }
+        last = s.result;
+        if (last.code == ftpcode::kCancelled || last.code == ftpcode::kNameNotResolved) {
+            break;
+        }
+    }
+    return last;
+}
+
+FtpResult FtpClient::Connect(const FtpConnectOptions& options) {
+    if (fileOpen_) {
+        return FtpFail(ftpcode::kTransferInProgress,
+                       "The requested operation cannot be made while a file transfer is in progress.");
+    }
+    Close();
+    if (!IsSafeArgument(options.host) || !IsSafeArgument(options.user) || !IsSafeArgument(options.password) ||
+        !IsSafeArgument(options.proxyName)) {
+        return Unsafe();
+    }
+    options_ = options;
+    listingCache_.clear();
+    proxy_.reset();
+    if (options_.access == FtpAccess::kProxy) {
+        if (options_.proxyName.empty()) {
+            return FtpFail(ftpcode::kInvalidProxyRequest, "The request to the proxy was invalid: no proxy name.");
+        }
+        proxy_ = ProxyEndpoint{options_.proxyName, options_.proxyPort};
+    } else if (options_.access == FtpAccess::kPreconfig) {
+        proxy_ = ProxyFromEnvironment(options_.host, options_.env ? options_.env : EnvLookup(ProcessEnv));
+    }
+    if (proxy_) {
+        options_.passive = true;  // data connections go through the proxy too
+    }
+
+    FtpOutcome<std::unique_ptr<ByteStream>> stream = ConnectControl();
+    if (!stream.ok()) {
+        return stream.result;
+    }
+    ctrl_ = std::make_unique<FtpControl>(
+        std::move(stream.value), ControlTimeouts{options_.controlSendTimeout, options_.controlReceiveTimeout},
+        options_.trace);
+    FtpResult r = ctrl_->ReadGreeting();
+    if (r.ok()) {
+        r = ctrl_->Login(options_.user, options_.password);
+    }
+    if (r.ok()) {
+        r = ctrl_->Feat();
+    }
+    if (!r.ok()) {
+        ctrl_->Quit();
+        return r;
+    }
+    return FtpOk();
+}
+
+void FtpClient::Close() {
+    if (ctrl_ && ctrl_->usable()) {
+        ctrl_->Quit();
+    }
+    if (!fileOpen_) {
+        ctrl_.reset();  // an open stream still refers to it until it is closed
+    }
+    listingCache_.clear();
+}
+
+// ---- simple commands ---------------------------------------------------------------------
+
+FtpOutcome<std::string> FtpClient::GetCurrentDirectory() {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    return ctrl_->Pwd();
+}
+
+FtpResult FtpClient::SetCurrentDirectory(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (path.empty()) {
+        return FtpFail(ftpcode::kInvalidOperation, "The requested operation is invalid: no folder name.");
+    }
+    r = ctrl_->Cwd(path);
+    if (r.ok()) {
+        ForgetListings();  // relative listings now mean another folder
+    }
+    return r;
+}
+
+FtpResult FtpClient::CreateDirectory(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    ForgetListings();
+    return path.empty() ? FtpFail(ftpcode::kInvalidOperation, "No folder name.") : ctrl_->Mkd(path);
+}
+
+FtpResult FtpClient::RemoveDirectory(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    ForgetListings();
+    return path.empty() ? FtpFail(ftpcode::kInvalidOperation, "No folder name.") : ctrl_->Rmd(path);
+}
+
+FtpResult FtpClient::Remove(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    ForgetListings();
+    return path.empty() ? FtpFail(ftpcode::kInvalidOperation, "No file name.") : ctrl_->Dele(path);
+}
+
+FtpResult FtpClient::Rename(const std::string& from, const std::string& to) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    ForgetListings();
+    if (from.empty() || to.empty()) {
+        return FtpFail(ftpcode::kInvalidOperation, "No file name.");
+    }
+    return ctrl_->Rename(from, to);
+}
+
+FtpOutcome<std::int64_t> FtpClient::Size(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (!IsSafeArgument(path)) {
+        return Unsafe();
+    }
+    r = ctrl_->Type(false);  // sizes are byte counts of the binary image
+    if (!r.ok()) {
+        return r;
+    }
+    return ctrl_->Size(path);
+}
+
+FtpOutcome<RemoteTime> FtpClient::ModificationTime(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    return ctrl_->Mdtm(path);
+}
+
+// ---- data connections --------------------------------------------------------------------
+
+FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenData(std::string_view verb, std::string_view arg) {
+    if (!IsSafeArgument(arg)) {
+        return Unsafe();
+    }
+    return options_.passive ? OpenPassiveData(verb, arg) : OpenActiveData(verb, arg);
+}
+
+FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenPassiveData(std::string_view verb, std::string_view arg) {
+    FtpOutcome<std::uint16_t> port = FtpFail(ftpcode::kExtendedError, "EPSV not used");
+    if (ctrl_->epsvWorks()) {
+        port = ctrl_->Epsv();
+        if (!port.ok() && (ctrl_->epsvWorks() || !ctrl_->usable())) {
+            return port.result;  // refused for a reason other than "unknown command"
+        }
+    }
+    if (!port.ok()) {
+        port = ctrl_->Pasv();
+        if (!port.ok()) {
+            return port.result;
+        }
+    }
+    // Whatever address the reply named: the data connection goes to the
+    // server the control connection reaches, never to a third host.
+    FtpOutcome<Socket> sock;
+    if (proxy_) {
+        sock = ConnectThroughHttpProxy(*proxy_, options_.host, port.value, options_.connectTimeout,
+                                       options_.dataReceiveTimeout, control_);
+    } else {
+        SocketAddress target = controlPeer_;
+        target.set_port(port.value);
+        sock = ConnectTcp(target, options_.connectTimeout, control_);
+    }
+    if (!sock.ok()) {
+        return sock.result;
+    }
+    auto data = std::make_unique<TcpStream>(std::move(sock.value), control_);
+    FtpOutcome<FtpReply> reply = ctrl_->Exchange(verb, arg);
+    if (!reply.ok()) {
+        return reply.result;
+    }
+    if (ClassifyReply(reply.value.code) != ReplyKind::kPreliminary) {
+        return ReplyFailure(reply.value);
+    }
+    return std::unique_ptr<ByteStream>(std::move(data));
+}
+
+FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenActiveData(std::string_view verb, std::string_view arg) {
+    SocketAddress local = controlLocal_;
+    local.set_port(0);
+    FtpOutcome<Socket> listener = ListenTcp(local, 1);
+    if (!listener.ok()) {
+        return listener.result;
+    }
+    FtpResult r = ctrl_->Port(listener.value.LocalAddress());
+    if (!r.ok()) {
+        return r;
+    }
+    FtpOutcome<FtpReply> reply = ctrl_->Exchange(verb, arg);
+    if (!reply.ok()) {
+        return reply.result;
+    }
+    if (ClassifyReply(reply.value.code) != ReplyKind::kPreliminary) {
+        return ReplyFailure(reply.value);
+    }
+    // Only the server may connect: other peers are turned away.
+    FtpOutcome<Socket> conn = AcceptFrom(listener.value, controlPeer_, options_.connectTimeout, control_);
+    if (!conn.ok()) {
+        // The server is inside a transfer command: abort it so the control
+        // connection stays in step.
+        FtpFileStream pending(*ctrl_, nullptr, FtpFileStream::Direction::kRead, false, {}, nullptr);
+        (void)pending.Abort();
+        return conn.result;
+    }
+    return std::unique_ptr<ByteStream>(std::make_unique<TcpStream>(std::move(conn.value), control_));
+}
+
+FtpOutcome<std::unique_ptr<FtpFileStream>> FtpClient::OpenFile(const std::string& path, FtpOpenMode mode,
+                                                               FtpTransferType type) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (path.empty()) {
+        return FtpFail(ftpcode::kInvalidOperation, "No file name.");
+    }
+    if (!IsSafeArgument(path)) {
+        return Unsafe();
+    }
+    const bool ascii = type == FtpTransferType::kAscii;
+    r = ctrl_->Type(ascii);
+    if (!r.ok()) {
+        return r;
+    }
+    if (mode == FtpOpenMode::kWrite) {
+        ForgetListings();
+    }
+    FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(mode == FtpOpenMode::kRead ? "RETR" : "STOR", path);
+    if (!data.ok()) {
+        return data.result;
+    }
+    fileOpen_ = true;
+    return std::make_unique<FtpFileStream>(
+        *ctrl_, std::move(data.value),
+        mode == FtpOpenMode::kRead ? FtpFileStream::Direction::kRead : FtpFileStream::Direction::kWrite, ascii,
+        DataTimeouts{options_.dataSendTimeout, options_.dataReceiveTimeout}, [this] { fileOpen_ = false; });
+}
+
+// ---- listings ------------------------------------------------------------------------------
+
+FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& folder) {
+    const bool reuse = options_.cache && !options_.reload;
+    if (reuse) {
+        auto it = listingCache_.find(folder);
+        if (it != listingCache_.end()) {
+            return it->second;
+        }
+    }
+    bool mlsd = ctrl_->features().mlsd;
+    FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(mlsd ? "MLSD" : "LIST", folder);
+    if (!data.ok() && mlsd && ctrl_->usable() && ClassifyReply(ctrl_->lastReplyCode()) == ReplyKind::kNotUnderstood) {
+        mlsd = false;  // offered but refused: fall back to LIST
+        data = OpenData("LIST", folder);
+    }
+    if (!data.ok()) {
+        if (ctrl_->usable() && data.result.code == ftpcode::kExtendedError && ctrl_->lastReplyCode() == 550) {
+            return std::vector<RemoteEntry>{};  // no such folder: nothing found
+        }
+        return data.result;
+    }
+    fileOpen_ = true;
+    FtpFileStream stream(*ctrl_, std::move(data.value), FtpFileStream::Direction::kRead, false,
+                         DataTimeouts{options_.dataSendTimeout, options_.dataReceiveTimeout},
+                         [this] { fileOpen_ = false; });
+    ListingParser parser(NowContext(), mlsd);
+    std::vector<RemoteEntry> entries;
+    std::vector<char> chunk(kListingChunk);
+    for (;;) {
+        if (control_ != nullptr && !control_->Checkpoint()) {
+            (void)stream.Abort();
+            return CancelledResult();
+        }
+        FtpOutcome<std::size_t> got = stream.Read(chunk.data(), chunk.size());
+        if (!got.ok()) {
+            return got.result;
+        }
+        if (got.value == 0) {
+            break;
+        }
+        parser.Feed(std::string_view(chunk.data(), got.value), entries);
+        if (entries.size() > kMaxListingEntries) {
+            (void)stream.Abort();
+            return FtpFail(ftpcode::kExtendedError, "The listing is too large.");
+        }
+    }
+    parser.Finish(entries);
+    if (options_.cache) {
+        listingCache_[folder] = entries;
+    }
+    return entries;
+}
+
+FtpOutcome<std::vector<FtpFoundFile>> FtpClient::FindExact(const std::string& folder, const std::string& name) {
+    const std::string full = JoinRemotePath(folder, name);
+    const bool cached = options_.cache && !options_.reload && listingCache_.count(folder) != 0;
+    if (ctrl_->features().mlst && !cached) {
+        FtpOutcome<std::string> line = ctrl_->Mlst(full);
+        if (line.ok()) {
+            LineResult parsed = ParseMlstPathLine(line.value);
+            std::vector<FtpFoundFile> found;
+            if (parsed.kind == LineResult::Entry) {
+                parsed.entry.name = name;
+                found.push_back(FtpFoundFile{std::move(parsed.entry), full});
+            }
+            return found;
+        }
+        if (!ctrl_->usable()) {
+            return line.result;
+        }
+        const ReplyKind kind = ClassifyReply(ctrl_->lastReplyCode());
+        if (kind == ReplyKind::kPermanent || kind == ReplyKind::kFileBusy || kind == ReplyKind::kTransient) {
+            return std::vector<FtpFoundFile>{};  // "550 No such file": nothing found
+        }
+        // 500-504: MLST offered but refused; look in the listing instead.
+    }
+    FtpOutcome<std::vector<RemoteEntry>> entries = ListFolder(folder);
+    if (!entries.ok()) {
+        return entries.result;
+    }
+    std::vector<FtpFoundFile> found;
+    for (RemoteEntry& e : entries.value) {
+        if (e.name == name) {
+            found.push_back(FtpFoundFile{std::move(e), full});
+            break;
+        }
+    }
+    return found;
+}
+
+FtpOutcome<std::vector<FtpFoundFile>> FtpClient::Find(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (!IsSafeArgument(path)) {
+        return Unsafe();
+    }
+    RemotePathParts parts = SplitRemotePath(path);
+    if (!parts.name.empty() && !HasWildcard(parts.name)) {
+        return FindExact(parts.folder, parts.name);
+    }
+    const std::string mask = parts.name.empty() ? std::string("*") : parts.name;
+    FtpOutcome<std::vector<RemoteEntry>> entries = ListFolder(parts.folder);
+    if (!entries.ok()) {
+        return entries.result;
+    }
+    std::vector<FtpFoundFile> found;
+    for (RemoteEntry& e : entries.value) {
+        if (MatchesMask(e.name, mask)) {
+            std::string full = JoinRemotePath(parts.folder, e.name);
+            found.push_back(FtpFoundFile{std::move(e), std::move(full)});
+        }
+    }
+    return found;
+}
+
+}  // namespace zyfar

@@ -1,0 +1,147 @@
+#pragma once
+// An FTP client connection: what the engine, scripts and remote browsing use
+// for every server operation (connect, folders, files, listings). It belongs
+// to the worker thread that uses it; another thread may only cancel that
+// worker through its WorkerControl, which ends any blocking wait at once.
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/FtpControl.h"
+#include "ftp/FtpDataStream.h"
+#include "ftp/FtpError.h"
+#include "ftp/FtpProxy.h"
+#include "ftp/RemoteEntry.h"
+#include "ftp/Socket.h"
+
+namespace zyfar {
+
+class WorkerControl;
+
+enum class FtpAccess {
+    kDirect,     // connect to the server
+    kPreconfig,  // the proxy named by ftp_proxy / all_proxy when it is http://, else direct
+    kProxy,      // HTTP CONNECT through proxyName:proxyPort (data then always passive)
+};
+
+enum class FtpTransferType { kAscii = 1, kBinary = 2 };
+enum class FtpOpenMode { kRead, kWrite };
+
+struct FtpConnectOptions {
+    std::string host;
+    std::uint16_t port = 21;
+    std::string user;      // empty: "anonymous"
+    std::string password;  // never logged, never in an error text
+    bool passive = false;  // active mode (PORT/EPRT) unless set
+
+    FtpAccess access = FtpAccess::kDirect;
+    std::string proxyName;
+    std::uint16_t proxyPort = 2021;
+
+    Millis connectTimeout{20000};
+    int retries = 2;  // further connect attempts after the first
+    Millis dataReceiveTimeout{20000};
+    Millis dataSendTimeout{20000};
+    Millis controlReceiveTimeout{20000};
+    Millis controlSendTimeout{20000};
+
+    bool reload = true;  // every Find lists afresh
+    bool cache = false;  // with !reload, a listing may be reused within this client
+
+    FtpTraceFn trace;    // commands and replies, password masked
+    EnvLookup env;       // environment for kPreconfig (default: the process's)
+};
+
+// One entry a Find returned.
+struct FtpFoundFile {
+    RemoteEntry entry;
+    std::string path;  // the full remote path: the searched folder + "/" + name
+
+    [[nodiscard]] const std::string& FileName() const { return entry.name; }
+    [[nodiscard]] const std::string& FilePath() const { return path; }
+    [[nodiscard]] std::int64_t Length() const { return entry.size < 0 ? 0 : entry.size; }
+    [[nodiscard]] const RemoteTime& LastWriteTime() const { return entry.modified; }
+    [[nodiscard]] bool IsDirectory() const { return entry.isDirectory; }
+};
+
+class FtpClient {
+public:
+    explicit FtpClient(WorkerControl* control = nullptr);
+    ~FtpClient();
+    FtpClient(const FtpClient&) = delete;
+    FtpClient& operator=(const FtpClient&) = delete;
+
+    // Resolves, connects (retrying), reads the greeting, logs in and asks
+    // FEAT. Failures: 12007 name, 12029 cannot connect, 12002 time-out,
+    // 12013 / 12015 login, 12017 cancelled, 12003 other server replies.
+    [[nodiscard]] FtpResult Connect(const FtpConnectOptions& options);
+    [[nodiscard]] bool IsConnected() const;
+
+    [[nodiscard]] FtpOutcome<std::string> GetCurrentDirectory();
+    [[nodiscard]] FtpResult SetCurrentDirectory(const std::string& path);
+    [[nodiscard]] FtpResult CreateDirectory(const std::string& path);
+    [[nodiscard]] FtpResult RemoveDirectory(const std::string& path);
+    [[nodiscard]] FtpResult Remove(const std::string& path);
+    [[nodiscard]] FtpResult Rename(const std::string& from, const std::string& to);
+    [[nodiscard]] FtpOutcome<std::int64_t> Size(const std::string& path);
+    [[nodiscard]] FtpOutcome<RemoteTime> ModificationTime(const std::string& path);
+
+    // Opens a remote file. Only one file may be open at a time; the client
+    // refuses other operations (12110) until it is closed or aborted. The
+    // stream must not outlive the client.
+    [[nodiscard]] FtpOutcome<std::unique_ptr<FtpFileStream>> OpenFile(const std::string& path, FtpOpenMode mode,
+                                                                      FtpTransferType type);
+
+    // The entries that match a path: a full path gives the entry of that name
+    // (a folder included); a last part with "*" or "?" gives every entry of
+    // the folder that matches it (case-sensitive); a path ending in "/" gives
+    // the whole folder. Nothing found is a success with no entries.
+    [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> Find(const std::string& path);
+
+    // Sends QUIT and closes. Safe to call at any time, also when not connected.
+    void Close();
+
+    [[nodiscard]] const FtpFeatures& features() const;
+    [[nodiscard]] WorkerControl* control() const { return control_; }
+
+private:
+    [[nodiscard]] FtpResult Ready() const;
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> ConnectControl();
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> ConnectOnce(const std::vector<SocketAddress>& addrs);
+    // Opens a data connection and sends the command; the stream is returned
+    // once the server's 1xx reply has arrived.
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> OpenData(std::string_view verb, std::string_view arg);
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> OpenPassiveData(std::string_view verb,
+                                                                          std::string_view arg);
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> OpenActiveData(std::string_view verb,
+                                                                         std::string_view arg);
+    [[nodiscard]] FtpOutcome<std::vector<RemoteEntry>> ListFolder(const std::string& folder);
+    [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> FindExact(const std::string& folder,
+                                                                  const std::string& name);
+    void ForgetListings() { listingCache_.clear(); }
+
+    WorkerControl* control_;
+    FtpConnectOptions options_;
+    std::optional<ProxyEndpoint> proxy_;
+    SocketAddress controlLocal_;
+    SocketAddress controlPeer_;
+    std::unique_ptr<FtpControl> ctrl_;
+    bool fileOpen_ = false;
+    std::map<std::string, std::vector<RemoteEntry>> listingCache_;
+};
+
+// Splits a remote path at its last "/" (or "\" when the path has no "/"):
+// ("/pub/a.txt") -> ("/pub", "a.txt"); ("a.txt") -> ("", "a.txt");
+// ("/a.txt") -> ("/", "a.txt").
+struct RemotePathParts {
+    std::string folder;
+    std::string name;
+};
+[[nodiscard]] RemotePathParts SplitRemotePath(const std::string& path);
+// folder + separator + name, without doubling the separator.
+[[nodiscard]] std::string JoinRemotePath(const std::string& folder, const std::string& name);
+
+}  // namespace zyfar

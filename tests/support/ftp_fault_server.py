@@ -1,0 +1,358 @@
+#!/usr/bin/python3
+"""Scripted FTP fault server for tests (Python standard library only).
+
+Binds 127.0.0.1 (or ::1 with --ipv6) on a free port, prints "PORT <n>" on
+stdout, then serves control connections, each on its own thread, following a
+JSON script. Every command line received is appended to the --log file as it
+arrived (without its line end), and each new control connection adds the line
+"#CONNECT"; finished uploads add "#STORED <bytes>". The log is flushed before
+the reply is sent, so a client that has read a reply finds its command logged.
+
+Script keys (all optional):
+  mode        "ftp" (default), "silent" (accept, never send a byte),
+              "close" (accept and close at once), "backlog" (listen with a
+              full backlog and never accept: connects time out)
+  greeting    reply text sent on connect ("220 Fault server ready"); a text
+              with "\n" is sent as several lines; a {"repeat": line,
+              "count": n, "last": line} object sends count copies of line
+  after_greeting  "stall": read and log commands but never answer
+  feat        list of feature lines for FEAT (default MLST/SIZE/MDTM/EPSV/UTF8)
+  replies     {VERB: reply} fixed replies (text, repeat object, or
+              {"drop": true} to close the control connection, or
+              {"stall": true} to never answer)
+  pasv_address  address written into PASV replies (the listener is always
+              on the loopback address)
+  epsv        false: EPSV is answered with 500
+  files       {path: text} contents for RETR and SIZE
+  file_sizes  {path: n} generated contents of n bytes (i % 251)
+  listing     text sent for LIST;  mlsd: text sent for MLSD (absent: 500)
+  transfer    {VERB: {...}} behaviour of RETR/LIST/MLSD/STOR:
+                "reply": answer this instead of starting the transfer
+                "send_bytes": n  send only the first n bytes
+                "outcome": "ok" | "426" (close data, reply 426) |
+                           "drop" (close data and control) |
+                           "stall" (keep the data connection open, send
+                           nothing more; ABOR ends it)
+  abor_replies  replies to ABOR during a stalled transfer
+                (default ["426 Transfer aborted.", "226 ABOR successful."])
+"""
+import argparse
+import json
+import os
+import socket
+import sys
+import threading
+import time
+
+LOG_LOCK = threading.Lock()
+
+
+def log_line(path, text):
+    if not path:
+        return
+    with LOG_LOCK:
+        with open(path, "a", encoding="latin-1", newline="") as f:
+            f.write(text + "\n")
+            f.flush()
+
+
+def reply_bytes(spec):
+    if isinstance(spec, dict) and "repeat" in spec:
+        body = (spec["repeat"] + "\r\n") * int(spec.get("count", 1))
+        return (body + spec.get("last", "") + ("\r\n" if spec.get("last") else "")).encode("latin-1")
+    text = str(spec)
+    return "".join(line + "\r\n" for line in text.split("\n")).encode("latin-1")
+
+
+def generated(n):
+    pattern = bytes(i % 251 for i in range(251))
+    reps, rest = divmod(n, 251)
+    return pattern * reps + pattern[:rest]
+
+
+class Session:
+    def __init__(self, conn, script, log, family):
+        self.conn = conn
+        self.script = script
+        self.log = log
+        self.family = family
+        self.pasv_listener = None
+        self.active_addr = None
+        self.stalled_data = None
+        self.buf = b""
+
+    # -- plumbing --
+    def send(self, data):
+        self.conn.sendall(data)
+
+    def reply(self, spec):
+        self.send(reply_bytes(spec))
+
+    def read_line(self):
+        while b"\n" not in self.buf:
+            chunk = self.conn.recv(65536)
+            if not chunk:
+                return None
+            self.buf += chunk
+        line, self.buf = self.buf.split(b"\n", 1)
+        if line.endswith(b"\r"):
+            line = line[:-1]
+        return line.decode("latin-1")
+
+    def open_data(self):
+        if self.pasv_listener is not None:
+            self.pasv_listener.settimeout(10)
+            try:
+                data, _ = self.pasv_listener.accept()
+            finally:
+                self.pasv_listener.close()
+                self.pasv_listener = None
+            return data
+        if self.active_addr is not None:
+            fam = socket.AF_INET6 if ":" in self.active_addr[0] else socket.AF_INET
+            data = socket.socket(fam, socket.SOCK_STREAM)
+            data.settimeout(10)
+            data.connect(self.active_addr)
+            self.active_addr = None
+            return data
+        return None
+
+    # -- commands --
+    def passive_listener(self):
+        if self.pasv_listener is not None:
+            self.pasv_listener.close()
+        host = "::1" if self.family == socket.AF_INET6 else "127.0.0.1"
+        lst = socket.socket(self.family, socket.SOCK_STREAM)
+        lst.bind((host, 0))
+        lst.listen(1)
+        self.pasv_listener = lst
+        return lst.getsockname()[1]
+
+    def do_transfer(self, verb, arg):
+        spec = self.script.get("transfer", {}).get(verb, {})
+        if "reply" in spec:
+            self.reply(spec["reply"])
+            return True
+        payload = b""
+        if verb == "RETR":
+            files = self.script.get("files", {})
+            sizes = self.script.get("file_sizes", {})
+            if arg in files:
+                payload = files[arg].encode("latin-1")
+            elif arg in sizes:
+                payload = generated(int(sizes[arg]))
+            else:
+                self.reply("550 No such file.")
+                return True
+        elif verb == "LIST":
+            payload = self.script.get("listing", "").encode("latin-1")
+        elif verb == "MLSD":
+            if "mlsd" not in self.script:
+                self.reply("500 Unknown command.")
+                return True
+            payload = self.script["mlsd"].encode("latin-1")
+        data = self.open_data()
+        if data is None:
+            self.reply("425 Use PORT or PASV first.")
+            return True
+        self.reply(spec.get("preliminary", "150 Opening data connection."))
+        outcome = spec.get("outcome", "ok")
+        if verb == "STOR":
+            total = 0
+            limit = spec.get("send_bytes")
+            data.settimeout(30)
+            while True:
+                chunk = data.recv(65536)
+                if not chunk:
+                    break
+                total += len(chunk)
+                if limit is not None and total >= int(limit):
+                    break
+            log_line(self.log, "#STORED %d" % total)
+        else:
+            if "send_bytes" in spec:
+                payload = payload[: int(spec["send_bytes"])]
+            try:
+                data.sendall(payload)
+            except OSError:
+                pass
+        if outcome == "stall":
+            self.stalled_data = data
+            return True
+        if outcome == "drop":
+            data.close()
+            return False
+        data.close()
+        if outcome == "426":
+            self.reply("426 Connection closed; transfer aborted.")
+        else:
+            self.reply(spec.get("final", "226 Transfer complete."))
+        return True
+
+    def handle(self, verb, arg):
+        """Returns False when the control connection is to be closed."""
+        fixed = self.script.get("replies", {})
+        if verb in fixed:
+            spec = fixed[verb]
+            if isinstance(spec, dict) and spec.get("drop"):
+                return False
+            if isinstance(spec, dict) and spec.get("stall"):
+                return True
+            self.reply(spec)
+            return verb != "QUIT"
+        if verb == "USER":
+            self.reply("331 Password required.")
+        elif verb == "PASS":
+            self.reply("230 Logged in.")
+        elif verb == "FEAT":
+            feats = self.script.get("feat", ["MLST type*;size*;modify*;", "SIZE", "MDTM", "EPSV", "UTF8"])
+            self.reply("\n".join(["211-Features:"] + [" " + f for f in feats] + ["211 End"]))
+        elif verb == "PWD":
+            self.reply('257 "/" is the current directory.')
+        elif verb in ("CWD", "RMD", "DELE", "RNTO"):
+            self.reply("250 OK.")
+        elif verb == "MKD":
+            self.reply('257 "%s" created.' % arg.replace('"', '""'))
+        elif verb == "RNFR":
+            self.reply("350 Ready for destination name.")
+        elif verb in ("TYPE", "NOOP", "OPTS", "MODE", "STRU"):
+            self.reply("200 OK.")
+        elif verb == "SYST":
+            self.reply("215 UNIX Type: L8")
+        elif verb == "SIZE":
+            files = self.script.get("files", {})
+            sizes = self.script.get("file_sizes", {})
+            if arg in files:
+                self.reply("213 %d" % len(files[arg].encode("latin-1")))
+            elif arg in sizes:
+                self.reply("213 %d" % int(sizes[arg]))
+            else:
+                self.reply("550 No such file.")
+        elif verb == "MDTM":
+            self.reply("213 20240102030405")
+        elif verb == "PASV":
+            port = self.passive_listener()
+            addr = self.script.get("pasv_address", "127.0.0.1").replace(".", ",")
+            self.reply("227 Entering Passive Mode (%s,%d,%d)." % (addr, port // 256, port % 256))
+        elif verb == "EPSV":
+            if self.script.get("epsv", True) is False:
+                self.reply("500 EPSV not understood.")
+            else:
+                port = self.passive_listener()
+                self.reply("229 Entering Extended Passive Mode (|||%d|)." % port)
+        elif verb == "PORT":
+            parts = arg.split(",")
+            if len(parts) != 6:
+                self.reply("501 Bad PORT.")
+            else:
+                self.active_addr = (".".join(parts[:4]), int(parts[4]) * 256 + int(parts[5]))
+                self.reply("200 PORT OK.")
+        elif verb == "EPRT":
+            fields = arg.split(arg[:1]) if arg else []
+            if len(fields) < 4:
+                self.reply("501 Bad EPRT.")
+            else:
+                self.active_addr = (fields[2], int(fields[3]))
+                self.reply("200 EPRT OK.")
+        elif verb in ("RETR", "LIST", "MLSD", "STOR", "NLST"):
+            return self.do_transfer(verb, arg)
+        elif verb == "ABOR":
+            if self.stalled_data is not None:
+                self.stalled_data.close()
+                self.stalled_data = None
+                for r in self.script.get("abor_replies", ["426 Transfer aborted.", "226 ABOR successful."]):
+                    self.reply(r)
+            else:
+                self.reply("225 No transfer to abort.")
+        elif verb == "QUIT":
+            self.reply("221 Goodbye.")
+            return False
+        else:
+            self.reply("502 Command not implemented.")
+        return True
+
+    def run(self):
+        try:
+            self.reply(self.script.get("greeting", "220 Fault server ready."))
+            stall = self.script.get("after_greeting") == "stall"
+            while True:
+                line = self.read_line()
+                if line is None:
+                    break
+                log_line(self.log, line)
+                if stall:
+                    continue
+                verb, _, arg = line.partition(" ")
+                if not self.handle(verb.upper(), arg):
+                    break
+        except OSError:
+            pass
+        finally:
+            for s in (self.stalled_data, self.pasv_listener):
+                if s is not None:
+                    s.close()
+            try:
+                self.conn.close()
+            except OSError:
+                pass
+
+
+def watchdog(lifetime):
+    parent = os.getppid()
+    deadline = time.monotonic() + lifetime
+    while time.monotonic() < deadline and os.getppid() == parent:
+        time.sleep(0.5)
+    os._exit(0)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--script", required=True)
+    ap.add_argument("--log", default="")
+    ap.add_argument("--ipv6", action="store_true")
+    ap.add_argument("--lifetime", type=float, default=300)
+    args = ap.parse_args()
+    with open(args.script, encoding="utf-8") as f:
+        script = json.load(f)
+    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+
+    family = socket.AF_INET6 if args.ipv6 else socket.AF_INET
+    host = "::1" if args.ipv6 else "127.0.0.1"
+    mode = script.get("mode", "ftp")
+    lst = socket.socket(family, socket.SOCK_STREAM)
+    lst.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    lst.bind((host, 0))
+    port = lst.getsockname()[1]
+    held = []
+    if mode == "backlog":
+        # A listener that never accepts, its queue filled by our own
+        # connections: further connection attempts are left unanswered.
+        lst.listen(0)
+        for _ in range(16):
+            c = socket.socket(family, socket.SOCK_STREAM)
+            c.setblocking(False)
+            try:
+                c.connect((host, port))
+            except BlockingIOError:
+                pass
+            held.append(c)
+        time.sleep(0.3)
+        print("PORT %d" % port, flush=True)
+        while True:
+            time.sleep(1)
+    lst.listen(16)
+    print("PORT %d" % port, flush=True)
+    while True:
+        conn, _ = lst.accept()
+        log_line(args.log, "#CONNECT")
+        if mode == "silent":
+            held.append(conn)
+            continue
+        if mode == "close":
+            conn.close()
+            continue
+        threading.Thread(target=Session(conn, script, args.log, family).run, daemon=True).start()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,75 @@
+#!/usr/bin/python3
+"""pyftpdlib test server: 127.0.0.1 (or ::1), a free port printed as
+"PORT <n>" on stdout, a given root folder.
+
+  --root DIR              folder served (required)
+  --user NAME:PASSWORD    a user with full permissions (repeatable)
+  --anonymous             also allow anonymous logins (read and write)
+  --passive-ports LO-HI   passive port range
+  --no-mlsd               offer neither MLSD nor MLST (the LIST path)
+  --ipv6                  bind ::1 instead of 127.0.0.1
+  --lifetime SECONDS      exit after this long (default 300)
+"""
+import argparse
+import logging
+import os
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def watchdog(lifetime):
+    parent = os.getppid()
+    deadline = time.monotonic() + lifetime
+    while time.monotonic() < deadline and os.getppid() == parent:
+        time.sleep(0.5)
+    os._exit(0)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--user", action="append", default=[])
+    ap.add_argument("--anonymous", action="store_true")
+    ap.add_argument("--passive-ports", default="")
+    ap.add_argument("--no-mlsd", action="store_true")
+    ap.add_argument("--ipv6", action="store_true")
+    ap.add_argument("--lifetime", type=float, default=300)
+    args = ap.parse_args()
+
+    logging.basicConfig(level=logging.ERROR)
+    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+
+    authorizer = DummyAuthorizer()
+    for spec in args.user:
+        name, _, password = spec.partition(":")
+        authorizer.add_user(name, password, args.root, perm="elradfmwMT")
+    if args.anonymous:
+        authorizer.add_anonymous(args.root, perm="elradfmwMT")
+
+    class Handler(FTPHandler):
+        pass
+
+    Handler.authorizer = authorizer
+    Handler.banner = "pyftpdlib test server ready."
+    if args.passive_ports:
+        lo, _, hi = args.passive_ports.partition("-")
+        Handler.passive_ports = range(int(lo), int(hi) + 1)
+    if args.no_mlsd:
+        # Without MLSD and MLST in the command table they leave FEAT and
+        # are answered as unknown commands.
+        Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+
+    host = "::1" if args.ipv6 else "127.0.0.1"
+    server = FTPServer((host, 0), Handler)
+    server.max_cons = 64
+    print("PORT %d" % server.socket.getsockname()[1], flush=True)
+    server.serve_forever(timeout=0.5, blocking=True, handle_exit=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
