@@ -1,0 +1,149 @@
+#include "profiles/FileList.h"
+
+#include "ProfileFixture.h"
+#include "profiles/LinkFile.h"
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace zyfar {
+namespace {
+
+FileListItem Item(const std::string& folder, const std::string& name, std::int64_t size,
+                  const std::string& remote = "") {
+    FileListItem i;
+    i.folder = folder;
+    i.localName = name;
+    i.remoteName = remote.empty() ? name : remote;
+    i.size = size;
+    return i;
+}
+
+class FileListTest : public testing::ProfileFixture {
+protected:
+    std::string NewList(const std::string& name) {
+        std::string folder;
+        EXPECT_TRUE(CreateFileListFolder(name, &folder).ok());
+        return folder;
+    }
+};
+
+TEST_F(FileListTest, SaveWritesCountFirstThenSectionsInRowOrder) {
+    const std::string list = NewList("nightly");
+    ASSERT_TRUE(SaveFileList(list, {Item("/data", "a.txt", 10, "A.TXT"), Item("/data/", "b.bin", 20)}).ok());
+    EXPECT_EQ(ReadText(list + "/flist.ini"),
+              "[LIST]\nNumItems=2\n"
+              "[FILE1]\nLocalName=a.txt\nFolder=/data\nRemoteName=A.TXT\nSize=10\n"
+              "[FILE2]\nLocalName=b.bin\nFolder=/data/\nRemoteName=b.bin\nSize=20\n");
+    const auto back = LoadFileList(list);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0], Item("/data", "a.txt", 10, "A.TXT"));
+    EXPECT_EQ(FileListLocalPath(back[0]), "/data/a.txt");
+    EXPECT_EQ(FileListLocalPath(back[1]), "/data/b.bin");
+}
+
+TEST_F(FileListTest, ShorterListLeavesOldSectionsButLoadsOnlyItsCount) {
+    const std::string list = NewList("l");
+    std::vector<FileListItem> five;
+    for (int i = 1; i <= 5; ++i) five.push_back(Item("/d", "f" + std::to_string(i), i));
+    ASSERT_TRUE(SaveFileList(list, five).ok());
+    ASSERT_TRUE(SaveFileList(list, {Item("/e", "x", 1), Item("/e", "y", 2), Item("/e", "z", 3)}).ok());
+    const IniDocument doc = ReadPrivateProfile(list + "/flist.ini");
+    EXPECT_TRUE(doc.HasSection("FILE4"));
+    EXPECT_TRUE(doc.HasSection("FILE5"));
+    const auto back = LoadFileList(list);
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(back[2].localName, "z");
+    EXPECT_EQ(back[2].folder, "/e");
+}
+
+TEST_F(FileListTest, SizesAreSixtyFourBit) {
+    const std::string list = NewList("big");
+    const std::int64_t huge = 6LL * 1024 * 1024 * 1024 + 7;
+    ASSERT_TRUE(SaveFileList(list, {Item("/d", "disk.img", huge)}).ok());
+    EXPECT_EQ(LoadFileList(list).at(0).size, huge);
+}
+
+TEST_F(FileListTest, DamagedFilesReadSafely) {
+    const std::string list = NewList("bad");
+    WriteText(list + "/flist.ini",
+              "[LIST]\nNumItems=2000000000\n[FILE1]\nLocalName=a\nFolder=/d\nSize=-5\n"
+              "[FILE3]\nLocalName=c\nFolder=/d\nRemoteName=\nSize=12abc\n");
+    const auto items = LoadFileList(list);
+    ASSERT_EQ(items.size(), 2u);  // FILE2 is missing and skipped; the count is bounded
+    EXPECT_EQ(items[0].size, 0);
+    EXPECT_EQ(items[0].remoteName, "a");
+    EXPECT_EQ(items[1].remoteName, "c");
+    EXPECT_EQ(items[1].size, 12);
+
+    WriteText(list + "/flist.ini", "[LIST]\nNumItems=-3\n[FILE1]\nLocalName=a\n");
+    EXPECT_TRUE(LoadFileList(list).empty());
+    WriteText(list + "/flist.ini", "[LIST]\nNumItems=junk\n[FILE1]\nLocalName=a\n");
+    EXPECT_TRUE(LoadFileList(list).empty());
+    EXPECT_TRUE(LoadFileList(root_ + "/no-such-list").empty());
+}
+
+TEST_F(FileListTest, ItemsThatCannotBeStoredFailTheWholeSave) {
+    const std::string list = NewList("keep");
+    ASSERT_TRUE(SaveFileList(list, {Item("/d", "old", 1)}).ok());
+    const std::string before = ReadText(list + "/flist.ini");
+    for (const FileListItem& bad : {Item("/d", "new\nline", 1), Item("/d", " lead", 1), Item("/d", "trail ", 1),
+                                    Item("/d", "", 1), Item("/d\r", "x", 1)}) {
+        const ProfileResult r = SaveFileList(list, {Item("/d", "fine", 1), bad});
+        EXPECT_EQ(r.status, ProfileStatus::InvalidValue);
+    }
+    EXPECT_EQ(ReadText(list + "/flist.ini"), before);
+}
+
+TEST_F(FileListTest, EmptyListWritesNothing) {
+    const std::string list = NewList("empty");
+    ASSERT_TRUE(SaveFileList(list, {}).ok());
+    EXPECT_FALSE(Exists(list + "/flist.ini"));
+}
+
+TEST_F(FileListTest, MergeDoesNotDuplicateSameFolderAndName) {
+    std::vector<FileListItem> items{Item("/d", "a", 1)};
+    const std::vector<FileListItem> more{Item("/d", "a", 99), Item("/e", "a", 2), Item("/d", "b", 3)};
+    EXPECT_EQ(MergeFileListItems(items, more), 2u);
+    EXPECT_EQ(MergeFileListItems(items, more), 0u);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].size, 1);
+    EXPECT_TRUE(HasFileListItem(items, "/e", "a"));
+    EXPECT_FALSE(HasFileListItem(items, "/e", "b"));
+}
+
+TEST_F(FileListTest, CreateFolderRefusesPlainFilesAndUnsafeNames) {
+    WriteText(FilesFolder() + "/clash", "I am a file");
+    EXPECT_EQ(CreateFileListFolder("clash").status, ProfileStatus::NotAFolder);
+    EXPECT_EQ(ReadText(FilesFolder() + "/clash"), "I am a file");
+    EXPECT_EQ(CreateFileListFolder("../out").status, ProfileStatus::InvalidName);
+    EXPECT_EQ(CreateFileListFolder("a/b").status, ProfileStatus::InvalidName);
+    std::string again;
+    ASSERT_TRUE(CreateFileListFolder("exists", &again).ok());
+    ASSERT_TRUE(CreateFileListFolder("exists", &again).ok());  // an existing list folder is reused
+    EXPECT_EQ(again, FilesFolder() + "/exists");
+}
+
+TEST_F(FileListTest, RenameFolderMovesTheListAndLinksFollow) {
+    const std::string list = NewList("week");
+    ASSERT_TRUE(SaveFileList(list, {Item("/d", "a", 1)}).ok());
+    ASSERT_TRUE(AddLink("l", {"/p/s.ini"}, 1, list).ok());
+    NewList("taken");
+    EXPECT_EQ(RenameFileListFolder(list, "taken").messageId(), 33048);
+    EXPECT_EQ(RenameFileListFolder(FilesFolder() + "/none", "x").messageId(), 33036);
+    std::string renamed;
+    ASSERT_TRUE(RenameFileListFolder(list, "weekly", &renamed).ok());
+    EXPECT_EQ(LoadFileList(renamed).size(), 1u);
+    EXPECT_EQ(ReadLink("l").files, renamed + "/flist.ini");
+    const auto lists = ListFileLists();
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists[0].name, "taken");
+    EXPECT_EQ(lists[1].name, "weekly");
+}
+
+}  // namespace
+}  // namespace zyfar

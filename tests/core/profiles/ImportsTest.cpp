@@ -1,0 +1,158 @@
+#include "profiles/Imports.h"
+
+#include "ProfileFixture.h"
+#include "profiles/SiteProfile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zyfar {
+namespace {
+
+class ImportsTest : public testing::ProfileFixture {};
+
+TEST_F(ImportsTest, SiteListBecomesNumberedProfilesAndSkipsUnterminatedLastLine) {
+    const std::string sts = root_ + "/in/old.sites.sts";
+    WriteText(sts,
+              "FTP_SERVER_FILE\n"
+              "ftp.a.test anonymous me@x /pub\n"
+              "ftp.b.test  bob\tpw   NONE\r\n"
+              "ftp.c.test carol pw /never");
+    const std::string folder = ProfileFolder("imported");
+    const SiteImportResult r = ImportSiteList(sts, folder);
+    ASSERT_TRUE(r.result.ok()) << r.result.text();
+    ASSERT_EQ(r.created.size(), 2u);
+    EXPECT_EQ(r.created[0].path, folder + "/old.sites0.ini");
+    EXPECT_EQ(r.created[1].path, folder + "/old.sites1.ini");
+    const SiteProfile a = ReadSiteProfile(r.created[0].path);
+    EXPECT_EQ(a.host, "ftp.a.test");
+    EXPECT_EQ(a.user, "anonymous");
+    EXPECT_EQ(a.password, "me@x");
+    EXPECT_EQ(a.remotePath, "/pub");
+    EXPECT_EQ(a.port, "21");
+    const SiteProfile b = ReadSiteProfile(r.created[1].path);
+    EXPECT_EQ(b.user, "bob");
+    EXPECT_EQ(b.password, "pw");
+    EXPECT_EQ(b.remotePath, "");
+    EXPECT_EQ(ReadText(r.created[1].path),
+              "[Settings]\nHost=ftp.b.test\nUser=bob\nPassword=pw\nRemote Path=\nPort=21\n");
+    EXPECT_FALSE(Exists(folder + "/old.sites2.ini"));
+}
+
+TEST_F(ImportsTest, FileWithoutMarkerIsRefusedAndWritesNothing) {
+    const std::string folder = ProfileFolder();
+    WriteText(root_ + "/bad.sts", "FTP_SERVER_FIL\nftp.a.test u p /\n");
+    const SiteImportResult r = ImportSiteList(root_ + "/bad.sts", folder);
+    EXPECT_EQ(r.result.messageId(), 146);
+    EXPECT_EQ(r.result.text(), "File was not a valid FTP server file!");
+    EXPECT_TRUE(ListIniFilesBelow(folder).empty());
+    WriteText(root_ + "/empty.sts", "");
+    EXPECT_EQ(ImportSiteList(root_ + "/empty.sts", folder).result.messageId(), 146);
+    EXPECT_EQ(ImportSiteList(root_ + "/missing.sts", folder).result.status, ProfileStatus::IoError);
+}
+
+TEST_F(ImportsTest, MarkerFollowedByTextOnTheSameLineStillCounts) {
+    WriteText(root_ + "/m.sts", "FTP_SERVER_FILE version 2\nh u p d\n");
+    const SiteImportResult r = ImportSiteList(root_ + "/m.sts", ProfileFolder());
+    ASSERT_TRUE(r.result.ok());
+    ASSERT_EQ(r.created.size(), 1u);
+    EXPECT_EQ(r.created[0].name, "m0");
+}
+
+TEST_F(ImportsTest, ExistingProfilesAreNotOverwrittenAndBlankLinesMakeNothing) {
+    const std::string folder = ProfileFolder();
+    SiteProfile mine;
+    mine.host = "mine.test";
+    mine.user = "me";
+    mine.password = "keep";
+    ASSERT_TRUE(SaveSiteProfile(folder, "s1", mine, SaveMode::New).ok());
+    WriteText(root_ + "/s.sts", "FTP_SERVER_FILE\nh0 u p d\nh1 u p d\n\n   \nh4 u\n");
+    const SiteImportResult r = ImportSiteList(root_ + "/s.sts", folder);
+    ASSERT_TRUE(r.result.ok());
+    EXPECT_EQ(r.skipped, std::vector<std::string>{"s1"});
+    ASSERT_EQ(r.created.size(), 2u);
+    EXPECT_EQ(r.created[1].name, "s4");
+    EXPECT_EQ(ReadSiteProfile(r.created[1].path).password, "");
+    EXPECT_EQ(ReadSiteProfile(folder + "/s1.ini").password, "keep");
+    EXPECT_FALSE(Exists(folder + "/s2.ini"));
+}
+
+TEST_F(ImportsTest, FailedWriteLeavesNoProfileBehind) {
+    const std::string folder = ProfileFolder("blocked");
+    WriteText(root_ + "/s.sts", "FTP_SERVER_FILE\nh0 u p d\nh1 u p d\nh2 u p d\n");
+    // A folder where the second profile's lock file must go makes that
+    // write fail, whoever runs the test.
+    std::filesystem::create_directories(folder + "/s1.ini.lock");
+    const SiteImportResult r = ImportSiteList(root_ + "/s.sts", folder);
+    EXPECT_EQ(r.result.status, ProfileStatus::IoError);
+    EXPECT_TRUE(r.created.empty());
+    EXPECT_TRUE(ListIniFilesBelow(folder).empty());
+    EXPECT_FALSE(Exists(folder + "/s0.ini.lock"));
+}
+
+TEST(SiteRecord, MissingWordsAreEmpty) {
+    const ImportedSite s = ParseSiteRecord("  host.only  ");
+    EXPECT_EQ(s.host, "host.only");
+    EXPECT_EQ(s.user, "");
+    EXPECT_EQ(s.remotePath, "");
+    const ImportedSite t = ParseSiteRecord("h u p /d extra words");
+    EXPECT_EQ(t.remotePath, "/d");
+    EXPECT_EQ(ParseSiteRecord(std::string("h\0u p d", 7)).user, "u");
+}
+
+TEST_F(ImportsTest, FileListImportTakesExistingFilesOnly) {
+    const std::string data = root_ + "/data";
+    WriteText(data + "/a.txt", "12345");
+    WriteText(data + "/sub/b.bin", "xy");
+    std::filesystem::create_directories(data + "/dir");
+    WriteText(root_ + "/l.fls",
+              "FTP_SERVER_FILE\n" + data + "/a.txt\n" + data + "/deleted.txt\n" + data + "/*.txt\n" + data +
+                  "/dir\nrelative.txt\n" + data + "/sub/b.bin\r\n" + data + "/a.txt");
+    const FileImportResult r = ImportFileList(root_ + "/l.fls", {}, ImportMode::Append);
+    ASSERT_TRUE(r.result.ok());
+    EXPECT_EQ(r.added, 2u);
+    ASSERT_EQ(r.items.size(), 2u);
+    EXPECT_EQ(r.items[0].folder, data);
+    EXPECT_EQ(r.items[0].localName, "a.txt");
+    EXPECT_EQ(r.items[0].remoteName, "a.txt");
+    EXPECT_EQ(r.items[0].size, 5);
+    EXPECT_GT(r.items[0].lastWrite, 0);
+    EXPECT_EQ(r.items[1].folder, data + "/sub");
+    EXPECT_EQ(r.items[1].size, 2);
+}
+
+TEST_F(ImportsTest, FileListImportUpdatesPresentItemsAndHonoursReplace) {
+    const std::string data = root_ + "/data";
+    WriteText(data + "/a.txt", "12345");
+    WriteText(root_ + "/l.fls", "FTP_SERVER_FILE\n" + data + "/a.txt\n");
+    FileListItem present;
+    present.folder = data;
+    present.localName = "a.txt";
+    present.remoteName = "renamed.txt";
+    present.size = 1;
+    FileListItem other = present;
+    other.localName = "z";
+    const FileImportResult append = ImportFileList(root_ + "/l.fls", {present, other}, ImportMode::Append);
+    ASSERT_TRUE(append.result.ok());
+    EXPECT_EQ(append.added, 0u);
+    EXPECT_EQ(append.updated, 1u);
+    ASSERT_EQ(append.items.size(), 2u);
+    EXPECT_EQ(append.items[0].size, 5);
+    EXPECT_EQ(append.items[0].remoteName, "renamed.txt");
+
+    const FileImportResult replace = ImportFileList(root_ + "/l.fls", {present, other}, ImportMode::Replace);
+    ASSERT_EQ(replace.items.size(), 1u);
+    EXPECT_EQ(replace.added, 1u);
+    EXPECT_EQ(replace.items[0].remoteName, "a.txt");
+
+    WriteText(root_ + "/bad.fls", "not marked\n" + data + "/a.txt\n");
+    const FileImportResult bad = ImportFileList(root_ + "/bad.fls", {present}, ImportMode::Replace);
+    EXPECT_EQ(bad.result.messageId(), 146);
+    ASSERT_EQ(bad.items.size(), 1u);  // the current list is handed back untouched
+    EXPECT_EQ(bad.items[0].remoteName, "renamed.txt");
+}
+
+}  // namespace
+}  // namespace zyfar

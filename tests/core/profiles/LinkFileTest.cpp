@@ -1,0 +1,141 @@
+#include "profiles/LinkFile.h"
+
+#include "ProfileFixture.h"
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zyfar {
+namespace {
+
+class LinkFileTest : public testing::ProfileFixture {
+protected:
+    std::string Site(const std::string& relative) const { return ProfilesFolder() + "/" + relative; }
+};
+
+TEST_F(LinkFileTest, AddWritesSitesAndFilesInOneFile) {
+    std::string saved;
+    const std::string list = FilesFolder() + "/week";
+    ASSERT_TRUE(AddLink("daily.ini", {Site("a.ini"), Site("g/b.ini")}, 3, list, &saved).ok());
+    EXPECT_EQ(saved, "daily");
+    EXPECT_EQ(ReadText(LinksFolder() + "/daily.ini"),
+              "[LinkItems]\nSites=2\nFiles=" + list + "/flist.ini\n[SITE1]\nSITE=" + Site("a.ini") +
+                  "\n[SITE2]\nSITE=" + Site("g/b.ini") + "\n");
+    const LinkDefinition def = ReadLink("daily");
+    EXPECT_EQ(def.sites, (std::vector<std::string>{Site("a.ini"), Site("g/b.ini")}));
+    EXPECT_EQ(def.files, list + "/flist.ini");
+}
+
+TEST_F(LinkFileTest, NoFileListChosenWritesNoFilesKey) {
+    ASSERT_TRUE(AddLink("l", {Site("a.ini")}, 1, std::nullopt).ok());
+    EXPECT_FALSE(ReadPrivateProfile(LinkFilePath("l")).Get("LinkItems", "Files").has_value());
+    EXPECT_FALSE(ReadLink("l").files.has_value());
+}
+
+TEST_F(LinkFileTest, AddChecksNameSitesAndFilesBeforeWriting) {
+    EXPECT_EQ(AddLink("", {Site("a.ini")}, 1, std::nullopt).messageId(), 311);
+    EXPECT_EQ(AddLink(".ini", {Site("a.ini")}, 1, std::nullopt).messageId(), 311);
+    EXPECT_EQ(AddLink("l", {}, 1, std::nullopt).messageId(), 312);
+    EXPECT_EQ(AddLink("l", {Site("a.ini")}, 0, std::nullopt).messageId(), 313);
+    EXPECT_EQ(AddLink("../x", {Site("a.ini")}, 1, std::nullopt).messageId(), 311);  // cut before the dot: empty
+    EXPECT_EQ(AddLink("a/b", {Site("a.ini")}, 1, std::nullopt).status, ProfileStatus::InvalidName);
+    EXPECT_EQ(AddLink("l", {"bad\npath"}, 1, std::nullopt).status, ProfileStatus::InvalidValue);
+    EXPECT_TRUE(ListLinks().empty());
+}
+
+TEST_F(LinkFileTest, AddingOverAnExistingLinkKeepsOtherKeys) {
+    ASSERT_TRUE(AddLink("l", {Site("a.ini"), Site("b.ini"), Site("c.ini")}, 1, FilesFolder() + "/x").ok());
+    ASSERT_TRUE(AddLink("l", {Site("d.ini")}, 1, std::nullopt).ok());
+    const LinkDefinition def = ReadLink("l");
+    EXPECT_EQ(def.sites, std::vector<std::string>{Site("d.ini")});
+    EXPECT_EQ(def.files, FilesFolder() + "/x/flist.ini");  // not chosen this time: kept
+    EXPECT_EQ(ReadPrivateProfile(LinkFilePath("l")).Get("SITE3", "SITE"), Site("c.ini"));
+}
+
+TEST_F(LinkFileTest, DamagedLinksReadAsBoundedOrEmpty) {
+    EXPECT_TRUE(ReadLink("absent").sites.empty());
+    WriteText(LinksFolder() + "/big.ini", "[LinkItems]\nSites=2147483647\n[SITE1]\nSITE=/p/a.ini\n[SITE3]\nSITE=/p/c.ini\n");
+    EXPECT_EQ(ReadLink("big").sites, (std::vector<std::string>{"/p/a.ini", "", "/p/c.ini"}));
+    WriteText(LinksFolder() + "/neg.ini", "[LinkItems]\nSites=-4\n[SITE1]\nSITE=/p/a.ini\n");
+    EXPECT_TRUE(ReadLink("neg").sites.empty());
+    WriteText(LinksFolder() + "/junk.ini", "\x01\x02garbage[[[\n=\n");
+    EXPECT_TRUE(ReadLink("junk").sites.empty());
+    EXPECT_FALSE(ReadLink("junk").files.has_value());
+}
+
+TEST_F(LinkFileTest, RenameAndDeleteFollowTheDialogRules) {
+    ASSERT_TRUE(AddLink("old", {Site("a.ini")}, 1, std::nullopt).ok());
+    ASSERT_TRUE(AddLink("other", {Site("b.ini")}, 1, std::nullopt).ok());
+    EXPECT_EQ(RenameLink("old", "old").messageId(), 314);
+    EXPECT_EQ(RenameLink("old", "other").status, ProfileStatus::AlreadyExists);
+    EXPECT_EQ(ReadLink("other").sites, std::vector<std::string>{Site("b.ini")});
+    EXPECT_EQ(RenameLink("", "x").messageId(), 315);
+    std::string renamed;
+    ASSERT_TRUE(RenameLink("old", "new.ini", &renamed).ok());
+    EXPECT_EQ(renamed, "new");
+    EXPECT_FALSE(Exists(LinkFilePath("old")));
+    EXPECT_EQ(ReadLink("new").sites, std::vector<std::string>{Site("a.ini")});
+
+    EXPECT_EQ(DeleteLink("").messageId(), 315);
+    EXPECT_EQ(DeleteLink("missing").status, ProfileStatus::DoesNotExist);
+    EXPECT_EQ(DeleteLink("../../settings").status, ProfileStatus::InvalidName);
+    ASSERT_TRUE(DeleteLink("new").ok());
+    const auto links = ListLinks();
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].name, "other");
+}
+
+TEST_F(LinkFileTest, NestedLinksAreListedAndRenamedInTheirFolder) {
+    WriteText(LinksFolder() + "/team/n.ini", "[LinkItems]\nSites=0\n");
+    const auto links = ListLinks();
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].name, "n");
+    ASSERT_TRUE(RenameLinkFile(links[0].path, "m").ok());
+    EXPECT_TRUE(Exists(LinksFolder() + "/team/m.ini"));
+    ASSERT_TRUE(DeleteLinkFile(LinksFolder() + "/team/m.ini").ok());
+    EXPECT_TRUE(ListLinks().empty());
+}
+
+TEST_F(LinkFileTest, DeletingAFolderRemovesLinksBelowItOnlyWholeComponents) {
+    ASSERT_TRUE(AddLink("inside", {Site("x/b.ini"), Site("Work/a.ini")}, 1, std::nullopt).ok());
+    ASSERT_TRUE(AddLink("lookalike", {Site("WorkOld/a.ini")}, 1, std::nullopt).ok());
+    ASSERT_TRUE(AddLink("unrelated", {Site("x/b.ini")}, 1, std::nullopt).ok());
+    const auto removed = DeleteLinksNaming(Site("work"));
+    EXPECT_EQ(removed, std::vector<std::string>{"inside"});
+    EXPECT_FALSE(Exists(LinkFilePath("inside")));
+    EXPECT_TRUE(Exists(LinkFilePath("lookalike")));
+    EXPECT_TRUE(Exists(LinkFilePath("unrelated")));
+    EXPECT_TRUE(DeleteLinksNaming("").empty());
+}
+
+TEST_F(LinkFileTest, SiteRenameUpdatesEqualPathsOnly) {
+    ASSERT_TRUE(AddLink("l", {Site("a.ini"), Site("a.ini.bak"), Site("b.ini")}, 1, std::nullopt).ok());
+    ASSERT_TRUE(AddLink("m", {Site("c.ini")}, 1, std::nullopt).ok());
+    const std::string before = ReadText(LinkFilePath("m"));
+    EXPECT_EQ(OnSiteProfileRenamed(Site("a.ini"), Site("z.ini")), std::vector<std::string>{"l"});
+    EXPECT_EQ(ReadLink("l").sites, (std::vector<std::string>{Site("z.ini"), Site("a.ini.bak"), Site("b.ini")}));
+    EXPECT_EQ(ReadText(LinkFilePath("m")), before);
+}
+
+TEST_F(LinkFileTest, FileListRenameAndDeleteIgnoreCase) {
+    ASSERT_TRUE(AddLink("l", {Site("a.ini")}, 1, FilesFolder() + "/Week").ok());
+    ASSERT_TRUE(AddLink("n", {Site("a.ini")}, 1, FilesFolder() + "/Weekly").ok());
+    EXPECT_EQ(LinksUsingFileList(FilesFolder() + "/week"), std::vector<std::string>{"l"});
+    EXPECT_EQ(OnFileListRenamed(FilesFolder() + "/WEEK", FilesFolder() + "/Days"), std::vector<std::string>{"l"});
+    EXPECT_EQ(ReadLink("l").files, FilesFolder() + "/Days/flist.ini");
+    EXPECT_EQ(ReadLink("n").files, FilesFolder() + "/Weekly/flist.ini");
+    EXPECT_TRUE(LinksUsingFileList(FilesFolder() + "/Week").empty());
+}
+
+TEST_F(LinkFileTest, FolderRenameRewritesThePrefixOfEverySiteBelowIt) {
+    ASSERT_TRUE(AddLink("l", {Site("grp/a.ini"), Site("grp/sub/b.ini"), Site("grp2/c.ini")}, 1, std::nullopt).ok());
+    EXPECT_EQ(OnProfileFolderRenamed(Site("grp/"), Site("team")), std::vector<std::string>{"l"});
+    EXPECT_EQ(ReadLink("l").sites,
+              (std::vector<std::string>{Site("team/a.ini"), Site("team/sub/b.ini"), Site("grp2/c.ini")}));
+}
+
+}  // namespace
+}  // namespace zyfar

@@ -1,0 +1,135 @@
+#include "profiles/ProfileNames.h"
+
+#include "ProfileFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace zyfar {
+namespace {
+
+using testing::ProfileFixture;
+
+TEST(ProfileNameRules, ProfileNameIsCutAtFirstDotUnlessLeading) {
+    EXPECT_EQ(CutProfileName("site.old"), "site");
+    EXPECT_EQ(CutProfileName("site.a.b"), "site");
+    EXPECT_EQ(CutProfileName(".hidden"), ".hidden");
+    EXPECT_EQ(CutProfileName(".hidden.old"), ".hidden.old");
+    EXPECT_EQ(CutProfileName("plain"), "plain");
+    EXPECT_EQ(CutProfileName(""), "");
+    EXPECT_EQ(CutProfileName("site."), "site");
+}
+
+TEST(ProfileNameRules, LinkNameIsCutBeforeFirstDotEvenWhenLeading) {
+    EXPECT_EQ(CutLinkName("daily.ini"), "daily");
+    EXPECT_EQ(CutLinkName("daily"), "daily");
+    EXPECT_EQ(CutLinkName(".x"), "");
+    EXPECT_EQ(CutLinkName("a.b.c"), "a");
+}
+
+TEST(ProfileNameRules, UnsafeNamesAreRejected) {
+    for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
+                                  std::string("/abs"), std::string("x..y"), std::string("a\nb"),
+                                  std::string("a\rb"), std::string("a\0b", 3)})
+        EXPECT_FALSE(IsSafeName(bad)) << "accepted: " << bad;
+    for (const std::string good : {"site", ".hidden", "my site", "a.b", "Ünïcode"})
+        EXPECT_TRUE(IsSafeName(good)) << "refused: " << good;
+}
+
+TEST(ProfileNameRules, EntryFileNameLosesItsLastFourCharacters) {
+    EXPECT_EQ(NameOfEntryFile("site.ini"), "site");
+    EXPECT_EQ(NameOfEntryFile("SITE.INI"), "SITE");
+    EXPECT_EQ(NameOfEntryFile("abc"), "");
+    EXPECT_TRUE(HasIniExtension("x.INI"));
+    EXPECT_TRUE(HasIniExtension(".ini"));
+    EXPECT_FALSE(HasIniExtension("x.ini.lock"));
+    EXPECT_FALSE(HasIniExtension("ini"));
+}
+
+TEST(ProfilePaths, SameOrBelowComparesWholeComponents) {
+    EXPECT_TRUE(IsSameOrBelow("/p/a/x.ini", "/p/a", false));
+    EXPECT_TRUE(IsSameOrBelow("/p/a", "/p/a", false));
+    EXPECT_TRUE(IsSameOrBelow("/p/a/x.ini", "/p/a/", false));
+    EXPECT_FALSE(IsSameOrBelow("/p/ab/x.ini", "/p/a", false));
+    EXPECT_FALSE(IsSameOrBelow("/p/a.ini", "/p/a", false));
+    EXPECT_FALSE(IsSameOrBelow("/P/A/x.ini", "/p/a", false));
+    EXPECT_TRUE(IsSameOrBelow("/P/A/x.ini", "/p/a", true));
+    EXPECT_FALSE(IsSameOrBelow("/p", "/p/a", true));
+    EXPECT_FALSE(IsSameOrBelow("/p/a", "", true));
+}
+
+TEST(ProfilePaths, ParentAndFileName) {
+    EXPECT_EQ(ParentFolderOf("/a/b/c.ini"), "/a/b");
+    EXPECT_EQ(ParentFolderOf("/a"), "/");
+    EXPECT_EQ(ParentFolderOf("/a/b/"), "/a");
+    EXPECT_EQ(FileNameOf("/a/b/c.ini"), "c.ini");
+    EXPECT_EQ(FileNameOf("/a/b/"), "b");
+    EXPECT_EQ(WithoutTrailingSlash("/a//"), "/a");
+    EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+}
+
+TEST(ProfileResults, MessagesComeFromTheStringTable) {
+    EXPECT_EQ(Fail(ProfileStatus::NotServerFile).text(), "File was not a valid FTP server file!");
+    EXPECT_EQ(Fail(ProfileStatus::MissingFields).messageId(), 226);
+    EXPECT_EQ(Fail(ProfileStatus::SameName).text(), "Old and new names are identical, cannot rename");
+    EXPECT_EQ(Fail(ProfileStatus::FolderExists).messageId(), 33048);
+    EXPECT_EQ(Fail(ProfileStatus::AlreadyExists, "x").text(), "A profile with this name already exists!\nx");
+    EXPECT_EQ(Fail(ProfileStatus::InvalidName).messageId(), 0);
+    EXPECT_FALSE(Fail(ProfileStatus::InvalidName).text().empty());
+    EXPECT_TRUE(ProfileResult{}.ok());
+    EXPECT_TRUE(ProfileResult{}.text().empty());
+}
+
+class ProfileFolderTest : public ProfileFixture {};
+
+TEST_F(ProfileFolderTest, FoldersLieBelowTheConfiguredBase) {
+    EXPECT_EQ(ProfilesFolder(), base_ + "/Profiles");
+    EXPECT_EQ(FilesFolder(), base_ + "/Files");
+    EXPECT_EQ(LinksFolder(), base_ + "/Links");
+}
+
+TEST_F(ProfileFolderTest, ListingsShowIniFilesOnlyAndRecurse) {
+    const std::string p = ProfileFolder();
+    WriteText(p + "/a.ini", "[Settings]\n");
+    WriteText(p + "/a.ini.lock", "");
+    WriteText(p + "/notes.txt", "x");
+    WriteText(p + "/sub/deeper/b.INI", "[Settings]\n");
+    const auto below = ListIniFilesBelow(p);
+    ASSERT_EQ(below.size(), 2u);
+    EXPECT_EQ(below[0].name, "a");
+    EXPECT_EQ(below[0].path, p + "/a.ini");
+    EXPECT_EQ(below[1].name, "b");
+    EXPECT_EQ(below[1].path, p + "/sub/deeper/b.INI");
+    const auto in = ListIniFilesIn(p);
+    ASSERT_EQ(in.size(), 1u);
+    EXPECT_EQ(in[0].name, "a");
+    const auto folders = ListFoldersBelow(p);
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0].name, "sub");
+    EXPECT_EQ(folders[1].path, p + "/sub/deeper");
+}
+
+TEST_F(ProfileFolderTest, WalksDoNotFollowSymbolicLinkLoops) {
+    const std::string p = ProfileFolder("loop");
+    WriteText(p + "/x.ini", "");
+    ASSERT_EQ(::symlink(p.c_str(), (p + "/self").c_str()), 0);
+    EXPECT_EQ(ListIniFilesBelow(ProfilesFolder()).size(), 1u);
+    EXPECT_EQ(ListFoldersBelow(ProfilesFolder()).size(), 1u);
+}
+
+TEST_F(ProfileFolderTest, RenameNeverReplacesAnExistingTarget) {
+    const std::string a = root_ + "/a", b = root_ + "/b";
+    WriteText(a, "A");
+    WriteText(b, "B");
+    EXPECT_EQ(RenameNoReplace(a, b), RenameOutcome::TargetExists);
+    EXPECT_EQ(ReadText(a), "A");
+    EXPECT_EQ(ReadText(b), "B");
+    EXPECT_EQ(RenameNoReplace(root_ + "/missing", root_ + "/c"), RenameOutcome::SourceMissing);
+    EXPECT_EQ(RenameNoReplace(a, root_ + "/c"), RenameOutcome::Ok);
+    EXPECT_EQ(ReadText(root_ + "/c"), "A");
+    EXPECT_FALSE(Exists(a));
+}
+
+}  // namespace
+}  // namespace zyfar
