@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "ftp/NameMask.h"
 
@@ -70,6 +72,41 @@ TEST(NameMask, PathologicalPatternsFinish) {
     std::string manyQuestions(4999, '?');
     EXPECT_TRUE(MatchesMask(name, "*" + manyQuestions));
     EXPECT_FALSE(MatchesMask(name, "*" + manyQuestions + "??"));
+}
+
+// A plain table-filling matcher, slow but obviously right, to compare with.
+bool ReferenceMatch(const std::string& name, const std::string& mask) {
+    // ok[i][j]: the first i characters of the mask match the first j of the name.
+    std::vector<std::vector<bool>> ok(mask.size() + 1, std::vector<bool>(name.size() + 1, false));
+    ok[0][0] = true;
+    for (std::size_t i = 1; i <= mask.size(); ++i) {
+        for (std::size_t j = 0; j <= name.size(); ++j) {
+            const char m = mask[i - 1];
+            if (m == '*') {
+                ok[i][j] = ok[i - 1][j] || (j > 0 && ok[i][j - 1]);
+            } else if (j > 0) {
+                ok[i][j] = ok[i - 1][j - 1] && (m == '?' || m == name[j - 1]);
+            }
+        }
+    }
+    return ok[mask.size()][name.size()];
+}
+
+TEST(NameMask, AgreesWithAReferenceMatcher) {
+    std::mt19937 rng(7);
+    const char nameChars[] = {'a', 'b', '.'};
+    const char maskChars[] = {'a', 'b', '.', '*', '?'};
+    int matches = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string name(rng() % 9, ' ');
+        for (char& c : name) c = nameChars[rng() % sizeof nameChars];
+        std::string mask(rng() % 7, ' ');
+        for (char& c : mask) c = maskChars[rng() % sizeof maskChars];
+        const bool want = ReferenceMatch(name, mask);
+        matches += want ? 1 : 0;
+        ASSERT_EQ(MatchesMask(name, mask), want) << "name [" << name << "] mask [" << mask << "]";
+    }
+    EXPECT_GT(matches, 1000);  // the random cases hold both answers in numbers
 }
 
 TEST(NameMask, HasWildcard) {
