@@ -29,6 +29,28 @@ LocalDateTime FixedClock::Now() const {
     return now_;
 }
 
+int DayOfWeek(int year, int month, int day) noexcept {
+    // Days from 1970-01-01 (a Thursday) by the civil-from-days inverse.
+    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long mp = (month + 9) % 12;  // March = 0
+    const long long doy = (153 * mp + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long days = era * 146097 + doe - 719468;
+    const long long weekday = (days % 7 + 7 + 4) % 7;  // 1970-01-01 was day 4 (Thursday)
+    return static_cast<int>(weekday);
+}
+
+bool IsLeapYear(int year) noexcept { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) noexcept {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    if (month == 2 && IsLeapYear(year)) return 29;
+    return kDays[month - 1];
+}
+
 const Clock& SystemClockInstance() {
     static const SystemClock clock;
     return clock;

@@ -42,6 +42,13 @@ private:
     LocalDateTime now_;
 };
 
+// Calendar helpers (proleptic Gregorian calendar).
+// Day of the week of a date: 0 Sunday .. 6 Saturday.
+[[nodiscard]] int DayOfWeek(int year, int month, int day) noexcept;
+[[nodiscard]] bool IsLeapYear(int year) noexcept;
+// Days of a month (1-12) of a year; 0 for a month outside 1-12.
+[[nodiscard]] int DaysInMonth(int year, int month) noexcept;
+
 // One SystemClock for the whole process.
 [[nodiscard]] const Clock& SystemClockInstance();
 
