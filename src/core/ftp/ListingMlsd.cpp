@@ -34,8 +34,10 @@ bool ParseMlsxTime(std::string_view s, RemoteTime& t) {
     return true;
 }
 
-// "UNIX.mode=0755" as "rwxr-xr-x" behind the type letter.
+// "UNIX.mode=0755" as "rwxr-xr-x" behind the type letter. pyftpdlib under
+// Python 3 writes the mode with Python's octal prefix: "unix.mode=0o644".
 std::string ModeText(char type, std::string_view octal) {
+    if (octal.size() > 2 && octal[0] == '0' && (octal[1] == 'o' || octal[1] == 'O')) octal.remove_prefix(2);
     if (octal.empty() || octal.size() > 6) return {};
     int mode = 0;
     for (char c : octal) {

@@ -39,6 +39,10 @@ const std::vector<Expected>& MlsdTable() {
         {"type=file;size=5;UNIX.ownername=Domain Users;UNIX.groupname=staff; report.txt",
          "a fact value with a blank (Windows owner names)", "report.txt", false, false, {}, 5, {}},
         {"type=file;size=5; a; b", "\"; \" inside the name", "a; b", false, false, {}, 5, {}},
+        {"modify=20261207005936;perm=radfwMT;size=0;type=file;unique=fe00ga7200a;unix.mode=0o644;   lead",
+         "pyftpdlib: a name with leading blanks", "  lead", false, false, {}, 0, T(2026, 12, 7, 0, 59, 36)},
+        {"modify=20261207005936;perm=eldfmMTcp;size=4096;type=dir;unique=fe00ga7222a;unix.mode=0o755; sub dir",
+         "pyftpdlib: a directory with its size", "sub dir", true, false, {}, 4096, T(2026, 12, 7, 0, 59, 36)},
         {" nofacts", "an entry without facts", "nofacts", false, false, {}, -1, {}},
         {"type=file;size=3;modify=20240229235960; leapsecond", "a leap second reads as :59", "leapsecond",
          false, false, {}, 3, T(2024, 2, 29, 23, 59, 59)},
@@ -57,6 +61,11 @@ TEST(ListingMlsd, UnixModeBecomesThePermissionText) {
     r = ParseMlsxLine("type=file;unix.MODE=640; f");
     ASSERT_EQ(r.kind, LineResult::Entry);
     EXPECT_EQ(r.entry.permissions, "-rw-r-----");
+    // pyftpdlib 1.5.7 on Python 3 (real line).
+    r = ParseMlsxLine("modify=20261207005936;perm=radfwMT;size=5;type=file;unique=fe00ga7222b;unix.mode=0o644; a b.txt");
+    ASSERT_EQ(r.kind, LineResult::Entry);
+    EXPECT_EQ(r.entry.name, "a b.txt");
+    EXPECT_EQ(r.entry.permissions, "-rw-r--r--");
     r = ParseMlsxLine("type=file;UNIX.mode=9x; f");
     ASSERT_EQ(r.kind, LineResult::Entry);
     EXPECT_EQ(r.entry.permissions, "");
