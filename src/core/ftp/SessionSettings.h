@@ -20,7 +20,22 @@ inline constexpr std::uint32_t kInternetFlagDontCache = 0x04000000u;
 // ProxyPort (default 2021), Cache ("NO" default for sessions) and Reload
 // ("YES") flags, ConnectTo/RecTo/SendTo/RecToCtrl/SendToCtrl seconds (x1000 ms),
 // Retry, Passive ("YES" => passive). Host/user/password/port left empty.
+// Values that cannot be used fall back to the key's default: a time-out of 0
+// or less, a retry count below 0 (above kMaxSessionRetries is capped), a
+// ProxyPort outside 1..65535. Time-outs are capped at kMaxSessionTimeout.
 [[nodiscard]] FtpConnectOptions SessionOptionsFromSettings();
+
+inline constexpr int kMaxSessionRetries = 100;
+inline constexpr Millis kMaxSessionTimeout{24LL * 3600 * 1000};
+
+// The check made when a session is set up, before any connection: the proxy
+// access type needs a proxy name (12033 otherwise). The browsing connect and
+// the engine treat a failure here as the session itself failing.
+[[nodiscard]] FtpResult CheckSessionOptions(const FtpConnectOptions& options);
+
+// The proxy as the session names it: ProxyName, ":" and ProxyPort in decimal;
+// empty unless the access type is the proxy.
+[[nodiscard]] std::string SessionProxyString(const FtpConnectOptions& options);
 
 // 1 ASCII, 2 binary, by FTP TransferType when flag == 1, else TextExtensions.
 [[nodiscard]] int ChooseTransferType(std::string_view fileName, int flag);
