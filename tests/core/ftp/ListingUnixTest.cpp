@@ -212,3 +212,52 @@ TEST(ListingUnix, WithoutNowTheSystemClockDecidesTheYear) {
 
 }  // namespace
 }  // namespace zyfar::test
+
+namespace zyfar::test {
+namespace {
+
+// Whole LIST replies as two servers sent them for the same folder, with
+// "now" at the moment they were taken (2026-12-07 01:00 UTC). The folder
+// holds a name with leading blanks, a 5 GiB file, a link, a ";" in a name
+// and a folder with a blank.
+TEST(ListingUnix, CapturedServerListings) {
+    ListingContext ctx;
+    ctx.now = T(2026, 12, 7, 1, 0);
+    const std::string vsftpd =  // vsftpd 3.0.3, anonymous, numeric owners
+        "-rw-r--r--    1 0        0               0 Dec 07 00:59   lead\r\n"
+        "-rw-r--r--    1 0        0               5 Dec 07 00:59 a b.txt\r\n"
+        "-rw-r--r--    1 0        0        5368709120 Dec 07 00:59 big.bin\r\n"
+        "lrwxrwxrwx    1 0        0               7 Dec 07 00:59 lnk -> a b.txt\r\n"
+        "-rw-r--r--    1 0        0               0 Jan 01  2025 old.txt\r\n"
+        "-rw-r--r--    1 0        0               0 Mar 01  2026 semi;colon\r\n"
+        "drwxr-xr-x    2 0        0            4096 Dec 07 00:59 sub dir\r\n";
+    const std::string pyftpdlib =  // pyftpdlib 1.5.7, owner names
+        "-rw-r--r--   1 root     root            0 Dec 07 00:59   lead\r\n"
+        "-rw-r--r--   1 root     root            5 Dec 07 00:59 a b.txt\r\n"
+        "-rw-r--r--   1 root     root     5368709120 Dec 07 00:59 big.bin\r\n"
+        "lrwxrwxrwx   1 root     root            7 Dec 07 00:59 lnk -> a b.txt\r\n"
+        "-rw-r--r--   1 root     root            0 Jan 01  2025 old.txt\r\n"
+        "-rw-r--r--   1 root     root            0 Mar 01  2026 semi;colon\r\n"
+        "drwxr-xr-x   2 root     root         4096 Dec 07 00:59 sub dir\r\n";
+    const std::vector<Expected> want = {
+        {"", "leading blanks", "  lead", false, false, {}, 0, T(2026, 12, 7, 0, 59)},
+        {"", "inner blank", "a b.txt", false, false, {}, 5, T(2026, 12, 7, 0, 59)},
+        {"", "5 GiB", "big.bin", false, false, {}, 5368709120LL, T(2026, 12, 7, 0, 59)},
+        {"", "link", "lnk", false, true, "a b.txt", 7, T(2026, 12, 7, 0, 59)},
+        {"", "old file", "old.txt", false, false, {}, 0, T(2025, 1, 1)},
+        {"", "semicolon", "semi;colon", false, false, {}, 0, T(2026, 3, 1)},
+        {"", "folder", "sub dir", true, false, {}, 4096, T(2026, 12, 7, 0, 59)},
+    };
+    {
+        SCOPED_TRACE("vsftpd");
+        ExpectAll(ParseList(vsftpd, ctx), want);
+        ExpectAll(StreamByteByByte(vsftpd, false, ctx), want);
+    }
+    {
+        SCOPED_TRACE("pyftpdlib");
+        ExpectAll(ParseList(pyftpdlib, ctx), want);
+    }
+}
+
+}  // namespace
+}  // namespace zyfar::test
