@@ -242,9 +242,9 @@ private:
             if (nl != std::string::npos) {
                 const std::string line = got.substr(0, nl);
                 if (line.rfind("PORT ", 0) == 0) {
-                    const long p = std::strtol(line.c_str() + 5, nullptr, 10);
-                    if (p > 0 && p < 65536) {
-                        port_ = static_cast<std::uint16_t>(p);
+                    const long value = std::strtol(line.c_str() + 5, nullptr, 10);
+                    if (value > 0 && value < 65536) {
+                        port_ = static_cast<std::uint16_t>(value);
                         return true;
                     }
                 }

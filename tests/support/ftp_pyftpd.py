@@ -56,6 +56,7 @@ def main():
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib test server ready."
+    Handler.auth_failed_timeout = 0.1  # tests need no brute-force brake
     if args.passive_ports:
         lo, _, hi = args.passive_ports.partition("-")
         Handler.passive_ports = range(int(lo), int(hi) + 1)

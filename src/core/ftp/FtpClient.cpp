@@ -413,13 +413,17 @@ FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& fo
     }
     bool mlsd = ctrl_->features().mlsd;
     FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(mlsd ? "MLSD" : "LIST", folder);
-    if (!data.ok() && mlsd && ctrl_->usable() && ClassifyReply(ctrl_->lastReplyCode()) == ReplyKind::kNotUnderstood) {
-        mlsd = false;  // offered but refused: fall back to LIST
+    if (!data.ok() && mlsd && ctrl_->usable() && (ctrl_->lastReplyCode() == 500 || ctrl_->lastReplyCode() == 502)) {
+        mlsd = false;  // offered but unknown after all: fall back to LIST
         data = OpenData("LIST", folder);
     }
     if (!data.ok()) {
-        if (ctrl_->usable() && data.result.code == ftpcode::kExtendedError && ctrl_->lastReplyCode() == 550) {
-            return std::vector<RemoteEntry>{};  // no such folder: nothing found
+        // No such folder: nothing found. (Servers say 550, some 450 for an
+        // empty match, and MLSD of a missing folder may draw 501.)
+        const int code = ctrl_->lastReplyCode();
+        if (ctrl_->usable() && data.result.code == ftpcode::kExtendedError &&
+            (code == 550 || code == 450 || (mlsd && code == 501))) {
+            return std::vector<RemoteEntry>{};
         }
         return data.result;
     }

@@ -1,0 +1,338 @@
+// The client against pyftpdlib: with and without MLSD, active and passive.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <tuple>
+
+#include "FtpTestHelpers.h"
+
+namespace zyfar {
+namespace {
+
+using test::GetBytes;
+using test::LoopbackOptions;
+using test::Names;
+using test::PutBytes;
+using test::PyFtpdOptions;
+using test::PyFtpdServer;
+using test::TraceLog;
+
+struct Mode {
+    bool mlsd;
+    bool passive;
+};
+
+std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
+    return std::string(info.param.mlsd ? "Mlsd" : "List") + (info.param.passive ? "Passive" : "Active");
+}
+
+class FtpPyftpd : public ::testing::TestWithParam<Mode> {
+protected:
+    void SetUp() override {
+        PyFtpdOptions o;
+        o.noMlsd = !GetParam().mlsd;
+        server_ = std::make_unique<PyFtpdServer>(o);
+        ASSERT_TRUE(server_->started()) << server_->error();
+        options_ = LoopbackOptions(server_->port());
+        options_.passive = GetParam().passive;
+        options_.trace = trace_.Fn();
+    }
+
+    void Connect() {
+        FtpResult r = client_.Connect(options_);
+        ASSERT_TRUE(r.ok()) << r.code << " " << r.text;
+    }
+
+    std::string Root(const std::string& rel) const { return server_->root() + "/" + rel; }
+
+    std::unique_ptr<PyFtpdServer> server_;
+    FtpConnectOptions options_;
+    TraceLog trace_;
+    FtpClient client_;
+};
+
+TEST_P(FtpPyftpd, ConnectsAndKnowsItsFeatures) {
+    Connect();
+    EXPECT_TRUE(client_.IsConnected());
+    EXPECT_EQ(client_.features().mlsd, GetParam().mlsd);
+    EXPECT_EQ(client_.features().mlst, GetParam().mlsd);
+    EXPECT_TRUE(client_.features().size);
+    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
+    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
+    EXPECT_EQ(pwd.value, "/");
+    EXPECT_EQ(trace_.Count("> FEAT"), 1u);
+    EXPECT_EQ(trace_.Count("> PASS ****"), 1u);
+    for (const std::string& l : trace_.lines) {
+        EXPECT_EQ(l.find("pass\r"), std::string::npos);
+        EXPECT_NE(l, "> PASS pass");
+    }
+}
+
+TEST_P(FtpPyftpd, FiveMebibyteBinaryRoundTripIsByteExact) {
+    Connect();
+    const std::string data = test::PatternBytes(5 * 1024 * 1024 + 123, 7);
+    FtpResult put = PutBytes(client_, "/big.bin", data);
+    ASSERT_TRUE(put.ok()) << put.text;
+    std::optional<std::string> stored = test::ReadFile(Root("big.bin"));
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(*stored == data) << "server copy differs, size " << stored->size();
+
+    FtpOutcome<std::string> got = GetBytes(client_, "/big.bin");
+    ASSERT_TRUE(got.ok()) << got.result.text;
+    EXPECT_EQ(got.value.size(), data.size());
+    EXPECT_TRUE(got.value == data) << "downloaded copy differs";
+
+    FtpOutcome<std::int64_t> size = client_.Size("/big.bin");
+    ASSERT_TRUE(size.ok()) << size.result.text;
+    EXPECT_EQ(size.value, static_cast<std::int64_t>(data.size()));
+    // Both transfers were binary: TYPE I went out once.
+    EXPECT_EQ(trace_.Count("> TYPE I"), 1u);
+    EXPECT_EQ(trace_.CountPrefix(GetParam().passive ? "> PORT" : "> EPSV"), 0u);
+}
+
+TEST_P(FtpPyftpd, AsciiModeConvertsLineEnds) {
+    Connect();
+    // Upload: LF becomes CRLF on the wire; the server stores its own (LF) form.
+    const std::string text = "line one\nline two\r\nlast\n";
+    FtpResult put = PutBytes(client_, "/t.txt", text, FtpTransferType::kAscii);
+    ASSERT_TRUE(put.ok()) << put.text;
+    EXPECT_EQ(test::ReadFile(Root("t.txt")).value_or("?"), "line one\nline two\nlast\n");
+    // Download: the server sends CRLF, the caller gets LF.
+    ASSERT_TRUE(test::WriteFile(Root("u.txt"), "a\nb\n\nc"));
+    FtpOutcome<std::string> got = GetBytes(client_, "/u.txt", FtpTransferType::kAscii);
+    ASSERT_TRUE(got.ok()) << got.result.text;
+    EXPECT_EQ(got.value, "a\nb\n\nc");
+    // The same file in binary mode comes unchanged.
+    FtpOutcome<std::string> raw = GetBytes(client_, "/u.txt");
+    ASSERT_TRUE(raw.ok());
+    EXPECT_EQ(raw.value, "a\nb\n\nc");
+    EXPECT_EQ(trace_.Count("> TYPE A"), 1u);
+    EXPECT_EQ(trace_.Count("> TYPE I"), 1u);
+}
+
+TEST_P(FtpPyftpd, FindExactWildcardFolderAndMissing) {
+    ASSERT_TRUE(test::MakeDir(Root("pub")));
+    ASSERT_TRUE(test::MakeDir(Root("pub/sub")));
+    ASSERT_TRUE(test::WriteFile(Root("pub/a.txt"), "12345"));
+    ASSERT_TRUE(test::WriteFile(Root("pub/b.txt"), ""));
+    ASSERT_TRUE(test::WriteFile(Root("pub/c.bin"), "xy"));
+    ASSERT_TRUE(test::WriteFile(Root("pub/A.TXT"), "case"));
+    Connect();
+
+    FtpOutcome<std::vector<FtpFoundFile>> exact = client_.Find("/pub/a.txt");
+    ASSERT_TRUE(exact.ok()) << exact.result.text;
+    ASSERT_EQ(exact.value.size(), 1u);
+    EXPECT_EQ(exact.value[0].FileName(), "a.txt");
+    EXPECT_EQ(exact.value[0].FilePath(), "/pub/a.txt");
+    EXPECT_EQ(exact.value[0].Length(), 5);
+    EXPECT_FALSE(exact.value[0].IsDirectory());
+    EXPECT_TRUE(exact.value[0].LastWriteTime().valid);
+
+    FtpOutcome<std::vector<FtpFoundFile>> dir = client_.Find("/pub/sub");
+    ASSERT_TRUE(dir.ok());
+    ASSERT_EQ(dir.value.size(), 1u);
+    EXPECT_TRUE(dir.value[0].IsDirectory());
+    EXPECT_EQ(dir.value[0].FilePath(), "/pub/sub");
+
+    FtpOutcome<std::vector<FtpFoundFile>> masked = client_.Find("/pub/*.txt");
+    ASSERT_TRUE(masked.ok());
+    EXPECT_EQ(Names(masked.value), (std::vector<std::string>{"a.txt", "b.txt"}));  // case-sensitive
+
+    FtpOutcome<std::vector<FtpFoundFile>> q = client_.Find("/pub/?.*");
+    ASSERT_TRUE(q.ok());
+    EXPECT_EQ(Names(q.value), (std::vector<std::string>{"A.TXT", "a.txt", "b.txt", "c.bin"}));
+
+    FtpOutcome<std::vector<FtpFoundFile>> all = client_.Find("/pub/");
+    ASSERT_TRUE(all.ok());
+    EXPECT_EQ(all.value.size(), 5u);
+
+    FtpOutcome<std::vector<FtpFoundFile>> missing = client_.Find("/pub/nothing.txt");
+    ASSERT_TRUE(missing.ok()) << missing.result.text;
+    EXPECT_TRUE(missing.value.empty());
+    FtpOutcome<std::vector<FtpFoundFile>> noFolder = client_.Find("/nofolder/*");
+    ASSERT_TRUE(noFolder.ok()) << noFolder.result.text;
+    EXPECT_TRUE(noFolder.value.empty());
+    EXPECT_TRUE(client_.IsConnected());
+    if (GetParam().mlsd) {
+        EXPECT_EQ(trace_.Count("> MLST /pub/a.txt"), 1u);
+        EXPECT_EQ(trace_.CountPrefix("> LIST"), 0u);
+    } else {
+        EXPECT_EQ(trace_.CountPrefix("> MLS"), 0u);
+    }
+}
+
+// A big folder is slow to build, so it runs in two of the four modes.
+class FtpPyftpdLarge : public FtpPyftpd {};
+
+TEST_P(FtpPyftpdLarge, LargeListing) {
+    ASSERT_TRUE(test::MakeDir(Root("many")));
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        ASSERT_TRUE(test::WriteFile(Root("many/file_" + std::to_string(i) + ".dat"), std::string(i % 7, 'x')));
+    }
+    Connect();
+    FtpOutcome<std::vector<FtpFoundFile>> all = client_.Find("/many/*");
+    ASSERT_TRUE(all.ok()) << all.result.text;
+    ASSERT_EQ(all.value.size(), static_cast<std::size_t>(kFiles));
+    std::int64_t total = 0;
+    for (const FtpFoundFile& f : all.value) {
+        total += f.Length();
+    }
+    std::int64_t expected = 0;
+    for (int i = 0; i < kFiles; ++i) {
+        expected += i % 7;
+    }
+    EXPECT_EQ(total, expected);
+    FtpOutcome<std::vector<FtpFoundFile>> some = client_.Find("/many/file_29??.dat");
+    ASSERT_TRUE(some.ok());
+    EXPECT_EQ(some.value.size(), 100u);
+}
+
+TEST_P(FtpPyftpd, FolderAndFileOperations) {
+    Connect();
+    ASSERT_TRUE(client_.CreateDirectory("/work").ok());
+    ASSERT_TRUE(client_.SetCurrentDirectory("/work").ok());
+    EXPECT_EQ(client_.GetCurrentDirectory().value, "/work");
+    ASSERT_TRUE(PutBytes(client_, "rel.txt", "relative").ok());  // relative to /work
+    EXPECT_EQ(test::ReadFile(Root("work/rel.txt")).value_or("?"), "relative");
+    ASSERT_TRUE(client_.Rename("rel.txt", "renamed.txt").ok());
+    EXPECT_FALSE(test::ReadFile(Root("work/rel.txt")).has_value());
+    EXPECT_EQ(test::ReadFile(Root("work/renamed.txt")).value_or("?"), "relative");
+
+    FtpResult bad = client_.Remove("/work/absent.txt");
+    EXPECT_EQ(bad.code, ftpcode::kExtendedError);
+    EXPECT_EQ(bad.text.rfind("550", 0), 0u) << bad.text;
+    FtpResult notEmpty = client_.RemoveDirectory("/work");
+    EXPECT_FALSE(notEmpty.ok());
+
+    ASSERT_TRUE(client_.Remove("renamed.txt").ok());
+    ASSERT_TRUE(client_.SetCurrentDirectory("/").ok());
+    ASSERT_TRUE(client_.RemoveDirectory("/work").ok());
+    struct stat st {};
+    EXPECT_NE(::stat(Root("work").c_str(), &st), 0);
+    FtpResult cd = client_.SetCurrentDirectory("/no/such/dir");
+    EXPECT_EQ(cd.code, ftpcode::kExtendedError);
+    EXPECT_NE(cd.text.find("550"), std::string::npos);
+}
+
+TEST_P(FtpPyftpd, ModificationTimeAndSize) {
+    ASSERT_TRUE(test::WriteFile(Root("m.txt"), "abc"));
+    Connect();
+    FtpOutcome<RemoteTime> t = client_.ModificationTime("/m.txt");
+    ASSERT_TRUE(t.ok()) << t.result.text;
+    EXPECT_TRUE(t.value.valid);
+    EXPECT_GE(t.value.year, 2024);
+    EXPECT_EQ(client_.Size("/m.txt").value, 3);
+    EXPECT_FALSE(client_.Size("/none").ok());
+}
+
+TEST_P(FtpPyftpd, AbortMidDownloadLeavesTheSessionUsable) {
+    ASSERT_TRUE(test::WriteFile(Root("big.bin"), test::PatternBytes(8 * 1024 * 1024, 3)));
+    Connect();
+    {
+        FtpOutcome<std::unique_ptr<FtpFileStream>> f = client_.OpenFile("/big.bin", FtpOpenMode::kRead,
+                                                                        FtpTransferType::kBinary);
+        ASSERT_TRUE(f.ok()) << f.result.text;
+        char buf[4096];
+        ASSERT_TRUE(f.value->Read(buf, sizeof(buf)).ok());
+        // Another operation while the file is open is refused.
+        EXPECT_EQ(client_.GetCurrentDirectory().result.code, ftpcode::kTransferInProgress);
+        EXPECT_TRUE(f.value->Abort().ok());
+        EXPECT_FALSE(f.value->IsOpen());
+    }
+    EXPECT_GE(trace_.Count("> ABOR"), 1u);
+    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
+    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
+    EXPECT_EQ(pwd.value, "/");
+    // And a whole transfer still works afterwards.
+    FtpOutcome<std::string> again = GetBytes(client_, "/big.bin");
+    ASSERT_TRUE(again.ok()) << again.result.text;
+    EXPECT_EQ(again.value.size(), 8u * 1024 * 1024);
+}
+
+TEST_P(FtpPyftpd, ClosingAReadBeforeItsEndIsAFailureNotASuccess) {
+    ASSERT_TRUE(test::WriteFile(Root("big.bin"), test::PatternBytes(4 * 1024 * 1024, 5)));
+    Connect();
+    FtpOutcome<std::unique_ptr<FtpFileStream>> f =
+        client_.OpenFile("/big.bin", FtpOpenMode::kRead, FtpTransferType::kBinary);
+    ASSERT_TRUE(f.ok());
+    char buf[1000];
+    ASSERT_TRUE(f.value->Read(buf, sizeof(buf)).ok());
+    EXPECT_FALSE(f.value->Close().ok());
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());
+}
+
+TEST_P(FtpPyftpd, ListingCacheFollowsTheFlags) {
+    ASSERT_TRUE(test::WriteFile(Root("one.txt"), "1"));
+    const std::string listVerb = GetParam().mlsd ? "> MLSD /" : "> LIST /";
+    options_.reload = false;
+    options_.cache = true;
+    Connect();
+    ASSERT_EQ(client_.Find("/*").value.size(), 1u);
+    ASSERT_TRUE(test::WriteFile(Root("two.txt"), "2"));  // behind the client's back
+    EXPECT_EQ(client_.Find("/*").value.size(), 1u);       // reused
+    EXPECT_EQ(trace_.Count(listVerb), 1u);
+    ASSERT_TRUE(PutBytes(client_, "/three.txt", "3").ok());  // a change of ours drops the cache
+    EXPECT_EQ(client_.Find("/*").value.size(), 3u);
+    EXPECT_EQ(trace_.Count(listVerb), 2u);
+
+    client_.Close();
+    options_.reload = true;  // reload wins over cache
+    Connect();
+    EXPECT_EQ(client_.Find("/*").value.size(), 3u);
+    EXPECT_EQ(client_.Find("/*").value.size(), 3u);
+    EXPECT_EQ(trace_.Count(listVerb), 4u);
+}
+
+TEST_P(FtpPyftpd, WrongPasswordIsLoginFailureWithTheServersText) {
+    options_.password = "wrong-secret";
+    FtpResult r = client_.Connect(options_);
+    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
+    EXPECT_NE(r.text.find("530"), std::string::npos) << r.text;
+    EXPECT_EQ(r.text.find("wrong-secret"), std::string::npos);
+    EXPECT_FALSE(client_.IsConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpd,
+                         ::testing::Values(Mode{true, false}, Mode{true, true}, Mode{false, false},
+                                           Mode{false, true}),
+                         ModeName);
+INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpdLarge, ::testing::Values(Mode{true, true}, Mode{false, false}), ModeName);
+
+// ---- IPv6 -----------------------------------------------------------------------------------
+
+class FtpPyftpdIpv6 : public ::testing::TestWithParam<bool> {};
+
+TEST_P(FtpPyftpdIpv6, RoundTripOverLoopbackSix) {
+    PyFtpdOptions o;
+    o.ipv6 = true;
+    PyFtpdServer server(o);
+    if (!server.started()) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << server.error();
+    }
+    TraceLog trace;
+    FtpConnectOptions opt = LoopbackOptions(server.port(), "::1");
+    opt.passive = GetParam();
+    opt.trace = trace.Fn();
+    FtpClient client;
+    FtpResult r = client.Connect(opt);
+    ASSERT_TRUE(r.ok()) << r.text;
+    const std::string data = test::PatternBytes(300000, 11);
+    ASSERT_TRUE(PutBytes(client, "/six.bin", data).ok());
+    FtpOutcome<std::string> got = GetBytes(client, "/six.bin");
+    ASSERT_TRUE(got.ok()) << got.result.text;
+    EXPECT_TRUE(got.value == data);
+    if (GetParam()) {
+        EXPECT_GE(trace.Count("> EPSV"), 1u);
+    } else {
+        EXPECT_GE(trace.CountPrefix("> EPRT |2|::1|"), 1u);
+        EXPECT_EQ(trace.CountPrefix("> PORT"), 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpdIpv6, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) { return i.param ? "Passive" : "Active"; });
+
+}  // namespace
+}  // namespace zyfar
