@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 namespace zyfar {
 
@@ -14,64 +15,97 @@ using namespace ini_text;
 // ---------------------------------------------------------------------------
 // Parsing
 
-IniDocument IniDocument::Parse(std::string_view text) {
-    IniDocument doc;
-    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+IniDocument IniDocument::Parse(std::string_view text) { return FromText(std::string(text)); }
 
-    // One private copy of the text with CR LF turned into LF and a final LF
-    // added; every block is a view into it.
-    auto buffer = std::make_shared<std::string>();
-    buffer->reserve(text.size() + 1);
-    if (text.find('\r') == std::string_view::npos) {
-        buffer->assign(text);
-    } else {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-            buffer->push_back(text[i]);
+IniDocument IniDocument::FromText(std::string&& text) {
+    auto buffer = std::make_shared<std::string>(std::move(text));
+    std::string& t = *buffer;
+    std::size_t skip = 0;
+    if (t.size() >= 3 && t.compare(0, 3, "\xEF\xBB\xBF") == 0) skip = 3;
+    if (t.find('\r') != std::string::npos) {
+        // CR LF becomes LF; a lone CR stays where it is.
+        std::size_t out = 0;
+        for (std::size_t i = skip; i < t.size(); ++i) {
+            if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') continue;
+            t[out++] = t[i];
         }
+        t.resize(out);
+    } else if (skip) {
+        t.erase(0, skip);
     }
-    if (!buffer->empty() && buffer->back() != '\n') buffer->push_back('\n');
-    doc.buffer_ = buffer;
+    if (!t.empty() && t.back() != '\n') t.push_back('\n');
+    return Build(std::move(buffer));
+}
 
+IniDocument IniDocument::Build(std::shared_ptr<std::string> text) {
+    IniDocument doc;
+    doc.buffer_ = std::move(text);
     const std::string_view all(*doc.buffer_);
-    std::size_t blockStart = 0;
-    std::string blockName;
-    bool blockHeader = false;
-    auto closeBlock = [&](std::size_t end) {
-        if (end == blockStart && !blockHeader) return;  // no lines before the first header
-        Block b;
-        b.name = blockName;
-        b.header = blockHeader;
-        b.view = all.substr(blockStart, end - blockStart);
-        if (b.header) doc.index_[Lower(b.name)].push_back(doc.blocks_.size());
-        doc.blocks_.push_back(std::move(b));
-    };
 
+    // Only lines whose first non-blank character is "[" start a block, so
+    // jump from one "[" to the next instead of looking at every line.
+    struct Header {
+        std::size_t lineStart;
+        std::string_view name;
+    };
+    std::vector<Header> headers;
     std::size_t pos = 0;
-    while (pos < all.size()) {
+    while ((pos = all.find('[', pos)) != std::string_view::npos) {
+        std::size_t lineStart = pos;
+        while (lineStart > 0 && IsBlank(all[lineStart - 1])) --lineStart;
         const std::size_t nl = all.find('\n', pos);
         const std::size_t next = nl == std::string_view::npos ? all.size() : nl + 1;
-        const std::string_view line = all.substr(pos, next - pos);
-        if (auto name = HeaderName(line)) {
-            closeBlock(pos);
-            blockStart = pos;
-            blockName = std::string(*name);
-            blockHeader = true;
+        if (lineStart == 0 || all[lineStart - 1] == '\n') {
+            if (auto name = HeaderName(all.substr(lineStart, next - lineStart)))
+                headers.push_back({lineStart, *name});
         }
         pos = next;
     }
-    closeBlock(all.size());
+
+    doc.blocks_.reserve(headers.size() + 1);
+    doc.index_.reserve(headers.size());
+    if (headers.empty() || headers.front().lineStart > 0) {
+        Block lead;
+        lead.view = all.substr(0, headers.empty() ? all.size() : headers.front().lineStart);
+        if (!lead.view.empty()) doc.blocks_.push_back(std::move(lead));
+    }
+    for (std::size_t h = 0; h < headers.size(); ++h) {
+        const std::size_t end = h + 1 < headers.size() ? headers[h + 1].lineStart : all.size();
+        Block b;
+        b.name = std::string(headers[h].name);
+        b.header = true;
+        b.view = all.substr(headers[h].lineStart, end - headers[h].lineStart);
+        std::string lower = Lower(b.name);
+        if (!doc.index_.emplace(lower, doc.blocks_.size()).second) doc.duplicated_.insert(std::move(lower));
+        doc.blocks_.push_back(std::move(b));
+    }
     return doc;
 }
 
+std::vector<std::string_view> IniDocument::Pieces() const {
+    std::vector<std::string_view> pieces;
+    bool lastFromText = false;  // the last piece is a view into the parsed text
+    for (const Block& b : blocks_) {
+        if (!b.live) continue;
+        const std::string_view t = b.Text();
+        if (t.empty()) continue;
+        // Unchanged neighbours are adjacent in the parsed text: join them.
+        if (!b.owned && lastFromText && pieces.back().data() + pieces.back().size() == t.data())
+            pieces.back() = std::string_view(pieces.back().data(), pieces.back().size() + t.size());
+        else
+            pieces.push_back(t);
+        lastFromText = !b.owned;
+    }
+    return pieces;
+}
+
 std::string IniDocument::Serialize() const {
+    const auto pieces = Pieces();
     std::size_t total = 0;
-    for (const Block& b : blocks_)
-        if (b.live) total += b.Text().size();
+    for (const auto p : pieces) total += p.size();
     std::string out;
     out.reserve(total);
-    for (const Block& b : blocks_)
-        if (b.live) out.append(b.Text());
+    for (const auto p : pieces) out.append(p);
     return out;
 }
 
@@ -89,8 +123,25 @@ std::string& IniDocument::Block::Own() {
 
 const IniDocument::Block* IniDocument::FirstBlock(std::string_view section) const {
     const auto it = index_.find(Lower(Trim(section)));
-    if (it == index_.end() || it->second.empty()) return nullptr;
-    return &blocks_[it->second.front()];
+    return it == index_.end() ? nullptr : &blocks_[it->second];
+}
+
+std::vector<std::size_t> IniDocument::BlocksNamed(const std::string& lowerName) const {
+    const auto it = index_.find(lowerName);
+    if (it == index_.end()) return {};
+    if (!duplicated_.count(lowerName)) return {it->second};
+    std::vector<std::size_t> all;
+    for (std::size_t i = it->second; i < blocks_.size(); ++i)
+        if (blocks_[i].live && blocks_[i].header && EqualNoCase(blocks_[i].name, lowerName)) all.push_back(i);
+    return all;
+}
+
+void IniDocument::Kill(std::size_t block) {
+    Block& b = blocks_[block];
+    b.live = false;
+    b.owned = false;
+    b.text = std::string();
+    b.view = {};
 }
 
 IniDocument::Block* IniDocument::FirstBlock(std::string_view section) {
@@ -102,7 +153,8 @@ void IniDocument::AppendBlock(std::string name, std::string text) {
     b.header = true;
     b.owned = true;
     b.text = std::move(text);
-    index_[Lower(name)].push_back(blocks_.size());
+    std::string lower = Lower(name);
+    if (!index_.emplace(lower, blocks_.size()).second) duplicated_.insert(std::move(lower));
     b.name = std::move(name);
     blocks_.push_back(std::move(b));
 }
@@ -141,7 +193,7 @@ std::vector<std::string> IniDocument::SectionNames() const {
         const Block& b = blocks_[i];
         if (!b.live || !b.header) continue;
         const auto it = index_.find(Lower(b.name));
-        if (it != index_.end() && !it->second.empty() && it->second.front() == i) out.push_back(b.name);
+        if (it != index_.end() && it->second == i) out.push_back(b.name);
     }
     return out;
 }
@@ -214,15 +266,12 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
 }
 
 bool IniDocument::RemoveSection(std::string_view section) {
-    const auto it = index_.find(Lower(Trim(section)));
-    if (it == index_.end() || it->second.empty()) return false;
-    for (std::size_t i : it->second) {
-        blocks_[i].live = false;
-        blocks_[i].owned = false;
-        blocks_[i].text = std::string();
-        blocks_[i].view = {};
-    }
-    index_.erase(it);
+    const std::string lower = Lower(Trim(section));
+    const auto blocks = BlocksNamed(lower);
+    if (blocks.empty()) return false;
+    for (std::size_t i : blocks) Kill(i);
+    index_.erase(lower);
+    duplicated_.erase(lower);
     Changed();
     return true;
 }
@@ -236,8 +285,9 @@ bool IniDocument::ReplaceSection(std::string_view section, const Entries& entrie
     std::string body;
     for (const auto& [k, v] : entries) body.append(Trim(k)).append("=").append(Trim(v)).append("\n");
 
-    const auto it = index_.find(Lower(sec));
-    if (it == index_.end() || it->second.empty()) {
+    const std::string lower = Lower(sec);
+    const auto blocks = BlocksNamed(lower);
+    if (blocks.empty()) {
         std::string text;
         text.reserve(sec.size() + 3 + body.size());
         text.append("[").append(sec).append("]\n").append(body);
@@ -247,7 +297,7 @@ bool IniDocument::ReplaceSection(std::string_view section, const Entries& entrie
     }
 
     bool changed = false;
-    Block& first = blocks_[it->second.front()];
+    Block& first = blocks_[blocks.front()];
     const std::string_view old = first.Text();
     // Keep the header line as written and the blank lines and comments after
     // the last entry; replace everything in between.
@@ -265,15 +315,11 @@ bool IniDocument::ReplaceSection(std::string_view section, const Entries& entrie
         changed = true;
     }
     // Later sections of the same name would be invisible to reads; drop them.
-    for (std::size_t n = 1; n < it->second.size(); ++n) {
-        Block& dup = blocks_[it->second[n]];
-        dup.live = false;
-        dup.owned = false;
-        dup.text = std::string();
-        dup.view = {};
+    for (std::size_t n = 1; n < blocks.size(); ++n) {
+        Kill(blocks[n]);
         changed = true;
     }
-    it->second.resize(1);
+    duplicated_.erase(lower);
     if (changed) Changed();
     return true;
 }

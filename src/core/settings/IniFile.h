@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -40,11 +41,18 @@ public:
     // are kept verbatim and ignored by lookups. A UTF-8 BOM at the start is
     // dropped, CR LF and LF line ends are both accepted.
     [[nodiscard]] static IniDocument Parse(std::string_view text);
+    // The same, taking over the text instead of copying it (for large files).
+    [[nodiscard]] static IniDocument FromText(std::string&& text);
 
     // The file text with "\n" line ends. Unchanged lines come back byte for
     // byte as they were read (minus the CR of a CR LF line end); the last
     // line always ends with "\n".
     [[nodiscard]] std::string Serialize() const;
+
+    // The serialised text as consecutive pieces (unchanged neighbouring
+    // sections come out as one piece), for writing without building one
+    // string. Valid until the document changes.
+    [[nodiscard]] std::vector<std::string_view> Pieces() const;
 
     [[nodiscard]] std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
@@ -99,6 +107,9 @@ private:
         std::string& Own();
     };
 
+    static IniDocument Build(std::shared_ptr<std::string> text);
+    [[nodiscard]] std::vector<std::size_t> BlocksNamed(const std::string& lowerName) const;
+    void Kill(std::size_t block);
     [[nodiscard]] const Block* FirstBlock(std::string_view section) const;
     [[nodiscard]] Block* FirstBlock(std::string_view section);
     void AppendBlock(std::string name, std::string text);
@@ -106,9 +117,10 @@ private:
 
     std::shared_ptr<const std::string> buffer_;
     std::vector<Block> blocks_;
-    // Lower-cased section name -> indices of the live blocks of that name,
-    // in file order (the first one is the one reads and writes use).
-    std::unordered_map<std::string, std::vector<std::size_t>> index_;
+    // Lower-cased section name -> the first live block of that name (the
+    // one reads and writes use); names with more than one block.
+    std::unordered_map<std::string, std::size_t> index_;
+    std::unordered_set<std::string> duplicated_;
     std::size_t changes_ = 0;
 };
 

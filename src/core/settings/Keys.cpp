@@ -102,17 +102,17 @@ const char* AccessModeText(AccessMode mode) {
     return "PreconfigAccess";
 }
 
-TransferMode ParseTransferMode(const std::string& value) {
-    if (value == "TEXT") return TransferMode::Text;
-    if (value == "BINARY") return TransferMode::Binary;
-    return TransferMode::Automatic;
+TransferType ParseTransferType(const std::string& value) {
+    if (value == "TEXT") return TransferType::Text;
+    if (value == "BINARY") return TransferType::Binary;
+    return TransferType::Automatic;
 }
 
-const char* TransferModeText(TransferMode mode) {
+const char* TransferTypeText(TransferType mode) {
     switch (mode) {
-        case TransferMode::Text: return "TEXT";
-        case TransferMode::Binary: return "BINARY";
-        case TransferMode::Automatic: return "AUTOMATIC";
+        case TransferType::Text: return "TEXT";
+        case TransferType::Binary: return "BINARY";
+        case TransferType::Automatic: return "AUTOMATIC";
     }
     return "AUTOMATIC";
 }

@@ -197,10 +197,10 @@ enum class AccessMode { Direct, Preconfig, Proxy };
 [[nodiscard]] AccessMode PageAccessMode(const std::string& value);
 [[nodiscard]] const char* AccessModeText(AccessMode mode);
 
-enum class TransferMode { Text, Binary, Automatic };
+enum class TransferType { Text, Binary, Automatic };
 // "TEXT", "BINARY"; anything else ("AUTOMATIC", "NotFound") automatic.
-[[nodiscard]] TransferMode ParseTransferMode(const std::string& value);
-[[nodiscard]] const char* TransferModeText(TransferMode mode);
+[[nodiscard]] TransferType ParseTransferType(const std::string& value);
+[[nodiscard]] const char* TransferTypeText(TransferType mode);
 
 enum class FileCasing { Preserve, Upper, Lower };
 // "UPPER_CASE", "LOWER_CASE"; anything else preserves.

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace zyfar {
@@ -162,52 +163,68 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out, FileStamp* s
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Failed;
     if (stamp) *stamp = StampOf(st);
     if (mode) *mode = st.st_mode & 07777;
-    if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
+    // Read straight into the string; the file may grow or shrink meanwhile.
+    std::size_t have = 0;
+    out.resize(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 1);
     for (;;) {
-        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (have == out.size()) out.resize(out.size() * 2 + 4096);
+        const ssize_t n = ::read(fd.get(), out.data() + have, out.size() - have);
         if (n < 0) {
             if (errno == EINTR) continue;
             return ReadResult::Failed;
         }
         if (n == 0) break;
-        out.append(chunk, static_cast<std::size_t>(n));
+        have += static_cast<std::size_t>(n);
     }
+    out.resize(have);
     return ReadResult::Ok;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
+bool WriteAll(int fd, const std::vector<std::string_view>& pieces) {
+    std::size_t next = 0;  // first piece not yet fully written
+    std::size_t offset = 0;  // bytes of that piece already written
+    while (next < pieces.size()) {
+        iovec iov[64];
+        int count = 0;
+        for (std::size_t i = next; i < pieces.size() && count < 64; ++i) {
+            const std::size_t skip = i == next ? offset : 0;
+            iov[count].iov_base = const_cast<char*>(pieces[i].data() + skip);
+            iov[count].iov_len = pieces[i].size() - skip;
+            ++count;
+        }
+        ssize_t n = ::writev(fd, iov, count);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        data.remove_prefix(static_cast<std::size_t>(n));
+        auto left = static_cast<std::size_t>(n);
+        while (next < pieces.size() && left >= pieces[next].size() - offset) {
+            left -= pieces[next].size() - offset;
+            offset = 0;
+            ++next;
+        }
+        offset += left;
     }
     return true;
 }
 
-// Temporary file in the target's folder, written, flushed to disk and
-// renamed over the target: readers see the old file or the new one, never a
-// part. The folder is synced too so the rename itself survives a crash.
-bool AtomicReplace(const std::string& target, std::string_view content, mode_t mode) {
+// Temporary file in the target's folder, written, flushed to disk (fsync)
+// and renamed over the target: readers and a crash see the old file or the
+// new one, never a part of either. (The folder itself is not synced: that
+// would double the cost of every write, and losing the newest rename in a
+// crash still leaves a complete older file.)
+bool AtomicReplace(const std::string& target, const std::vector<std::string_view>& pieces, mode_t mode) {
     const std::string dir = DirName(target);
     std::string name(".");
     name.append(BaseName(target)).append(".tmpXXXXXX");
     std::string tmp = JoinPath(dir, name);
     Fd fd(::mkostemp(tmp.data(), O_CLOEXEC));
     if (fd.get() < 0) return false;
-    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), pieces) && ::fsync(fd.get()) == 0;
     ok = (::close(fd.release()) == 0) && ok;
     if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() >= 0) ::fsync(dirFd.get());
-    return true;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
 }
 
 // Holds an exclusive flock on "<file>.lock" for its lifetime.
@@ -257,7 +274,7 @@ std::shared_ptr<const IniDocument> LoadCached(const std::string& file) {
         entry->doc.reset();
         return EmptyDocument();
     }
-    entry->doc = std::make_shared<const IniDocument>(IniDocument::Parse(text));
+    entry->doc = std::make_shared<const IniDocument>(IniDocument::FromText(std::move(text)));
     entry->stamp = stamp;
     entry->generation = generation;
     entry->lock = lock;
@@ -288,12 +305,12 @@ bool Modify(const std::string& file, const std::function<bool(IniDocument&)>& fn
         case ReadResult::Missing: mode = 0600; break;
         case ReadResult::Failed: return false;
     }
-    auto doc = std::make_shared<IniDocument>(IniDocument::Parse(text));
+    auto doc = std::make_shared<IniDocument>(IniDocument::FromText(std::move(text)));
     const std::size_t before = doc->ChangeCount();
     if (!fn(*doc)) return false;
     if (doc->ChangeCount() == before) return true;
 
-    if (!AtomicReplace(canonical, doc->Serialize(), mode)) return false;
+    if (!AtomicReplace(canonical, doc->Pieces(), mode)) return false;
     lock.generation.fetch_add(1);
 
     // Hand the new parse to readers of this spelling of the path.

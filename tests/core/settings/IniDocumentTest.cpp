@@ -240,6 +240,35 @@ TEST(IniDocumentCopies, CopiesAreIndependent) {
     EXPECT_EQ(moved.Get("A", "k"), "1");
 }
 
+TEST(IniDocumentPieces, PiecesJoinToTheSerialisedText) {
+    std::string text;
+    for (int i = 1; i <= 50; ++i) text += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    auto doc = IniDocument::FromText(std::string(text));
+    EXPECT_EQ(doc.Pieces().size(), 1u);  // untouched: one piece
+    ASSERT_TRUE(doc.Set("S10", "k", "changed"));
+    ASSERT_TRUE(doc.RemoveSection("S20"));
+    ASSERT_TRUE(doc.Set("New", "k", "v"));
+    const auto pieces = doc.Pieces();
+    EXPECT_LE(pieces.size(), 5u);
+    std::string joined;
+    for (auto p : pieces) joined.append(p);
+    EXPECT_EQ(joined, doc.Serialize());
+    const auto back = IniDocument::Parse(joined);
+    EXPECT_EQ(back.Get("S10", "k"), "changed");
+    EXPECT_FALSE(back.HasSection("S20"));
+    EXPECT_EQ(back.Get("S50", "k"), "50");
+    EXPECT_EQ(back.Get("New", "k"), "v");
+}
+
+TEST(IniDocumentPieces, FromTextHandlesBomAndCrLfLikeParse) {
+    const std::string text = "\xEF\xBB\xBF[A]\r\nk=v\r\nlone=a\rb\r\n";
+    const auto a = IniDocument::FromText(std::string(text));
+    const auto b = IniDocument::Parse(text);
+    EXPECT_EQ(a.Serialize(), "[A]\nk=v\nlone=a\rb\n");
+    EXPECT_EQ(a.Serialize(), b.Serialize());
+    EXPECT_EQ(a.Get("a", "lone"), "a\rb");
+}
+
 TEST(IniParseLeadingInt, WindowsStyleIntegerReading) {
     EXPECT_EQ(ParseLeadingInt("42"), 42);
     EXPECT_EQ(ParseLeadingInt("  -17 "), -17);

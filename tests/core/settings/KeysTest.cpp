@@ -53,7 +53,7 @@ TEST_F(KeysTest, FreshStoreGivesTheDocumentedDefaults) {
     EXPECT_EQ(Read(keys::ResendTimePage), "0");
     EXPECT_EQ(ParseDateStyle(Read(keys::TimeTypeMain)), DateStyle::DayMonth);
     EXPECT_EQ(ParseDateStyle(Read(keys::TimeTypePage)), DateStyle::MonthDay);
-    EXPECT_EQ(ParseTransferMode(Read(keys::TransferTypeSession)), TransferMode::Automatic);
+    EXPECT_EQ(ParseTransferType(Read(keys::TransferTypeSession)), TransferType::Automatic);
     EXPECT_EQ(Read(keys::TransferTypeSession), "NotFound");
     EXPECT_FALSE(IsSoundPerFile(Read(keys::SoundTransferType)));
     EXPECT_EQ(Read(keys::SoundConnectOk), "NotFound");
@@ -160,10 +160,10 @@ TEST(KeyEnumerations, UnknownValuesFallToTheOtherEntry) {
     EXPECT_EQ(ParseFileCasing("UPPER_CASE"), FileCasing::Upper);
     EXPECT_EQ(ParseFileCasing("LOWER_CASE"), FileCasing::Lower);
     EXPECT_EQ(ParseFileCasing("Upper"), FileCasing::Preserve);
-    EXPECT_EQ(ParseTransferMode("TEXT"), TransferMode::Text);
-    EXPECT_EQ(ParseTransferMode("BINARY"), TransferMode::Binary);
-    EXPECT_EQ(ParseTransferMode("AUTOMATIC"), TransferMode::Automatic);
-    EXPECT_EQ(ParseTransferMode("binary"), TransferMode::Automatic);
+    EXPECT_EQ(ParseTransferType("TEXT"), TransferType::Text);
+    EXPECT_EQ(ParseTransferType("BINARY"), TransferType::Binary);
+    EXPECT_EQ(ParseTransferType("AUTOMATIC"), TransferType::Automatic);
+    EXPECT_EQ(ParseTransferType("binary"), TransferType::Automatic);
     EXPECT_EQ(SessionAccessMode("PreconfigAccess"), AccessMode::Preconfig);
     EXPECT_EQ(SessionAccessMode("ProxyAccess"), AccessMode::Proxy);
     EXPECT_EQ(SessionAccessMode("directaccess"), AccessMode::Preconfig);
@@ -198,8 +198,8 @@ TEST(KeyEnumerations, UnknownValuesFallToTheOtherEntry) {
 TEST(KeyEnumerations, TextsRoundTrip) {
     for (auto m : {AccessMode::Direct, AccessMode::Preconfig, AccessMode::Proxy})
         EXPECT_EQ(PageAccessMode(AccessModeText(m)), m);
-    for (auto m : {TransferMode::Text, TransferMode::Binary, TransferMode::Automatic})
-        EXPECT_EQ(ParseTransferMode(TransferModeText(m)), m);
+    for (auto m : {TransferType::Text, TransferType::Binary, TransferType::Automatic})
+        EXPECT_EQ(ParseTransferType(TransferTypeText(m)), m);
     for (auto c : {FileCasing::Preserve, FileCasing::Upper, FileCasing::Lower})
         EXPECT_EQ(ParseFileCasing(FileCasingText(c)), c);
     for (auto s : {DateStyle::MonthDay, DateStyle::DayMonth, DateStyle::MonNameDay, DateStyle::DayMonName})
