@@ -15,7 +15,10 @@
 namespace zyfar {
 
 struct ListingContext {
-    RemoteTime now;  // "now" in the server's time, for Unix dates without a year
+    // "Now" in the server's time, for Unix dates without a year (the year
+    // that puts the date nearest to now). When not valid, the system clock
+    // (UTC) stands in.
+    RemoteTime now;
 };
 
 enum class ListingFormat { Unknown, Unix, Dos, Eplf, Vms };
