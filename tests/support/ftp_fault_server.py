@@ -33,6 +33,8 @@ Script keys (all optional):
                            "drop" (close data and control) |
                            "stall" (keep the data connection open, send
                            nothing more; ABOR ends it)
+  active_source  address the server's active-mode data connections come
+              from (e.g. "127.0.0.2": a peer the client must turn away)
   abor_replies  replies to ABOR during a stalled transfer
                 (default ["426 Transfer aborted.", "226 ABOR successful."])
 """
@@ -112,6 +114,8 @@ class Session:
             fam = socket.AF_INET6 if ":" in self.active_addr[0] else socket.AF_INET
             data = socket.socket(fam, socket.SOCK_STREAM)
             data.settimeout(10)
+            if "active_source" in self.script:
+                data.bind((self.script["active_source"], 0))
             data.connect(self.active_addr)
             self.active_addr = None
             return data

@@ -1,0 +1,415 @@
+// The client against the scripted fault server: refusals, stalls, drops,
+// wrong replies, hostile listings, cancelling, and the exact commands sent.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+#include "FtpTestHelpers.h"
+#include "platform/WorkerControl.h"
+
+namespace zyfar {
+namespace {
+
+using test::FaultServer;
+using test::GetBytes;
+using test::LoopbackOptions;
+using test::Names;
+using test::PutBytes;
+using test::TraceLog;
+
+bool Contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+bool AnyStartsWith(const std::vector<std::string>& v, const std::string& prefix) {
+    return std::any_of(v.begin(), v.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+}
+
+class FtpFault : public ::testing::Test {
+protected:
+    // Starts a fault server with the script and connects to it.
+    void Start(const std::string& script, bool connect = true) {
+        server_ = std::make_unique<FaultServer>(script);
+        ASSERT_TRUE(server_->started()) << server_->error();
+        options_ = LoopbackOptions(server_->port());
+        options_.trace = trace_.Fn();
+        if (connect) {
+            FtpResult r = client_.Connect(options_);
+            ASSERT_TRUE(r.ok()) << r.code << " " << r.text;
+        }
+    }
+
+    std::unique_ptr<FaultServer> server_;
+    FtpConnectOptions options_;
+    TraceLog trace_;
+    FtpClient client_;
+};
+
+// ---- logging in ------------------------------------------------------------------------------
+
+TEST_F(FtpFault, WrongPasswordGivesLoginFailureWithTheServersText) {
+    Start(R"({"replies": {"PASS": "530 Login incorrect."}})", false);
+    options_.password = "very-secret-pw";
+    FtpResult r = client_.Connect(options_);
+    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
+    EXPECT_EQ(r.text, "530 Login incorrect.");
+    EXPECT_FALSE(client_.IsConnected());
+    for (const std::string& l : trace_.lines) {
+        EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
+    }
+    EXPECT_TRUE(Contains(server_->Commands(), "USER user"));
+}
+
+TEST_F(FtpFault, AccountRequestFailsWithoutSendingAcct) {
+    Start(R"({"replies": {"PASS": "332 Need account for login."}})", false);
+    FtpResult r = client_.Connect(options_);
+    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
+    EXPECT_FALSE(AnyStartsWith(server_->Commands(), "ACCT"));
+}
+
+TEST_F(FtpFault, LoggedInAfterUserSendsNoPassword) {
+    Start(R"({"replies": {"USER": "230 Welcome, no password needed."}})");
+    EXPECT_FALSE(AnyStartsWith(server_->Commands(), "PASS"));
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());
+}
+
+TEST_F(FtpFault, ServerWithoutFeatStillConnects) {
+    Start(R"({"replies": {"FEAT": "502 Command not implemented."}})");
+    EXPECT_FALSE(client_.features().mlsd);
+    EXPECT_TRUE(client_.IsConnected());
+}
+
+// ---- connecting ----------------------------------------------------------------------------
+
+TEST(FtpConnectFailures, UnresolvableNamesGiveNameNotResolved) {
+    for (const char* host : {"no-such-host.invalid", "", "bad host name", "x..y"}) {
+        FtpClient client;
+        FtpConnectOptions o = LoopbackOptions(21, host);
+        FtpResult r = client.Connect(o);
+        EXPECT_EQ(r.code, ftpcode::kNameNotResolved) << "'" << host << "': " << r.text;
+    }
+}
+
+TEST(FtpConnectFailures, ClosedPortGivesCannotConnect) {
+    // A bound socket that does not listen holds the port: connects are refused.
+    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
+    SocketAddress any = SocketAddress::Loopback4(0);
+    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
+    FtpClient client;
+    FtpConnectOptions o = LoopbackOptions(holder.LocalAddress().port());
+    o.retries = 2;
+    FtpResult r = client.Connect(o);
+    EXPECT_EQ(r.code, ftpcode::kCannotConnect) << r.text;
+}
+
+TEST(FtpConnectFailures, FullBacklogGivesTimeOut) {
+    FaultServer server(R"({"mode": "backlog"})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    FtpConnectOptions o = LoopbackOptions(server.port());
+    o.connectTimeout = std::chrono::seconds(1);
+    FtpResult r = client.Connect(o);
+    EXPECT_EQ(r.code, ftpcode::kTimeout) << r.text;
+}
+
+TEST(FtpConnectFailures, SilentServerGivesTimeOut) {
+    FaultServer server(R"({"mode": "silent"})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    FtpConnectOptions o = LoopbackOptions(server.port());
+    o.controlReceiveTimeout = std::chrono::seconds(1);
+    FtpResult r = client.Connect(o);
+    EXPECT_EQ(r.code, ftpcode::kTimeout) << r.text;
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(FtpConnectFailures, GreetingThatStopsMidReplyGivesTimeOut) {
+    FaultServer server(R"({"greeting": "220-Welcome, and then nothing more", "after_greeting": "stall"})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    FtpConnectOptions o = LoopbackOptions(server.port());
+    o.controlReceiveTimeout = std::chrono::seconds(1);
+    EXPECT_EQ(client.Connect(o).code, ftpcode::kTimeout);
+    EXPECT_TRUE(server.Commands().empty());  // no USER before the greeting ended
+}
+
+TEST(FtpConnectFailures, HugeMultiLineGreetingIsRefusedNotHeld) {
+    FaultServer server(R"({"greeting": {"repeat": "220-spam spam spam", "count": 20000, "last": "220 done"}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    FtpResult r = client.Connect(LoopbackOptions(server.port()));
+    EXPECT_EQ(r.code, ftpcode::kExtendedError) << r.text;
+    EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(FtpConnectFailures, GarbageGreetingIsAProtocolError) {
+    FaultServer server(R"({"greeting": "HTTP/1.1 400 Bad Request"})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    EXPECT_EQ(client.Connect(LoopbackOptions(server.port())).code, ftpcode::kExtendedError);
+}
+
+TEST(FtpConnectFailures, BusyServerGivesDropped) {
+    FaultServer server(R"({"greeting": "421 Too many connections."})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpClient client;
+    FtpResult r = client.Connect(LoopbackOptions(server.port()));
+    EXPECT_EQ(r.code, ftpcode::kDropped);
+    EXPECT_EQ(r.text, "421 Too many connections.");
+}
+
+// ---- commands ------------------------------------------------------------------------------
+
+TEST_F(FtpFault, PwdWithDoubledQuotes) {
+    Start(R"({"replies": {"PWD": "257 \"/srv/my \"\"quoted\"\" dir\" is the current directory."}})");
+    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
+    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
+    EXPECT_EQ(pwd.value, "/srv/my \"quoted\" dir");
+}
+
+TEST_F(FtpFault, LineBreaksInArgumentsAreRefusedAndNothingIsSent) {
+    Start(R"({"files": {"/f": "x"}})");
+    const std::size_t before = server_->Commands().size();
+    EXPECT_EQ(client_.SetCurrentDirectory("/a\r\nDELE /f").code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.Remove("/f\nx").code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.CreateDirectory(std::string("d\0e", 3)).code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.RemoveDirectory("d\r").code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.Rename("/f", "/g\r\nDELE /f").code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.OpenFile("/f\r\nDELE /f", FtpOpenMode::kRead, FtpTransferType::kBinary).result.code,
+              ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.OpenFile("/new\n", FtpOpenMode::kWrite, FtpTransferType::kAscii).result.code,
+              ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.Find("/dir\r\n/*").result.code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.Size("/f\n").result.code, ftpcode::kInvalidOperation);
+    EXPECT_EQ(client_.ModificationTime("/f\r").result.code, ftpcode::kInvalidOperation);
+    // The session is intact and nothing went out.
+    ASSERT_TRUE(client_.GetCurrentDirectory().ok());
+    std::vector<std::string> cmds = server_->Commands();
+    ASSERT_EQ(cmds.size(), before + 1);
+    EXPECT_EQ(cmds.back(), "PWD");
+}
+
+TEST_F(FtpFault, GarbageReplyBreaksTheSession) {
+    Start(R"({"replies": {"CWD": "this is not an FTP reply"}})");
+    FtpResult r = client_.SetCurrentDirectory("/x");
+    EXPECT_EQ(r.code, ftpcode::kExtendedError);
+    EXPECT_FALSE(client_.IsConnected());
+    EXPECT_FALSE(client_.GetCurrentDirectory().ok());
+}
+
+TEST_F(FtpFault, ServerClosingMidSessionGivesDropped) {
+    Start(R"({"replies": {"CWD": "421 Service shutting down."}})");
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").code, ftpcode::kDropped);
+    EXPECT_FALSE(client_.IsConnected());
+}
+
+TEST_F(FtpFault, ControlConnectionDroppedGivesAborted) {
+    Start(R"({"replies": {"CWD": {"drop": true}}})");
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").code, ftpcode::kConnectionAborted);
+    EXPECT_FALSE(client_.IsConnected());
+}
+
+TEST_F(FtpFault, ControlReplyTimeOut) {
+    server_ = std::make_unique<FaultServer>(R"({"replies": {"CWD": {"stall": true}}})");
+    ASSERT_TRUE(server_->started());
+    options_ = LoopbackOptions(server_->port());
+    options_.controlReceiveTimeout = std::chrono::seconds(1);
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").code, ftpcode::kTimeout);
+    EXPECT_FALSE(client_.IsConnected());
+}
+
+TEST_F(FtpFault, TypeIsSentOncePerChange) {
+    Start(R"({"files": {"/a": "aaa", "/b": "bbb"}})");
+    EXPECT_EQ(GetBytes(client_, "/a").value, "aaa");
+    EXPECT_EQ(GetBytes(client_, "/b").value, "bbb");
+    EXPECT_EQ(server_->Count("TYPE I"), 1u);
+    EXPECT_EQ(GetBytes(client_, "/a", FtpTransferType::kAscii).value, "aaa");
+    EXPECT_EQ(server_->Count("TYPE A"), 1u);
+}
+
+TEST_F(FtpFault, ExactPathUsesMlstWhenOffered) {
+    Start(R"({"replies": {"MLST": "250-Listing /pub/x.txt\n type=file;size=42;modify=20240102030405; /pub/x.txt\n250 End."}})");
+    FtpOutcome<std::vector<FtpFoundFile>> f = client_.Find("/pub/x.txt");
+    ASSERT_TRUE(f.ok()) << f.result.text;
+    ASSERT_EQ(f.value.size(), 1u);
+    EXPECT_EQ(f.value[0].FileName(), "x.txt");
+    EXPECT_EQ(f.value[0].FilePath(), "/pub/x.txt");
+    EXPECT_EQ(f.value[0].Length(), 42);
+    EXPECT_EQ(f.value[0].LastWriteTime().year, 2024);
+    std::vector<std::string> cmds = server_->Commands();
+    EXPECT_TRUE(Contains(cmds, "MLST /pub/x.txt"));
+    EXPECT_FALSE(AnyStartsWith(cmds, "MLSD"));
+    EXPECT_FALSE(AnyStartsWith(cmds, "LIST"));
+}
+
+// ---- data connections ----------------------------------------------------------------------
+
+TEST_F(FtpFault, PassiveReplyNamingAnotherHostIsIgnored) {
+    server_ = std::make_unique<FaultServer>(
+        R"({"epsv": false, "pasv_address": "10.1.2.3", "files": {"/f": "from the real server"}})");
+    ASSERT_TRUE(server_->started());
+    options_ = LoopbackOptions(server_->port());
+    options_.passive = true;
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    FtpOutcome<std::string> got = GetBytes(client_, "/f");
+    ASSERT_TRUE(got.ok()) << got.result.text;  // reached 127.0.0.1, not 10.1.2.3
+    EXPECT_EQ(got.value, "from the real server");
+    std::vector<std::string> cmds = server_->Commands();
+    EXPECT_TRUE(Contains(cmds, "EPSV"));
+    EXPECT_TRUE(Contains(cmds, "PASV"));
+    // EPSV is not tried again once the server said it does not know it.
+    EXPECT_EQ(GetBytes(client_, "/f").value, "from the real server");
+    EXPECT_EQ(server_->Count("EPSV"), 1u);
+}
+
+TEST_F(FtpFault, ActiveModeTurnsAwayAForeignPeer) {
+    Start(R"({"active_source": "127.0.0.2", "files": {"/f": "should not arrive"}})", false);
+    options_.connectTimeout = std::chrono::seconds(1);
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    FtpOutcome<std::string> got = GetBytes(client_, "/f");
+    EXPECT_FALSE(got.ok());
+    EXPECT_EQ(got.result.code, ftpcode::kTimeout);
+    EXPECT_TRUE(AnyStartsWith(server_->Commands(), "PORT 127,0,0,1,"));
+    // The server was told to stop and the session is still in step.
+    EXPECT_TRUE(Contains(server_->Commands(), "ABOR"));
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());
+}
+
+TEST_F(FtpFault, DropMidTransferIsAFailure) {
+    Start(R"({"file_sizes": {"/f": 200000}, "transfer": {"RETR": {"send_bytes": 1000, "outcome": "drop"}}})");
+    FtpOutcome<std::string> got = GetBytes(client_, "/f");
+    EXPECT_FALSE(got.ok());
+    EXPECT_EQ(got.result.code, ftpcode::kConnectionAborted) << got.result.text;
+    EXPECT_FALSE(client_.IsConnected());
+}
+
+TEST_F(FtpFault, TransferAbortedAfterPreliminaryIsAFailure) {
+    Start(R"({"file_sizes": {"/f": 200000}, "transfer": {"RETR": {"send_bytes": 5000, "outcome": "426"}}})");
+    FtpOutcome<std::string> got = GetBytes(client_, "/f");
+    EXPECT_FALSE(got.ok());
+    EXPECT_EQ(got.result.code, ftpcode::kConnectionAborted);
+    EXPECT_NE(got.result.text.find("426"), std::string::npos) << got.result.text;
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());  // the session goes on
+}
+
+TEST_F(FtpFault, UploadRefusedAtTheEndIsAFailure) {
+    Start(R"({"transfer": {"STOR": {"outcome": "426"}}})");
+    FtpResult r = PutBytes(client_, "/up.bin", test::PatternBytes(100000));
+    EXPECT_EQ(r.code, ftpcode::kConnectionAborted);
+    EXPECT_NE(r.text.find("426"), std::string::npos);
+    EXPECT_TRUE(server_->WaitForLine("#STORED 100000"));
+}
+
+TEST_F(FtpFault, RefusedRetrQuotesTheServer) {
+    Start(R"({})");
+    FtpOutcome<std::string> got = GetBytes(client_, "/missing");
+    EXPECT_EQ(got.result.code, ftpcode::kExtendedError);
+    EXPECT_EQ(got.result.text, "550 No such file.");
+    EXPECT_TRUE(client_.IsConnected());
+}
+
+TEST_F(FtpFault, HostileListingNamesNeverComeOut) {
+    Start(R"({"mlsd": "type=file;size=1; ok.txt\r\ntype=file;size=1; a/b\r\ntype=dir; ..\r\ntype=dir; .\r\ntype=file;size=1; bad\rname\r\ntype=file;size=2; nul\u0000name\r\ntype=file;size=3; ../../etc/passwd\r\ntype=file;size=4; last.txt\r\n"})");
+    FtpOutcome<std::vector<FtpFoundFile>> f = client_.Find("/*");
+    ASSERT_TRUE(f.ok()) << f.result.text;
+    EXPECT_EQ(Names(f.value), (std::vector<std::string>{"last.txt", "ok.txt"}));
+    for (const FtpFoundFile& e : f.value) {
+        EXPECT_EQ(e.FileName().find_first_of(std::string("/\r\n\0", 4)), std::string::npos);
+    }
+}
+
+TEST_F(FtpFault, HostileUnixListing) {
+    Start(R"({"feat": ["SIZE"], "listing": "total 3\r\n-rw-r--r-- 1 u g 5 Jan 01 2024 good.txt\r\n-rw-r--r-- 1 u g 5 Jan 01 2024 ../../etc/passwd\r\ndrwxr-xr-x 2 u g 4096 Jan 01 2024 ..\r\n-rw-r--r-- 1 u g 7 Jan 01 2024 tail\r\n"})");
+    FtpOutcome<std::vector<FtpFoundFile>> f = client_.Find("/*");
+    ASSERT_TRUE(f.ok()) << f.result.text;
+    EXPECT_EQ(Names(f.value), (std::vector<std::string>{"good.txt", "tail"}));
+    EXPECT_TRUE(AnyStartsWith(server_->Commands(), "LIST"));
+}
+
+// ---- cancelling from another thread -------------------------------------------------------
+
+TEST_F(FtpFault, CancelUnblocksAStalledReadAndSendsAbor) {
+    server_ = std::make_unique<FaultServer>(
+        R"({"file_sizes": {"/f": 100000}, "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
+    ASSERT_TRUE(server_->started());
+    WorkerControl control;
+    std::atomic<std::int64_t> received{0};
+    const std::uint16_t port = server_->port();
+    std::packaged_task<FtpResult()> task([&]() -> FtpResult {
+        FtpClient client(&control);
+        FtpConnectOptions o = LoopbackOptions(port);
+        o.dataReceiveTimeout = std::chrono::seconds(60);  // only the cancel can end the wait
+        FtpResult c = client.Connect(o);
+        if (!c.ok()) {
+            return c;
+        }
+        FtpOutcome<std::unique_ptr<FtpFileStream>> f = client.OpenFile("/f", FtpOpenMode::kRead,
+                                                                       FtpTransferType::kBinary);
+        if (!f.ok()) {
+            return f.result;
+        }
+        char buf[4096];
+        for (;;) {
+            FtpOutcome<std::size_t> n = f.value->Read(buf, sizeof(buf));
+            if (!n.ok()) {
+                return n.result;
+            }
+            if (n.value == 0) {
+                return FtpFail(ftpcode::kInternalError, "a stalled transfer ended cleanly");
+            }
+            received += static_cast<std::int64_t>(n.value);
+        }
+    });
+    std::future<FtpResult> result = task.get_future();
+    std::thread worker(std::move(task));
+    // Wait (bounded) until the worker has the first bytes and waits for more.
+    for (int i = 0; i < 500 && received.load() < 1000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(received.load(), 1000);
+    control.Cancel();
+    const bool finished = result.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    ASSERT_TRUE(finished) << "cancel did not unblock the read";
+    worker.join();
+    EXPECT_EQ(result.get().code, ftpcode::kCancelled);
+    EXPECT_TRUE(server_->WaitForLine("ABOR"));
+}
+
+TEST_F(FtpFault, CancelUnblocksAControlWait) {
+    server_ = std::make_unique<FaultServer>(R"({"replies": {"CWD": {"stall": true}}})");
+    ASSERT_TRUE(server_->started());
+    WorkerControl control;
+    FtpClient client(&control);
+    FtpConnectOptions o = LoopbackOptions(server_->port());
+    o.controlReceiveTimeout = std::chrono::seconds(60);
+    ASSERT_TRUE(client.Connect(o).ok());
+    std::future<FtpResult> r = std::async(std::launch::async, [&] { return client.SetCurrentDirectory("/slow"); });
+    ASSERT_TRUE(server_->WaitForLine("CWD /slow"));
+    control.Cancel();
+    ASSERT_EQ(r.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_EQ(r.get().code, ftpcode::kCancelled);
+    // A cancelled worker's client refuses further work.
+    EXPECT_EQ(client.GetCurrentDirectory().result.code, ftpcode::kCancelled);
+}
+
+TEST(FtpCancel, CancelUnblocksAConnectThatWouldTimeOut) {
+    FaultServer server(R"({"mode": "backlog"})");
+    ASSERT_TRUE(server.started()) << server.error();
+    WorkerControl control;
+    FtpClient client(&control);
+    FtpConnectOptions o = LoopbackOptions(server.port());
+    o.connectTimeout = std::chrono::seconds(60);
+    o.retries = 3;
+    std::future<FtpResult> r = std::async(std::launch::async, [&] { return client.Connect(o); });
+    control.Cancel();
+    ASSERT_EQ(r.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_EQ(r.get().code, ftpcode::kCancelled);
+}
+
+}  // namespace
+}  // namespace zyfar
