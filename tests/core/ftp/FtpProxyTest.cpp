@@ -1,0 +1,153 @@
+// HTTP CONNECT tunnelling and the environment's proxy settings.
+#include "ftp/FtpProxy.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "FtpTestHelpers.h"
+
+namespace zyfar {
+namespace {
+
+using test::ConnectProxy;
+using test::GetBytes;
+using test::LoopbackOptions;
+using test::PutBytes;
+using test::PyFtpdServer;
+using test::TraceLog;
+
+EnvLookup FakeEnv(std::map<std::string, std::string> vars) {
+    return [vars = std::move(vars)](const char* name) -> std::optional<std::string> {
+        auto it = vars.find(name);
+        if (it == vars.end()) {
+            return std::nullopt;
+        }
+        return it->second;
+    };
+}
+
+TEST(FtpProxyUrl, Parses) {
+    EXPECT_EQ(ParseHttpProxyUrl("http://proxy.example.com:3128"), (ProxyEndpoint{"proxy.example.com", 3128}));
+    EXPECT_EQ(ParseHttpProxyUrl("HTTP://proxy:8080/"), (ProxyEndpoint{"proxy", 8080}));
+    EXPECT_EQ(ParseHttpProxyUrl("http://proxy"), (ProxyEndpoint{"proxy", 80}));
+    EXPECT_EQ(ParseHttpProxyUrl("http://joe:pw@proxy:81"), (ProxyEndpoint{"proxy", 81}));
+    EXPECT_EQ(ParseHttpProxyUrl("http://[::1]:8080"), (ProxyEndpoint{"::1", 8080}));
+    EXPECT_FALSE(ParseHttpProxyUrl("https://proxy:443").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("socks5://proxy:1080").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("proxy:3128").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("http://").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:0").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:65536").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:80x").has_value());
+    EXPECT_FALSE(ParseHttpProxyUrl("http://bad host:80").has_value());
+}
+
+TEST(FtpProxyEnvironment, FtpProxyFirstThenAllProxy) {
+    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "http://a:1"}, {"all_proxy", "http://b:2"}})),
+              (ProxyEndpoint{"a", 1}));
+    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"FTP_PROXY", "http://a:1"}})), (ProxyEndpoint{"a", 1}));
+    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"all_proxy", "http://b:2"}})), (ProxyEndpoint{"b", 2}));
+    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "  "}, {"ALL_PROXY", "http://b:2"}})),
+              (ProxyEndpoint{"b", 2}));
+    EXPECT_FALSE(ProxyFromEnvironment("h", FakeEnv({})).has_value());
+    // Not http:// means a direct connection (ftp_proxy is not skipped for all_proxy).
+    EXPECT_FALSE(
+        ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "socks5://s:1"}, {"all_proxy", "http://b:2"}})).has_value());
+}
+
+TEST(FtpProxyEnvironment, NoProxyExcludesHosts) {
+    auto env = [](const char* list) {
+        return FakeEnv({{"ftp_proxy", "http://p:1"}, {"no_proxy", list}});
+    };
+    EXPECT_FALSE(ProxyFromEnvironment("ftp.example.com", env("example.com")).has_value());
+    EXPECT_FALSE(ProxyFromEnvironment("ftp.example.com", env(".example.com")).has_value());
+    EXPECT_FALSE(ProxyFromEnvironment("FTP.Example.com", env("other, example.com")).has_value());
+    EXPECT_FALSE(ProxyFromEnvironment("anything", env("*")).has_value());
+    EXPECT_TRUE(ProxyFromEnvironment("ftp.badexample.com", env("example.com")).has_value());
+    EXPECT_TRUE(ProxyFromEnvironment("ftp.example.org", env("example.com")).has_value());
+}
+
+class FtpThroughProxy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.started()) << server_.error();
+        ASSERT_TRUE(proxy_.started()) << proxy_.error();
+        options_ = LoopbackOptions(server_.port());
+        options_.trace = trace_.Fn();
+    }
+
+    PyFtpdServer server_;
+    ConnectProxy proxy_;
+    FtpConnectOptions options_;
+    TraceLog trace_;
+    FtpClient client_;
+};
+
+TEST_F(FtpThroughProxy, ControlAndDataGoThroughTheTunnel) {
+    options_.access = FtpAccess::kProxy;
+    options_.proxyName = "127.0.0.1";
+    options_.proxyPort = proxy_.port();
+    options_.passive = false;  // the proxy forces passive data connections
+    FtpResult r = client_.Connect(options_);
+    ASSERT_TRUE(r.ok()) << r.text;
+    const std::string data = test::PatternBytes(700000, 9);
+    ASSERT_TRUE(PutBytes(client_, "/p.bin", data).ok());
+    FtpOutcome<std::string> got = GetBytes(client_, "/p.bin");
+    ASSERT_TRUE(got.ok()) << got.result.text;
+    EXPECT_TRUE(got.value == data);
+    std::vector<std::string> targets = proxy_.Targets();
+    ASSERT_GE(targets.size(), 3u);  // control, upload, download
+    EXPECT_EQ(targets[0], "127.0.0.1:" + std::to_string(server_.port()));
+    for (std::size_t i = 1; i < targets.size(); ++i) {
+        EXPECT_EQ(targets[i].rfind("127.0.0.1:", 0), 0u) << targets[i];
+        EXPECT_NE(targets[i], targets[0]);
+    }
+    EXPECT_EQ(trace_.CountPrefix("> PORT"), 0u);
+    EXPECT_EQ(trace_.CountPrefix("> EPRT"), 0u);
+}
+
+TEST_F(FtpThroughProxy, PreconfiguredHttpProxyIsUsed) {
+    options_.access = FtpAccess::kPreconfig;
+    options_.env = FakeEnv({{"ftp_proxy", "http://127.0.0.1:" + std::to_string(proxy_.port()) + "/"}});
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    ASSERT_TRUE(client_.Find("/*").ok());
+    EXPECT_GE(proxy_.Targets().size(), 2u);
+}
+
+TEST_F(FtpThroughProxy, PreconfiguredWithoutHttpProxyConnectsDirectly) {
+    options_.access = FtpAccess::kPreconfig;
+    options_.env = FakeEnv({{"ftp_proxy", "socks5://127.0.0.1:" + std::to_string(proxy_.port())}});
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    ASSERT_TRUE(client_.Find("/*").ok());
+    EXPECT_TRUE(proxy_.Targets().empty());
+}
+
+TEST_F(FtpThroughProxy, RefusedTunnelIsCannotConnectQuotingTheProxy) {
+    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
+    SocketAddress any = SocketAddress::Loopback4(0);
+    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
+    options_.port = holder.LocalAddress().port();  // nobody listens there
+    options_.access = FtpAccess::kProxy;
+    options_.proxyName = "127.0.0.1";
+    options_.proxyPort = proxy_.port();
+    FtpResult r = client_.Connect(options_);
+    EXPECT_EQ(r.code, ftpcode::kCannotConnect);
+    EXPECT_NE(r.text.find("502"), std::string::npos) << r.text;
+}
+
+TEST(FtpProxyTunnel, TargetWithLineBreakIsRefusedBeforeConnecting) {
+    FtpOutcome<Socket> s = ConnectThroughHttpProxy(ProxyEndpoint{"127.0.0.1", 9}, "host\r\nX-Evil: 1", 21,
+                                                   std::chrono::seconds(1), std::chrono::seconds(1), nullptr);
+    EXPECT_EQ(s.result.code, ftpcode::kNameNotResolved);
+}
+
+TEST(FtpProxyTunnel, ProxyModeWithoutANameIsAnInvalidProxyRequest) {
+    FtpClient client;
+    FtpConnectOptions o = LoopbackOptions(21);
+    o.access = FtpAccess::kProxy;
+    EXPECT_EQ(client.Connect(o).code, ftpcode::kInvalidProxyRequest);
+}
+
+}  // namespace
+}  // namespace zyfar
