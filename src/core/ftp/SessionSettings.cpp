@@ -106,9 +106,9 @@ int ChooseTransferType(std::string_view fileName, int flag) {
     constexpr int kAscii = static_cast<int>(FtpTransferType::kAscii);
     constexpr int kBinary = static_cast<int>(FtpTransferType::kBinary);
     if (flag == 1) {
-        const TransferMode mode = ParseTransferMode(Read(keys::TransferTypeSession));
-        if (mode == TransferMode::Binary) return kBinary;
-        if (mode == TransferMode::Text) return kAscii;
+        const TransferType mode = ParseTransferType(Read(keys::TransferTypeSession));
+        if (mode == TransferType::Binary) return kBinary;
+        if (mode == TransferType::Text) return kAscii;
     }
     const std::optional<std::string> list = ReadIfPresent(keys::TextExtensions);
     if (!list) return kBinary;

@@ -1,0 +1,246 @@
+#include "ftp/ListCommand.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+#include <vector>
+
+#include "ftp/FtpClient.h"
+#include "ftp/NameMask.h"
+#include "ftp/SessionSettings.h"
+#include "settings/Keys.h"
+
+namespace zyfar {
+namespace {
+
+FtpUrlParse Refuse(std::string error) { return FtpUrlParse{std::nullopt, std::move(error)}; }
+
+bool IsUnsafeByte(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Percent-decodes a URL part; nothing for a bad escape or a decoded CR/LF/NUL.
+std::optional<std::string> Decode(std::string_view part) {
+    std::string out;
+    out.reserve(part.size());
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        char c = part[i];
+        if (c == '%') {
+            if (i + 2 >= part.size()) return std::nullopt;  // needs two hex digits
+            const int hi = HexValue(part[i + 1]);
+            const int lo = HexValue(part[i + 2]);
+            if (hi < 0 || lo < 0) return std::nullopt;
+            c = static_cast<char>(hi * 16 + lo);
+            i += 2;
+        }
+        if (IsUnsafeByte(c)) return std::nullopt;
+        out.push_back(c);
+    }
+    return out;
+}
+
+bool IsHostNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_';
+}
+
+bool IsIpv6LiteralChar(char c) { return HexValue(c) >= 0 || c == ':' || c == '.'; }
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const char a = static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
+        if (a != prefix[i]) return false;
+    }
+    return true;
+}
+
+std::optional<std::uint16_t> ParsePort(std::string_view digits) {
+    if (digits.empty()) return std::uint16_t{21};
+    if (digits.size() > 5) return std::nullopt;
+    int port = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        port = port * 10 + (c - '0');
+    }
+    if (port < 1 || port > 65535) return std::nullopt;
+    return static_cast<std::uint16_t>(port);
+}
+
+// host[:port] or [v6]:port into the URL.
+std::string ParseHostPort(std::string_view hostPort, FtpUrl& url) {
+    std::string_view portText;
+    if (!hostPort.empty() && hostPort.front() == '[') {
+        const std::size_t close = hostPort.find(']');
+        if (close == std::string_view::npos) return "The IPv6 address has no closing \"]\".";
+        const std::string_view literal = hostPort.substr(1, close - 1);
+        if (literal.find(':') == std::string_view::npos ||
+            !std::all_of(literal.begin(), literal.end(), IsIpv6LiteralChar))
+            return "The IPv6 address is not valid.";
+        url.host = std::string(literal);
+        const std::string_view rest = hostPort.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') return "Unexpected text after the IPv6 address.";
+            portText = rest.substr(1);
+        }
+    } else {
+        const std::size_t colon = hostPort.find(':');
+        const std::string_view name = hostPort.substr(0, colon);
+        if (colon != std::string_view::npos) {
+            portText = hostPort.substr(colon + 1);
+            if (portText.find(':') != std::string_view::npos)
+                return "An IPv6 address must be written in brackets, e.g. [::1].";
+        }
+        if (!std::all_of(name.begin(), name.end(), IsHostNameChar)) return "The host name is not valid.";
+        url.host = std::string(name);
+    }
+    if (url.host.empty()) return "The URL names no host.";
+    const std::optional<std::uint16_t> port = ParsePort(portText);
+    if (!port) return "The port must be a number from 1 to 65535.";
+    url.port = *port;
+    return {};
+}
+
+std::string SanitizedName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = '?';
+    }
+    return out;
+}
+
+std::string FailureText(const FtpResult& r) {
+    std::string text = r.text.empty() ? InternetErrorMessage(r.code) : r.text;
+    if (text.empty()) text = "Error " + std::to_string(r.code) + ".";
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+int Fail(std::ostream& err, const std::string& text) {
+    err << "zyfar: " << text << '\n';
+    err.flush();
+    return 1;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// What the path names: the entries to print, or the failure.
+FtpOutcome<std::vector<FtpFoundFile>> Lookup(FtpClient& client, const std::string& path) {
+    if (path.empty()) {
+        FtpOutcome<std::string> pwd = client.GetCurrentDirectory();
+        if (!pwd.ok()) return pwd.result;
+        return client.Find(pwd.value.empty() || pwd.value.back() != '/' ? pwd.value + "/" : pwd.value);
+    }
+    const std::string name = SplitRemotePath(path).name;
+    if (!name.empty() && HasWildcard(name)) return client.Find(path);  // a mask: its matches
+    const std::string target = WithoutTrailingSlashes(path);
+    if (target != "/") {
+        FtpOutcome<std::vector<FtpFoundFile>> self = client.Find(target);
+        if (!self.ok()) return self.result;
+        if (self.value.empty()) return FtpFail(ftpcode::kExtendedError, "No such file or folder: " + path);
+        if (!self.value.front().IsDirectory()) return self;  // a file: that one entry
+    }
+    return client.Find(target == "/" ? target : target + "/");
+}
+
+}  // namespace
+
+FtpUrlParse ParseFtpUrl(std::string_view text) {
+    if (std::any_of(text.begin(), text.end(), IsUnsafeByte)) return Refuse("The URL holds a line break or NUL.");
+    constexpr std::string_view kScheme = "ftp://";
+    if (!StartsWithNoCase(text, kScheme)) return Refuse("Only ftp:// URLs can be listed.");
+    text.remove_prefix(kScheme.size());
+
+    const std::size_t slash = text.find('/');
+    const std::string_view authority = text.substr(0, slash);
+    const std::string_view rawPath = slash == std::string_view::npos ? std::string_view{} : text.substr(slash + 1);
+
+    FtpUrl url;
+    std::string_view hostPort = authority;
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = authority.substr(0, at);
+        hostPort = authority.substr(at + 1);
+        const std::size_t colon = userInfo.find(':');
+        const std::optional<std::string> user = Decode(userInfo.substr(0, colon));
+        if (!user) return Refuse("The user name in the URL is not valid.");
+        url.user = *user;
+        if (colon != std::string_view::npos) {
+            url.password = Decode(userInfo.substr(colon + 1));
+            if (!url.password) return Refuse("The password in the URL is not valid.");
+        }
+    }
+    if (std::string error = ParseHostPort(hostPort, url); !error.empty()) return Refuse(std::move(error));
+    const std::optional<std::string> path = Decode(rawPath);
+    if (!path) return Refuse("The path in the URL is not valid.");
+    url.path = *path;
+    return FtpUrlParse{std::move(url), {}};
+}
+
+std::string FormatIsoTime(const RemoteTime& t) {
+    if (!t.valid) return {};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return buf;
+}
+
+std::string FormatListLine(const RemoteEntry& entry) {
+    std::string line = entry.isLink ? "l" : entry.isDirectory ? "d" : "f";
+    line += '\t';
+    if (entry.size >= 0) line += std::to_string(entry.size);
+    line += '\t';
+    line += FormatIsoTime(entry.modified);
+    line += '\t';
+    line += SanitizedName(entry.name);
+    return line;
+}
+
+int RunListCommand(const std::string& urlText, bool passive, std::ostream& out, std::ostream& err,
+                   const EnvLookup& env) {
+    FtpUrlParse parsed = ParseFtpUrl(urlText);
+    if (!parsed.url) return Fail(err, parsed.error);
+    const FtpUrl& url = *parsed.url;
+
+    FtpConnectOptions options = SessionOptionsFromSettings();
+    options.passive = options.passive || passive;
+    options.host = url.host;
+    options.port = url.port;
+    if (url.user.empty()) {
+        options.user = "anonymous";
+        options.password = Read(keys::Email);
+    } else {
+        options.user = url.user;
+        if (url.password) {
+            options.password = *url.password;
+        } else if (std::optional<std::string> fromEnv = env ? env(kPasswordVariable) : std::nullopt) {
+            options.password = *fromEnv;
+        }
+    }
+    if (const FtpResult session = CheckSessionOptions(options); !session.ok()) return Fail(err, FailureText(session));
+
+    FtpClient client;
+    if (const FtpResult r = client.Connect(options); !r.ok()) return Fail(err, FailureText(r));
+    FtpOutcome<std::vector<FtpFoundFile>> found = Lookup(client, url.path);
+    client.Close();
+    if (!found.ok()) return Fail(err, FailureText(found.result));
+
+    std::vector<FtpFoundFile>& entries = found.value;
+    std::sort(entries.begin(), entries.end(),
+              [](const FtpFoundFile& a, const FtpFoundFile& b) { return a.entry.name < b.entry.name; });
+    for (const FtpFoundFile& f : entries) out << FormatListLine(f.entry) << '\n';
+    out.flush();
+    if (!out) return Fail(err, "The listing could not be written.");
+    return 0;
+}
+
+}  // namespace zyfar
