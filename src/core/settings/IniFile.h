@@ -135,6 +135,10 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 int GetPrivateProfileInt(const std::string& section, const std::string& key, int def,
                          const std::string& file);
 
+// The stored text, or nothing when the key (or the file) is absent.
+std::optional<std::string> FindPrivateProfileString(const std::string& section, const std::string& key,
+                                                    const std::string& file);
+
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& file);
 
@@ -145,6 +149,10 @@ bool WritePrivateProfileSection(const std::string& section,
                                 const std::vector<std::pair<std::string, std::string>>& entries,
                                 const std::string& file);
 
+// True when the key (every occurrence in the first section of that name) or
+// the section (every section of that name) was there and the file was
+// rewritten without it; false when there was nothing to remove or the file
+// could not be written.
 bool RemovePrivateProfileKey(const std::string& section, const std::string& key, const std::string& file);
 
 bool RemovePrivateProfileSection(const std::string& section, const std::string& file);

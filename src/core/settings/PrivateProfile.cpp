@@ -345,6 +345,11 @@ int GetPrivateProfileInt(const std::string& section, const std::string& key, int
     return def;
 }
 
+std::optional<std::string> FindPrivateProfileString(const std::string& section, const std::string& key,
+                                                    const std::string& file) {
+    return LoadCached(file)->Get(section, key);
+}
+
 bool WritePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
                                const std::string& file) {
     if (!ini_text::ValidSectionName(section) || !ini_text::ValidKeyName(key) || !ini_text::ValidValue(value))

@@ -49,7 +49,7 @@ int GetProfileInt(const std::string& section, const std::string& key, int def) {
 }
 
 std::optional<std::string> FindProfileString(const std::string& section, const std::string& key) {
-    return ReadPrivateProfile(CurrentSettingsFile()).Get(section, key);
+    return FindPrivateProfileString(section, key, CurrentSettingsFile());
 }
 
 void WriteProfileString(const std::string& section, const std::string& key, const std::string& value) {

@@ -36,7 +36,7 @@ TEST_F(SettingsStoreTest, OverrideAndBack) {
 }
 
 TEST_F(SettingsStoreTest, ReadsSeeEveryWriteAtOnce) {
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 40; ++i) {
         WriteProfileInt("SCHEDULE", "NumTimers", i);
         ASSERT_EQ(GetProfileInt("SCHEDULE", "NumTimers", -1), i);
         WriteProfileString("CONFIG", "TimeType", i % 2 ? "DD/MM" : "MM/DD");
