@@ -14,11 +14,26 @@ std::string Lower(std::string text) {
 
 bool IsLongOption(const std::string& word) { return word.size() > 2 && word.compare(0, 2, "--") == 0; }
 
-void TakeLongOption(const std::string& word, CommandLine& line) {
-    if (word == "--headless") line.headless = true;
+constexpr const char* kLsOption = "--ls";
+
+// Returns true when the option takes the next word as its value.
+bool TakeLongOption(const std::string& word, CommandLine& line) {
+    if (word == kLsOption) {
+        line.ls = true;
+        return true;
+    }
+    if (word.rfind("--ls=", 0) == 0) {
+        line.ls = true;
+        line.lsUrl = word.substr(5);
+        if (line.lsUrl.empty()) line.optionError = "option --ls needs a URL";
+        return false;
+    }
+    if (word == "--passive") line.passive = true;
+    else if (word == "--headless") line.headless = true;
     else if (word == "--help") line.help = true;
     else if (word == "--version") line.version = true;
     else line.unknownOptions.push_back(word);
+    return false;
 }
 
 }  // namespace
@@ -32,9 +47,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
     CommandLine line;
     Pending pending = Pending::None;
     bool taken = false;  // once a value was taken every later framework word is ignored
+    bool lsValue = false;  // the next word is the URL of --ls, whatever it looks like
     for (const std::string& word : words) {
+        if (lsValue) {
+            line.lsUrl = word;
+            lsValue = false;
+            continue;
+        }
         if (IsLongOption(word)) {
-            TakeLongOption(word, line);
+            lsValue = TakeLongOption(word, line);
             continue;
         }
         if (taken) continue;
@@ -54,6 +75,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
         }
         // A plain word that follows no flag is ignored.
     }
+    if (line.ls && line.optionError.empty() && line.lsUrl.empty()) line.optionError = "option --ls needs a URL";
     return line;
 }
 
@@ -66,6 +88,13 @@ std::string UsageText(const std::string& programName) {
            "  /b SCRIPT, -b SCRIPT   run the FTP command script SCRIPT (a \".cmd\" file), then quit\n"
            "  /l LINK, -l LINK       send the file list of the link LINK to all its sites, then quit\n"
            "                         (flag letters may be upper or lower case)\n"
+           "\n"
+           "Listing a remote folder (no window is opened):\n"
+           "  --ls URL               list ftp://[user[:password]@]host[:port]/path on standard output,\n"
+           "                         one line per entry: type (d, f, l), size, time, name, separated\n"
+           "                         by tabs; the password may come from ZYFAR_PASSWORD instead;\n"
+           "                         without a user the login is anonymous\n"
+           "  --passive              use passive data connections for --ls\n"
            "\n"
            "Options:\n"
            "  --headless             run a script or link without a window, printing to standard\n"

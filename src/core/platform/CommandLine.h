@@ -16,7 +16,11 @@ struct CommandLine {
     bool headless = false;
     bool help = false;
     bool version = false;
+    bool ls = false;           // --ls URL (or --ls=URL): list a remote folder and exit
+    std::string lsUrl;
+    bool passive = false;      // --passive: passive data connections for --ls
     std::vector<std::string> unknownOptions;  // long options we do not know
+    std::string optionError;   // a long option given without its value
 };
 
 // True when `word` is a framework flag: "/" or "-" followed by a flag name

@@ -70,9 +70,40 @@ TEST(CommandLine, LongOptionsAreSeparateFromTheFlags) {
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
 }
 
+TEST(CommandLine, LsTakesTheNextWordAsItsUrl) {
+    CommandLine line = ParseCommandLine({"--ls", "ftp://me@host/pub/"});
+    EXPECT_TRUE(line.ls);
+    EXPECT_EQ(line.lsUrl, "ftp://me@host/pub/");
+    EXPECT_FALSE(line.passive);
+    EXPECT_TRUE(line.optionError.empty());
+    EXPECT_FALSE(line.commandLineJob);
+
+    line = ParseCommandLine({"--passive", "--ls=ftp://host/"});
+    EXPECT_TRUE(line.ls);
+    EXPECT_TRUE(line.passive);
+    EXPECT_EQ(line.lsUrl, "ftp://host/");
+
+    // The value is taken whatever it looks like, and never becomes a flag's value.
+    line = ParseCommandLine({"--ls", "--help", "-b", "/x.cmd"});
+    EXPECT_EQ(line.lsUrl, "--help");
+    EXPECT_FALSE(line.help);
+    EXPECT_EQ(line.scriptPath, "/x.cmd");
+    line = ParseCommandLine({"-b", "--ls", "ftp://h/"});
+    EXPECT_EQ(line.lsUrl, "ftp://h/");
+    EXPECT_FALSE(line.commandLineJob);  // "-b" still waits for its value
+}
+
+TEST(CommandLine, LsWithoutUrlIsAnError) {
+    EXPECT_FALSE(ParseCommandLine({"--ls"}).optionError.empty());
+    EXPECT_FALSE(ParseCommandLine({"--ls="}).optionError.empty());
+    EXPECT_TRUE(ParseCommandLine({"--passive"}).optionError.empty());
+    EXPECT_TRUE(ParseCommandLine({}).optionError.empty());
+}
+
 TEST(CommandLine, UsageNamesEveryFlag) {
     const std::string usage = UsageText("zyfar");
-    for (const char* word : {"/b", "-b", "/l", "-l", "--headless", "--help", "--version"})
+    for (const char* word : {"/b", "-b", "/l", "-l", "--headless", "--help", "--version", "--ls", "--passive",
+                             "ZYFAR_PASSWORD"})
         EXPECT_NE(usage.find(word), std::string::npos) << word;
 }
 
