@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "app/CanberraSoundPlayer.h"
 #include "app/MainFrame.h"
 #include "app/TrayIcons.h"
+#include "ftp/ListCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
@@ -92,6 +94,12 @@ int RunZyfar(int argc, char* argv[]) {
         PrintMessage(stdout, 33055);
         return 0;
     }
+    if (!line.optionError.empty()) {
+        std::fprintf(stderr, "zyfar: %s\n\n%s", line.optionError.c_str(), UsageText("zyfar").c_str());
+        return 2;
+    }
+    // A listing runs on the core alone, before any window or application object.
+    if (line.ls) return RunListCommand(line.lsUrl, line.passive, std::cout, std::cerr);
 
     // The settings store: $XDG_CONFIG_HOME/Quorvane/Zyfar.ini.
     MakeFolders(SettingsFolder());
