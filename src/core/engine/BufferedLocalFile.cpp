@@ -1,0 +1,195 @@
+#include "engine/BufferedLocalFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zyfar {
+
+std::int32_t FileCauseOfErrno(int error) {
+    switch (error) {
+        case ENOENT:
+            return filecause::kFileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return filecause::kBadPath;
+        case EMFILE:
+        case ENFILE:
+            return filecause::kTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY:
+            return filecause::kAccessDenied;
+        case EBADF:
+            return filecause::kInvalidFile;
+        case EIO:
+            return filecause::kHardIo;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return filecause::kDiskFull;
+        default:
+            return filecause::kGeneric;
+    }
+}
+
+namespace {
+
+FtpResult OpenFailure(const char* what, const std::string& path, int error) {
+    return FtpFail(FileCauseOfErrno(error), std::string(what) + " " + path + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+BufferedLocalFile::BufferedLocalFile(int fd, std::string path, bool writing, std::int64_t size)
+    : fd_(fd), path_(std::move(path)), writing_(writing), sizeAtOpen_(size), buffer_(kBufferSize) {}
+
+BufferedLocalFile::~BufferedLocalFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return OpenFailure("Cannot open", path, errno);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return OpenFailure("Cannot open", path, error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return OpenFailure("Cannot open", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, false, static_cast<std::int64_t>(st.st_size)));
+}
+
+FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::Create(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return OpenFailure("Cannot create", path, errno);
+    }
+    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, true, 0));
+}
+
+FtpResult BufferedLocalFile::Fail(const char* what, int error) const { return OpenFailure(what, path_, error); }
+
+FtpOutcome<std::size_t> BufferedLocalFile::Read(char* buffer, std::size_t n) {
+    if (fd_ < 0 || writing_) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not open for reading.");
+    }
+    std::size_t done = 0;
+    while (done < n) {
+        if (start_ < end_) {
+            const std::size_t take = std::min(n - done, end_ - start_);
+            std::memcpy(buffer + done, buffer_.data() + start_, take);
+            start_ += take;
+            done += take;
+            continue;
+        }
+        if (eof_) {
+            break;
+        }
+        // Large requests go straight into the caller's buffer.
+        char* target = n - done >= buffer_.size() ? buffer + done : buffer_.data();
+        const std::size_t want = n - done >= buffer_.size() ? n - done : buffer_.size();
+        const ssize_t got = ::read(fd_, target, want);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return Fail("Cannot read", errno);
+        }
+        if (got == 0) {
+            eof_ = true;
+            break;
+        }
+        if (target == buffer + done) {
+            done += static_cast<std::size_t>(got);
+        } else {
+            start_ = 0;
+            end_ = static_cast<std::size_t>(got);
+        }
+    }
+    return done;
+}
+
+FtpResult BufferedLocalFile::Flush() {
+    std::size_t off = 0;
+    while (off < end_) {
+        const ssize_t put = ::write(fd_, buffer_.data() + off, end_ - off);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            end_ = 0;
+            return Fail("Cannot write", error);
+        }
+        off += static_cast<std::size_t>(put);
+    }
+    end_ = 0;
+    return FtpOk();
+}
+
+FtpResult BufferedLocalFile::Write(const char* buffer, std::size_t n) {
+    if (fd_ < 0 || !writing_) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not open for writing.");
+    }
+    if (end_ + n <= buffer_.size()) {
+        std::memcpy(buffer_.data() + end_, buffer, n);
+        end_ += n;
+        return FtpOk();
+    }
+    FtpResult r = Flush();
+    if (!r.ok()) {
+        return r;
+    }
+    if (n >= buffer_.size()) {
+        std::size_t off = 0;
+        while (off < n) {
+            const ssize_t put = ::write(fd_, buffer + off, n - off);
+            if (put < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return Fail("Cannot write", errno);
+            }
+            off += static_cast<std::size_t>(put);
+        }
+        return FtpOk();
+    }
+    std::memcpy(buffer_.data(), buffer, n);
+    end_ = n;
+    return FtpOk();
+}
+
+FtpResult BufferedLocalFile::Close() {
+    if (fd_ < 0) {
+        return FtpOk();
+    }
+    FtpResult r = FtpOk();
+    if (writing_) {
+        r = Flush();
+    }
+    if (::close(fd_) != 0 && r.ok() && writing_) {
+        r = Fail("Cannot write", errno);
+    }
+    fd_ = -1;
+    return r;
+}
+
+}  // namespace zyfar

@@ -1,0 +1,70 @@
+#pragma once
+// A local file read or written by a copy loop, buffered in 256 KiB pieces so
+// that a 4096-byte pass is a memory copy and not a system call.
+//
+// Failures carry a file-error cause as their code (the numbers transfer jobs
+// have always stored: 2 not found, 3 bad path, 5 access denied, 13 disk full,
+// ...) and a text that names the file and the system's reason.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/FtpError.h"
+
+namespace zyfar {
+
+namespace filecause {
+inline constexpr std::int32_t kGeneric = 1;
+inline constexpr std::int32_t kFileNotFound = 2;
+inline constexpr std::int32_t kBadPath = 3;
+inline constexpr std::int32_t kTooManyOpenFiles = 4;
+inline constexpr std::int32_t kAccessDenied = 5;
+inline constexpr std::int32_t kInvalidFile = 6;
+inline constexpr std::int32_t kHardIo = 10;
+inline constexpr std::int32_t kDiskFull = 13;
+}  // namespace filecause
+
+// The cause for an errno value.
+[[nodiscard]] std::int32_t FileCauseOfErrno(int error);
+
+class BufferedLocalFile {
+public:
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    // Opens an existing regular file for reading.
+    [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenRead(const std::string& path);
+    // Creates (or truncates) a file for writing; others may read it.
+    [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> Create(const std::string& path);
+
+    ~BufferedLocalFile();
+    BufferedLocalFile(const BufferedLocalFile&) = delete;
+    BufferedLocalFile& operator=(const BufferedLocalFile&) = delete;
+
+    // The file's size when it was opened.
+    [[nodiscard]] std::int64_t SizeAtOpen() const { return sizeAtOpen_; }
+    [[nodiscard]] const std::string& path() const { return path_; }
+
+    // Up to n bytes; fewer only at the end of the file, 0 at its end.
+    [[nodiscard]] FtpOutcome<std::size_t> Read(char* buffer, std::size_t n);
+    // All n bytes (buffered).
+    [[nodiscard]] FtpResult Write(const char* buffer, std::size_t n);
+    // Writes what is buffered and closes; the result of the last write.
+    [[nodiscard]] FtpResult Close();
+
+private:
+    BufferedLocalFile(int fd, std::string path, bool writing, std::int64_t size);
+    [[nodiscard]] FtpResult Flush();
+    [[nodiscard]] FtpResult Fail(const char* what, int error) const;
+
+    int fd_;
+    std::string path_;
+    bool writing_;
+    std::int64_t sizeAtOpen_;
+    std::vector<char> buffer_;
+    std::size_t start_ = 0;  // read: first unread byte
+    std::size_t end_ = 0;    // read: end of valid bytes; write: bytes collected
+    bool eof_ = false;
+};
+
+}  // namespace zyfar

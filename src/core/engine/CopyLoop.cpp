@@ -1,0 +1,484 @@
+#include "engine/CopyLoop.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "engine/TransferPaths.h"
+#include "engine/TransferProgress.h"
+#include "engine/TransferSession.h"
+#include "engine/TransferStats.h"
+#include "ftp/SessionSettings.h"
+#include "log/LogEntry.h"
+#include "log/TransferLog.h"
+#include "platform/UiHost.h"
+#include "platform/WorkerControl.h"
+#include "settings/Keys.h"
+
+namespace zyfar {
+
+PassResult CopyPassLoop(std::size_t readSize, std::size_t writeSize, WorkerControl* control,
+                        const std::atomic<bool>* abortFlag, const CopyReadFn& read, const CopyWriteFn& write,
+                        const std::function<void(std::int64_t)>& onPass) {
+    const std::size_t r = std::max<std::size_t>(1, readSize);
+    const std::size_t w = std::max<std::size_t>(1, writeSize);
+    std::vector<char> readBuffer(r + 1);
+    std::vector<char> writeBuffer(w + 1);
+    PassResult out;
+    for (;;) {
+        if (control != nullptr && !control->Checkpoint()) {
+            out.end = PassEnd::Cancelled;
+            return out;
+        }
+        std::size_t n = 0;
+        bool sourceEnded = false;
+        if (w < r) {
+            // One read, written in WriteBuffer pieces.
+            FtpOutcome<std::size_t> got = read(readBuffer.data(), r);
+            if (!got.ok()) {
+                out.end = PassEnd::Failed;
+                out.failure = got.result;
+                return out;
+            }
+            n = got.value;
+            sourceEnded = n == 0;
+            for (std::size_t off = 0; off < n; off += w) {
+                FtpResult put = write(readBuffer.data() + off, std::min(w, n - off));
+                if (!put.ok()) {
+                    out.end = PassEnd::Failed;
+                    out.failure = std::move(put);
+                    return out;
+                }
+            }
+        } else {
+            // Up to WriteBuffer / ReadBuffer reads gathered into one write.
+            const std::size_t reads = w / r;
+            for (std::size_t i = 0; i < reads; ++i) {
+                FtpOutcome<std::size_t> got = read(readBuffer.data(), r);
+                if (!got.ok()) {
+                    out.end = PassEnd::Failed;
+                    out.failure = got.result;
+                    return out;
+                }
+                if (got.value == 0) {
+                    sourceEnded = true;
+                    break;
+                }
+                std::memcpy(writeBuffer.data() + n, readBuffer.data(), got.value);
+                n += got.value;
+            }
+            if (n > 0) {
+                FtpResult put = write(writeBuffer.data(), n);
+                if (!put.ok()) {
+                    out.end = PassEnd::Failed;
+                    out.failure = std::move(put);
+                    return out;
+                }
+            }
+        }
+        if (n > 0) {
+            out.moved += static_cast<std::int64_t>(n);
+            out.passes += 1;
+            if (onPass) {
+                onPass(static_cast<std::int64_t>(n));
+            }
+        }
+        if (abortFlag != nullptr && abortFlag->load(std::memory_order_relaxed)) {
+            out.end = PassEnd::Aborted;
+            return out;
+        }
+        if (sourceEnded) {
+            out.end = PassEnd::EndOfSource;
+            return out;
+        }
+    }
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+CopyOutcome Fail(const FtpResult& r, std::int64_t moved = 0) {
+    CopyOutcome out;
+    out.result = r.code == 0 ? ftpcode::kInternalError : r.code;
+    out.errorText = TruncateUtf8(r.text, kFtpErrorTextMax);
+    out.bytesMoved = moved;
+    return out;
+}
+
+CopyOutcome Cancelled(std::int64_t moved) {
+    CopyOutcome out;
+    out.result = ftpcode::kCancelled;
+    out.errorText = "The operation was canceled.";
+    out.cancelled = true;
+    out.bytesMoved = moved;
+    return out;
+}
+
+CopyOutcome PutCanceled(std::int64_t moved) {
+    CopyOutcome out;
+    out.result = kJobCancelled;
+    out.errorText = kPutCanceledText;
+    out.bytesMoved = moved;
+    return out;
+}
+
+bool IsCancelled(const CTransferSession& s) { return s.control() != nullptr && s.control()->IsCancelled(); }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+void LoadBufferSizes(CTransferSession& s) {
+    s.readBufferSize = std::clamp<std::int32_t>(ReadInt(keys::ReadBuffer), 1, kMaxCopyBuffer);
+    s.writeBufferSize = std::clamp<std::int32_t>(ReadInt(keys::WriteBuffer), 1, kMaxCopyBuffer);
+}
+
+// Sets the tray state before each counted operation (only when it changes).
+class Tray {
+public:
+    void Set(int state) {
+        if (state != last_) {
+            Ui().SetTrayState(state);
+            last_ = state;
+        }
+    }
+
+private:
+    int last_ = -1;
+};
+
+enum class TimeCounter { Transfer, ServerToServer };
+
+// Progress, time counter and bytes-got after each pass.
+class PassMeter {
+public:
+    PassMeter(TransferProgress* progress, const CopyRequest& request, TimeCounter counter, bool countGot)
+        : progress_(progress), batchStart_(request.batchStart), counter_(counter), countGot_(countGot) {
+        start_ = Clock::now();
+        last_ = start_;
+        if (progress_ != nullptr) {
+            progress_->BeginFile(request.size);
+        }
+    }
+    ~PassMeter() {
+        if (progress_ != nullptr) {
+            progress_->EndFile();
+        }
+    }
+    PassMeter(const PassMeter&) = delete;
+    PassMeter& operator=(const PassMeter&) = delete;
+
+    void Pass(std::int64_t n) {
+        const Clock::time_point now = Clock::now();
+        if (progress_ != nullptr) {
+            std::optional<std::int64_t> batchElapsed;
+            std::optional<std::int64_t> fileElapsed;
+            if (passes_ % 5 == 0) {
+                if (batchStart_) {
+                    batchElapsed = WholeSeconds(now - *batchStart_);
+                }
+                fileElapsed = WholeSeconds(now - start_);
+            }
+            progress_->OnPass(n, batchElapsed, fileElapsed);
+        }
+        const std::int64_t nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now - last_).count();
+        last_ = now;
+        if (counter_ == TimeCounter::Transfer) {
+            stats::AddTransferTime(nanos);
+        } else {
+            stats::AddServerToServerTime(nanos);
+        }
+        if (countGot_) {
+            stats::AddBytesGot(n);
+        }
+        ++passes_;
+    }
+
+private:
+    static std::int64_t WholeSeconds(Clock::duration d) {
+        const std::int64_t s = std::chrono::duration_cast<std::chrono::seconds>(d).count();
+        return s < 1 ? 1 : s;
+    }
+
+    TransferProgress* progress_;
+    std::optional<Clock::time_point> batchStart_;
+    TimeCounter counter_;
+    bool countGot_;
+    Clock::time_point start_;
+    Clock::time_point last_;
+    std::uint64_t passes_ = 0;
+};
+
+// The pass loop shared by the three copies.
+PassResult RunPasses(CTransferSession& s, const CopyReadFn& read, const CopyWriteFn& write, PassMeter& meter,
+                     bool checkAbort) {
+    return CopyPassLoop(static_cast<std::size_t>(s.readBufferSize), static_cast<std::size_t>(s.writeBufferSize),
+                        s.control(), checkAbort ? &s.abortFlag : nullptr, read, write,
+                        [&meter](std::int64_t n) { meter.Pass(n); });
+}
+
+// ---- counted operations ----
+
+CopyReadFn LocalReader(BufferedLocalFile& file, Tray& tray) {
+    return [&file, &tray](char* buffer, std::size_t n) -> FtpOutcome<std::size_t> {
+        tray.Set(0);
+        FtpOutcome<std::size_t> got = file.Read(buffer, n);
+        if (got.ok()) {
+            stats::AddLocalBytesRead(static_cast<std::int64_t>(got.value));
+        }
+        return got;
+    };
+}
+
+CopyWriteFn LocalWriter(BufferedLocalFile& file, Tray& tray) {
+    return [&file, &tray](const char* buffer, std::size_t n) -> FtpResult {
+        tray.Set(0);
+        FtpResult r = file.Write(buffer, n);
+        if (r.ok()) {
+            stats::AddLocalBytesWritten(static_cast<std::int64_t>(n));
+        }
+        return r;
+    };
+}
+
+CopyReadFn ServerReader(FtpFileStream& stream, Tray& tray) {
+    return [&stream, &tray](char* buffer, std::size_t n) -> FtpOutcome<std::size_t> {
+        tray.Set(1);
+        FtpOutcome<std::size_t> got = stream.Read(buffer, n);
+        if (got.ok()) {
+            stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
+        }
+        return got;
+    };
+}
+
+CopyWriteFn ServerWriter(FtpFileStream& stream, Tray& tray) {
+    return [&stream, &tray](const char* buffer, std::size_t n) -> FtpResult {
+        tray.Set(2);
+        FtpResult r = stream.Write(buffer, n);
+        if (r.ok()) {
+            stats::AddBytesSent(static_cast<std::int64_t>(n));
+        }
+        return r;
+    };
+}
+
+FtpTransferType TypeOf(int choice) { return choice == 1 ? FtpTransferType::kAscii : FtpTransferType::kBinary; }
+
+std::string SizeMismatchText(const char* what, std::int64_t moved, std::int64_t expected) {
+    char text[200];
+    std::snprintf(text, sizeof text, "%s: %lld bytes moved, %lld expected.", what, static_cast<long long>(moved),
+                  static_cast<long long>(expected));
+    return text;
+}
+
+// DeleteGet: removes the source file on the source server and logs it.
+void DeleteSourceAfterGet(CTransferSession& source, const std::string& path) {
+    if (!EqualsNoCase(Read(keys::DeleteGet), "YES")) {
+        return;
+    }
+    FtpResult r = source.connection().Remove(path);
+    if (r.ok()) {
+        WriteLogEntry(logcode::DeletionOk, "-", source.host(), path, "-");
+    } else {
+        std::string detail = InternetErrorMessage(r.code);
+        WriteLogEntry(logcode::DeletionFailed, "-", source.host(), path, detail.empty() ? r.text : detail);
+    }
+}
+
+// A failed or cancelled copy: whatever is open is closed (a remote file aborted).
+CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassResult& passes) {
+    s.ReleaseFiles();
+    if (other != nullptr) {
+        other->ReleaseFiles();
+    }
+    if (passes.end == PassEnd::Cancelled || IsCancelled(s)) {
+        return Cancelled(passes.moved);
+    }
+    if (passes.end == PassEnd::Aborted) {
+        return PutCanceled(passes.moved);
+    }
+    return Fail(passes.failure, passes.moved);
+}
+
+}  // namespace
+
+CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
+    LoadBufferSizes(s);
+    const bool ascii = ChooseTransferType(LocalBaseName(request.sourcePath), request.typeFlag) == 1;
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::OpenRead(request.sourcePath);
+    if (!local.ok()) {
+        return Fail(local.result);
+    }
+    s.localFile = std::move(local.value);
+    if (s.abortFlag.load()) {
+        s.ReleaseFiles();
+        return PutCanceled(0);
+    }
+    FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
+        s.connection().OpenFile(request.targetPath, FtpOpenMode::kWrite, TypeOf(ascii ? 1 : 2));
+    if (!remote.ok()) {
+        s.ReleaseFiles();
+        return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
+    }
+    s.remoteFile = std::move(remote.value);
+    if (s.abortFlag.load()) {
+        s.ReleaseFiles();
+        return PutCanceled(0);
+    }
+
+    Tray tray;
+    PassResult passes;
+    {
+        PassMeter meter(s.progress, request, TimeCounter::Transfer, false);
+        passes = RunPasses(s, LocalReader(*s.localFile, tray), ServerWriter(*s.remoteFile, tray), meter, true);
+    }
+    if (passes.end != PassEnd::EndOfSource) {
+        return EndFailed(s, nullptr, passes);
+    }
+    const std::int64_t sizeAtOpen = s.localFile->SizeAtOpen();
+    tray.Set(2);
+    FtpResult closed = s.remoteFile->Close();
+    s.ReleaseFiles();
+    if (!closed.ok()) {
+        return IsCancelled(s) ? Cancelled(passes.moved) : Fail(closed, passes.moved);
+    }
+    if (!ascii && passes.moved != sizeAtOpen) {
+        return Fail(FtpFail(filecause::kGeneric,
+                            SizeMismatchText("The local file changed while it was sent", passes.moved, sizeAtOpen)),
+                    passes.moved);
+    }
+    stats::AddFileTransferred();
+    if (request.mode == TransferMode::Put && EqualsNoCase(Read(keys::DeletePut), "YES")) {
+        (void)::unlink(request.sourcePath.c_str());
+    }
+    CopyOutcome ok;
+    ok.bytesMoved = passes.moved;
+    return ok;
+}
+
+CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
+    LoadBufferSizes(s);
+    const bool ascii = ChooseTransferType(LocalBaseName(request.targetPath), request.typeFlag) == 1;
+    std::optional<std::int64_t> expected;
+    if (!ascii) {
+        FtpOutcome<std::int64_t> size = s.connection().Size(request.sourcePath);
+        if (size.ok() && size.value >= 0) {
+            expected = size.value;
+        } else if (IsCancelled(s)) {
+            return Cancelled(0);
+        }
+    }
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::Create(request.targetPath);
+    if (!local.ok()) {
+        return Fail(local.result);
+    }
+    s.localFile = std::move(local.value);
+    FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
+        s.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2));
+    if (!remote.ok()) {
+        s.ReleaseFiles();
+        return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
+    }
+    s.remoteFile = std::move(remote.value);
+
+    Tray tray;
+    PassResult passes;
+    {
+        PassMeter meter(s.progress, request, TimeCounter::Transfer, true);
+        passes = RunPasses(s, ServerReader(*s.remoteFile, tray), LocalWriter(*s.localFile, tray), meter, false);
+    }
+    if (passes.end != PassEnd::EndOfSource) {
+        return EndFailed(s, nullptr, passes);
+    }
+    FtpResult closed = s.remoteFile->Close();  // the final reply was read at the end of the data
+    tray.Set(0);
+    FtpResult localClosed = s.localFile->Close();
+    s.ReleaseFiles();
+    if (!closed.ok()) {
+        return IsCancelled(s) ? Cancelled(passes.moved) : Fail(closed, passes.moved);
+    }
+    if (!localClosed.ok()) {
+        return Fail(localClosed, passes.moved);
+    }
+    if (expected && passes.moved != *expected) {
+        return Fail(FtpFail(ftpcode::kConnectionAborted,
+                            SizeMismatchText("The server ended the file early", passes.moved, *expected)),
+                    passes.moved);
+    }
+    stats::AddFileTransferred();
+    DeleteSourceAfterGet(s, request.sourcePath);
+    CopyOutcome ok;
+    ok.bytesMoved = passes.moved;
+    return ok;
+}
+
+CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& destination,
+                                   const CopyRequest& request) {
+    LoadBufferSizes(source);
+    const bool ascii = ChooseTransferType(SplitRemotePath(request.sourcePath).name, request.typeFlag) == 1;
+    const FtpTransferType type = TypeOf(ascii ? 1 : 2);
+    std::optional<std::int64_t> expected;
+    if (!ascii) {
+        FtpOutcome<std::int64_t> size = source.connection().Size(request.sourcePath);
+        if (size.ok() && size.value >= 0) {
+            expected = size.value;
+        } else if (IsCancelled(source)) {
+            return Cancelled(0);
+        }
+    }
+    FtpOutcome<std::unique_ptr<FtpFileStream>> in =
+        source.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, type);
+    if (!in.ok()) {
+        return IsCancelled(source) ? Cancelled(0) : Fail(in.result);
+    }
+    source.remoteFile = std::move(in.value);
+    FtpOutcome<std::unique_ptr<FtpFileStream>> out =
+        destination.connection().OpenFile(request.targetPath, FtpOpenMode::kWrite, type);
+    if (!out.ok()) {
+        source.ReleaseFiles();
+        return IsCancelled(source) ? Cancelled(0) : Fail(out.result);
+    }
+    destination.remoteFile = std::move(out.value);
+
+    Tray tray;
+    PassResult passes;
+    {
+        PassMeter meter(source.progress, request, TimeCounter::ServerToServer, false);
+        passes = RunPasses(source, ServerReader(*source.remoteFile, tray), ServerWriter(*destination.remoteFile, tray),
+                           meter, false);
+    }
+    if (passes.end != PassEnd::EndOfSource) {
+        return EndFailed(source, &destination, passes);
+    }
+    FtpResult written = destination.remoteFile->Close();
+    FtpResult read = source.remoteFile->Close();
+    source.ReleaseFiles();
+    destination.ReleaseFiles();
+    if (!written.ok() || !read.ok()) {
+        if (IsCancelled(source)) {
+            return Cancelled(passes.moved);
+        }
+        return Fail(!written.ok() ? written : read, passes.moved);
+    }
+    if (expected && passes.moved != *expected) {
+        return Fail(FtpFail(ftpcode::kConnectionAborted,
+                            SizeMismatchText("The source server ended the file early", passes.moved, *expected)),
+                    passes.moved);
+    }
+    stats::AddFileTransferred();
+    DeleteSourceAfterGet(source, request.sourcePath);
+    CopyOutcome ok;
+    ok.bytesMoved = passes.moved;
+    return ok;
+}
+
+}  // namespace zyfar

@@ -1,0 +1,85 @@
+#pragma once
+// The copy loops: one file from the local disk to a server (PutCopyLoop),
+// from a server to the local disk (GetCopyLoop), or from one server to
+// another (ServerToServerCopyLoop), inside open sessions.
+//
+// Each pass reads ReadBuffer bytes and writes WriteBuffer bytes (when
+// WriteBuffer is smaller, one read is written in WriteBuffer pieces; else up
+// to WriteBuffer / ReadBuffer reads are gathered into one write). Every read
+// and write is counted in the statistics and sets the tray state (2 before a
+// server write, 1 before a server read, 0 before local I/O). After each pass
+// the progress state and the time counter are updated.
+//
+// A copy ends at the end of its source; the job's size only drives the
+// display. It succeeds only when the data stream ended normally, the
+// server's final reply was 2xx, and in binary mode the bytes moved equal the
+// source's size when it was opened (the local file's size for a put, the
+// server's SIZE answer for a get or server-to-server copy when the server
+// gives one). A failed copy leaves a partial target where it is.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/TransferJob.h"
+#include "ftp/FtpError.h"
+
+namespace zyfar {
+
+class CTransferSession;
+class WorkerControl;
+
+struct CopyRequest {
+    std::string sourcePath;
+    std::string targetPath;
+    int typeFlag = 1;         // for ChooseTransferType
+    std::int64_t size = 0;    // the job's size (display only)
+    // The batch start, for the batch rate and time left; none leaves them.
+    std::optional<std::chrono::steady_clock::time_point> batchStart;
+    TransferMode mode = TransferMode::Put;  // put: only mode 0 honours DeletePut
+};
+
+struct CopyOutcome {
+    std::int32_t result = 0;   // 0, 237 (put cancelled by the abort flag), or the failure's code
+    std::string errorText;     // at most 255 bytes
+    bool cancelled = false;    // the worker was cancelled (the job stays unattempted)
+    std::int64_t bytesMoved = 0;
+
+    [[nodiscard]] bool ok() const { return result == 0; }
+};
+
+[[nodiscard]] CopyOutcome PutCopyLoop(CTransferSession& session, const CopyRequest& request);
+[[nodiscard]] CopyOutcome GetCopyLoop(CTransferSession& session, const CopyRequest& request);
+// The source file on `source`, the target on `destination`; progress goes to
+// the source session's progress.
+[[nodiscard]] CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& destination,
+                                                 const CopyRequest& request);
+
+// ---- the pass structure (shared by the three loops) ----
+
+using CopyReadFn = std::function<FtpOutcome<std::size_t>(char*, std::size_t)>;
+using CopyWriteFn = std::function<FtpResult(const char*, std::size_t)>;
+
+enum class PassEnd { EndOfSource, Failed, Cancelled, Aborted };
+
+struct PassResult {
+    PassEnd end = PassEnd::EndOfSource;
+    FtpResult failure;
+    std::int64_t moved = 0;
+    std::int64_t passes = 0;
+};
+
+// Passes until the source ends (a read returning nothing), a read or write
+// fails, the control is cancelled (checked, and paused at, before every
+// pass) or the abort flag is found set after a pass. `onPass` hears the
+// bytes of each pass that moved any.
+[[nodiscard]] PassResult CopyPassLoop(std::size_t readSize, std::size_t writeSize, WorkerControl* control,
+                                      const std::atomic<bool>* abortFlag, const CopyReadFn& read,
+                                      const CopyWriteFn& write, const std::function<void(std::int64_t)>& onPass);
+
+// The largest ReadBuffer / WriteBuffer a copy uses (larger settings are cut).
+inline constexpr std::int32_t kMaxCopyBuffer = 16 * 1024 * 1024;
+
+}  // namespace zyfar

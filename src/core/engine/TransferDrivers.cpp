@@ -1,0 +1,727 @@
+#include "engine/TransferDrivers.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/CopyLoop.h"
+#include "engine/TransferPaths.h"
+#include "engine/TransferRun.h"
+#include "engine/TransferSession.h"
+#include "ftp/FtpClient.h"
+#include "log/EventSound.h"
+#include "log/LogEntry.h"
+#include "log/TransferLog.h"
+#include "platform/WorkerControl.h"
+#include "settings/Keys.h"
+
+namespace zyfar {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct DriverSettings {
+    bool perFileSound = false;
+    DirTreeMode dirMode = DirTreeMode::NoPath;
+    bool renameLong = false;
+};
+
+DriverSettings ReadDriverSettings(const TransferRun& run) {
+    DriverSettings s;
+    s.perFileSound = TransferSoundPerFile();
+    s.dirMode = ParseDirTree(Read(keys::FTPDirTree));
+    if (run.forceLastDir && s.dirMode == DirTreeMode::NoPath) {
+        s.dirMode = DirTreeMode::LastDir;
+    }
+    s.renameLong = ReadNotNo(keys::RenameLongFileNames);
+    return s;
+}
+
+bool Cancelled(const TransferRun& run) { return run.control != nullptr && run.control->IsCancelled(); }
+
+// Existence checks on one server within one batch: MLST on the exact path
+// when the server offers it, otherwise one listing per folder, kept for the
+// rest of the batch and updated with what the batch creates.
+class RemoteLookup {
+public:
+    void Reset() { folders_.clear(); }
+
+    // The entry at `path`; nothing when there is none or the server could
+    // not say.
+    std::optional<FtpFoundFile> Find(FtpClient& client, const std::string& path) {
+        if (client.features().mlst) {
+            FtpOutcome<std::vector<FtpFoundFile>> found = client.Find(path);
+            if (!found.ok() || found.value.empty()) {
+                return std::nullopt;
+            }
+            return found.value.front();
+        }
+        const RemotePathParts parts = SplitRemotePath(path);
+        if (parts.folder.empty()) {
+            // A bare name: look it up where the server stands.
+            FtpOutcome<std::vector<FtpFoundFile>> found = client.Find(path);
+            if (!found.ok() || found.value.empty()) {
+                return std::nullopt;
+            }
+            return found.value.front();
+        }
+        auto folder = folders_.find(parts.folder);
+        if (folder == folders_.end()) {
+            const char sep = path.find('/') != std::string::npos ? '/' : '\\';
+            std::string listPath = parts.folder;
+            if (listPath.back() != sep) {
+                listPath.push_back(sep);
+            }
+            FtpOutcome<std::vector<FtpFoundFile>> listed = client.Find(listPath);
+            if (!listed.ok()) {
+                return std::nullopt;  // not kept: the next job asks again
+            }
+            std::map<std::string, FtpFoundFile> names;
+            for (FtpFoundFile& f : listed.value) {
+                std::string name = f.entry.name;
+                f.path = path.substr(0, path.size() - parts.name.size()) + name;
+                names.emplace(std::move(name), std::move(f));
+            }
+            folder = folders_.emplace(parts.folder, std::move(names)).first;
+        }
+        auto it = folder->second.find(parts.name);
+        if (it == folder->second.end()) {
+            return std::nullopt;
+        }
+        return it->second;
+    }
+
+    // Something now exists at `path`.
+    void NoteCreated(const std::string& path, bool isDirectory) {
+        const RemotePathParts parts = SplitRemotePath(path);
+        auto folder = folders_.find(parts.folder);
+        if (folder == folders_.end()) {
+            return;
+        }
+        FtpFoundFile f;
+        f.entry.name = parts.name;
+        f.entry.isDirectory = isDirectory;
+        f.entry.size = isDirectory ? 0 : -1;
+        f.path = path;
+        folder->second.insert_or_assign(parts.name, std::move(f));
+    }
+
+private:
+    std::map<std::string, std::map<std::string, FtpFoundFile>> folders_;
+};
+
+// Sounds and the batch-succeeded flag of one driver run.
+class Outcomes {
+public:
+    explicit Outcomes(bool perFile) : perFile_(perFile) {}
+    void Succeeded() {
+        if (perFile_) {
+            PlayEventSound(SoundEvent::TransferOk);
+        }
+    }
+    void Failed() {
+        batchOk_ = false;
+        if (perFile_) {
+            PlayEventSound(SoundEvent::TransferFail);
+        }
+    }
+    void MarkFailedSilently() { batchOk_ = false; }
+    void Finish() {
+        if (!perFile_) {
+            PlayEventSound(batchOk_ ? SoundEvent::TransferOk : SoundEvent::TransferFail);
+        }
+    }
+
+private:
+    bool perFile_;
+    bool batchOk_ = true;
+};
+
+std::string CurrentDirectory(CTransferSession& s) {
+    FtpOutcome<std::string> pwd = s.connection().GetCurrentDirectory();
+    return pwd.ok() ? pwd.value : std::string();
+}
+
+// ---- remote target folders (put and server-to-server) ----
+
+struct TargetPlan {
+    std::string targetPath;
+    bool folderFailed = false;  // FULL_PATH: status 240
+    bool leaveLoop = false;     // LAST_DIR: this and later jobs stay unattempted
+    std::string failureText;
+};
+
+bool UsablePiece(const std::string& piece) {
+    return piece.find(':') == std::string::npos && piece != "." && piece != "..";
+}
+
+// The pieces of a source folder that are rebuilt on the target side: those
+// before the first piece equal to the plain target path or the target name.
+std::vector<std::string> RebuiltPieces(const std::vector<std::string>& pieces, const std::string& plain,
+                                       const std::string& name) {
+    std::vector<std::string> out;
+    for (const std::string& piece : pieces) {
+        if (piece == plain || piece == name) {
+            break;
+        }
+        if (UsablePiece(piece)) {
+            out.push_back(piece);
+        }
+    }
+    return out;
+}
+
+// Makes sure the folder `buffer` exists on the server: true when it was there
+// or was created.
+bool EnsureRemoteFolder(CTransferSession& s, RemoteLookup& lookup, const std::string& buffer,
+                        std::string& failure) {
+    std::optional<FtpFoundFile> found = lookup.Find(s.connection(), buffer);
+    if (!found) {
+        FtpResult made = s.connection().CreateDirectory(buffer);
+        if (!made.ok()) {
+            failure = made.text;
+            return false;
+        }
+        WriteLogEntry(logcode::MakeDirectoryOk, "-", s.host(), buffer, "-");
+        lookup.NoteCreated(buffer, true);
+        return true;
+    }
+    if (found->FilePath() != buffer) {
+        (void)s.connection().CreateDirectory(buffer);  // as it has always been: neither checked nor logged
+    }
+    return true;
+}
+
+TargetPlan PlanRemoteTarget(DirTreeMode mode, CTransferSession& s, RemoteLookup& lookup,
+                            const std::string& remoteDir, char sep, const std::string& name,
+                            const std::string& plain, const std::vector<std::string>& sourcePieces) {
+    TargetPlan plan;
+    if (mode == DirTreeMode::NoPath) {
+        plan.targetPath = plain;
+        return plan;
+    }
+    std::string buffer = remoteDir.empty() ? std::string() : JoinWithSeparator(remoteDir, sep, "");
+    const std::vector<std::string> pieces = RebuiltPieces(sourcePieces, plain, name);
+    if (mode == DirTreeMode::LastDir) {
+        if (!pieces.empty()) {
+            buffer += pieces.back();
+            std::string failure;
+            if (!EnsureRemoteFolder(s, lookup, buffer, failure)) {
+                plan.leaveLoop = true;
+                plan.failureText = failure;
+                return plan;
+            }
+            buffer.push_back(sep);
+        }
+        plan.targetPath = buffer + name;
+        return plan;
+    }
+    for (const std::string& piece : pieces) {
+        buffer += piece;
+        std::string failure;
+        if (!EnsureRemoteFolder(s, lookup, buffer, failure)) {
+            plan.folderFailed = true;
+            plan.failureText = failure.empty() ? std::string(kCantCreateFolderText) : failure;
+            return plan;
+        }
+        buffer.push_back(sep);
+    }
+    plan.targetPath = buffer + name;
+    return plan;
+}
+
+// Overwrite off: what is at the target already.
+enum class Existing { None, Exists, SkipDirectory };
+
+Existing CheckRemoteTarget(CTransferSession& s, RemoteLookup& lookup, const std::string& target) {
+    std::optional<FtpFoundFile> found = lookup.Find(s.connection(), target);
+    if (!found) {
+        return Existing::None;
+    }
+    if (found->Length() == 0 && found->IsDirectory()) {
+        return Existing::SkipDirectory;
+    }
+    if (found->FilePath() == target || found->FileName() == target) {
+        return Existing::Exists;
+    }
+    return Existing::None;
+}
+
+// ---- reconnecting between jobs ----
+
+struct ConnectionLoss {
+    std::int32_t code = 0;
+    std::string text;
+};
+
+// Opens a lost source (or destination) connection again with the usual
+// sequence, keeping the batch progress. Nothing when it is alive or came back.
+std::optional<ConnectionLoss> Reconnect(TransferRun& run, bool destination, RemoteLookup* lookup) {
+    CTransferSession* s = destination ? run.destinationSession.get() : run.sourceSession.get();
+    if (s != nullptr && s->ConnectionAlive()) {
+        return std::nullopt;
+    }
+    const std::int64_t done = run.progress.BatchDone();
+    std::int32_t r = 0;
+    if (destination) {
+        CloseDestinationSession(run);
+        r = OpenDestinationSession(run);
+    } else {
+        CloseSourceSession(run);
+        r = OpenTransferSession(run);
+        if (r == 0) {
+            run.progress.SetBatch(run.batchSize, done, 1);
+        }
+    }
+    if (lookup != nullptr) {
+        lookup->Reset();
+    }
+    if (r != 0) {
+        return ConnectionLoss{r, run.connectErrorText.empty() ? std::string("The connection could not be opened again.")
+                                                              : run.connectErrorText};
+    }
+    return std::nullopt;
+}
+
+void FailRemaining(TransferRun& run, std::size_t from, const ConnectionLoss& loss) {
+    for (std::size_t j = from; j < run.jobs.size(); ++j) {
+        run.jobs[j].status = loss.code;
+        run.jobs[j].reason = TruncateUtf8(loss.text, kFtpErrorTextMax);
+    }
+}
+
+CopyRequest MakeRequest(const TransferRun& run, const CTransferJob& job, std::string source, std::string target,
+                        SteadyClock::time_point batchStart) {
+    CopyRequest request;
+    request.sourcePath = std::move(source);
+    request.targetPath = std::move(target);
+    request.typeFlag = run.typeFlag;
+    request.size = job.size;
+    request.batchStart = batchStart;
+    request.mode = run.mode;
+    return request;
+}
+
+// ---- local target folders (get) ----
+
+bool LocalExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool MakeLocalFolder(const std::string& path, std::string& failure) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    const int error = errno;
+    struct stat st {};
+    if (error == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return true;
+    }
+    failure = "Cannot create " + path + ": " + std::strerror(error);
+    return false;
+}
+
+struct LocalPlan {
+    std::string targetPath;
+    bool folderFailed = false;
+    bool leaveLoop = false;
+    bool unsafe = false;
+    std::string failureText;
+};
+
+// The pieces of the remote folder that are rebuilt under the local base.
+// "." and pieces holding ":" are left out; a piece that is not a plain local
+// name ("..", one with "/" or NUL) makes the plan unsafe.
+bool LocalPieces(const std::string& remoteDir, char sep, const std::string& base, std::vector<std::string>& out,
+                 std::string& bad) {
+    for (const std::string& piece : SplitPieces(remoteDir, sep)) {
+        if (piece == base) {
+            break;
+        }
+        if (piece.find(':') != std::string::npos || piece == ".") {
+            continue;
+        }
+        if (!IsPlainLocalName(piece)) {
+            bad = piece;
+            return false;
+        }
+        out.push_back(piece);
+    }
+    return true;
+}
+
+LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::string& remoteDir, char sep,
+                          const std::string& name) {
+    LocalPlan plan;
+    if (mode == DirTreeMode::NoPath) {
+        plan.targetPath = JoinLocal(base, name);
+        return plan;
+    }
+    std::vector<std::string> pieces;
+    std::string bad;
+    if (!LocalPieces(remoteDir, sep, base, pieces, bad)) {
+        plan.unsafe = true;
+        plan.failureText = "The remote folder name \"" + bad + "\" cannot be used as a local folder name.";
+        return plan;
+    }
+    std::string path = base;
+    if (mode == DirTreeMode::LastDir) {
+        if (!pieces.empty()) {
+            path = JoinLocal(path, pieces.back());
+            if (!LocalExists(path)) {
+                std::string failure;
+                if (!MakeLocalFolder(path, failure)) {
+                    plan.leaveLoop = true;
+                    plan.failureText = failure;
+                    return plan;
+                }
+                WriteLogEntry(logcode::MakeDirectoryOk, "-", kLocalMachine, path, "-");
+            }
+        }
+        plan.targetPath = JoinLocal(path, name);
+        return plan;
+    }
+    for (const std::string& piece : pieces) {
+        path = JoinLocal(path, piece);
+        if (!LocalExists(path)) {
+            std::string failure;
+            if (!MakeLocalFolder(path, failure)) {
+                plan.folderFailed = true;
+                plan.failureText = failure;
+                return plan;
+            }
+            WriteLogEntry(logcode::MakeDirectoryOk, "-", kLocalMachine, path, "-");
+        }
+    }
+    plan.targetPath = JoinLocal(path, name);
+    return plan;
+}
+
+}  // namespace
+
+// ---- put ----------------------------------------------------------------------------
+
+std::int32_t RunPutJobs(TransferRun& run) {
+    if (const std::int32_t r = OpenTransferSession(run); r != 0) {
+        return r;
+    }
+    const SteadyClock::time_point batchStart = SteadyClock::now();
+    const DriverSettings settings = ReadDriverSettings(run);
+    RemoteLookup lookup;
+    std::string currentDir;
+    for (const CTransferJob& job : run.jobs) {
+        if (job.remoteDir.empty()) {
+            currentDir = CurrentDirectory(*run.sourceSession);
+            break;
+        }
+    }
+    Outcomes outcomes(settings.perFileSound);
+
+    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
+        if (run.stopAfterCurrent.load()) {
+            break;
+        }
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (i > 0) {
+            if (std::optional<ConnectionLoss> loss = Reconnect(run, false, &lookup)) {
+                if (Cancelled(run)) {
+                    return ftpcode::kCancelled;
+                }
+                FailRemaining(run, i, *loss);
+                outcomes.MarkFailedSilently();
+                break;
+            }
+        }
+        CTransferSession& s = *run.sourceSession;
+        CTransferJob& job = run.jobs[i];
+        const std::string localPath = JoinLocal(job.localDir, job.sourceName);
+        run.progress.SetLocalFile(localPath);
+        const std::string remoteDir = job.remoteDir.empty() ? currentDir : job.remoteDir;
+        const char sep = RemoteSeparatorFor(remoteDir);
+        const std::string name = settings.renameLong ? ShortenLongName(job.targetName) : job.targetName;
+        const std::string plain = JoinWithSeparator(remoteDir, sep, name);
+
+        TargetPlan plan = PlanRemoteTarget(settings.dirMode, s, lookup, remoteDir, sep, name, plain,
+                                           SplitPieces(job.localDir, '/'));
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (plan.leaveLoop) {
+            outcomes.MarkFailedSilently();
+            break;
+        }
+        run.progress.SetRemoteFile(plan.targetPath);
+        if (plan.folderFailed) {
+            job.status = kJobFolderFailed;
+            job.reason = kCantCreateFolderText;
+            WriteLogEntry(logcode::MakeDirectoryFailed, "-", s.host(), job.sourceName, plan.failureText);
+            outcomes.Failed();
+            continue;
+        }
+        if (!run.overwrite) {
+            const Existing existing = CheckRemoteTarget(s, lookup, plan.targetPath);
+            if (existing == Existing::SkipDirectory) {
+                continue;
+            }
+            if (existing == Existing::Exists) {
+                job.status = kJobTargetExists;
+                job.reason = kCantOverwriteText;
+                run.progress.AdvanceBatch(job.size);
+                outcomes.Failed();
+                continue;
+            }
+        }
+        const CopyOutcome copy = PutCopyLoop(s, MakeRequest(run, job, localPath, plan.targetPath, batchStart));
+        if (copy.cancelled || Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (copy.ok()) {
+            job.status = 0;
+            lookup.NoteCreated(plan.targetPath, false);
+            WriteLogEntry(logcode::FtpTransferComplete, kLocalMachine, s.host(), plan.targetPath, "-");
+            outcomes.Succeeded();
+        } else {
+            job.status = copy.result;
+            std::string folder = FolderBeforeName(plan.targetPath, name);
+            job.remoteDir = folder.empty() ? currentDir : folder;
+            if (!copy.errorText.empty()) {
+                job.reason = copy.errorText;
+            }
+            outcomes.Failed();
+        }
+    }
+    outcomes.Finish();
+    return kDriverDone;
+}
+
+// ---- get ----------------------------------------------------------------------------
+
+std::int32_t RunGetJobs(TransferRun& run) {
+    if (const std::int32_t r = OpenTransferSession(run); r != 0) {
+        return r;
+    }
+    const SteadyClock::time_point batchStart = SteadyClock::now();
+    const DriverSettings settings = ReadDriverSettings(run);
+    std::string currentDir;
+    for (const CTransferJob& job : run.jobs) {
+        if (job.remoteDir.empty()) {
+            currentDir = CurrentDirectory(*run.sourceSession);
+            break;
+        }
+    }
+    Outcomes outcomes(settings.perFileSound);
+
+    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (i > 0) {
+            if (std::optional<ConnectionLoss> loss = Reconnect(run, false, nullptr)) {
+                if (Cancelled(run)) {
+                    return ftpcode::kCancelled;
+                }
+                FailRemaining(run, i, *loss);
+                outcomes.MarkFailedSilently();
+                break;
+            }
+        }
+        CTransferSession& s = *run.sourceSession;
+        CTransferJob& job = run.jobs[i];
+        const std::string remoteDir = job.remoteDir.empty() ? currentDir : job.remoteDir;
+        const char sep = RemoteSeparatorFor(remoteDir);
+        const std::string source = JoinWithSeparator(remoteDir, sep, job.sourceName);
+        run.progress.SetRemoteFile(source);
+        const std::string base = run.localTargetDir.empty() ? job.localDir : run.localTargetDir;
+
+        std::string refusal;
+        if (base.empty()) {
+            refusal = "There is no local folder to store the file in.";
+        } else if (!IsPlainLocalName(job.targetName)) {
+            refusal = "The name \"" + job.targetName + "\" cannot be used as a local file name.";
+        }
+        LocalPlan plan;
+        if (refusal.empty()) {
+            plan = PlanLocalTarget(settings.dirMode, base, remoteDir, sep, job.targetName);
+            if (plan.unsafe) {
+                refusal = plan.failureText;
+            }
+        }
+        if (!refusal.empty()) {
+            job.status = ftpcode::kInvalidOperation;
+            job.reason = FtpFail(ftpcode::kInvalidOperation, refusal).text;
+            job.localDir = base;
+            outcomes.Failed();
+            continue;
+        }
+        if (plan.leaveLoop) {
+            outcomes.MarkFailedSilently();
+            break;
+        }
+        if (plan.folderFailed) {
+            job.status = kJobFolderFailed;
+            job.reason = kCantCreateFolderText;
+            job.localDir = base;
+            WriteLogEntry(logcode::MakeDirectoryFailed, "-", kLocalMachine, job.sourceName, plan.failureText);
+            outcomes.Failed();
+            continue;
+        }
+        run.progress.SetLocalFile(plan.targetPath);
+        if (!run.overwrite && LocalExists(plan.targetPath)) {
+            job.status = kJobTargetExists;
+            job.reason = kCantOverwriteText;
+            job.localDir = base;
+            run.progress.AdvanceBatch(job.size);
+            outcomes.Failed();
+            continue;
+        }
+        const CopyOutcome copy = GetCopyLoop(s, MakeRequest(run, job, source, plan.targetPath, batchStart));
+        if (copy.cancelled || Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (copy.ok()) {
+            job.status = 0;
+            WriteLogEntry(logcode::FtpTransferComplete, s.host(), kLocalMachine, plan.targetPath, "-");
+            outcomes.Succeeded();
+        } else {
+            job.status = copy.result;
+            job.localDir = base;
+            if (!copy.errorText.empty()) {
+                job.reason = copy.errorText;
+            }
+            outcomes.Failed();
+        }
+    }
+    outcomes.Finish();
+    return kDriverDone;
+}
+
+// ---- server to server ---------------------------------------------------------------
+
+std::int32_t RunServerToServerJobs(TransferRun& run) {
+    if (const std::int32_t r = OpenTransferSession(run); r != 0) {
+        return r;
+    }
+    if (const std::int32_t r = OpenDestinationSession(run); r != 0) {
+        return r;
+    }
+    const SteadyClock::time_point batchStart = SteadyClock::now();
+    const DriverSettings settings = ReadDriverSettings(run);
+    RemoteLookup lookup;
+    std::string sourceCurrent;
+    std::string destinationCurrent;
+    for (const CTransferJob& job : run.jobs) {
+        if (job.localDir.empty() && sourceCurrent.empty()) {
+            sourceCurrent = CurrentDirectory(*run.sourceSession);
+        }
+        if (job.remoteDir.empty() && destinationCurrent.empty()) {
+            destinationCurrent = CurrentDirectory(*run.destinationSession);
+        }
+    }
+    Outcomes outcomes(settings.perFileSound);
+
+    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (i > 0) {
+            std::optional<ConnectionLoss> loss = Reconnect(run, false, nullptr);
+            if (!loss) {
+                loss = Reconnect(run, true, &lookup);
+            }
+            if (loss) {
+                if (Cancelled(run)) {
+                    return ftpcode::kCancelled;
+                }
+                FailRemaining(run, i, *loss);
+                outcomes.MarkFailedSilently();
+                break;
+            }
+        }
+        CTransferSession& src = *run.sourceSession;
+        CTransferSession& dst = *run.destinationSession;
+        CTransferJob& job = run.jobs[i];
+        const std::string sourceDir = job.localDir.empty() ? sourceCurrent : job.localDir;
+        const char sourceSep = RemoteSeparatorFor(sourceDir);
+        const std::string sourcePath = JoinWithSeparator(sourceDir, sourceSep, job.sourceName);
+        run.progress.SetLocalFile(sourcePath);
+        const std::string targetDir = job.remoteDir.empty() ? destinationCurrent : job.remoteDir;
+        const char sep = RemoteSeparatorFor(targetDir);
+        const std::string& name = job.targetName;
+        const std::string plain = JoinWithSeparator(targetDir, sep, name);
+
+        TargetPlan plan = PlanRemoteTarget(settings.dirMode, dst, lookup, targetDir, sep, name, plain,
+                                           SplitPieces(sourcePath, sourceSep));
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (plan.leaveLoop) {
+            outcomes.MarkFailedSilently();
+            break;
+        }
+        run.progress.SetRemoteFile(plan.targetPath);
+        if (plan.folderFailed) {
+            job.status = kJobFolderFailed;
+            job.reason = kCantCreateFolderText;
+            WriteLogEntry(logcode::MakeDirectoryFailed, "-", dst.host(), job.sourceName, plan.failureText);
+            outcomes.Failed();
+            continue;
+        }
+        if (!run.overwrite) {
+            const Existing existing = CheckRemoteTarget(dst, lookup, plan.targetPath);
+            if (existing == Existing::SkipDirectory) {
+                continue;
+            }
+            if (existing == Existing::Exists) {
+                job.status = kJobTargetExists;
+                job.reason = kCantOverwriteText;
+                run.progress.AdvanceBatch(job.size);
+                outcomes.Failed();
+                continue;
+            }
+        }
+        const CopyOutcome copy =
+            ServerToServerCopyLoop(src, dst, MakeRequest(run, job, sourcePath, plan.targetPath, batchStart));
+        if (copy.cancelled || Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (copy.ok()) {
+            job.status = 0;
+            lookup.NoteCreated(plan.targetPath, false);
+            WriteLogEntry(logcode::FtpTransferComplete, src.host(), dst.host(), plan.targetPath, "-");
+            outcomes.Succeeded();
+        } else {
+            job.status = copy.result;
+            if (!copy.errorText.empty()) {
+                job.reason = copy.errorText;
+            }
+            outcomes.Failed();
+        }
+    }
+    outcomes.Finish();
+    return kDriverDone;
+}
+
+std::int32_t RunJobsForMode(TransferRun& run) {
+    switch (run.mode) {
+        case TransferMode::Put:
+        case TransferMode::PutKeep:
+            return RunPutJobs(run);
+        case TransferMode::Get:
+            return RunGetJobs(run);
+        case TransferMode::ServerToServer:
+        default:
+            return RunServerToServerJobs(run);
+    }
+}
+
+}  // namespace zyfar

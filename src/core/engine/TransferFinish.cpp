@@ -1,0 +1,169 @@
+#include "engine/TransferFinish.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/TransferPaths.h"
+#include "engine/TransferQueueSink.h"
+#include "engine/TransferRun.h"
+#include "engine/TransferSession.h"
+#include "log/LogEntry.h"
+#include "log/TransferLog.h"
+#include "settings/Keys.h"
+
+namespace zyfar {
+
+namespace {
+
+bool IsYes(const std::string& value) {
+    return value.size() == 3 && std::toupper(static_cast<unsigned char>(value[0])) == 'Y' &&
+           std::toupper(static_cast<unsigned char>(value[1])) == 'E' &&
+           std::toupper(static_cast<unsigned char>(value[2])) == 'S';
+}
+
+QueueReportServer ServerOf(const TransferServer& s) {
+    return QueueReportServer{s.host, s.login, s.password, s.remoteDir, s.port};
+}
+
+QueueReportMethod MethodOf(TransferMode mode) {
+    switch (mode) {
+        case TransferMode::Get:
+            return QueueReportMethod::Get;
+        case TransferMode::ServerToServer:
+            return QueueReportMethod::Xfer;
+        default:
+            return QueueReportMethod::Put;
+    }
+}
+
+QueueReportItem ItemOf(TransferMode mode, const CTransferJob& job, std::int32_t status) {
+    QueueReportItem item;
+    item.localDir = job.localDir;
+    item.remoteDir = job.remoteDir;
+    if (mode == TransferMode::Get) {
+        item.localName = job.targetName;
+        item.remoteName = job.sourceName;
+    } else {
+        item.localName = job.sourceName;
+        item.remoteName = job.targetName;
+    }
+    item.errorText = job.reason;
+    item.size = job.size;
+    item.result = status;
+    item.queueEntry = job.queueEntry;
+    return item;
+}
+
+// The reason a failed job is logged and queued with.
+std::string FailureReason(TransferMode mode, const CTransferJob& job) {
+    if (job.status == kJobNotAttempted && mode != TransferMode::ServerToServer) {
+        return mode == TransferMode::Get ? kGetCanceledText : kPutCanceledText;
+    }
+    return job.reason;
+}
+
+void ReadQueueOptions(QueueReport& report) {
+    report.resendFail = ReadInt(keys::ResendFail);
+    report.resendFreq = Read(keys::ResendFreq);
+    report.resendFreqNum = ReadInt(keys::ResendFreqNum);
+}
+
+void RefreshIfShowing(const std::weak_ptr<TransferViewLink>& link, const std::string& textAtBuild) {
+    if (std::shared_ptr<TransferViewLink> view = link.lock()) {
+        if (view->ShownDirectoryText() == textAtBuild) {
+            view->Refresh();
+        }
+    }
+}
+
+}  // namespace
+
+void FinishTransfer(TransferRun& run, TransferQueueSink* sink) {
+    CloseTransferSessions(run);
+    if (sink == nullptr) {
+        sink = GetTransferQueueSink();
+    }
+    QueueReport report;
+    report.method = MethodOf(run.mode);
+    report.first = ServerOf(run.source);
+    if (run.mode == TransferMode::ServerToServer) {
+        report.second = ServerOf(run.destination);
+    }
+    ReadQueueOptions(report);
+    report.perFile = !run.serial;  // the serial worker reported per site
+    report.purge = true;
+    if (!run.serial) {
+        for (const CTransferJob& job : run.jobs) {
+            if (job.status == 0) {
+                if (job.queueEntry != 0) {
+                    report.items.push_back(ItemOf(run.mode, job, 0));
+                }
+                continue;
+            }
+            const std::string reason = FailureReason(run.mode, job);
+            if (IsPutMode(run.mode)) {
+                WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, run.source.host, job.sourceName, reason);
+            } else if (run.mode == TransferMode::Get) {
+                WriteLogEntry(logcode::FtpTransferFailed, run.source.host, kLocalMachine, job.sourceName, reason);
+            } else {
+                WriteLogEntry(logcode::FtpTransferFailed, run.source.host, run.destination.host, job.sourceName,
+                              reason);
+            }
+            QueueReportItem item = ItemOf(run.mode, job, job.status);
+            item.errorText = reason;
+            report.items.push_back(std::move(item));
+        }
+    }
+    if (sink != nullptr) {
+        sink->ApplyRun(report);
+    }
+
+    RefreshIfShowing(run.destinationView, run.destinationViewText);
+    std::string deleteSetting;
+    if (run.mode == TransferMode::Put) {
+        deleteSetting = Read(keys::DeletePut);
+    } else if (run.mode == TransferMode::Get) {
+        deleteSetting = Read(keys::DeleteGet);
+    }
+    if (IsYes(deleteSetting)) {
+        RefreshIfShowing(run.sourceView, run.sourceViewText);
+    }
+    ReleasePendingLinkTransfer();
+}
+
+void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueueSink* sink) {
+    if (sink == nullptr) {
+        sink = GetTransferQueueSink();
+    }
+    QueueReport report;
+    report.method = QueueReportMethod::Put;
+    report.first = QueueReportServer{site.host, site.login, site.password, site.remoteDir, site.port};
+    ReadQueueOptions(report);
+    report.perFile = true;
+    report.purge = false;
+    for (CTransferJob& job : run.jobs) {
+        if (job.status == 0) {
+            if (job.queueEntry != 0) {
+                report.items.push_back(ItemOf(run.mode, job, 0));
+            }
+            continue;
+        }
+        const std::int32_t status = job.status;
+        const std::string reason =
+            status == kJobNotAttempted && IsPutMode(run.mode) ? std::string(kPutCanceledText) : job.reason;
+        job.status = kJobNotAttempted;
+        const std::string& folder = job.remoteDir.empty() ? site.remoteDir : job.remoteDir;
+        const std::string target = JoinWithSeparator(folder, RemoteSeparatorFor(folder), job.sourceName);
+        if (IsPutMode(run.mode)) {
+            WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, site.host, target, reason);
+        }
+        QueueReportItem item = ItemOf(run.mode, job, status);
+        item.errorText = reason;
+        report.items.push_back(std::move(item));
+    }
+    if (sink != nullptr) {
+        sink->ApplyRun(report);
+    }
+}
+
+}  // namespace zyfar

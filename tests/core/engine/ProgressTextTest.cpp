@@ -1,0 +1,229 @@
+// Progress, rate, time-left and statistics texts, and the progress state
+// that produces them on demand.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "engine/ProgressText.h"
+#include "engine/TransferProgress.h"
+#include "engine/TransferStats.h"
+
+namespace zyfar {
+namespace {
+
+TEST(ProgressText, SentTextUsesSixtyFourBitCounts) {
+    EXPECT_EQ(FormatSentText(512, 1024), "Sent 512 bytes out of 1024 (50.00%)");
+    EXPECT_EQ(FormatSentText(0, 3), "Sent 0 bytes out of 3 (0.00%)");
+    EXPECT_EQ(FormatSentText(1, 3), "Sent 1 bytes out of 3 (33.33%)");
+    // Over 4 GiB: no wrap-around.
+    EXPECT_EQ(FormatSentText(5'368'709'120LL, 10'737'418'240LL),
+              "Sent 5368709120 bytes out of 10737418240 (50.00%)");
+    EXPECT_EQ(FormatSentText(10, 0), "");
+}
+
+TEST(ProgressText, RateIsThousandBytesPerSecond) {
+    EXPECT_EQ(FormatRateText(50'000, 10), "5.00 kbs");
+    EXPECT_EQ(FormatRateText(1500, 0), "1.50 kbs");  // 0 s counts as 1
+    EXPECT_EQ(FormatRateText(6'000'000'000LL, 2), "3000000.00 kbs");
+}
+
+TEST(ProgressText, TimeLeftForms) {
+    EXPECT_EQ(FormatTimeLeft(90), "Left: 01:30");
+    EXPECT_EQ(FormatTimeLeft(7322), "Left: 02:02:02");
+    EXPECT_EQ(FormatTimeLeft(12.5), "Left: 12.50 secs");
+    EXPECT_EQ(FormatTimeLeft(3600), "Left: 60:00");
+    EXPECT_EQ(FormatTimeLeft(60), "Left: 60.00 secs");
+    EXPECT_EQ(FormatTimeLeft(60.5), "Left: 01:00");
+    EXPECT_EQ(FormatTimeLeft(3600.5), "Left: 01:00:00");
+    EXPECT_EQ(FormatTimeLeft(400000), "Left: 111:06:40");
+}
+
+TEST(ProgressText, TimeLeftFromCounts) {
+    EXPECT_FALSE(TimeLeftSeconds(100, 0, 5).has_value());  // nothing moved yet
+    EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 25, 10), 30.0);
+    EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 100, 10), 0.0);
+    EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 150, 10), 0.0);  // the source grew: never negative
+}
+
+TEST(ProgressText, BarPositionsClampAndCountDown) {
+    EXPECT_EQ(BarPosition(0, 100, 1), 0);
+    EXPECT_EQ(BarPosition(49, 100, 1), 49);
+    EXPECT_EQ(BarPosition(100, 100, 1), 100);
+    EXPECT_EQ(BarPosition(250, 100, 1), 100);  // a file larger than its job's size
+    EXPECT_EQ(BarPosition(30, 100, 0), 70);
+    EXPECT_EQ(BarPosition(5, 0, 1), 0);        // no total: no division
+    EXPECT_EQ(BarPosition(5, 0, 2), 100);
+    EXPECT_EQ(BarPosition(4'294'967'296LL, 8'589'934'592LL, 1), 50);
+    EXPECT_EQ(BarPosition(INT64_MAX - 1, INT64_MAX, 1), 99);
+}
+
+TEST(StatisticsText, DigitGrouping) {
+    EXPECT_EQ(GroupDigits(1'234'567), "1,234,567");
+    EXPECT_EQ(GroupDigits(999), "999");
+    EXPECT_EQ(GroupDigits(1000), "1,000");
+    EXPECT_EQ(GroupDigits(0), "");
+    EXPECT_EQ(GroupDigits(12'345'678'901LL), "12,345,678,901");
+    EXPECT_EQ(GroupDigits(-1234), "-1,234");
+}
+
+TEST(StatisticsText, TimeForms) {
+    EXPECT_EQ(FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs");
+    EXPECT_EQ(FormatStatisticsTime(61), "1 min 1 secs");
+    EXPECT_EQ(FormatStatisticsTime(59.6), "60 secs");
+    EXPECT_EQ(FormatStatisticsTime(3600), "1 hr 0 min 0 secs");
+    EXPECT_EQ(FormatStatisticsTime(0.2), "0 secs");
+}
+
+TEST(StatisticsText, WindowFieldsFromASnapshot) {
+    StatisticsSnapshot s;
+    StatisticsTexts empty = FormatStatistics(s);
+    EXPECT_EQ(empty.localBytesRead, "");
+    EXPECT_EQ(empty.filesTransferred, "0");
+    EXPECT_EQ(empty.localRate, "");
+    EXPECT_EQ(empty.localTime, "");
+    EXPECT_EQ(empty.remoteRate, "");
+    EXPECT_EQ(empty.remoteTime, "");
+
+    s.localBytesRead = 1'000'000;
+    s.localBytesWritten = 1'000'000;
+    s.bytesSent = 1'234'567;
+    s.bytesReceived = 999;
+    s.bytesGot = 500'000;
+    s.filesTransferred = 3;
+    s.transferSeconds = 4.0;
+    s.serverToServerSeconds = 61.0;
+    StatisticsTexts t = FormatStatistics(s);
+    EXPECT_EQ(t.localBytesRead, "1,000,000");
+    EXPECT_EQ(t.remoteBytesWritten, "1,234,567");
+    EXPECT_EQ(t.remoteBytesRead, "999");
+    EXPECT_EQ(t.filesTransferred, "3");
+    EXPECT_EQ(t.localRate, "500.00");  // 2,000,000 / (4 * 1000)
+    EXPECT_EQ(t.localTime, "4 secs");
+    EXPECT_EQ(t.remoteRate, "8.20");   // 500,000 / (61 * 1000)
+    EXPECT_EQ(t.remoteTime, "1 min 1 secs");
+}
+
+TEST(Statistics, CountersAreSafeAcrossThreads) {
+    ResetStatisticsForTesting();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t) {
+        workers.emplace_back([] {
+            for (int i = 0; i < 10000; ++i) {
+                stats::AddBytesSent(3);
+                stats::AddLocalBytesRead(1'000'000'000);  // goes past 2^32 quickly
+                stats::AddFileTransferred();
+            }
+        });
+    }
+    for (std::thread& w : workers) {
+        w.join();
+    }
+    const StatisticsSnapshot s = ReadStatistics();
+    EXPECT_EQ(s.bytesSent, 4 * 10000 * 3);
+    EXPECT_EQ(s.localBytesRead, 4LL * 10000 * 1'000'000'000LL);
+    EXPECT_EQ(s.filesTransferred, 40000);
+    ResetStatisticsForTesting();
+    EXPECT_EQ(ReadStatistics().bytesSent, 0);
+}
+
+// ---- the progress state ----
+
+TEST(TransferProgress, TextsComeFromTheCountersOnDemand) {
+    TransferProgress p;
+    p.ResetForConnect("ftp.example");
+    p.SetBatch(10'000, 0, 1);
+    p.BeginFile(4'000);
+    ProgressSnapshot s0 = p.Snapshot();
+    EXPECT_EQ(s0.server, "ftp.example");
+    EXPECT_EQ(s0.batchBytes, "");  // nothing moved yet
+    EXPECT_EQ(s0.fileBar, 0);
+
+    p.OnPass(1'000, std::int64_t{2}, std::int64_t{1});  // a fifth pass: rates
+    p.OnPass(1'000, std::nullopt, std::nullopt);         // other passes: bytes only
+    ProgressSnapshot s = p.Snapshot();
+    EXPECT_EQ(s.batchBytes, "Sent 2000 bytes out of 10000 (20.00%)");
+    EXPECT_EQ(s.fileBytes, "Sent 2000 bytes out of 4000 (50.00%)");
+    EXPECT_EQ(s.batchBar, 20);
+    EXPECT_EQ(s.fileBar, 50);
+    // Rates and times stay as the last fifth pass left them.
+    EXPECT_EQ(s.batchRate, "0.50 kbs");       // 1000 bytes in 2 s
+    EXPECT_EQ(s.batchLeft, "Left: 18.00 secs");  // 9000 * 2 / 1000
+    EXPECT_EQ(s.fileRate, "1.00 kbs");
+    EXPECT_EQ(s.fileLeft, "Left: 3.00 secs");
+}
+
+TEST(TransferProgress, BarsClampWhenAFileOutgrowsItsJob) {
+    TransferProgress p;
+    p.SetBatch(100, 0, 1);
+    p.BeginFile(100);
+    p.OnPass(150, std::nullopt, std::nullopt);
+    ProgressSnapshot s = p.Snapshot();
+    EXPECT_EQ(s.fileBar, 100);
+    EXPECT_EQ(s.batchBar, 100);
+    EXPECT_EQ(s.fileSent, 150);
+}
+
+TEST(TransferProgress, CountDownAndSkippedFiles) {
+    TransferProgress p;
+    p.SetBatch(400, 0, 2);
+    p.BeginFile(100);
+    EXPECT_EQ(p.Snapshot().fileBar, 100);
+    p.AdvanceBatch(100);  // a file skipped as existing
+    ProgressSnapshot s = p.Snapshot();
+    EXPECT_EQ(s.batchBar, 75);
+    EXPECT_EQ(s.batchBytes, "Sent 100 bytes out of 400 (25.00%)");
+    EXPECT_EQ(s.batchRate, "");
+}
+
+TEST(TransferProgress, DestinationResetKeepsFileTextsAndBars) {
+    TransferProgress p;
+    p.ResetForConnect("src");
+    p.SetLocalFile("/a/b");
+    p.SetRemoteFile("/r/b");
+    p.SetBatch(100, 0, 1);
+    p.BeginFile(100);
+    p.OnPass(50, std::int64_t{1}, std::int64_t{1});
+    p.ResetForDestination("dst");
+    ProgressSnapshot s = p.Snapshot();
+    EXPECT_EQ(s.server, "dst");
+    EXPECT_EQ(s.localFile, "/a/b");
+    EXPECT_EQ(s.remoteFile, "");
+    EXPECT_EQ(s.batchBytes, "");
+    EXPECT_EQ(s.batchRate, "");
+    EXPECT_EQ(s.fileBytes, "Sent 50 bytes out of 100 (50.00%)");
+    EXPECT_EQ(s.batchBar, 50);
+}
+
+class CountingObserver final : public ProgressObserver {
+public:
+    void OnProgress(const TransferProgress& progress) override {
+        ++calls;
+        last = progress.Snapshot();
+    }
+    int calls = 0;
+    ProgressSnapshot last;
+};
+
+TEST(TransferProgress, ObserversHearNamesAndTheEndOfEachFile) {
+    TransferProgress p;
+    auto observer = std::make_shared<CountingObserver>();
+    const int id = p.Subscribe(observer);
+    p.SetLocalFile("/x");
+    EXPECT_EQ(observer->calls, 1);
+    EXPECT_EQ(observer->last.localFile, "/x");
+    p.SetBatch(1'000'000, 0, 1);
+    p.BeginFile(1'000'000);
+    for (int i = 0; i < 1000; ++i) {
+        p.OnPass(1000, std::nullopt, std::nullopt);
+    }
+    p.EndFile();  // the end of a file is always announced
+    EXPECT_EQ(observer->last.fileSent, 1'000'000);
+    p.Unsubscribe(id);
+    const int after = observer->calls;
+    p.SetLocalFile("/y");
+    EXPECT_EQ(observer->calls, after);
+}
+
+}  // namespace
+}  // namespace zyfar
