@@ -245,7 +245,9 @@ Existing CheckRemoteTarget(CTransferSession& s, RemoteLookup& lookup, const std:
     if (!found) {
         return Existing::None;
     }
-    if (found->Length() == 0 && found->IsDirectory()) {
+    // A folder of that name: the job is left alone. (Servers give folders
+    // all kinds of sizes, so the size is not looked at.)
+    if (found->IsDirectory()) {
         return Existing::SkipDirectory;
     }
     if (found->FilePath() == target || found->FileName() == target) {
