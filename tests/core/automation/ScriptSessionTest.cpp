@@ -1,0 +1,244 @@
+// Sessions and remote folder and file operations of scripts, end to end
+// against pyftpdlib on 127.0.0.1: open, close, cd, mkdir, rmdir, remove,
+// rename, binary and ascii, and the closing of every session at the end.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ScriptTestSupport.h"
+
+namespace zyfar::test {
+namespace {
+
+class SessionTest : public ScriptTest {
+protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        ASSERT_TRUE(server_.started()) << server_.error();
+    }
+    std::string Root(const std::string& name = "") const { return name.empty() ? server_.root() : server_.root() + "/" + name; }
+    static bool Exists(const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+    std::string Output() const {
+        std::string all;
+        for (const std::string& line : Lines()) all += line + "\n";
+        return all;
+    }
+
+    PyFtpdServer server_;
+};
+
+// A loopback port with nothing listening on it.
+std::uint16_t ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    std::uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+TEST_F(SessionTest, OpenListsBothStepsAndTheEndClosesAndLogsEverySession) {
+    const ScriptRunResult r = Run(OpenLine("A", server_) + OpenLine("B", server_));
+    EXPECT_EQ(Body(), (std::vector<std::string>{"A: Internet Connection OK", "A: FTP Connection OK",
+                                                "B: Internet Connection OK", "B: FTP Connection OK"}));
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+    EXPECT_EQ(r.errorBlocks, 0);
+    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32861, 32865, 32861, 32875, 32876, 32875, 32876}));
+    const std::vector<LogEntry> entries = LogEntries();
+    EXPECT_EQ(entries[0].source, "Local Machine");
+    EXPECT_EQ(entries[0].destination, "127.0.0.1");
+}
+
+TEST_F(SessionTest, OpenInCapitalsWithADirectoryChangesToIt) {
+    MakeDir(Root("sub"));
+    const ScriptRunResult r = Run("OPENSESAME " + OpenLine("A", server_, "/sub").substr(5));
+    EXPECT_EQ(Body(), (std::vector<std::string>{"A: Internet Connection OK", "A: FTP Connection OK",
+                                                "A: Change Directory OK /sub"}));
+    EXPECT_EQ(r.errorBlocks, 0);
+}
+
+TEST_F(SessionTest, ASecondOpenOfTheSameNameIsIgnored) {
+    Run(OpenLine("A", server_) + "open A 127.0.0.1 other secret 1\n");
+    EXPECT_EQ(Body(), (std::vector<std::string>{"A: Internet Connection OK", "A: FTP Connection OK"}));
+}
+
+TEST_F(SessionTest, PortZeroUsesTheConfiguredPort) {
+    WriteProfileString("FTP", "Port", std::to_string(server_.port()));
+    const ScriptRunResult r = Run("open A 127.0.0.1 user pass 0\nopen B 127.0.0.1 user pass none\n");
+    EXPECT_EQ(r.errorBlocks, 0);
+    EXPECT_TRUE(HasLine("A: FTP Connection OK"));
+    EXPECT_TRUE(HasLine("B: FTP Connection OK"));
+}
+
+TEST_F(SessionTest, AnOutOfRangePortIsAParameterError) {
+    const ScriptRunResult r = Run("open A 127.0.0.1 user pass 70000\nmessage on\n");
+    EXPECT_EQ(Body(), ErrorBlock("Bad number of parameters on line: open A 127.0.0.1 user ******** 70000"));
+    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
+    EXPECT_EQ(r.errorBlocks, 1);
+    EXPECT_TRUE(LogEntries().empty());
+}
+
+TEST_F(SessionTest, AFailedLoginEndsTheRunWithoutShowingThePassword) {
+    const ScriptRunResult r =
+        Run("open A 127.0.0.1 user Wr0ngSecret " + std::to_string(server_.port()) + "\nmessage not reached\n");
+    EXPECT_EQ(r.end, ScriptEnd::ConnectionLost);
+    EXPECT_EQ(r.errorBlocks, 1);
+    EXPECT_TRUE(host_.messages().empty());
+    ASSERT_EQ(Body().size(), 6u);
+    EXPECT_EQ(Body()[0], "A: Internet Connection OK");
+    EXPECT_EQ(Body()[3].rfind("A: ", 0), 0u);
+    EXPECT_EQ(Output().find("Wr0ngSecret"), std::string::npos);
+    for (const LogEntry& e : LogEntries()) {
+        EXPECT_EQ((e.source + e.destination + e.file + e.detail).find("Wr0ngSecret"), std::string::npos);
+    }
+    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32862, 32876}));
+}
+
+TEST_F(SessionTest, ANonListeningServerEndsTheRun) {
+    const std::uint16_t port = ClosedPort();
+    ASSERT_NE(port, 0);
+    const ScriptRunResult r = Run(OpenLine("A", server_) + "open B 127.0.0.1 user pass " + std::to_string(port) +
+                                  "\nmessage not reached\n");
+    EXPECT_EQ(r.end, ScriptEnd::ConnectionLost);
+    const std::vector<std::string> body = Body();
+    ASSERT_EQ(body.size(), 8u) << Output();
+    EXPECT_EQ(body[2], "B: Internet Connection OK");
+    EXPECT_EQ(std::vector<std::string>(body.begin() + 3, body.end()), ErrorBlock(body[5]));
+    EXPECT_EQ(body[5].rfind("B: ", 0), 0u);
+    EXPECT_NE(body[5].find("refused"), std::string::npos) << body[5];
+    EXPECT_TRUE(host_.messages().empty());
+    // A, which was open, is still closed and logged at the end.
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32875), 1);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32876), 2);
+}
+
+TEST_F(SessionTest, CloseEndsTheConnectionAndLaterLinesOnItFailWithoutEndingTheRun) {
+    const ScriptRunResult r = Run(OpenLine("A", server_) + "close A\ncd A /\nmessage on\n");
+    EXPECT_TRUE(HasLine("A: FTP Connection Closed"));
+    EXPECT_TRUE(HasErrorBlock("A: Change Directory Failed /"));
+    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+    // Closed once by the line; the end of the run adds only the session's close.
+    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32861, 32875, 32868, 32876}));
+}
+
+TEST_F(SessionTest, CdMovesAbsoluteRelativeUpAndStays) {
+    MakeDir(Root("a"));
+    MakeDir(Root("a/b"));
+    WriteFile(Root("a/in-a.txt"), "A");
+    WriteFile(Root("a/b/in-b.txt"), "B");
+    const ScriptRunResult r = Run(OpenLine("S", server_) +
+                                  "cd S /a\ncd S b\nget S in-b.txt\ncd S ..\ncd S .\nget S in-a.txt\ncd S ..\n"
+                                  "cd S ..\ncd S /missing\nget S in-a.txt\n");
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+    EXPECT_TRUE(HasLine("S: Change Directory OK /a"));
+    EXPECT_TRUE(HasLine("S: Change Directory OK b"));
+    EXPECT_TRUE(HasLine("S: Change Directory OK .."));
+    EXPECT_TRUE(HasLine("S: Change Directory OK ."));
+    EXPECT_EQ(ReadFile(LocalFile("in-b.txt")).value_or(""), "B");
+    EXPECT_EQ(ReadFile(LocalFile("in-a.txt")).value_or(""), "A");
+    // ".." at the root stays at the root; the failed cd leaves the folder as it was.
+    EXPECT_TRUE(HasErrorBlock("S: Change Directory Failed /missing"));
+    EXPECT_TRUE(HasErrorBlock("S: No such file! in-a.txt"));
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32868), 1);
+}
+
+TEST_F(SessionTest, MkdirReportsSuccessExistingAndMissingParent) {
+    MakeDir(Root("there"));
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "mkdir S /new\nmkdir S there\nmkdir S /no/such/x\n");
+    EXPECT_TRUE(Exists(Root("new")));
+    EXPECT_TRUE(HasLine("S: Make Directory OK"));
+    EXPECT_TRUE(HasErrorBlock("S: Directory was not created, it already exists!"));
+    EXPECT_TRUE(HasErrorBlock("S: No such path to create directory"));
+    EXPECT_EQ(r.errorBlocks, 2);
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32873), 1);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32874), 2);
+}
+
+TEST_F(SessionTest, RmdirReportsSuccessMissingAndRefusal) {
+    MakeDir(Root("empty"));
+    MakeDir(Root("full"));
+    WriteFile(Root("full/f"), "x");
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "rmdir S empty\nrmdir S nothing\nrmdir S full\n");
+    EXPECT_FALSE(Exists(Root("empty")));
+    EXPECT_TRUE(Exists(Root("full/f")));
+    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK"));
+    EXPECT_TRUE(HasErrorBlock("S: No such path to remove directory"));
+    EXPECT_TRUE(HasErrorBlock("S: Directory/File Deletion Failed"));
+    EXPECT_EQ(r.errorBlocks, 2);
+}
+
+TEST_F(SessionTest, RemoveDeletesMatchingFilesAndSkipsFolders) {
+    WriteFile(Root("a.log"), "1");
+    WriteFile(Root("b.log"), "2");
+    WriteFile(Root("keep.txt"), "3");
+    MakeDir(Root("dir.log"));
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "remove S *.log\nremove S *.zzz\nremove S keep.txt\n");
+    EXPECT_FALSE(Exists(Root("a.log")));
+    EXPECT_FALSE(Exists(Root("b.log")));
+    EXPECT_FALSE(Exists(Root("keep.txt")));
+    EXPECT_TRUE(Exists(Root("dir.log")));
+    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK a.log"));
+    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK b.log"));
+    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK keep.txt"));
+    EXPECT_TRUE(HasErrorBlock("S: No such file! *.zzz"));
+    EXPECT_EQ(r.errorBlocks, 1);
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32869), 3);
+}
+
+TEST_F(SessionTest, RenameCoversEveryOutcome) {
+    WriteFile(Root("old.txt"), "o");
+    WriteFile(Root("taken.txt"), "t");
+    const ScriptRunResult r = Run(OpenLine("S", server_) +
+                                  "rename S old.txt new.txt\nrename S gone.txt x.txt\nrename S new.txt taken.txt\n"
+                                  "rename S *.txt all.txt\n");
+    EXPECT_EQ(ReadFile(Root("new.txt")).value_or(""), "o");
+    EXPECT_EQ(ReadFile(Root("taken.txt")).value_or(""), "t");
+    EXPECT_TRUE(HasLine("S: Directory/File Renaming OK old.txt ===> new.txt"));
+    EXPECT_TRUE(HasErrorBlock("S: File does not exist! Could not be renamed! gone.txt ===> x.txt"));
+    EXPECT_TRUE(
+        HasErrorBlock("S: File was not renamed. A file by that name already exists! new.txt ===> taken.txt"));
+    EXPECT_TRUE(
+        HasErrorBlock("S: Only one file can be selected at a time for this operation *.txt ===> all.txt"));
+    EXPECT_EQ(r.errorBlocks, 3);
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32871), 1);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32872), 3);
+}
+
+TEST_F(SessionTest, AsciiConvertsLineEndsAndBinaryKeepsBytes) {
+    WriteFile(Root("t1.txt"), "one\r\ntwo\r\n");
+    WriteFile(Root("t2.txt"), "one\r\ntwo\r\n");
+    Run(OpenLine("S", server_) + "ascii S\nget S t1.txt\nbinary S\nget S t2.txt\n");
+    EXPECT_TRUE(HasLine("S: Ascii/Text mode"));
+    EXPECT_TRUE(HasLine("S: Binary mode"));
+    EXPECT_EQ(ReadFile(LocalFile("t1.txt")).value_or(""), "one\ntwo\n");
+    EXPECT_EQ(ReadFile(LocalFile("t2.txt")).value_or(""), "one\r\ntwo\r\n");
+}
+
+TEST_F(SessionTest, OperationsOnTheLocalSessionFailCleanly) {
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "cd LOCAL /\nget LOCAL *\nmessage on\n");
+    EXPECT_TRUE(HasErrorBlock("LOCAL: Change Directory Failed /"));
+    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+}
+
+}  // namespace
+}  // namespace zyfar::test
