@@ -137,14 +137,14 @@ TEST(ScheduleLine, RunsOfWhiteSpaceSeparateFields) {
 }
 
 TEST(ScheduleLine, FormatWritesFiveFieldsAndEncodesTheTarget) {
-    ScheduleEntry e = Entry("/home/me/My Jobs/50% off.cmd", "Weekly", "Friday", "18:05", "Off");
-    e.extra = "Z";
-    const std::string line = FormatScheduleLine(e);
+    const ScheduleEntry e = Entry("/home/me/My Jobs/50% off.cmd", "Weekly", "Friday", "18:05", "Off");
+    ScheduleEntry withExtra = e;
+    withExtra.extra.push_back('Z');  // the sixth field is never written
+    const std::string line = FormatScheduleLine(withExtra);
     EXPECT_EQ(line, "/home/me/My%20Jobs/50%25%20off.cmd Weekly Friday 18:05 Off");
     const auto back = ParseScheduleLine(line);
     ASSERT_TRUE(back.has_value());
-    e.extra = "B";
-    EXPECT_EQ(*back, e);
+    EXPECT_EQ(*back, e);  // extra back to "B"
 }
 
 TEST(ScheduleLine, WellFormedShapes) {
