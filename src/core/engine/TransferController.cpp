@@ -63,10 +63,12 @@ void TransferController::SingleWorker() {
 void TransferController::RestoreJobsForSite() {
     // Every site starts from the jobs as they were built: a failed put moves
     // its job's remote folder to the folder of that site's target, which must
-    // not leak into the next site.
+    // not leak into the next site, and a file sent to the previous site is
+    // not yet sent to this one.
     for (std::size_t j = 0; j < run_->jobs.size() && j < originalJobs_.size(); ++j) {
         run_->jobs[j].remoteDir = originalJobs_[j].remoteDir;
         run_->jobs[j].reason = originalJobs_[j].reason;
+        run_->jobs[j].status = kJobNotAttempted;
     }
 }
 
