@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -167,7 +168,8 @@ public:
         ::close(fds[1]);
         if (rc != 0) {
             ::close(fds[0]);
-            error_ = std::string("spawn failed: ") + std::strerror(rc);
+            error_ = "spawn failed: ";
+            error_ += std::strerror(rc);
             return false;
         }
         pid_ = pid;
@@ -175,7 +177,8 @@ public:
         ::close(fds[0]);
         if (!ok) {
             Stop();
-            error_ += " " + Describe();
+            error_ += ' ';
+            error_ += Describe();
             return false;
         }
         return true;
@@ -255,14 +258,15 @@ private:
     }
 
     std::string Describe() const {
-        std::string out;
+        std::ostringstream out;
         if (WIFEXITED(exitStatus_)) {
-            out += "(exit " + std::to_string(WEXITSTATUS(exitStatus_)) + ")";
+            out << "(exit " << WEXITSTATUS(exitStatus_) << ")";
         }
         if (std::optional<std::string> err = ReadFile(errorFile_)) {
-            out += " " + err->substr(0, 2000);
+            err->resize(std::min<std::size_t>(err->size(), 2000));
+            out << ' ' << *err;
         }
-        return out;
+        return out.str();
     }
 
     pid_t pid_ = -1;

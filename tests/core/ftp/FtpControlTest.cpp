@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,8 @@ struct PwdCase {
     const char* text;
     const char* expected;  // nullptr: unreadable
 };
+
+void PrintTo(const PwdCase& c, std::ostream* os) { *os << c.text; }
 
 class FtpPwdParse : public ::testing::TestWithParam<PwdCase> {};
 

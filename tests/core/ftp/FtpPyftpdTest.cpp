@@ -23,6 +23,10 @@ struct Mode {
     bool passive;
 };
 
+void PrintTo(const Mode& m, std::ostream* os) {
+    *os << (m.mlsd ? "MLSD" : "LIST") << (m.passive ? ", passive" : ", active");
+}
+
 std::string ModeName(const ::testing::TestParamInfo<Mode>& info) {
     return std::string(info.param.mlsd ? "Mlsd" : "List") + (info.param.passive ? "Passive" : "Active");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,8 @@ struct BadStart {
     const char* input;
     const char* why;
 };
+
+void PrintTo(const BadStart& b, std::ostream* os) { *os << b.why; }
 
 class ReplyFramerRejects : public ::testing::TestWithParam<BadStart> {};
 
