@@ -44,6 +44,8 @@ void TransferProgress::ResetForConnect(const std::string& server) {
         fileBytesShown_ = fileRateShown_ = false;
         batchBar_ = 0;
         fileBar_ = 0;
+        fileSize_ = 0;
+        fileSent_ = 0;
     }
     Notify(true);
 }
