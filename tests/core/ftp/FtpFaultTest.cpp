@@ -305,6 +305,17 @@ TEST_F(FtpFault, UploadRefusedAtTheEndIsAFailure) {
     EXPECT_TRUE(server_->WaitForLine("#STORED 100000"));
 }
 
+TEST_F(FtpFault, UploadCutShortByTheServerIsAFailure) {
+    // The server stops reading after 10000 bytes, closes the data connection
+    // and says 426: whether the client notices while writing or at Close, the
+    // upload fails with the server's words and the session stays in step.
+    Start(R"({"transfer": {"STOR": {"send_bytes": 10000, "outcome": "426"}}})");
+    FtpResult r = PutBytes(client_, "/up.bin", test::PatternBytes(8 * 1024 * 1024));
+    EXPECT_EQ(r.code, ftpcode::kConnectionAborted);
+    EXPECT_NE(r.text.find("426"), std::string::npos) << r.text;
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());
+}
+
 TEST_F(FtpFault, RefusedRetrQuotesTheServer) {
     Start(R"({})");
     FtpOutcome<std::string> got = GetBytes(client_, "/missing");
