@@ -132,8 +132,11 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
     }
     if (!r.ok()) {
         const std::string text = FailureText(r);
-        PlayEventSound(SoundEvent::ConnectFail);
-        Status(options, ConnectionFailedStatusText(site.host));
+        // A cancelled connect ends quietly: the window that asked is gone.
+        if (!Cancelled(control)) {
+            PlayEventSound(SoundEvent::ConnectFail);
+            Status(options, ConnectionFailedStatusText(site.host));
+        }
         client.reset();
         WriteLogEntry(logcode::FtpConnectionFailed, kLocalMachine, site.host, kNone, text);
         WriteLogEntry(logcode::SessionClosed, kLocalMachine, site.host, kNone, kNone);

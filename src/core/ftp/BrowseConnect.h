@@ -57,7 +57,8 @@ struct BrowseConnectResult {
 // Order of what it does:
 //   tray state 1; log 32865 "Internet Connection OK"; connect and log in;
 //   on failure: sound ConnectFail, status "Connection to %s failed!", log 32862
-//     with the failure text and 32877, tray 0, return the error;
+//     with the failure text and 32877, tray 0, return the error (after a
+//     cancel only the two log events: no sound, no status);
 //   status "Connected to %s", sound ConnectOk, log 32861;
 //   with a remote path: read the current folder, change to the path: log 32867,
 //     or on failure a stop message box and 32868 (the connect goes on);
