@@ -58,11 +58,11 @@ def log_line(path, text):
             f.flush()
 
 
-def reply_bytes(spec):
-    if isinstance(spec, dict) and "repeat" in spec:
-        body = (spec["repeat"] + "\r\n") * int(spec.get("count", 1))
-        return (body + spec.get("last", "") + ("\r\n" if spec.get("last") else "")).encode("latin-1")
-    text = str(spec)
+def reply_bytes(rule):
+    if isinstance(rule, dict) and "repeat" in rule:
+        body = (rule["repeat"] + "\r\n") * int(rule.get("count", 1))
+        return (body + rule.get("last", "") + ("\r\n" if rule.get("last") else "")).encode("latin-1")
+    text = str(rule)
     return "".join(line + "\r\n" for line in text.split("\n")).encode("latin-1")
 
 
@@ -87,8 +87,8 @@ class Session:
     def send(self, data):
         self.conn.sendall(data)
 
-    def reply(self, spec):
-        self.send(reply_bytes(spec))
+    def reply(self, rule):
+        self.send(reply_bytes(rule))
 
     def read_line(self):
         while b"\n" not in self.buf:
@@ -133,9 +133,9 @@ class Session:
         return lst.getsockname()[1]
 
     def do_transfer(self, verb, arg):
-        spec = self.script.get("transfer", {}).get(verb, {})
-        if "reply" in spec:
-            self.reply(spec["reply"])
+        rule = self.script.get("transfer", {}).get(verb, {})
+        if "reply" in rule:
+            self.reply(rule["reply"])
             return True
         payload = b""
         if verb == "RETR":
@@ -159,11 +159,11 @@ class Session:
         if data is None:
             self.reply("425 Use PORT or PASV first.")
             return True
-        self.reply(spec.get("preliminary", "150 Opening data connection."))
-        outcome = spec.get("outcome", "ok")
+        self.reply(rule.get("preliminary", "150 Opening data connection."))
+        outcome = rule.get("outcome", "ok")
         if verb == "STOR":
             total = 0
-            limit = spec.get("send_bytes")
+            limit = rule.get("send_bytes")
             data.settimeout(30)
             while True:
                 chunk = data.recv(65536)
@@ -174,8 +174,8 @@ class Session:
                     break
             log_line(self.log, "#STORED %d" % total)
         else:
-            if "send_bytes" in spec:
-                payload = payload[: int(spec["send_bytes"])]
+            if "send_bytes" in rule:
+                payload = payload[: int(rule["send_bytes"])]
             try:
                 data.sendall(payload)
             except OSError:
@@ -190,19 +190,19 @@ class Session:
         if outcome == "426":
             self.reply("426 Connection closed; transfer aborted.")
         else:
-            self.reply(spec.get("final", "226 Transfer complete."))
+            self.reply(rule.get("final", "226 Transfer complete."))
         return True
 
     def handle(self, verb, arg):
         """Returns False when the control connection is to be closed."""
         fixed = self.script.get("replies", {})
         if verb in fixed:
-            spec = fixed[verb]
-            if isinstance(spec, dict) and spec.get("drop"):
+            rule = fixed[verb]
+            if isinstance(rule, dict) and rule.get("drop"):
                 return False
-            if isinstance(spec, dict) and spec.get("stall"):
+            if isinstance(rule, dict) and rule.get("stall"):
                 return True
-            self.reply(spec)
+            self.reply(rule)
             return verb != "QUIT"
         if verb == "USER":
             self.reply("331 Password required.")
