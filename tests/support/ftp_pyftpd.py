@@ -45,8 +45,8 @@ def main():
     threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
 
     authorizer = DummyAuthorizer()
-    for spec in args.user:
-        name, _, password = spec.partition(":")
+    for entry in args.user:
+        name, _, password = entry.partition(":")
         authorizer.add_user(name, password, args.root, perm="elradfmwMT")
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm="elradfmwMT")
