@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev
-  python3 python3-pyftpdlib vsftpd
+  python3 python3-pyftpdlib vsftpd curl
   xvfb xauth
 )
 
@@ -31,4 +31,4 @@ fi
 echo "Installing missing packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
