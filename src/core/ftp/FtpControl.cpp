@@ -230,6 +230,15 @@ FtpControl::FtpControl(std::unique_ptr<ByteStream> stream, ControlTimeouts timeo
 
 FtpControl::~FtpControl() = default;
 
+void FtpControl::ScrubSecret(std::string& text) const {
+    if (secret_.size() < 4) {
+        return;
+    }
+    for (std::size_t at = text.find(secret_); at != std::string::npos; at = text.find(secret_, at + 4)) {
+        text.replace(at, secret_.size(), "****");
+    }
+}
+
 void FtpControl::TraceLine(char direction, std::string_view line) const {
     if (!trace_) {
         return;
@@ -238,6 +247,7 @@ void FtpControl::TraceLine(char direction, std::string_view line) const {
     out += direction;
     out += ' ';
     out += line;
+    ScrubSecret(out);
     trace_(out);
 }
 
@@ -355,11 +365,14 @@ FtpResult FtpControl::Login(const std::string& user, const std::string& password
         return FtpFail(ftpcode::kInvalidOperation,
                        "The requested operation is invalid: the password holds a line break or NUL.");
     }
+    secret_ = password;
     FtpOutcome<FtpReply> r = Exchange("USER", name);
     if (!r.ok()) {
         return r.result;
     }
-    return OnLoginUserReply(r.value, password);
+    FtpResult result = OnLoginUserReply(r.value, password);
+    ScrubSecret(result.text);
+    return result;
 }
 
 FtpResult FtpControl::OnLoginUserReply(const FtpReply& reply, const std::string& password) {

@@ -119,6 +119,10 @@ public:
     void Quit();
 
     [[nodiscard]] const FtpFeatures& features() const { return features_; }
+    // Replaces the login password, where a server echoes it, by "****"
+    // (passwords shorter than 4 bytes cannot be told from ordinary text and
+    // are left alone).
+    void ScrubSecret(std::string& text) const;
     // The code of the last reply read (0 before any).
     [[nodiscard]] int lastReplyCode() const { return lastReplyCode_; }
     // False after the server refused EPSV with 500-504 (then PASV is used).
@@ -139,6 +143,7 @@ private:
     ReplyFramer framer_;
     FtpFeatures features_;
     FtpResult broken_;
+    std::string secret_;  // the password, kept only to keep it out of texts
     char type_ = 0;  // 'A', 'I', or 0 when unknown
     int lastReplyCode_ = 0;
     bool epsvWorks_ = true;

@@ -64,6 +64,19 @@ TEST_F(FtpFault, WrongPasswordGivesLoginFailureWithTheServersText) {
     EXPECT_TRUE(Contains(server_->Commands(), "USER user"));
 }
 
+TEST_F(FtpFault, PasswordEchoedByTheServerIsMasked) {
+    Start(R"({"replies": {"PASS": "530 Password very-secret-pw is wrong."}})", false);
+    options_.password = "very-secret-pw";
+    FtpResult r = client_.Connect(options_);
+    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
+    EXPECT_EQ(r.text, "530 Password **** is wrong.");
+    ASSERT_FALSE(trace_.lines.empty());
+    for (const std::string& l : trace_.lines) {
+        EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
+    }
+    EXPECT_EQ(trace_.Count("< 530 Password **** is wrong."), 1u);
+}
+
 TEST_F(FtpFault, AccountRequestFailsWithoutSendingAcct) {
     Start(R"({"replies": {"PASS": "332 Need account for login."}})", false);
     FtpResult r = client_.Connect(options_);
