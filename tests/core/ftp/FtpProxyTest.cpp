@@ -131,9 +131,11 @@ TEST_F(FtpThroughProxy, RefusedTunnelIsCannotConnectQuotingTheProxy) {
     options_.access = FtpAccess::kProxy;
     options_.proxyName = "127.0.0.1";
     options_.proxyPort = proxy_.port();
+    options_.retries = 2;
     FtpResult r = client_.Connect(options_);
     EXPECT_EQ(r.code, ftpcode::kCannotConnect);
     EXPECT_NE(r.text.find("502"), std::string::npos) << r.text;
+    EXPECT_EQ(proxy_.Targets().size(), 3u);  // the first attempt and two retries
 }
 
 TEST(FtpProxyTunnel, TargetWithLineBreakIsRefusedBeforeConnecting) {
