@@ -1,0 +1,34 @@
+#pragma once
+// The transfer engine's queue reports, kept in the queue file: each run's
+// report becomes one locked read-modify-write of "zyfarQue.ini".
+#include <string>
+
+#include "automation/QueueFile.h"
+#include "engine/TransferQueueSink.h"
+
+namespace zyfar {
+
+class QueueFileSink final : public TransferQueueSink {
+public:
+    // The user's queue file.
+    QueueFileSink() = default;
+    // Another queue file (tests, tools).
+    explicit QueueFileSink(std::string path) : file_(std::move(path)) {}
+
+    void ApplyRun(const QueueReport& report) override;
+
+    [[nodiscard]] const QueueFile& file() const { return file_; }
+
+private:
+    QueueFile file_;
+};
+
+// The queue run and items of a report (exposed for tests).
+[[nodiscard]] QueueRun QueueRunOf(const QueueReport& report);
+[[nodiscard]] QueueItem QueueItemOf(const QueueReportItem& item);
+
+// Installs a QueueFileSink over the user's queue file as the engine's sink
+// (start-up; the sink lives for the rest of the process).
+void InstallQueueFileSink();
+
+}  // namespace zyfar
