@@ -66,6 +66,47 @@ TEST_F(FaultTest, ADropMidFileFailsTheJobAndTheNextJobRunsOnANewConnection) {
     EXPECT_EQ(c->run().progress.Snapshot().batchTotal, 2000);
 }
 
+// Stops the fault server from the worker thread once the first file has
+// moved bytes, so the reconnect before the next job finds nobody.
+class StopServerOnBytes final : public ProgressObserver {
+public:
+    explicit StopServerOnBytes(std::unique_ptr<test::FaultServer>& server) : server_(server) {}
+    void OnProgress(const TransferProgress& progress) override {
+        if (!stopped_ && progress.Snapshot().fileSent > 0) {
+            stopped_ = true;
+            server_.reset();
+        }
+    }
+
+private:
+    std::unique_ptr<test::FaultServer>& server_;
+    bool stopped_ = false;
+};
+
+TEST_F(FaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnectionsError) {
+    auto server = std::make_unique<test::FaultServer>(
+        R"({"file_sizes": {"/a": 100000, "/b": 10, "/c": 10},
+            "transfer": {"RETR": {"send_bytes": 5000, "outcome": "drop"}}})");
+    ASSERT_TRUE(server->started()) << server->error();
+    const std::uint16_t port = server->port();
+    std::vector<CTransferJob> jobs{Job("", "a", "a", "/", 100000), Job("", "b", "b", "/", 10),
+                                   Job("", "c", "c", "/", 10)};
+    auto c = std::make_unique<TransferController>(
+        MakeSingleServerRun(Server("127.0.0.1", port), jobs, MakeLocalDir("gone"), 100020, TransferMode::Get, 2,
+                            nullptr, nullptr, false),
+        &sink);
+    c->run().progress.Subscribe(std::make_shared<StopServerOnBytes>(server));
+    c->RunToEnd();
+    EXPECT_EQ(server, nullptr);
+    EXPECT_NE(c->run().jobs[0].status, 0);
+    EXPECT_NE(c->run().jobs[1].status, 0);
+    EXPECT_NE(c->run().jobs[1].status, kJobNotAttempted);
+    EXPECT_EQ(c->run().jobs[1].status, c->run().jobs[2].status);
+    EXPECT_EQ(c->run().jobs[1].status, c->run().connectErrorCode);
+    EXPECT_FALSE(c->run().jobs[2].reason.empty());
+    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 3u);
+}
+
 TEST_F(FaultTest, FailureReplyAfter150FailsTheGet) {
     test::FaultServer server(R"({"file_sizes": {"/a": 20000},
                                  "transfer": {"RETR": {"outcome": "426"}}})");
