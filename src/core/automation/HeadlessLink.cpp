@@ -1,0 +1,90 @@
+#include "automation/HeadlessLink.h"
+
+#include <memory>
+#include <mutex>
+
+#include "automation/EngineQueue.h"
+#include "automation/LinkRun.h"
+#include "log/LogFormats.h"
+#include "log/TransferLog.h"
+#include "platform/MessageTable.h"
+
+namespace zyfar {
+namespace {
+
+void PrintLine(std::FILE* stream, const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stream);
+    if (line.empty() || line.back() != '\n') std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+// Prints each new log entry as its log file line. Entries come from the
+// worker threads of all runs at once; one line is printed whole.
+class LogLinePrinter final : public LogSubscriber {
+public:
+    explicit LogLinePrinter(std::FILE* out) : out_(out) {}
+    void OnLogEntry(const LogEntry& entry, bool /*shown*/) override {
+        const std::string line = FormatLogLine(entry);
+        std::lock_guard guard(mutex_);
+        PrintLine(out_, line);
+    }
+
+private:
+    std::mutex mutex_;
+    std::FILE* out_;
+};
+
+// Subscribed for the life of the run.
+class ScopedSubscription {
+public:
+    explicit ScopedSubscription(std::shared_ptr<LogSubscriber> subscriber)
+        : id_(TheTransferLog().Subscribe(std::move(subscriber))) {}
+    ~ScopedSubscription() { TheTransferLog().Unsubscribe(id_); }
+    ScopedSubscription(const ScopedSubscription&) = delete;
+    ScopedSubscription& operator=(const ScopedSubscription&) = delete;
+
+private:
+    int id_;
+};
+
+}  // namespace
+
+int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err, TransferQueueSink* sink) {
+    const LinkRunPlan plan = PlanLinkRun(linkName);
+    if (!plan.found) {
+        PrintLine(err, std::string(MessageText(kMsgLinkNotFound)));
+        return kHeadlessLinkNotFound;
+    }
+    for (const std::string& problem : plan.problems) PrintLine(err, "zyfar: " + problem);
+
+    std::unique_ptr<QueueFileSink> ownSink;
+    if (sink == nullptr) {
+        ownSink = std::make_unique<QueueFileSink>();
+        sink = ownSink.get();
+    }
+
+    int failed = 0;
+    int sent = 0;
+    {
+        ScopedSubscription subscription(std::make_shared<LogLinePrinter>(out));
+        ControllerRunStarter starter(sink);
+        const LinkRunResult result = StartCommandLineLink(plan, starter);
+        if (result.runsStarted == 0) {
+            PrintLine(err, "zyfar: link \"" + linkName + "\" has nothing to send.");
+            return kHeadlessLinkFailed;
+        }
+        starter.WaitAll();
+        for (std::size_t i = 0; i < starter.Count(); ++i) {
+            for (const CTransferJob& job : starter.Controller(i).run().jobs) {
+                (job.status == 0 ? sent : failed) += 1;
+            }
+        }
+    }
+    if (failed > 0) {
+        PrintLine(err, "zyfar: link \"" + linkName + "\": " + std::to_string(failed) + " of " +
+                           std::to_string(failed + sent) + " file transfers failed.");
+    }
+    return failed == 0 && plan.problems.empty() ? kHeadlessLinkOk : kHeadlessLinkFailed;
+}
+
+}  // namespace zyfar

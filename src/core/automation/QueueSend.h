@@ -1,0 +1,74 @@
+#pragma once
+// The queue send pass: the idle entries of the transfer queue, grouped by
+// route (Source, Destination) in the order each route first appears, become
+// one transfer run per route, and the taken entries are marked "1" (being
+// sent) in the same locked update of the queue file. When a run ends, the
+// engine queue update removes the entries whose files arrived and sets the
+// others back to idle.
+//
+// Per route:
+//  - the route's idle entries are taken in queue order; an entry whose full
+//    local path is already in the route's job is not sent twice: when it is
+//    the same transfer (same remote name too) it is merged into the first
+//    (removed from the queue, the entries behind it move up), otherwise it
+//    stays idle for a later pass;
+//  - the server comes from the route's first entry (host: the destination
+//    for a put, the source otherwise; Login, Password, RemDir, Port); a
+//    remote-to-remote route takes its second server from its first entry's
+//    RemLogin, RemPassword, RemRemDir and RemotePort, with the destination as
+//    host;
+//  - a put or get route becomes a single-server run (mode 0 or 1, type flag
+//    2), a remote-to-remote route a server-to-server run; after a put or get
+//    run is started the pass waits 200 ms before the next route.
+//
+// Entries already being sent (Status not 0) are never taken again, so one
+// file is never sent twice at the same time. Entries without a source, a
+// destination or a local name cannot be sent and are left alone. FtpMethod
+// "ZYFAR_GET" is a get, "ZYFAR_XFER" a remote-to-remote transfer, anything
+// else (absent included) a put; entries of one route with different methods
+// go to separate runs.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "automation/MultiPut.h"
+#include "automation/QueueFile.h"
+#include "engine/TransferJob.h"
+#include "engine/TransferRun.h"
+
+namespace zyfar {
+
+struct QueueSendRoute {
+    std::string source;       // the entries' Source
+    std::string destination;  // the entries' Destination
+    QueueMethod method = QueueMethod::Put;
+    TransferServer server;    // put: the destination server; get and remote-to-remote: the source server
+    TransferServer second;    // remote-to-remote only: the destination server
+    std::vector<CTransferJob> jobs;  // one per taken entry, queueEntry = its section number
+};
+
+struct QueueSendPlan {
+    std::vector<QueueSendRoute> routes;
+    int merged = 0;       // duplicate entries merged into the first of their transfer
+    bool written = true;  // false when the queue file could not be read or written
+};
+
+// The port of a queue entry's text: its leading integer, 21 when absent or
+// outside 1..65535.
+[[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
+
+// Reads the queue, picks the routes and marks the taken entries "1", all in
+// one locked read-modify-write of the file at `queuePath`.
+[[nodiscard]] QueueSendPlan TakeQueueRoutes(const std::string& queuePath);
+
+// The run of one route (see above).
+[[nodiscard]] std::unique_ptr<TransferRun> MakeRouteRun(const QueueSendRoute& route);
+
+// The whole pass over the user's queue file ("zyfarQue.ini" in the settings
+// folder) or another one: 1 when at least one route was started, 0 when the
+// queue is empty or has no idle entry that can be sent.
+int RunQueueSendPass(TransferRunStarter& starter);
+int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath);
+
+}  // namespace zyfar

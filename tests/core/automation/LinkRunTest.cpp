@@ -1,0 +1,240 @@
+// Running a link: reading the link, its file list and its site profiles
+// (with clear words for everything wrong with them), PendingLinkTransfers of
+// the command-line run, and whole runs against pyftpdlib.
+#include "automation/EngineQueue.h"
+#include "automation/LinkRun.h"
+#include "MultiPutTestSupport.h"
+
+#include <algorithm>
+
+namespace zyfar::multiput_test {
+namespace {
+
+using LinkRunTest = MultiPutTest;
+
+bool HasProblem(const std::vector<std::string>& problems, const std::string& words) {
+    return std::any_of(problems.begin(), problems.end(),
+                       [&](const std::string& p) { return p.find(words) != std::string::npos; });
+}
+
+TEST_F(LinkRunTest, PlanReadsFilesAndSitesWithCasing) {
+    MakeLocalFile("One.TXT", 10);
+    MakeLocalFile("two.bin", 20);
+    WriteProfileString("CONFIG", "FileCasingPut", "LOWER_CASE");
+    const std::string list = MakeFileList("daily", {"One.TXT", "two.bin"});
+    const std::string p1 = MakeProfile("alpha", "alpha.example", 2121, "u1", "p1", "/pub");
+    const std::string p2 = MakeProfile("beta", "beta.example", 21, "u2", "p2");
+    MakeLink("nightly", {p1, p2}, list);
+
+    const LinkRunPlan plan = PlanLinkRun("nightly");
+    EXPECT_TRUE(plan.found);
+    EXPECT_TRUE(plan.CanRun());
+    EXPECT_TRUE(plan.problems.empty()) << plan.problems.front();
+    ASSERT_EQ(plan.jobs.size(), 2u);
+    EXPECT_EQ(plan.jobs[0].localDir, local_);
+    EXPECT_EQ(plan.jobs[0].sourceName, "One.TXT");
+    EXPECT_EQ(plan.jobs[0].targetName, "one.txt");
+    EXPECT_EQ(plan.jobs[0].size, 10);  // from the disk, not from the list
+    EXPECT_EQ(plan.jobs[0].status, kJobNotAttempted);
+    EXPECT_EQ(plan.batchSize, 30);
+    ASSERT_EQ(plan.servers.size(), 2u);
+    EXPECT_EQ(plan.servers[0].host, "alpha.example");
+    EXPECT_EQ(plan.servers[0].login, "u1");
+    EXPECT_EQ(plan.servers[0].password, "p1");
+    EXPECT_EQ(plan.servers[0].remoteDir, "/pub");
+    EXPECT_EQ(plan.servers[0].port, 2121);
+    EXPECT_EQ(plan.servers[1].port, 21);
+}
+
+TEST_F(LinkRunTest, UnknownOrUnsafeNamesAreNotFound) {
+    EXPECT_FALSE(PlanLinkRun("nosuch").found);
+    EXPECT_FALSE(PlanLinkRun("").found);
+    EXPECT_FALSE(PlanLinkRun("../Profiles/alpha").found);
+    // A folder named like a link is not a link.
+    ASSERT_TRUE(test::MakeDir(LinksFolder() + "/dir.ini"));
+    EXPECT_FALSE(PlanLinkRun("dir").found);
+}
+
+TEST_F(LinkRunTest, MissingFilesAndProfilesAreNamedAndLeftOut) {
+    MakeLocalFile("here.txt", 5);
+    ASSERT_TRUE(test::MakeDir(local_ + "/folder"));
+    const std::string list = MakeFileList("mixed", {"here.txt", "gone.txt", "folder"});
+    const std::string good = MakeProfile("good", "good.example", 21);
+    const std::string noHost = MakeProfile("nohost", "x", 21);
+    ASSERT_TRUE(WritePrivateProfileString("Settings", "Host", "", noHost));
+    MakeLink("partial", {good, ProfilesFolder() + "/deleted.ini", noHost}, list);
+
+    const LinkRunPlan plan = PlanLinkRun("partial");
+    EXPECT_TRUE(plan.CanRun());
+    ASSERT_EQ(plan.jobs.size(), 1u);
+    EXPECT_EQ(plan.jobs[0].sourceName, "here.txt");
+    ASSERT_EQ(plan.servers.size(), 1u);
+    EXPECT_EQ(plan.servers[0].host, "good.example");
+    EXPECT_TRUE(HasProblem(plan.problems, local_ + "/gone.txt does not exist"));
+    EXPECT_TRUE(HasProblem(plan.problems, local_ + "/folder is not a file"));
+    EXPECT_TRUE(HasProblem(plan.problems, "deleted.ini does not exist"));
+    EXPECT_TRUE(HasProblem(plan.problems, "nohost.ini names no host"));
+    EXPECT_EQ(plan.problems.size(), 4u);
+}
+
+TEST_F(LinkRunTest, MalformedLinkAndListFilesGiveClearErrors) {
+    MakeLocalFile("a.txt", 1);
+    const std::string site = MakeProfile("site", "h.example", 21);
+    const std::string list = MakeFileList("list", {"a.txt"});
+
+    // Written without a file list.
+    MakeLink("nolist", {site}, std::nullopt);
+    LinkRunPlan plan = PlanLinkRun("nolist");
+    EXPECT_TRUE(plan.found);
+    EXPECT_FALSE(plan.CanRun());
+    EXPECT_TRUE(HasProblem(plan.problems, "names no file list"));
+
+    // Garbage instead of a link.
+    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/garbage.ini", std::string("\x01\x02not an ini\n\xff", 16)));
+    plan = PlanLinkRun("garbage");
+    EXPECT_TRUE(plan.found);
+    EXPECT_FALSE(plan.CanRun());
+    EXPECT_TRUE(HasProblem(plan.problems, "names no file list"));
+    EXPECT_TRUE(HasProblem(plan.problems, "names no site profiles"));
+
+    // A count above the sections present, and a missing SITE section.
+    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/holes.ini", "[LinkItems]\nSites=3\nFiles=" + list +
+                                                                  "/flist.ini\n[SITE1]\nSITE=" + site +
+                                                                  "\n[SITE3]\nSITE=" + site + "\n"));
+    plan = PlanLinkRun("holes");
+    EXPECT_TRUE(plan.CanRun());
+    EXPECT_EQ(plan.servers.size(), 2u);
+    EXPECT_TRUE(HasProblem(plan.problems, "Section SITE2 of the link names no site profile"));
+
+    // A file list that is missing, one that is garbage, one that promises more.
+    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/lost.ini",
+                                "[LinkItems]\nSites=1\nFiles=/nonexistent/flist.ini\n[SITE1]\nSITE=" + site + "\n"));
+    plan = PlanLinkRun("lost");
+    EXPECT_FALSE(plan.CanRun());
+    EXPECT_TRUE(HasProblem(plan.problems, "The file list /nonexistent/flist.ini does not exist"));
+
+    ASSERT_TRUE(test::WriteFile(dir_ / "junk.ini", "this is not a file list\n"));
+    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/junk.ini",
+                                "[LinkItems]\nSites=1\nFiles=" + (dir_ / "junk.ini") + "\n[SITE1]\nSITE=" + site + "\n"));
+    plan = PlanLinkRun("junk");
+    EXPECT_FALSE(plan.CanRun());
+    EXPECT_TRUE(HasProblem(plan.problems, "lists no files"));
+
+    ASSERT_TRUE(WritePrivateProfileString("LIST", "NumItems", "5", list + "/flist.ini"));
+    MakeLink("short", {site}, list);
+    plan = PlanLinkRun("short");
+    EXPECT_TRUE(plan.CanRun());
+    EXPECT_TRUE(HasProblem(plan.problems, "says it lists 5 files, but only 1 of them can be read"));
+}
+
+TEST_F(LinkRunTest, CommandLineRunCountsItsRunsBeforeTheFirstStarts) {
+    MakeLocalFile("a.txt", 1);
+    const std::string list = MakeFileList("list", {"a.txt"});
+    MakeLink("three", {MakeProfile("s1", "one", 21), MakeProfile("s2", "two", 21), MakeProfile("s3", "three", 21)},
+             list);
+    RecordingStarter starter;
+    std::vector<int> pendingAtStart;
+    starter.onStart = [&](const TransferRun&) { pendingAtStart.push_back(PendingLinkTransfers()); };
+    const LinkRunResult r = RunCommandLineLink("three", starter);
+    EXPECT_EQ(r.runsStarted, 3);
+    EXPECT_EQ(pendingAtStart, (std::vector<int>{3, 3, 3}));
+    EXPECT_EQ(starter.events, (std::vector<std::string>{"start one", "pause 200", "start two", "pause 200",
+                                                        "start three"}));
+    EXPECT_EQ(starter.runs[0]->mode, TransferMode::PutKeep);
+    EXPECT_EQ(ui_.quits.load(), 0);
+}
+
+TEST_F(LinkRunTest, CommandLineRunWithNothingToSendEndsAtOnce) {
+    MakeLink("empty", {MakeProfile("s1", "one", 21)}, std::nullopt);
+    RecordingStarter starter;
+    const LinkRunResult r = RunCommandLineLink("empty", starter);
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.runsStarted, 0);
+    EXPECT_TRUE(starter.runs.empty());
+    EXPECT_EQ(ui_.quits.load(), 1);
+    EXPECT_EQ(PendingLinkTransfers(), 0);
+
+    // An unknown link: nothing is touched, the caller says 33051.
+    SetPendingLinkTransfers(-1);
+    const LinkRunResult unknown = RunCommandLineLink("nosuch", starter);
+    EXPECT_FALSE(unknown.found);
+    EXPECT_EQ(PendingLinkTransfers(), -1);
+    EXPECT_EQ(ui_.quits.load(), 1);
+}
+
+TEST_F(LinkRunTest, LinkToThreeServersDeliversEveryFileEverywhere) {
+    ThreeServers servers;
+    ASSERT_TRUE(servers.started());
+    std::vector<std::string> names;
+    std::vector<std::string> contents;
+    for (int i = 0; i < 4; ++i) {
+        names.push_back("file" + std::to_string(i) + ".dat");
+        contents.push_back(MakeLocalFile(names.back(), 10000u * static_cast<unsigned>(i) + 1, 20 + i));
+    }
+    const std::string list = MakeFileList("list", names);
+    std::vector<std::string> profiles;
+    int n = 0;
+    for (test::PyFtpdServer* s : servers.all()) {
+        ASSERT_TRUE(test::MakeDir(s->root() + "/in"));
+        profiles.push_back(MakeProfile("site" + std::to_string(++n), "127.0.0.1", s->port(), "user", "pass", "/in"));
+    }
+    MakeLink("all", profiles, list);
+
+    QueueFileSink sink(queuePath_);
+    QuickStarter starter(&sink);
+    const LinkRunResult r = RunCommandLineLink("all", starter);
+    ASSERT_EQ(r.runsStarted, 3);
+    EXPECT_EQ(PendingLinkTransfers(), 3);
+    starter.WaitAll();
+
+    for (test::PyFtpdServer* s : servers.all()) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_TRUE(SameBytes(test::ReadFile(s->root() + "/in/" + names[i]), contents[i])) << names[i];
+        }
+    }
+    // The last run to end ended the program, once.
+    EXPECT_EQ(PendingLinkTransfers(), 0);
+    EXPECT_EQ(ui_.quits.load(), 1);
+    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 12u);
+    EXPECT_TRUE(LogEntries(logcode::FtpTransferFailed).empty());
+}
+
+TEST_F(LinkRunTest, RefusedLoginQueuesThatSitesFilesOnly) {
+    ThreeServers servers;
+    ASSERT_TRUE(servers.started());
+    WriteProfileString("SCHEDULE", "ResendFail", "1");
+    WriteProfileString("CONFIG", "DeletePut", "YES");
+    MakeLocalFile("a.txt", 300);
+    MakeLocalFile("b.txt", 400);
+    const std::string list = MakeFileList("list", {"a.txt", "b.txt"});
+    const std::string good1 = MakeProfile("good1", "127.0.0.1", servers.a.port());
+    const std::string bad = MakeProfile("bad", "127.0.0.1", servers.b.port(), "user", "wrong");
+    const std::string good2 = MakeProfile("good2", "127.0.0.1", servers.c.port());
+    MakeLink("mixed", {good1, bad, good2}, list);
+
+    QueueFileSink sink(queuePath_);
+    QuickStarter starter(&sink);
+    ASSERT_EQ(RunCommandLineLink("mixed", starter).runsStarted, 3);
+    starter.WaitAll();
+
+    EXPECT_TRUE(test::ReadFile(servers.a.root() + "/a.txt").has_value());
+    EXPECT_TRUE(test::ReadFile(servers.c.root() + "/b.txt").has_value());
+    EXPECT_FALSE(test::ReadFile(servers.b.root() + "/a.txt").has_value());
+    ASSERT_EQ(QueueCount(), 2);
+    for (int e : {1, 2}) {
+        EXPECT_EQ(Q(e, "Destination"), "127.0.0.1");
+        EXPECT_EQ(Q(e, "Source"), "Local");
+        EXPECT_EQ(Q(e, "FtpMethod"), "ZYFAR_PUT");
+        EXPECT_EQ(Q(e, "Port"), std::to_string(servers.b.port()));
+        EXPECT_EQ(Q(e, "Reason"), "FTP Put Canceled");
+    }
+    EXPECT_EQ(Q(1, "LocalName"), "a.txt");
+    EXPECT_EQ(Q(2, "LocalName"), "b.txt");
+    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 2u);
+    // Mode 3 never deletes the local files.
+    EXPECT_TRUE(test::ReadFile(local_ + "/a.txt").has_value());
+    EXPECT_EQ(ui_.quits.load(), 1);
+}
+
+}  // namespace
+}  // namespace zyfar::multiput_test

@@ -1,0 +1,214 @@
+// The queue send pass without servers: which entries are taken, how they are
+// grouped into runs, what is written back to the queue file, and how the
+// runs are started.
+#include "MultiPutTestSupport.h"
+#include "automation/QueueSend.h"
+
+namespace zyfar::multiput_test {
+namespace {
+
+using QueueSendGroupingTest = MultiPutTest;
+
+struct E {
+    std::string source, destination, method, localName, remoteName, locDir, status = "0";
+    std::string extra{};  // further "key=value" lines
+};
+
+std::string Section(int n, const E& e) {
+    std::string s = "[QUEUE" + std::to_string(n) + "]\nNumTimes=1\nLocalName=" + e.localName +
+                    "\nRemoteName=" + e.remoteName + "\nRemDirFile=/rem" + std::to_string(n) +
+                    "\nLocDirFile=" + e.locDir + "\nReason=r\nPassword=pw" + std::to_string(n) +
+                    "\nLogin=lg" + std::to_string(n) + "\nRemDir=/start" + std::to_string(n) +
+                    "\nSource=" + e.source + "\nDestination=" + e.destination;
+    if (!e.method.empty()) s += "\nFtpMethod=" + e.method;
+    s += "\nFileSize=" + std::to_string(100 + n) + "\nPort=" + std::to_string(2000 + n) + "\n";
+    s += e.extra;
+    s += "Status=" + e.status + "\n";
+    return s;
+}
+
+std::string QueueText(const std::vector<E>& entries, int count = -1) {
+    std::string text = "[QUEUE]\nNumQueues=" + std::to_string(count < 0 ? static_cast<int>(entries.size()) : count) + "\n";
+    for (std::size_t i = 0; i < entries.size(); ++i) text += Section(static_cast<int>(i + 1), entries[i]);
+    return text;
+}
+
+std::vector<std::string> LocalNames(const TransferRun& run) {
+    std::vector<std::string> out;
+    for (const CTransferJob& j : run.jobs) out.push_back(run.mode == TransferMode::Get ? j.targetName : j.sourceName);
+    return out;
+}
+
+std::vector<int> Entries(const TransferRun& run) {
+    std::vector<int> out;
+    for (const CTransferJob& j : run.jobs) out.push_back(j.queueEntry);
+    return out;
+}
+
+TEST_F(QueueSendGroupingTest, EmptyQueueOrNoIdleEntryStartsNothing) {
+    RecordingStarter starter;
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
+    ASSERT_TRUE(test::WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + Section(1, {"Local", "h", "", "a", "a", "/l"})));
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // the section is no entry
+    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1"},
+                                                       {"h", "Local", "ZYFAR_GET", "b", "b", "/l", "1"}})));
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // everything is being sent
+    EXPECT_TRUE(starter.runs.empty());
+    EXPECT_EQ(Q(1, "Status"), "1");
+}
+
+TEST_F(QueueSendGroupingTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
+    ASSERT_TRUE(test::WriteFile(
+        queuePath_,
+        QueueText({
+            {"Local", "alpha", "ZYFAR_PUT", "a.txt", "A.TXT", "/loc"},                             // 1 put alpha
+            {"alpha", "beta", "ZYFAR_XFER", "x.bin", "x.bin", "/srcdir", "0",
+             "RemLogin=rl\nRemPassword=rp\nRemRemDir=/dst\nRemotePort=2121\n"},                    // 2 xfer
+            {"gamma", "Local", "ZYFAR_GET", "g.txt", "g-remote.txt", "/down"},                     // 3 get gamma
+            {"Local", "alpha", "", "b.txt", "b.txt", "/loc"},                                       // 4 put (no method)
+            {"Local", "delta", "ZYFAR_PUT", "d.txt", "d.txt", "/loc", "1"},                       // 5 being sent
+            {"alpha", "beta", "ZYFAR_XFER", "y.bin", "y.bin", "/srcdir", "0",
+             "RemLogin=other\nRemPassword=other\nRemRemDir=/other\nRemotePort=1\n"},              // 6 xfer
+        })));
+    RecordingStarter starter;
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    // Put and get runs are followed by the pause, a remote-to-remote run is not.
+    EXPECT_EQ(starter.events, (std::vector<std::string>{"start alpha", "pause 200", "start alpha", "start gamma"}));
+    ASSERT_EQ(starter.runs.size(), 3u);
+
+    const TransferRun& put = *starter.runs[0];
+    EXPECT_EQ(put.mode, TransferMode::Put);
+    EXPECT_EQ(put.typeFlag, 2);
+    EXPECT_EQ(LocalNames(put), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Entries(put), (std::vector<int>{1, 4}));
+    EXPECT_EQ(put.jobs[0].targetName, "A.TXT");
+    EXPECT_EQ(put.jobs[0].localDir, "/loc");
+    EXPECT_EQ(put.jobs[0].remoteDir, "/rem1");
+    EXPECT_EQ(put.jobs[0].size, 101);
+    EXPECT_EQ(put.jobs[0].status, kJobNotAttempted);
+    EXPECT_EQ(put.source.host, "alpha");  // a put's server is its destination
+    EXPECT_EQ(put.source.login, "lg1");   // from the route's first entry
+    EXPECT_EQ(put.source.password, "pw1");
+    EXPECT_EQ(put.source.remoteDir, "/start1");
+    EXPECT_EQ(put.source.port, 2001);
+    EXPECT_EQ(put.batchSize, 101 + 104);
+
+    const TransferRun& xfer = *starter.runs[1];
+    EXPECT_EQ(xfer.mode, TransferMode::ServerToServer);
+    EXPECT_EQ(Entries(xfer), (std::vector<int>{2, 6}));
+    EXPECT_EQ(xfer.source.host, "alpha");
+    EXPECT_EQ(xfer.source.login, "lg2");
+    EXPECT_EQ(xfer.source.port, 2002);
+    EXPECT_EQ(xfer.destination.host, "beta");  // the second server from the first entry
+    EXPECT_EQ(xfer.destination.login, "rl");
+    EXPECT_EQ(xfer.destination.password, "rp");
+    EXPECT_EQ(xfer.destination.remoteDir, "/dst");
+    EXPECT_EQ(xfer.destination.port, 2121);
+    EXPECT_EQ(xfer.localTargetDir, "/dst");
+
+    const TransferRun& get = *starter.runs[2];
+    EXPECT_EQ(get.mode, TransferMode::Get);
+    EXPECT_EQ(get.typeFlag, 2);
+    EXPECT_EQ(get.source.host, "gamma");  // a get's server is its source
+    ASSERT_EQ(get.jobs.size(), 1u);
+    EXPECT_EQ(get.jobs[0].sourceName, "g-remote.txt");  // the server's name
+    EXPECT_EQ(get.jobs[0].targetName, "g.txt");         // the local name
+    EXPECT_EQ(get.jobs[0].localDir, "/down");
+
+    // Every taken entry is being sent now; the one already being sent stays so.
+    for (int n : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(Q(n, "Status"), "1") << n;
+    // The pass only marks: every other key is as it was.
+    EXPECT_EQ(Q(1, "NumTimes"), "1");
+    EXPECT_EQ(QueueCount(), 6);
+    // Nothing is idle any more: the next pass starts nothing.
+    RecordingStarter again;
+    EXPECT_EQ(RunQueueSendPass(again, queuePath_), 0);
+}
+
+TEST_F(QueueSendGroupingTest, DuplicateLocalPathsAreSentOnce) {
+    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
+                                                {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
+                                                {"Local", "h", "", "keep.txt", "keep.txt", "/loc"},    // 2
+                                                {"Local", "h", "", "a.txt", "a.txt", "/loc/"},         // 3 same transfer
+                                                {"Local", "h", "", "a.txt", "copy-of-a.txt", "/loc"},  // 4 other name
+                                                {"Local", "other", "", "a.txt", "a.txt", "/loc"},      // 5 other route
+                                            })));
+    RecordingStarter starter;
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    ASSERT_EQ(starter.runs.size(), 2u);
+    EXPECT_EQ(LocalNames(*starter.runs[0]), (std::vector<std::string>{"a.txt", "keep.txt"}));
+    EXPECT_EQ(LocalNames(*starter.runs[1]), (std::vector<std::string>{"a.txt"}));
+
+    // Entry 3 was the same transfer as entry 1: merged, the entries behind it
+    // moved up. Entry 4 (another remote name) waits idle for a later pass.
+    EXPECT_EQ(QueueCount(), 4);
+    EXPECT_EQ(Q(3, "RemoteName"), "copy-of-a.txt");
+    EXPECT_EQ(Q(3, "Status"), "0");
+    EXPECT_EQ(Q(4, "Destination"), "other");
+    EXPECT_EQ(Q(4, "Status"), "1");
+    EXPECT_EQ(GetPrivateProfileString("QUEUE5", "LocalName", "<absent>", queuePath_), "<absent>");
+    // The jobs carry the entries' numbers after the move.
+    EXPECT_EQ(Entries(*starter.runs[0]), (std::vector<int>{1, 2}));
+    EXPECT_EQ(Entries(*starter.runs[1]), (std::vector<int>{4}));
+
+    // A later pass sends the waiting entry.
+    RecordingStarter later;
+    ASSERT_EQ(RunQueueSendPass(later, queuePath_), 1);
+    ASSERT_EQ(later.runs.size(), 1u);
+    EXPECT_EQ(later.runs[0]->jobs.at(0).targetName, "copy-of-a.txt");
+}
+
+TEST_F(QueueSendGroupingTest, GetPathsUseTheFoldersOwnSeparator) {
+    // "C:\in" + "a" and "C:\in\" + "a" are one file; "/in" + "a" is another.
+    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
+                                                {"h", "Local", "ZYFAR_GET", "a", "a", "C:\\in"},
+                                                {"h", "Local", "ZYFAR_GET", "a", "a", "C:\\in\\"},
+                                                {"h", "Local", "ZYFAR_GET", "a", "a", "/in"},
+                                            })));
+    RecordingStarter starter;
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    ASSERT_EQ(starter.runs.size(), 1u);
+    EXPECT_EQ(Entries(*starter.runs[0]), (std::vector<int>{1, 2}));  // entry 3 moved up to 2
+    EXPECT_EQ(QueueCount(), 2);
+}
+
+TEST_F(QueueSendGroupingTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
+    std::string text = "[QUEUE]\nNumQueues=40\n";
+    text += "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n";
+    text += "[QUEUE2]\nLocalName=b\nDestination=h\n";          // no source: cannot be sent
+    text += "[QUEUE3]\nLocalName=c\nSource=Local\nDestination=h\nPort=70000\nFtpMethod=bogus\n";
+    text += "[QUEUE5]\nSource=Local\nDestination=h\n";         // no file name; QUEUE4 is missing
+    ASSERT_TRUE(test::WriteFile(queuePath_, text));
+    RecordingStarter starter;
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    ASSERT_EQ(starter.runs.size(), 1u);
+    const TransferRun& run = *starter.runs[0];
+    EXPECT_EQ(run.mode, TransferMode::Put);  // an unknown method is a put
+    EXPECT_EQ(run.source.port, 21);          // "http" is no port
+    EXPECT_EQ(Entries(run), (std::vector<int>{1, 3}));
+    EXPECT_EQ(run.jobs[0].size, 0);
+    EXPECT_EQ(Q(1, "Status"), "1");
+    EXPECT_EQ(Q(2, "Status"), "<absent>");  // left alone
+    EXPECT_EQ(GetPrivateProfileString("QUEUE5", "Status", "<absent>", queuePath_), "<absent>");
+    EXPECT_EQ(QueuePortOf("70000"), 21);
+    EXPECT_EQ(QueuePortOf(" 2121 "), 2121);
+    EXPECT_EQ(QueuePortOf(""), 21);
+}
+
+TEST_F(QueueSendGroupingTest, LongEntriesMoveWhole) {
+    const std::string longDir = "/" + std::string(3000, 'd');
+    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
+                                                {"Local", "h", "", "a", "a", "/loc"},
+                                                {"Local", "h", "", "a", "a", "/loc"},  // merged into 1
+                                                {"Local", "z", "", "big", "big", longDir, "1"},
+                                            })));
+    RecordingStarter starter;
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    EXPECT_EQ(QueueCount(), 2);
+    EXPECT_EQ(Q(2, "LocDirFile"), longDir);
+    EXPECT_EQ(Q(2, "Status"), "1");
+    EXPECT_EQ(Q(2, "Password"), "pw3");
+}
+
+}  // namespace
+}  // namespace zyfar::multiput_test
