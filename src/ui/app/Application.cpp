@@ -13,6 +13,8 @@
 #include "app/CanberraSoundPlayer.h"
 #include "app/MainFrame.h"
 #include "app/TrayIcons.h"
+#include "automation/HeadlessLink.h"
+#include "automation/HeadlessScript.h"
 #include "ftp/ListCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageTable.h"
@@ -30,41 +32,17 @@ bool HasDisplay() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-bool EndsWithCmd(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".cmd";
-}
-
-bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 void PrintMessage(FILE* stream, int id) {
     const std::string_view text = MessageText(id);
     std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-// The unattended runs need the script interpreter and the multiple-site put;
-// until they are part of this build the command line checks its arguments and
-// says plainly that the run is not available.
+// The unattended runs, on the core alone: a script prints its batch output,
+// a link prints the log entries of its transfers (until the transfer and
+// batch windows exist, a start with a display takes this path too).
 int RunUnattended(const CommandLine& line) {
-    if (!line.scriptPath.empty()) {
-        if (!EndsWithCmd(line.scriptPath) || !IsRegularFile(line.scriptPath)) {
-            PrintMessage(stderr, 33050);
-            return 2;
-        }
-    } else {
-        const std::string linkFile = JoinPath(JoinPath(ProfileBase(), "Links"), line.linkName + ".ini");
-        if (line.linkName.find('/') != std::string::npos || !IsRegularFile(linkFile)) {
-            PrintMessage(stderr, 33051);
-            return 2;
-        }
-    }
-    std::fprintf(stderr, "zyfar: unattended script and link runs are not available in this build yet.\n");
-    return 1;
+    if (!line.scriptPath.empty()) return RunHeadlessScript(line.scriptPath);
+    return RunHeadlessLink(line.linkName);
 }
 
 // At an interactive start SCHEDULE StartQueueProg 0 empties the persistent
