@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -29,12 +30,15 @@ protected:
         char pattern[] = "/tmp/zyfar-queue-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root_ = pattern;
+        if (const char* v = std::getenv("XDG_CONFIG_HOME")) savedConfigHome_ = v;
         ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
         SetSettingsFileForTesting(root_ + "/settings.ini");
         path_ = root_ + "/q/zyfarQue.ini";
     }
     void TearDown() override {
         SetSettingsFileForTesting("");
+        if (savedConfigHome_) ::setenv("XDG_CONFIG_HOME", savedConfigHome_->c_str(), 1);
+        else ::unsetenv("XDG_CONFIG_HOME");
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
@@ -99,6 +103,7 @@ protected:
 
     std::string root_;
     std::string path_;
+    std::optional<std::string> savedConfigHome_;
 };
 
 TEST_F(QueueFileTest, DefaultFileLivesInTheSettingsFolder) {

@@ -11,8 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zyfar::testing {
 
@@ -22,6 +25,10 @@ protected:
         char pattern[] = "/tmp/zyfar-profiles-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root_ = pattern;
+        for (const char* name : kXdgVariables) {
+            const char* v = std::getenv(name);
+            saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+        }
         ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (root_ + "/data").c_str(), 1);
         ::setenv("XDG_STATE_HOME", (root_ + "/state").c_str(), 1);
@@ -33,6 +40,10 @@ protected:
 
     void TearDown() override {
         SetSettingsFileForTesting("");
+        for (const auto& [name, value] : saved_) {
+            if (value) ::setenv(name, value->c_str(), 1);
+            else ::unsetenv(name);
+        }
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
@@ -59,8 +70,11 @@ protected:
         return path;
     }
 
+    static constexpr const char* kXdgVariables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"};
+
     std::string root_;
     std::string base_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
 };
 
 }  // namespace zyfar::testing
