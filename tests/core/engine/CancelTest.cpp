@@ -30,7 +30,7 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit = 30s) {
     return pred();
 }
 
-class CancelTest : public EngineTest {
+class TransferCancelTest : public EngineTest {
 protected:
     static void SetUpTestSuite() { server_ = std::make_unique<test::PyFtpdServer>(); }
     static void TearDownTestSuite() { server_.reset(); }
@@ -43,9 +43,9 @@ protected:
     static std::unique_ptr<test::PyFtpdServer> server_;
 };
 
-std::unique_ptr<test::PyFtpdServer> CancelTest::server_;
+std::unique_ptr<test::PyFtpdServer> TransferCancelTest::server_;
 
-TEST_F(CancelTest, PauseThenResumeFinishesWithIdenticalContent) {
+TEST_F(TransferCancelTest, PauseThenResumeFinishesWithIdenticalContent) {
     const std::string data = test::PatternBytes(10'000'000, 5);
     ASSERT_TRUE(test::WriteFile(Local("pause.bin"), data));
     test::MakeDir(server_->root() + "/pause");
@@ -65,7 +65,7 @@ TEST_F(CancelTest, PauseThenResumeFinishesWithIdenticalContent) {
     EXPECT_TRUE(test::ReadFile(server_->root() + "/pause/pause.bin") == data);
 }
 
-TEST_F(CancelTest, WorkerDoneHandlerRunsWhenTheWorkerEndsByItself) {
+TEST_F(TransferCancelTest, WorkerDoneHandlerRunsWhenTheWorkerEndsByItself) {
     std::promise<void> done;
     auto c = std::make_unique<TransferController>(
         MakeSingleServerRun(Server("127.0.0.1", server_->port()), {}, "", 0, TransferMode::Put, 2, nullptr, nullptr,
@@ -81,7 +81,7 @@ TEST_F(CancelTest, WorkerDoneHandlerRunsWhenTheWorkerEndsByItself) {
     EXPECT_EQ(sink.Reports().size(), 1u);
 }
 
-TEST_F(CancelTest, YesEndsTheTransferWhileTheServerStalls) {
+TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
     Set("FTP", "RecTo", "120");  // far beyond the wait below: only the cancel can end it
     test::FaultServer stall(R"({"file_sizes": {"/st": 1000000},
                                 "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
@@ -109,7 +109,7 @@ TEST_F(CancelTest, YesEndsTheTransferWhileTheServerStalls) {
     EXPECT_EQ(LogEntries(logcode::SessionClosed).size(), 1u);
 }
 
-TEST_F(CancelTest, YesDuringAPutLeavesThePartialTargetAndReportsTheJob) {
+TEST_F(TransferCancelTest, YesDuringAPutLeavesThePartialTargetAndReportsTheJob) {
     const std::string data = test::PatternBytes(20'000'000, 6);
     ASSERT_TRUE(test::WriteFile(Local("yes.bin"), data));
     test::MakeDir(server_->root() + "/yesput");
@@ -167,7 +167,7 @@ std::vector<CTransferSite> ThreeSites(std::uint16_t port, const std::string& sec
     return sites;
 }
 
-TEST_F(CancelTest, SerialOnlyThisOneDuringTheSecondSitesCopy) {
+TEST_F(TransferCancelTest, SerialOnlyThisOneDuringTheSecondSitesCopy) {
     for (int i = 1; i <= 3; ++i) {
         test::MakeDir(server_->root() + "/s" + std::to_string(i));
     }
@@ -223,7 +223,7 @@ TEST_F(CancelTest, SerialOnlyThisOneDuringTheSecondSitesCopy) {
     }
 }
 
-TEST_F(CancelTest, SerialOnlyThisOneBeforeTheConnectionDropsTheSite) {
+TEST_F(TransferCancelTest, SerialOnlyThisOneBeforeTheConnectionDropsTheSite) {
     test::FaultServer silent(R"({"after_greeting": "stall"})");
     ASSERT_TRUE(silent.started()) << silent.error();
     for (int i = 1; i <= 3; ++i) {
@@ -252,7 +252,7 @@ TEST_F(CancelTest, SerialOnlyThisOneBeforeTheConnectionDropsTheSite) {
     EXPECT_TRUE(reports[2].items.empty());  // site 3 went fine
 }
 
-TEST_F(CancelTest, SerialAllReportsTheCurrentSiteAndEverySiteAfterIt) {
+TEST_F(TransferCancelTest, SerialAllReportsTheCurrentSiteAndEverySiteAfterIt) {
     test::FaultServer silent(R"({"after_greeting": "stall"})");
     ASSERT_TRUE(silent.started()) << silent.error();
     test::MakeDir(server_->root() + "/s1");

@@ -148,12 +148,12 @@ TEST(CopyPassLoop, CancelledControlStopsBeforeTheNextPass) {
 
 // ---- buffered local files ----
 
-class LocalFileTest : public ::testing::Test {
+class BufferedLocalFileTest : public ::testing::Test {
 protected:
     test::TempDir dir_{"zyfar-localfile"};
 };
 
-TEST_F(LocalFileTest, SmallReadsAndWritesKeepEveryByte) {
+TEST_F(BufferedLocalFileTest, SmallReadsAndWritesKeepEveryByte) {
     const std::string content = test::PatternBytes(BufferedLocalFile::kBufferSize * 2 + 12345);
     ASSERT_TRUE(test::WriteFile(dir_ / "in", content));
     auto in = BufferedLocalFile::OpenRead(dir_ / "in");
@@ -177,7 +177,7 @@ TEST_F(LocalFileTest, SmallReadsAndWritesKeepEveryByte) {
     EXPECT_EQ(test::ReadFile(dir_ / "out").value_or(""), content);
 }
 
-TEST_F(LocalFileTest, FailuresCarryCausesAndNameTheFile) {
+TEST_F(BufferedLocalFileTest, FailuresCarryCausesAndNameTheFile) {
     auto missing = BufferedLocalFile::OpenRead(dir_ / "nope");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.result.code, filecause::kFileNotFound);

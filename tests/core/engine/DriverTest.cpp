@@ -33,7 +33,7 @@ private:
     std::vector<std::string> played_;
 };
 
-class DriverTest : public EngineTest {
+class TransferDriverTest : public EngineTest {
 protected:
     static void SetUpTestSuite() { server_ = std::make_unique<test::PyFtpdServer>(); }
     static void TearDownTestSuite() { server_.reset(); }
@@ -82,11 +82,11 @@ protected:
     static std::unique_ptr<test::PyFtpdServer> server_;
 };
 
-std::unique_ptr<test::PyFtpdServer> DriverTest::server_;
+std::unique_ptr<test::PyFtpdServer> TransferDriverTest::server_;
 
 // ---- put folder modes ----
 
-TEST_F(DriverTest, PutNoPathStoresInTheRemoteFolder) {
+TEST_F(TransferDriverTest, PutNoPathStoresInTheRemoteFolder) {
     const std::string web = MakeIndex();
     auto c = Put({Job(web, "index.html", "index.html", remote_, 18)});
     ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
@@ -99,7 +99,7 @@ TEST_F(DriverTest, PutNoPathStoresInTheRemoteFolder) {
     EXPECT_EQ(done[0].detail, "-");
 }
 
-TEST_F(DriverTest, PutLastDirCreatesTheLastLocalFolder) {
+TEST_F(TransferDriverTest, PutLastDirCreatesTheLastLocalFolder) {
     Set("CONFIG", "FTPDirTree", "LAST_DIR");
     const std::string web = MakeIndex();
     auto c = Put({Job(web, "index.html", "index.html", remote_, 18)});
@@ -111,7 +111,7 @@ TEST_F(DriverTest, PutLastDirCreatesTheLastLocalFolder) {
     EXPECT_EQ(made[0].destination, "127.0.0.1");
 }
 
-TEST_F(DriverTest, ForceLastDirTurnsNoPathIntoLastDir) {
+TEST_F(TransferDriverTest, ForceLastDirTurnsNoPathIntoLastDir) {
     const std::string web = MakeIndex();
     auto c = RunToEnd(MakeSingleServerRun(Site(), {Job(web, "index.html", "index.html", remote_, 18)}, "", 18,
                                           TransferMode::Put, 2, nullptr, nullptr, true),
@@ -120,7 +120,7 @@ TEST_F(DriverTest, ForceLastDirTurnsNoPathIntoLastDir) {
     EXPECT_TRUE(Exists(Root(remote_ + "/web/index.html")));
 }
 
-TEST_F(DriverTest, PutFullPathRebuildsEveryLocalFolder) {
+TEST_F(TransferDriverTest, PutFullPathRebuildsEveryLocalFolder) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string web = MakeIndex();
     // A second file in the same folder reuses the folders made for the first.
@@ -138,7 +138,7 @@ TEST_F(DriverTest, PutFullPathRebuildsEveryLocalFolder) {
     EXPECT_EQ(LogEntries(logcode::MakeDirectoryOk).size(), SplitPieces(web, '/').size());
 }
 
-TEST_F(DriverTest, PutLastDirFailureLeavesTheLoop) {
+TEST_F(TransferDriverTest, PutLastDirFailureLeavesTheLoop) {
     Set("CONFIG", "FTPDirTree", "LAST_DIR");
     const std::string web = MakeIndex();
     ASSERT_TRUE(test::WriteFile(web + "/b.txt", "b"));
@@ -158,7 +158,7 @@ TEST_F(DriverTest, PutLastDirFailureLeavesTheLoop) {
     EXPECT_EQ(sink.Reports()[0].items[0].result, -1);
 }
 
-TEST_F(DriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
+TEST_F(TransferDriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string web = MakeIndex();
     const std::string other = MakeLocalDir("other");
@@ -186,7 +186,7 @@ TEST_F(DriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
 
 // ---- overwrite, names, deletion ----
 
-TEST_F(DriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReachesTheEnd) {
+TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReachesTheEnd) {
     const std::string src = MakeLocalDir("ow");
     ASSERT_TRUE(test::WriteFile(src + "/a.bin", std::string(1000, 'a')));
     ASSERT_TRUE(test::WriteFile(src + "/b.bin", std::string(3000, 'b')));
@@ -204,7 +204,7 @@ TEST_F(DriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReachesTheEnd) 
     EXPECT_EQ(player_->Played(), (std::vector<std::string>{"connect-ok.wav", "transfer-fail.wav"}));
 }
 
-TEST_F(DriverTest, OverwriteOffSkipsAnExistingFolderSilently) {
+TEST_F(TransferDriverTest, OverwriteOffSkipsAnExistingFolderSilently) {
     const std::string src = MakeLocalDir("dirskip");
     ASSERT_TRUE(test::WriteFile(src + "/d", "x"));
     test::MakeDir(Root(remote_ + "/d"));
@@ -213,7 +213,7 @@ TEST_F(DriverTest, OverwriteOffSkipsAnExistingFolderSilently) {
     EXPECT_EQ(c->run().jobs[0].reason, "");
 }
 
-TEST_F(DriverTest, OverwriteOnReplacesTheTarget) {
+TEST_F(TransferDriverTest, OverwriteOnReplacesTheTarget) {
     Set("CONFIG", "Overwrite", "YES");
     const std::string src = MakeLocalDir("ow2");
     ASSERT_TRUE(test::WriteFile(src + "/a.bin", "new content"));
@@ -223,7 +223,7 @@ TEST_F(DriverTest, OverwriteOnReplacesTheTarget) {
     EXPECT_EQ(test::ReadFile(Root(remote_ + "/a.bin")), "new content");
 }
 
-TEST_F(DriverTest, GetOverwriteOffKeepsTheLocalFile) {
+TEST_F(TransferDriverTest, GetOverwriteOffKeepsTheLocalFile) {
     ASSERT_TRUE(test::WriteFile(Root(remote_ + "/g.txt"), "remote"));
     const std::string base = MakeLocalDir("getow");
     ASSERT_TRUE(test::WriteFile(base + "/g.txt", "local"));
@@ -236,7 +236,7 @@ TEST_F(DriverTest, GetOverwriteOffKeepsTheLocalFile) {
     EXPECT_EQ(c->run().progress.Snapshot().batchBar, 100);
 }
 
-TEST_F(DriverTest, LongNamesAreShortenedWhenAsked) {
+TEST_F(TransferDriverTest, LongNamesAreShortenedWhenAsked) {
     Set("CONFIG", "RenameLongFileNames", "YES");
     const std::string src = MakeLocalDir("long");
     ASSERT_TRUE(test::WriteFile(src + "/Quarterly Report.txt", "q"));
@@ -248,7 +248,7 @@ TEST_F(DriverTest, LongNamesAreShortenedWhenAsked) {
     EXPECT_EQ(test::ReadFile(Root(remote_ + "/short.txt")), "s");
 }
 
-TEST_F(DriverTest, DeletePutRemovesTheLocalFileOnlyInModeZero) {
+TEST_F(TransferDriverTest, DeletePutRemovesTheLocalFileOnlyInModeZero) {
     Set("CONFIG", "DeletePut", "yes");
     Set("CONFIG", "Overwrite", "YES");
     const std::string src = MakeLocalDir("del");
@@ -263,7 +263,7 @@ TEST_F(DriverTest, DeletePutRemovesTheLocalFileOnlyInModeZero) {
     EXPECT_EQ(test::ReadFile(Root(remote_ + "/m0.txt")), "zero");
 }
 
-TEST_F(DriverTest, DeleteGetRemovesTheServerFileAndLogsIt) {
+TEST_F(TransferDriverTest, DeleteGetRemovesTheServerFileAndLogsIt) {
     Set("CONFIG", "DeleteGet", "Yes");
     ASSERT_TRUE(test::WriteFile(Root(remote_ + "/dg.txt"), "bye"));
     const std::string base = MakeLocalDir("dg");
@@ -280,9 +280,9 @@ TEST_F(DriverTest, DeleteGetRemovesTheServerFileAndLogsIt) {
 
 // ---- get folder modes ----
 
-class GetModes : public DriverTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+class TransferGetModes : public TransferDriverTest, public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
 
-TEST_P(GetModes, StoresWhereTheModeSays) {
+TEST_P(TransferGetModes, StoresWhereTheModeSays) {
     Set("CONFIG", "FTPDirTree", GetParam().first);
     test::MakeDir(Root(remote_ + "/data"));
     test::MakeDir(Root(remote_ + "/data/web"));
@@ -304,12 +304,12 @@ TEST_P(GetModes, StoresWhereTheModeSays) {
     EXPECT_EQ(done[0].file, base + "/" + expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, GetModes,
+INSTANTIATE_TEST_SUITE_P(Modes, TransferGetModes,
                          ::testing::Values(std::make_pair("NO_PATH", "index.html"),
                                            std::make_pair("LAST_DIR", "web/index.html"),
                                            std::make_pair("FULL_PATH", "$R/data/web/index.html")));
 
-TEST_F(DriverTest, GetUsesEachJobsOwnFolderWithoutATargetFolder) {
+TEST_F(TransferDriverTest, GetUsesEachJobsOwnFolderWithoutATargetFolder) {
     ASSERT_TRUE(test::WriteFile(Root(remote_ + "/own.txt"), "own"));
     const std::string own = MakeLocalDir("own");
     auto c = RunToEnd(MakeSingleServerRun(Site(), {Job(own, "own.txt", "own.txt", remote_, 3)}, "", 3,
@@ -319,7 +319,7 @@ TEST_F(DriverTest, GetUsesEachJobsOwnFolderWithoutATargetFolder) {
     EXPECT_EQ(test::ReadFile(own + "/own.txt"), "own");
 }
 
-TEST_F(DriverTest, GetRefusesNamesThatLeaveTheTargetFolder) {
+TEST_F(TransferDriverTest, GetRefusesNamesThatLeaveTheTargetFolder) {
     (void)MakeLocalDir("jail");
     const std::string base = MakeLocalDir("jail/inner");
     ASSERT_TRUE(test::WriteFile(Root(remote_ + "/ok.txt"), "fine"));
@@ -335,7 +335,7 @@ TEST_F(DriverTest, GetRefusesNamesThatLeaveTheTargetFolder) {
     EXPECT_EQ(test::ReadFile(base + "/ok.txt"), "fine");
 }
 
-TEST_F(DriverTest, GetFullPathRefusesDotDotFolders) {
+TEST_F(TransferDriverTest, GetFullPathRefusesDotDotFolders) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     ASSERT_TRUE(test::WriteFile(Root(remote_ + "/f.txt"), "f"));
     (void)MakeLocalDir("jail2");
@@ -349,7 +349,7 @@ TEST_F(DriverTest, GetFullPathRefusesDotDotFolders) {
 
 // ---- whole-run cases ----
 
-TEST_F(DriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
+TEST_F(TransferDriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
     auto c = Put({});
     EXPECT_EQ(c->DriverResult(), 1);
     EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), 1u);
@@ -360,7 +360,7 @@ TEST_F(DriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
     EXPECT_EQ(LogEntries(logcode::SessionClosed).size(), 1u);
 }
 
-TEST_F(DriverTest, PerFileSoundsWhenAsked) {
+TEST_F(TransferDriverTest, PerFileSoundsWhenAsked) {
     Set("SOUNDS", "TransferType", "FILE");
     const std::string src = MakeLocalDir("snd");
     ASSERT_TRUE(test::WriteFile(src + "/a", "a"));
@@ -371,7 +371,7 @@ TEST_F(DriverTest, PerFileSoundsWhenAsked) {
               (std::vector<std::string>{"connect-ok.wav", "transfer-ok.wav", "transfer-fail.wav"}));
 }
 
-TEST_F(DriverTest, ChangesToTheSitesFolderAndLogsIt) {
+TEST_F(TransferDriverTest, ChangesToTheSitesFolderAndLogsIt) {
     test::MakeDir(Root(remote_ + "/start"));
     const std::string src = MakeLocalDir("cwd");
     ASSERT_TRUE(test::WriteFile(src + "/rel.txt", "rel"));
@@ -387,7 +387,7 @@ TEST_F(DriverTest, ChangesToTheSitesFolderAndLogsIt) {
     EXPECT_EQ(cd[0].file, remote_ + "/start");
 }
 
-TEST_F(DriverTest, AFailedFolderChangeEndsTheRunWithAMessage) {
+TEST_F(TransferDriverTest, AFailedFolderChangeEndsTheRunWithAMessage) {
     auto c = RunToEnd(MakeSingleServerRun(Site(remote_ + "/nowhere"), {Job(dir_.path(), "x", "x", "", 1)}, "", 1,
                                           TransferMode::Put, 2, nullptr, nullptr, false),
                       &sink);
@@ -398,7 +398,7 @@ TEST_F(DriverTest, AFailedFolderChangeEndsTheRunWithAMessage) {
     EXPECT_EQ(host.Messages().size(), 1u);
 }
 
-TEST_F(DriverTest, AFailedPutRemembersTheTargetFolder) {
+TEST_F(TransferDriverTest, AFailedPutRemembersTheTargetFolder) {
     Set("CONFIG", "FTPDirTree", "LAST_DIR");
     const std::string web = MakeIndex();
     auto c = Put({Job(web, "missing.html", "missing.html", remote_, 5)});
@@ -409,7 +409,7 @@ TEST_F(DriverTest, AFailedPutRemembersTheTargetFolder) {
 
 // ---- server to server folder modes ----
 
-class ServerToServerModes : public EngineTest,
+class TransferServerToServerModes : public EngineTest,
                             public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
 protected:
     static void SetUpTestSuite() {
@@ -424,10 +424,10 @@ protected:
     static std::unique_ptr<test::PyFtpdServer> pyftpd_;
 };
 
-std::unique_ptr<test::VsftpdServer> ServerToServerModes::vsftpd_;
-std::unique_ptr<test::PyFtpdServer> ServerToServerModes::pyftpd_;
+std::unique_ptr<test::VsftpdServer> TransferServerToServerModes::vsftpd_;
+std::unique_ptr<test::PyFtpdServer> TransferServerToServerModes::pyftpd_;
 
-TEST_P(ServerToServerModes, RebuildsTheSourcePath) {
+TEST_P(TransferServerToServerModes, RebuildsTheSourcePath) {
     if (vsftpd_->unavailable()) {
         GTEST_SKIP() << vsftpd_->error();
     }
@@ -453,7 +453,7 @@ TEST_P(ServerToServerModes, RebuildsTheSourcePath) {
     EXPECT_EQ(test::ReadFile(vsftpd_->uploadPath() + "/" + GetParam().first + "/" + GetParam().second), "s2s");
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, ServerToServerModes,
+INSTANTIATE_TEST_SUITE_P(Modes, TransferServerToServerModes,
                          ::testing::Values(std::make_pair("NO_PATH", "index.html"),
                                            std::make_pair("LAST_DIR", "web/index.html"),
                                            std::make_pair("FULL_PATH", "data/web/index.html")));

@@ -15,7 +15,7 @@
 namespace zyfar::enginetest {
 namespace {
 
-class FaultTest : public EngineTest {
+class TransferFaultTest : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
@@ -45,7 +45,7 @@ protected:
     }
 };
 
-TEST_F(FaultTest, ADropMidFileFailsTheJobAndTheNextJobRunsOnANewConnection) {
+TEST_F(TransferFaultTest, ADropMidFileFailsTheJobAndTheNextJobRunsOnANewConnection) {
     test::FaultServer server(R"({"file_sizes": {"/a": 100000, "/b": 100000},
                                  "transfer": {"RETR": {"send_bytes": 5000, "outcome": "drop"}}})");
     ASSERT_TRUE(server.started()) << server.error();
@@ -83,7 +83,7 @@ private:
     bool stopped_ = false;
 };
 
-TEST_F(FaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnectionsError) {
+TEST_F(TransferFaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnectionsError) {
     auto server = std::make_unique<test::FaultServer>(
         R"({"file_sizes": {"/a": 100000, "/b": 10, "/c": 10},
             "transfer": {"RETR": {"send_bytes": 5000, "outcome": "drop"}}})");
@@ -107,7 +107,7 @@ TEST_F(FaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnectionsError) 
     EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 3u);
 }
 
-TEST_F(FaultTest, FailureReplyAfter150FailsTheGet) {
+TEST_F(TransferFaultTest, FailureReplyAfter150FailsTheGet) {
     test::FaultServer server(R"({"file_sizes": {"/a": 20000},
                                  "transfer": {"RETR": {"outcome": "426"}}})");
     ASSERT_TRUE(server.started()) << server.error();
@@ -121,7 +121,7 @@ TEST_F(FaultTest, FailureReplyAfter150FailsTheGet) {
     EXPECT_EQ(failed[0].detail, c->run().jobs[0].reason);
 }
 
-TEST_F(FaultTest, FailureReplyAfter150FailsThePut) {
+TEST_F(TransferFaultTest, FailureReplyAfter150FailsThePut) {
     test::FaultServer server(R"({"transfer": {"STOR": {"outcome": "426"}}})");
     ASSERT_TRUE(server.started()) << server.error();
     ASSERT_TRUE(test::WriteFile(Local("up.bin"), test::PatternBytes(50000)));
@@ -133,7 +133,7 @@ TEST_F(FaultTest, FailureReplyAfter150FailsThePut) {
     EXPECT_NE(c->run().jobs[0].reason.find("426"), std::string::npos) << c->run().jobs[0].reason;
 }
 
-TEST_F(FaultTest, AShortStreamWith226IsAFailureInBinaryMode) {
+TEST_F(TransferFaultTest, AShortStreamWith226IsAFailureInBinaryMode) {
     test::FaultServer server(R"({"file_sizes": {"/s.bin": 10000},
                                  "transfer": {"RETR": {"send_bytes": 4000}}})");
     ASSERT_TRUE(server.started()) << server.error();
@@ -144,7 +144,7 @@ TEST_F(FaultTest, AShortStreamWith226IsAFailureInBinaryMode) {
     EXPECT_EQ(server.Count("SIZE /s.bin"), 1u);
 }
 
-TEST_F(FaultTest, AStalledDataConnectionEndsByTheDataTimeOut) {
+TEST_F(TransferFaultTest, AStalledDataConnectionEndsByTheDataTimeOut) {
     Set("FTP", "RecTo", "1");
     test::FaultServer server(R"({"file_sizes": {"/st": 100000},
                                  "transfer": {"RETR": {"send_bytes": 3000, "outcome": "stall"}}})");
@@ -158,7 +158,7 @@ TEST_F(FaultTest, AStalledDataConnectionEndsByTheDataTimeOut) {
     EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
 }
 
-TEST_F(FaultTest, AsciiGetTurnsCrLfIntoLf) {
+TEST_F(TransferFaultTest, AsciiGetTurnsCrLfIntoLf) {
     Set("CONFIG", "TextExtensions", "txt,log");
     test::FaultServer server(R"({"files": {"/t.txt": "one\r\ntwo\r\n\r\nthree"}})");
     ASSERT_TRUE(server.started()) << server.error();
@@ -170,7 +170,7 @@ TEST_F(FaultTest, AsciiGetTurnsCrLfIntoLf) {
     EXPECT_EQ(server.Count("SIZE /t.txt"), 0u);  // sizes do not apply to ASCII
 }
 
-TEST_F(FaultTest, AsciiPutSendsCrLf) {
+TEST_F(TransferFaultTest, AsciiPutSendsCrLf) {
     Set("CONFIG", "TextExtensions", "TXT");
     test::FaultServer server(R"({})");
     ASSERT_TRUE(server.started()) << server.error();
@@ -184,7 +184,7 @@ TEST_F(FaultTest, AsciiPutSendsCrLf) {
     EXPECT_EQ(server.Count("TYPE A"), 1u);
 }
 
-TEST_F(FaultTest, ConfiguredBinaryTypeWinsOverExtensions) {
+TEST_F(TransferFaultTest, ConfiguredBinaryTypeWinsOverExtensions) {
     Set("CONFIG", "TextExtensions", "txt");
     Set("FTP", "TransferType", "BINARY");
     test::FaultServer server(R"({"files": {"/t.txt": "x\r\ny"}})");
@@ -198,7 +198,7 @@ TEST_F(FaultTest, ConfiguredBinaryTypeWinsOverExtensions) {
     EXPECT_EQ(test::ReadFile(base + "/t.txt"), "x\r\ny");
 }
 
-TEST_F(FaultTest, HostileListingNamesNeverLeaveTheTargetFolder) {
+TEST_F(TransferFaultTest, HostileListingNamesNeverLeaveTheTargetFolder) {
     const std::string listing =
         "-rw-r--r--   1 u g  5 Jan 01  2024 ../../evil.txt\r\n"
         "-rw-r--r--   1 u g  5 Jan 01  2024 ..\r\n"
@@ -248,7 +248,7 @@ TEST_F(FaultTest, HostileListingNamesNeverLeaveTheTargetFolder) {
     EXPECT_EQ(server.Count("RETR /../../evil.txt"), 0u);
 }
 
-TEST_F(FaultTest, NamesWithLineBreaksNeverReachTheWire) {
+TEST_F(TransferFaultTest, NamesWithLineBreaksNeverReachTheWire) {
     test::FaultServer server(R"({})");
     ASSERT_TRUE(server.started()) << server.error();
     ASSERT_TRUE(test::WriteFile(Local("plain.bin"), "p"));
@@ -263,7 +263,7 @@ TEST_F(FaultTest, NamesWithLineBreaksNeverReachTheWire) {
     }
 }
 
-TEST_F(FaultTest, RemoteBackslashFoldersUseBackslashes) {
+TEST_F(TransferFaultTest, RemoteBackslashFoldersUseBackslashes) {
     test::FaultServer server(R"({})");
     ASSERT_TRUE(server.started()) << server.error();
     ASSERT_TRUE(test::WriteFile(Local("w.bin"), "w"));
@@ -275,7 +275,7 @@ TEST_F(FaultTest, RemoteBackslashFoldersUseBackslashes) {
     EXPECT_EQ(server.Count("STOR C:\\ftp\\w.bin"), 1u);
 }
 
-TEST_F(FaultTest, WithoutMlstOneListingPerFolderServesTheWholeBatch) {
+TEST_F(TransferFaultTest, WithoutMlstOneListingPerFolderServesTheWholeBatch) {
     Set("CONFIG", "Overwrite", "NO");
     test::FaultServer server(R"({"feat": ["SIZE", "EPSV"],
         "listing": "-rw-r--r--   1 u g  5 Jan 01  2024 exists.bin\r\n"})");
@@ -295,7 +295,7 @@ TEST_F(FaultTest, WithoutMlstOneListingPerFolderServesTheWholeBatch) {
     EXPECT_EQ(server.Count("LIST /up"), 1u);
 }
 
-TEST_F(FaultTest, ConnectionFailureLeavesJobsUnattempted) {
+TEST_F(TransferFaultTest, ConnectionFailureLeavesJobsUnattempted) {
     test::FaultServer server(R"({"mode": "close"})");
     ASSERT_TRUE(server.started()) << server.error();
     auto c = Get(server, {"a", "b"}, MakeLocalDir("nc"));

@@ -13,7 +13,7 @@
 namespace zyfar::enginetest {
 namespace {
 
-class FinishTest : public EngineTest {};
+class TransferFinishTest : public EngineTest {};
 
 std::vector<CTransferJob> MixedJobs() {
     CTransferJob queuedOk = Job("/l", "q.txt", "Q.TXT", "/r", 10);
@@ -29,7 +29,7 @@ std::vector<CTransferJob> MixedJobs() {
     return {queuedOk, plainOk, never, failed};
 }
 
-TEST_F(FinishTest, PutRunLogsFailuresAndReportsItsFiles) {
+TEST_F(TransferFinishTest, PutRunLogsFailuresAndReportsItsFiles) {
     Set("SCHEDULE", "ResendFail", "1");
     Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
     Set("SCHEDULE", "ResendFreqNum", "3");
@@ -72,7 +72,7 @@ TEST_F(FinishTest, PutRunLogsFailuresAndReportsItsFiles) {
     EXPECT_EQ(r.items[2].remoteDir, "/r");
 }
 
-TEST_F(FinishTest, GetRunNamesTheServerFirstAndSwapsNames) {
+TEST_F(TransferFinishTest, GetRunNamesTheServerFirstAndSwapsNames) {
     std::vector<CTransferJob> jobs{Job("/local", "remote-name", "local-name", "/pub", 5)};
     auto run = MakeSingleServerRun(Server("srv", 21), jobs, "/local", 5, TransferMode::Get, 1, nullptr, nullptr, false);
     FinishTransfer(*run, &sink);
@@ -87,7 +87,7 @@ TEST_F(FinishTest, GetRunNamesTheServerFirstAndSwapsNames) {
     EXPECT_EQ(r.items.at(0).remoteName, "remote-name");
 }
 
-TEST_F(FinishTest, ServerToServerRunKeepsTheJobsOwnReason) {
+TEST_F(TransferFinishTest, ServerToServerRunKeepsTheJobsOwnReason) {
     CTransferJob never = Job("/src", "a", "a", "/dst", 1);
     never.reason = "left over";
     auto run = MakeServerToServerRun(Server("dst", 2100, "d", "dp", "/dst"), Server("src", 2200, "s", "sp", "/src"),
@@ -107,7 +107,7 @@ TEST_F(FinishTest, ServerToServerRunKeepsTheJobsOwnReason) {
     EXPECT_EQ(r.second.password, "dp");
 }
 
-TEST_F(FinishTest, ViewsAreRefreshedOnlyWhileTheyShowTheSameFolder) {
+TEST_F(TransferFinishTest, ViewsAreRefreshedOnlyWhileTheyShowTheSameFolder) {
     auto dest = std::make_shared<FakeView>("/pub");
     auto source = std::make_shared<FakeView>("/home/me");
     auto run = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::Put, 1, dest, source, false);
@@ -124,7 +124,7 @@ TEST_F(FinishTest, ViewsAreRefreshedOnlyWhileTheyShowTheSameFolder) {
     EXPECT_EQ(dest->refreshes.load(), 1);
 }
 
-TEST_F(FinishTest, DeletionAfterTransferAlsoRefreshesTheSourceView) {
+TEST_F(TransferFinishTest, DeletionAfterTransferAlsoRefreshesTheSourceView) {
     Set("CONFIG", "DeletePut", "yEs");
     auto dest = std::make_shared<FakeView>("/pub");
     auto source = std::make_shared<FakeView>("/home/me");
@@ -141,7 +141,7 @@ TEST_F(FinishTest, DeletionAfterTransferAlsoRefreshesTheSourceView) {
     FinishTransfer(*gone, &sink);
 }
 
-TEST_F(FinishTest, DeleteGetDecidesForGetRuns) {
+TEST_F(TransferFinishTest, DeleteGetDecidesForGetRuns) {
     Set("CONFIG", "DeleteGet", "YES");
     auto source = std::make_shared<FakeView>("/pub");
     auto get = MakeSingleServerRun(Server("srv", 21), {}, "/l", 0, TransferMode::Get, 1, nullptr, source, false);
@@ -149,7 +149,7 @@ TEST_F(FinishTest, DeleteGetDecidesForGetRuns) {
     EXPECT_EQ(source->refreshes.load(), 1);
 }
 
-TEST_F(FinishTest, SerialRunLeavesPerFileStepsToTheSites) {
+TEST_F(TransferFinishTest, SerialRunLeavesPerFileStepsToTheSites) {
     std::vector<CTransferSite> sites(2);
     sites[0].host = "one";
     sites[1].host = "two";
@@ -164,7 +164,7 @@ TEST_F(FinishTest, SerialRunLeavesPerFileStepsToTheSites) {
     EXPECT_TRUE(r.items.empty());
 }
 
-TEST_F(FinishTest, PerSiteStepResetsFailuresForTheNextSite) {
+TEST_F(TransferFinishTest, PerSiteStepResetsFailuresForTheNextSite) {
     CTransferSite site;
     site.host = "two";
     site.remoteDir = "C:\\in";
@@ -189,7 +189,7 @@ TEST_F(FinishTest, PerSiteStepResetsFailuresForTheNextSite) {
     EXPECT_EQ(r.items[2].result, 12002);  // reported with the status it had
 }
 
-TEST_F(FinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
+TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
     auto finish = [this] {
         auto run = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr,
                                        false);
@@ -211,7 +211,7 @@ TEST_F(FinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
     EXPECT_EQ(host.quits.load(), 1);
 }
 
-TEST_F(FinishTest, TitlesAndOverwriteAreTakenWhenTheRunIsBuilt) {
+TEST_F(TransferFinishTest, TitlesAndOverwriteAreTakenWhenTheRunIsBuilt) {
     auto put = MakeSingleServerRun(Server("up.example", 21), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr,
                                    false);
     EXPECT_EQ(TransferTitle(*put), "FTP Put to: up.example");
@@ -226,7 +226,7 @@ TEST_F(FinishTest, TitlesAndOverwriteAreTakenWhenTheRunIsBuilt) {
     EXPECT_EQ(xfer->mode, TransferMode::ServerToServer);
 }
 
-TEST_F(FinishTest, BatchSizeIsSixtyFourBit) {
+TEST_F(TransferFinishTest, BatchSizeIsSixtyFourBit) {
     std::vector<CTransferJob> jobs{Job("", "a", "a", "", 3'000'000'000LL), Job("", "b", "b", "", 3'000'000'000LL)};
     EXPECT_EQ(BatchSizeOf(jobs), 6'000'000'000LL);
 }

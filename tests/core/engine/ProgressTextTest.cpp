@@ -104,7 +104,7 @@ TEST(StatisticsText, WindowFieldsFromASnapshot) {
     EXPECT_EQ(t.remoteTime, "1 min 1 secs");
 }
 
-TEST(Statistics, CountersAreSafeAcrossThreads) {
+TEST(TransferStatistics, CountersAreSafeAcrossThreads) {
     ResetStatisticsForTesting();
     std::vector<std::thread> workers;
     for (int t = 0; t < 4; ++t) {

@@ -24,7 +24,7 @@ const std::vector<Sample>& Samples() {
     return samples;
 }
 
-class ContentTest : public EngineTest {
+class TransferContentTest : public EngineTest {
 protected:
     static void SetUpTestSuite() { server_ = std::make_unique<test::PyFtpdServer>(); }
     static void TearDownTestSuite() { server_.reset(); }
@@ -93,14 +93,14 @@ protected:
     static std::unique_ptr<test::PyFtpdServer> server_;
 };
 
-std::unique_ptr<test::PyFtpdServer> ContentTest::server_;
+std::unique_ptr<test::PyFtpdServer> TransferContentTest::server_;
 
-TEST_F(ContentTest, PassiveReadLargerThanWrite) { RoundTrip("p4096-1024", true, 4096, 1024); }
-TEST_F(ContentTest, PassiveWriteLargerThanRead) { RoundTrip("p1024-4096", true, 1024, 4096); }
-TEST_F(ContentTest, PassiveLargeBuffers) { RoundTrip("p65536", true, 65536, 65536); }
-TEST_F(ContentTest, ActiveDefaultBuffers) { RoundTrip("a4096", false, 4096, 4096); }
+TEST_F(TransferContentTest, PassiveReadLargerThanWrite) { RoundTrip("p4096-1024", true, 4096, 1024); }
+TEST_F(TransferContentTest, PassiveWriteLargerThanRead) { RoundTrip("p1024-4096", true, 1024, 4096); }
+TEST_F(TransferContentTest, PassiveLargeBuffers) { RoundTrip("p65536", true, 65536, 65536); }
+TEST_F(TransferContentTest, ActiveDefaultBuffers) { RoundTrip("a4096", false, 4096, 4096); }
 
-TEST_F(ContentTest, CountersFollowTheBytes) {
+TEST_F(TransferContentTest, CountersFollowTheBytes) {
     FastSettings(true);
     const std::string data = test::PatternBytes(300'000, 9);
     ASSERT_TRUE(test::WriteFile(Local("count.bin"), data));
@@ -140,7 +140,7 @@ TEST_F(ContentTest, CountersFollowTheBytes) {
 
 // ---- vsftpd and server to server ----
 
-class VsftpdContentTest : public EngineTest {
+class TransferVsftpdTest : public EngineTest {
 protected:
     static void SetUpTestSuite() {
         vsftpd_ = std::make_unique<test::VsftpdServer>();
@@ -167,10 +167,10 @@ protected:
     static std::unique_ptr<test::PyFtpdServer> pyftpd_;
 };
 
-std::unique_ptr<test::VsftpdServer> VsftpdContentTest::vsftpd_;
-std::unique_ptr<test::PyFtpdServer> VsftpdContentTest::pyftpd_;
+std::unique_ptr<test::VsftpdServer> TransferVsftpdTest::vsftpd_;
+std::unique_ptr<test::PyFtpdServer> TransferVsftpdTest::pyftpd_;
 
-TEST_F(VsftpdContentTest, PutAndGetActiveAndPassive) {
+TEST_F(TransferVsftpdTest, PutAndGetActiveAndPassive) {
     for (bool passive : {false, true}) {
         SCOPED_TRACE(passive ? "passive" : "active");
         FastSettings(passive);
@@ -206,7 +206,7 @@ TEST_F(VsftpdContentTest, PutAndGetActiveAndPassive) {
     }
 }
 
-TEST_F(VsftpdContentTest, ServerToServerBothWays) {
+TEST_F(TransferVsftpdTest, ServerToServerBothWays) {
     FastSettings(true);
     const std::string data = test::PatternBytes(3'000'000, 77);
     test::MakeDir(pyftpd_->root() + "/out");
