@@ -62,7 +62,9 @@ TEST_F(LinkRunTest, MissingFilesAndProfilesAreNamedAndLeftOut) {
     const std::string good = MakeProfile("good", "good.example", 21);
     const std::string noHost = MakeProfile("nohost", "x", 21);
     ASSERT_TRUE(WritePrivateProfileString("Settings", "Host", "", noHost));
-    MakeLink("partial", {good, ProfilesFolder() + "/deleted.ini", noHost}, list);
+    const std::string junk = ProfilesFolder() + "/junk.ini";
+    ASSERT_TRUE(test::WriteFile(junk, std::string("\x7f" "ELF\0\0binary junk", 17)));
+    MakeLink("partial", {good, ProfilesFolder() + "/deleted.ini", noHost, junk}, list);
 
     const LinkRunPlan plan = PlanLinkRun("partial");
     EXPECT_TRUE(plan.CanRun());
@@ -74,7 +76,8 @@ TEST_F(LinkRunTest, MissingFilesAndProfilesAreNamedAndLeftOut) {
     EXPECT_TRUE(HasProblem(plan.problems, local_ + "/folder is not a file"));
     EXPECT_TRUE(HasProblem(plan.problems, "deleted.ini does not exist"));
     EXPECT_TRUE(HasProblem(plan.problems, "nohost.ini names no host"));
-    EXPECT_EQ(plan.problems.size(), 4u);
+    EXPECT_TRUE(HasProblem(plan.problems, "junk.ini names no host"));
+    EXPECT_EQ(plan.problems.size(), 5u);
 }
 
 TEST_F(LinkRunTest, MalformedLinkAndListFilesGiveClearErrors) {
