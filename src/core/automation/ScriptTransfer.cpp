@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <random>
 
+#include "engine/TransferStats.h"
 #include "ftp/NameMask.h"
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
@@ -124,6 +126,23 @@ int PlaceFile(const std::string& temp, const std::string& target, bool overwrite
     return 0;
 }
 
+// Adds the time of one copy to the statistics when it goes out of scope.
+class CopyTimer {
+public:
+    explicit CopyTimer(bool serverToServer) : serverToServer_(serverToServer) {}
+    ~CopyTimer() {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_);
+        if (serverToServer_) stats::AddServerToServerTime(ns.count());
+        else stats::AddTransferTime(ns.count());
+    }
+    CopyTimer(const CopyTimer&) = delete;
+    CopyTimer& operator=(const CopyTimer&) = delete;
+
+private:
+    bool serverToServer_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 FtpResult CantOverwrite() { return FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite)); }
 
 }  // namespace
@@ -218,6 +237,7 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
         }
     } cleanup{temp.path, keep};
 
+    CopyTimer timer(false);
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kRead, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
@@ -230,11 +250,15 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
         FtpOutcome<std::size_t> got = stream.Read(buffer.data(), buffer.size());
         if (!got.ok()) return got.result;
         if (got.value == 0) break;
+        const auto n = static_cast<std::int64_t>(got.value);
+        stats::AddBytesReceived(n);
+        stats::AddBytesGot(n);
         int err = 0;
         if (!WriteAll(fd.get(), buffer.data(), got.value, err)) {
             (void)stream.Abort();
             return LocalFileError(err, "Cannot write", target);
         }
+        stats::AddLocalBytesWritten(n);
     }
     FtpResult closed = stream.Close();
     if (!closed.ok()) return closed;
@@ -244,6 +268,7 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
         return LocalFileError(err, "Cannot create", target);
     }
     keep = true;
+    stats::AddFileTransferred();
     return FtpOk();
 }
 
@@ -255,6 +280,7 @@ FtpResult UploadFile(FtpClient& client, const std::string& localPath, const std:
     if (::fstat(fd.get(), &st) != 0) return LocalFileError(errno, "Cannot open", localPath);
     if (!S_ISREG(st.st_mode)) return LocalFileError(EISDIR, "Not a regular file:", localPath);
 
+    CopyTimer timer(false);
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kWrite, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
@@ -272,10 +298,14 @@ FtpResult UploadFile(FtpClient& client, const std::string& localPath, const std:
             return LocalFileError(err, "Cannot read", localPath);
         }
         if (n == 0) break;
+        stats::AddLocalBytesRead(n);
         FtpResult written = stream.Write(buffer.data(), static_cast<std::size_t>(n));
         if (!written.ok()) return written;
+        stats::AddBytesSent(n);
     }
-    return stream.Close();
+    FtpResult closed = stream.Close();
+    if (closed.ok()) stats::AddFileTransferred();
+    return closed;
 }
 
 FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpClient& to, const std::string& toPath,
@@ -283,6 +313,7 @@ FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpCl
     if (&from == &to)
         return FtpFail(ftpcode::kTransferInProgress,
                        "The source and the destination are the same connection; a file cannot be copied onto it.");
+    CopyTimer timer(true);
     FtpOutcome<std::unique_ptr<FtpFileStream>> source = from.OpenFile(fromPath, FtpOpenMode::kRead, type);
     if (!source.ok()) return source.result;
     FtpOutcome<std::unique_ptr<FtpFileStream>> target = to.OpenFile(toPath, FtpOpenMode::kWrite, type);
@@ -303,15 +334,18 @@ FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpCl
             return got.result;
         }
         if (got.value == 0) break;
+        stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
         FtpResult written = target.value->Write(buffer.data(), got.value);
         if (!written.ok()) {
             (void)source.value->Abort();
             return written;
         }
+        stats::AddBytesSent(static_cast<std::int64_t>(got.value));
     }
     FtpResult closedTarget = target.value->Close();
     FtpResult closedSource = source.value->Close();
     if (!closedTarget.ok()) return closedTarget;
+    if (closedSource.ok()) stats::AddFileTransferred();
     return closedSource;
 }
 

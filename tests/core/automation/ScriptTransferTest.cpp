@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ScriptTestSupport.h"
+#include "engine/TransferStats.h"
 
 namespace zyfar::test {
 namespace {
@@ -204,6 +205,21 @@ TEST_F(TransferTest, ADownloadNeverWritesThroughALinkOutOfTheLocalFolder) {
     ASSERT_EQ(::lstat(LocalFile("evil.txt").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
     EXPECT_EQ(ReadFile(LocalFile("evil.txt")).value_or(""), "payload");
+}
+
+TEST_F(TransferTest, CopiesCountInTheTransferStatistics) {
+    ResetStatisticsForTesting();
+    WriteFile(Root("down.bin"), PatternBytes(100000, 2));
+    WriteFile(LocalFile("up.bin"), PatternBytes(70000, 4));
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "get S down.bin\nput S up.bin\nget S none.bin\n");
+    EXPECT_EQ(r.errorBlocks, 1);
+    const StatisticsSnapshot s = ReadStatistics();
+    EXPECT_EQ(s.bytesReceived, 100000);
+    EXPECT_EQ(s.localBytesWritten, 100000);
+    EXPECT_EQ(s.localBytesRead, 70000);
+    EXPECT_EQ(s.bytesSent, 70000);
+    EXPECT_EQ(s.filesTransferred, 2);
+    ResetStatisticsForTesting();
 }
 
 class SendTest : public TransferTest {
