@@ -377,18 +377,21 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
             return Cancelled(0);
         }
     }
-    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::Create(request.targetPath);
-    if (!local.ok()) {
-        return Fail(local.result);
-    }
-    s.localFile = std::move(local.value);
+    // The server's file is opened first: a file the server cannot give
+    // leaves no empty local file behind (which would then block a retry
+    // from the queue as "Can't overwrite existing file!").
     FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
         s.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2));
     if (!remote.ok()) {
-        s.ReleaseFiles();
         return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
     }
     s.remoteFile = std::move(remote.value);
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::Create(request.targetPath);
+    if (!local.ok()) {
+        s.ReleaseFiles();
+        return Fail(local.result);
+    }
+    s.localFile = std::move(local.value);
 
     Tray tray;
     PassResult passes;

@@ -107,6 +107,18 @@ TEST_F(TransferFaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnection
     EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 3u);
 }
 
+TEST_F(TransferFaultTest, AFileTheServerCannotGiveLeavesNoLocalFile) {
+    test::FaultServer server(R"({"files": {"/there": "here"}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    const std::string base = MakeLocalDir("nofile");
+    auto c = Get(server, {"missing", "there"}, base);
+    EXPECT_EQ(c->run().jobs[0].status, ftpcode::kExtendedError);
+    EXPECT_NE(c->run().jobs[0].reason.find("550"), std::string::npos) << c->run().jobs[0].reason;
+    EXPECT_FALSE(Exists(base + "/missing"));
+    EXPECT_EQ(c->run().jobs[1].status, 0);
+    EXPECT_EQ(test::ReadFile(base + "/there"), "here");
+}
+
 TEST_F(TransferFaultTest, FailureReplyAfter150FailsTheGet) {
     test::FaultServer server(R"({"file_sizes": {"/a": 20000},
                                  "transfer": {"RETR": {"outcome": "426"}}})");
