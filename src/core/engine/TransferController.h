@@ -17,6 +17,7 @@
 //    current site and every site after it). "Only this one" (serial):
 //    CancelOnlyThisOne().
 // No thread is ever killed.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -46,7 +47,9 @@ public:
     [[nodiscard]] TransferRun& run() { return *run_; }
 
     // Called on the worker thread when the worker ended by itself (not when
-    // it was cancelled). Set before Start().
+    // it was cancelled). Set before Start(). The handler only tells the
+    // owner (a queued call, a flag); Finish and the cancel operations belong
+    // to the owner's thread.
     void SetWorkerDoneHandler(std::function<void()> handler);
 
     void Start();
@@ -56,7 +59,7 @@ public:
     // Joins the worker (which must have ended or be about to end) and runs
     // FinishTransfer; does nothing the second time.
     void Finish();
-    [[nodiscard]] bool Finished() const { return finished_; }
+    [[nodiscard]] bool Finished() const { return finished_.load(); }
     // Start, wait for the worker, Finish (headless runs).
     void RunToEnd();
     // The last driver result of the single worker (1, or a session failure).
@@ -97,7 +100,7 @@ private:
     std::condition_variable doneChanged_;
     bool workerDone_ = true;
     std::int32_t driverResult_ = 0;
-    bool finished_ = false;
+    std::atomic<bool> finished_{false};
 };
 
 }  // namespace zyfar
