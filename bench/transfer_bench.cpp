@@ -338,7 +338,7 @@ int main(int argc, char** argv) {
     for (const auto& [what, fps] : env.filesPerSecond) {
         std::printf("2000 x 4 KiB %-8s %7.0f files/s\n", what.c_str(), fps);
     }
-    if (env.filesPerSecond.count("put-lftp") == 0) {
+    if (!env.filesPerSecond.empty() && env.filesPerSecond.count("put-lftp") == 0) {
         std::printf("lftp not installed: no peer figures for the small files\n");
     }
     return 0;
