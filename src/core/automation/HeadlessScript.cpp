@@ -1,10 +1,14 @@
 #include "automation/HeadlessScript.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "automation/ScriptInterpreter.h"
+#include <cerrno>
+#include <ctime>
+
 #include "automation/ScriptOutput.h"
+#include "automation/ScriptRunner.h"
 #include "platform/MessageTable.h"
 
 namespace zyfar {
@@ -57,6 +61,43 @@ bool EndsWithCmd(const std::string& path) {
 
 void PrintMessage(std::FILE* stream, int id) { PrintLine(stream, std::string(MessageText(id))); }
 
+// Blocks SIGINT, SIGTERM and SIGHUP for its lifetime, on this thread and on
+// the threads it starts, so that they can be waited for instead of killing
+// the run halfway.
+class StopSignals {
+public:
+    StopSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        sigaddset(&set_, SIGHUP);
+        blocked_ = pthread_sigmask(SIG_BLOCK, &set_, &previous_) == 0;
+    }
+    ~StopSignals() {
+        if (!blocked_) return;
+        // Signals that come in after the run has ended keep their usual effect.
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // Waits up to `ms` milliseconds; true when a stop signal arrived.
+    bool Wait(long ms) const {
+        if (!blocked_) {
+            timespec pause{0, ms * 1000000L};
+            ::nanosleep(&pause, nullptr);
+            return false;
+        }
+        timespec timeout{0, ms * 1000000L};
+        return ::sigtimedwait(&set_, nullptr, &timeout) > 0;
+    }
+
+private:
+    sigset_t set_{};
+    sigset_t previous_{};
+    bool blocked_ = false;
+};
+
 }  // namespace
 
 bool IsScriptFilePath(const std::string& path) {
@@ -71,8 +112,20 @@ int RunHeadlessScript(const std::string& path, std::FILE* out, std::FILE* err) {
     }
     StreamOutput output(out);
     StreamHost host(out);
-    ScriptInterpreter interpreter(output, host);
-    const ScriptRunResult result = interpreter.Run(path);
+    ScriptRunResult result;
+    {
+        // The run goes on a worker of its own; this thread waits for it and
+        // turns Ctrl-C (or a SIGTERM from cron) into a cancel, so the run still
+        // closes and logs its sessions.
+        StopSignals signals;
+        ScriptRunner runner(path, output, host);
+        runner.Start();
+        while (runner.state() != ScriptRunner::State::Finished) {
+            if (signals.Wait(100)) runner.Cancel();
+        }
+        runner.Wait();
+        result = runner.Result().value_or(ScriptRunResult{});
+    }
     if (result.end == ScriptEnd::CouldNotOpen) {
         PrintMessage(err, kMsgCannotOpenScript);
         return kHeadlessBadScript;

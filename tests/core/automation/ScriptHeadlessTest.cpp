@@ -148,8 +148,8 @@ protected:
         std::vector<std::string> out;
         std::string err;
     };
-    // Runs the program with private XDG folders and no display; bounded wait.
-    Outcome RunProgram(const std::vector<std::string>& args) {
+    // Starts the program with private XDG folders and no display.
+    pid_t Spawn(const std::vector<std::string>& args) {
         std::vector<std::string> env{"XDG_CONFIG_HOME=" + config_, "XDG_STATE_HOME=" + (home_ / "state"),
                                      "XDG_DATA_HOME=" + (home_ / "data"), "HOME=" + home_.path(),
                                      "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen"};
@@ -161,18 +161,20 @@ protected:
         std::vector<char*> argp;
         for (std::string& a : argv) argp.push_back(a.data());
         argp.push_back(nullptr);
-        const std::string outFile = home_ / "out.txt";
-        const std::string errFile = home_ / "err.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, OutFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, ErrFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
         const int rc = ::posix_spawn(&pid, program_.c_str(), &actions, nullptr, argp.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
+        return rc == 0 ? pid : -1;
+    }
+    // Waits (bounded) for the program to end; a program still running is killed.
+    Outcome Finish(pid_t pid) {
         Outcome o;
-        if (rc != 0) return o;
+        if (pid <= 0) return o;
         int status = 0;
         bool done = false;
         for (int i = 0; i < 6000 && !done; ++i) {  // up to about 60 s
@@ -185,10 +187,13 @@ protected:
             return o;
         }
         o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        o.out = SplitLines(ReadFile(outFile).value_or(""));
-        o.err = ReadFile(errFile).value_or("");
+        o.out = SplitLines(ReadFile(OutFile()).value_or(""));
+        o.err = ReadFile(ErrFile()).value_or("");
         return o;
     }
+    Outcome RunProgram(const std::vector<std::string>& args) { return Finish(Spawn(args)); }
+    std::string OutFile() const { return home_ / "out.txt"; }
+    std::string ErrFile() const { return home_ / "err.txt"; }
 
     TempDir home_{"zyfar-headless"};
     std::string program_;
@@ -234,6 +239,33 @@ TEST_F(HeadlessProcessTest, ABadScriptPathGivesStatusTwo) {
         EXPECT_TRUE(o.out.empty());
         EXPECT_EQ(o.err, "Could not open Zyfar Script file, exiting ....\n") << path;
     }
+}
+
+TEST_F(HeadlessProcessTest, ATerminateSignalCancelsTheRunWhichStillClosesAndLogsItsSessions) {
+    FaultServer server(R"({"feat": ["SIZE"], "listing": "-rw-r--r-- 1 u g 99 Jan 01  2024 s.bin\r\n",)"
+                       R"( "files": {"s.bin": "0123456789"}, "transfer": {"RETR": {"send_bytes": 4, "outcome": "stall"}}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    const std::string logs = home_ / "logs";
+    MakeDir(logs);
+    WriteFile(config_ + "/Quorvane/Zyfar.ini", "[CONFIG]\nDataDir=" + local_ + "\nDefaultDir=" + logs +
+                                                 "\n[FTP]\nAccessType=DirectAccess\nRetry=0\n");
+    const std::string script = home_ / "stall.cmd";
+    WriteFile(script, "open F 127.0.0.1 user pass " + std::to_string(server.port()) + "\nget F s.bin\nbeep\n");
+    const pid_t pid = Spawn({"--headless", "-b", script});
+    ASSERT_GT(pid, 0);
+    const bool reached = server.WaitForLine("RETR s.bin", std::chrono::seconds(20));
+    ::kill(pid, SIGTERM);
+    const Outcome o = Finish(pid);
+    ASSERT_TRUE(reached);
+    EXPECT_EQ(o.status, 1);
+    std::vector<std::string> expected{script, "F: Internet Connection OK", "F: FTP Connection OK"};
+    for (const std::string& l : ErrorBlock("F: The operation was canceled. s.bin")) expected.push_back(l);
+    EXPECT_EQ(o.out, expected);
+    EXPECT_FALSE(ReadFile(local_ + "/s.bin"));
+    const std::vector<std::string> logLines = SplitLines(ReadFile(logs + "/log1.log").value_or(""));
+    ASSERT_FALSE(logLines.empty());
+    EXPECT_EQ(logLines.front(), "FTP_SERVER_FILE");
+    EXPECT_EQ(logLines.back().rfind("32876\t", 0), 0u) << logLines.back();
 }
 
 }  // namespace
