@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace zyfar {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using test::ReadText;
 using test::WriteText;
 
-class KeysTest : public test::TempDirTest {};
+class KeysTest : public test::IsolatedHomeTest {};
 
 TEST_F(KeysTest, FreshStoreGivesTheDocumentedDefaults) {
     // Sessions use pre-configured access while the page shows direct access.
@@ -72,140 +73,68 @@ TEST_F(KeysTest, TableIsConsistent) {
     std::set<std::string> ids;
     std::map<std::string, KeyType> typeOf;  // section + key -> type
     for (const KeyDef& k : all) {
-        ASSERT_NE(k.section, nullptr);
-        ASSERT_NE(k.key, nullptr);
-        ASSERT_NE(k.textDefault, nullptr);
+        ASSERT_TRUE(k.section && k.key && k.textDefault);
         EXPECT_TRUE(ids.insert(k.id).second) << "duplicate entry " << k.id;
         // Readers of one key agree on its type.
         const auto [it, fresh] = typeOf.emplace(std::string(k.section) + "|" + k.key, k.type);
-        if (!fresh) {
-            EXPECT_EQ(it->second, k.type) << k.id;
-        }
-        if (k.type == KeyType::Int) {
-            EXPECT_STREQ(k.textDefault, "") << k.id;
-        }
+        EXPECT_TRUE(fresh || it->second == k.type) << k.id;
+        EXPECT_TRUE(k.type != KeyType::Int || *k.textDefault == '\0') << k.id;
     }
-    // Every section of the store is covered.
-    std::set<std::string> sectionsSeen;
-    for (const KeyDef& k : all) sectionsSeen.insert(k.section);
-    for (const char* s : {"CONFIG", "FTP", "SCHEDULE", "LOG", "SOUNDS", "EXT", "Dimensions\\Main\\Mainframe",
-                          "Dimensions\\Profile\\Mainframe", "Dimensions\\Files\\Mainframe"})
-        EXPECT_TRUE(sectionsSeen.count(s)) << s;
-    // Every key name the system stores appears.
+    // Every key name the system stores appears, spelled exactly.
     std::set<std::string> names;
     for (const KeyDef& k : all) names.insert(std::string(k.section) + "/" + k.key);
-    for (const char* n :
-         {"CONFIG/Email", "CONFIG/DataDir", "CONFIG/DefaultDir", "CONFIG/ProfilePath", "CONFIG/ConnectNet",
-          "CONFIG/Overwrite", "CONFIG/DragDropSubDirs", "CONFIG/FileCasingPut", "CONFIG/FileCasingGet",
-          "CONFIG/TimeType", "CONFIG/TextExtensions", "CONFIG/DragDrop", "CONFIG/DragDropDirs", "CONFIG/FTPDirTree",
-          "CONFIG/LocalDblClick", "CONFIG/RemoteDblClick", "CONFIG/DeletePut", "CONFIG/DeleteGet",
-          "CONFIG/RenameLongFileNames", "CONFIG/ScreenSplit", "CONFIG/StartScreen", "CONFIG/WinState",
-          "CONFIG/ToolBar", "CONFIG/StatusBar", "CONFIG/ProfileBar", "CONFIG/Scheduler", "CONFIG/SysInfo_X",
-          "CONFIG/SysInfo_Y", "FTP/AccessType", "FTP/ProxyName", "FTP/ProxyPort", "FTP/Port", "FTP/Cache",
-          "FTP/Reload", "FTP/ConnectTo", "FTP/RecTo", "FTP/SendTo", "FTP/RecToCtrl", "FTP/SendToCtrl", "FTP/Retry",
-          "FTP/ReadBuffer", "FTP/WriteBuffer", "FTP/TransferType", "FTP/QuickServer", "FTP/QuickLogin",
-          "FTP/QuickPasswd", "FTP/QuickDirec", "FTP/QuickPort", "FTP/Passive", "SCHEDULE/ResendFail",
-          "SCHEDULE/ResendFreq", "SCHEDULE/ResendFreqNum", "SCHEDULE/ResendTime", "SCHEDULE/StartQueueProg",
-          "SCHEDULE/NumTimers", "SCHEDULE/Timer%d", "LOG/ToScreen", "LOG/ToFile", "LOG/AppendLog", "LOG/FileName",
-          "LOG/TimeFormat", "LOG/DateFormat", "LOG/View", "SOUNDS/ConnectOk", "SOUNDS/TransferOk",
-          "SOUNDS/ConnectFail", "SOUNDS/TransferFail", "SOUNDS/TransferType", "EXT/Ext%d",
-          "Dimensions\\Main\\Mainframe/Width", "Dimensions\\Main\\Mainframe/Height", "Dimensions\\Main\\Mainframe/x",
-          "Dimensions\\Main\\Mainframe/y", "Dimensions\\/NumRows", "Dimensions\\/NumCols", "Dimensions\\/Row%d",
-          "Dimensions\\/Col%d"})
-        EXPECT_TRUE(names.count(n)) << n;
+    const std::pair<const char*, const char*> stored[] = {
+        {"CONFIG", "Email DataDir DefaultDir ProfilePath ConnectNet Overwrite DragDropSubDirs FileCasingPut "
+                   "FileCasingGet TimeType TextExtensions DragDrop DragDropDirs FTPDirTree LocalDblClick "
+                   "RemoteDblClick DeletePut DeleteGet RenameLongFileNames ScreenSplit StartScreen WinState "
+                   "ToolBar StatusBar ProfileBar Scheduler SysInfo_X SysInfo_Y"},
+        {"FTP", "AccessType ProxyName ProxyPort Port Cache Reload ConnectTo RecTo SendTo RecToCtrl SendToCtrl "
+                "Retry ReadBuffer WriteBuffer TransferType QuickServer QuickLogin QuickPasswd QuickDirec "
+                "QuickPort Passive"},
+        {"SCHEDULE", "ResendFail ResendFreq ResendFreqNum ResendTime StartQueueProg NumTimers Timer%d"},
+        {"LOG", "ToScreen ToFile AppendLog FileName TimeFormat DateFormat View"},
+        {"SOUNDS", "ConnectOk TransferOk ConnectFail TransferFail TransferType"},
+        {"EXT", "Ext%d"},
+        {"Dimensions\\Main\\Mainframe", "Width Height x y"},
+        {"Dimensions\\Profile\\Mainframe", "Width Height x y"},
+        {"Dimensions\\Files\\Mainframe", "Width Height x y"},
+        {"Dimensions\\", "NumRows NumCols Row%d Col%d"},
+    };
+    for (const auto& [section, keyList] : stored) {
+        std::istringstream words(keyList);
+        for (std::string key; words >> key;) EXPECT_TRUE(names.count(std::string(section) + "/" + key)) << section << "/" << key;
+    }
 }
 
-TEST_F(KeysTest, ReadersOfOneKeyDifferOnlyWhereDocumented) {
-    EXPECT_STREQ(keys::CacheSession.key, keys::CachePage.key);
-    EXPECT_STRNE(keys::CacheSession.textDefault, keys::CachePage.textDefault);
-    // The same stored value is seen by both readers.
-    Write(keys::CachePage, "NO");
-    EXPECT_EQ(Read(keys::CacheSession), "NO");
-    EXPECT_FALSE(ReadYes(keys::CachePage));
-    Write(keys::AccessTypePage, "DirectAccess");
-    EXPECT_EQ(SessionAccessMode(Read(keys::AccessTypeSession)), AccessMode::Direct);
-}
-
-TEST_F(KeysTest, WritesUseTheTableNames) {
+TEST_F(KeysTest, WritesUseTheTableNamesAndEveryReaderOfAKeySeesThem) {
     Write(keys::Email, "me@example.org");
     WriteInt(keys::ReadBuffer, 8192);
     Write(keys::TimerN, 0, "entry0");
     Write(keys::ExtN, 2, "txt gedit");
-    const auto doc = IniDocument::Parse(ReadText(CurrentSettingsFile()));
-    EXPECT_EQ(doc.Get("CONFIG", "Email"), "me@example.org");
-    EXPECT_EQ(doc.Get("FTP", "ReadBuffer"), "8192");
-    EXPECT_EQ(doc.Get("SCHEDULE", "Timer0"), "entry0");
-    EXPECT_EQ(doc.Get("EXT", "Ext2"), "txt gedit");
+    EXPECT_EQ(ReadText(CurrentSettingsFile()),
+              "[CONFIG]\nEmail=me@example.org\n[FTP]\nReadBuffer=8192\n[SCHEDULE]\nTimer0=entry0\n[EXT]\nExt2=txt gedit\n");
     EXPECT_EQ(ReadInt(keys::ReadBuffer), 8192);
     EXPECT_EQ(Read(keys::TimerN, 0), "entry0");
     EXPECT_EQ(ReadIfPresent(keys::ExtN, 2), "txt gedit");
     EXPECT_FALSE(ReadIfPresent(keys::ExtN, 0).has_value());
     EXPECT_EQ(NumberedKey(keys::SplitterRowN, 12), "Row12");
+    // Two readers of one key differ only in their defaults.
+    EXPECT_STREQ(keys::CacheSession.key, keys::CachePage.key);
+    Write(keys::CachePage, "NO");
+    EXPECT_EQ(Read(keys::CacheSession), "NO");
+    Write(keys::AccessTypePage, "DirectAccess");
+    EXPECT_EQ(SessionAccessMode(Read(keys::AccessTypeSession)), AccessMode::Direct);
 }
 
-TEST(KeyEnumerations, UnknownValuesFallToTheOtherEntry) {
-    // Values compare exactly: lower case is unknown.
-    EXPECT_EQ(ParseDragDrop("COPY"), DragDropMode::Copy);
-    EXPECT_EQ(ParseDragDrop("copy"), DragDropMode::Move);
-    EXPECT_EQ(ParseDragDrop(""), DragDropMode::Move);
-    EXPECT_EQ(ParseDirTree("LAST_DIR"), DirTreeMode::LastDir);
-    EXPECT_EQ(ParseDirTree("FULL_PATH"), DirTreeMode::FullPath);
-    EXPECT_EQ(ParseDirTree("full_path"), DirTreeMode::NoPath);
-    EXPECT_EQ(ParseLocalDblClick("EXECUTE"), DblClickAction::Execute);
-    EXPECT_EQ(ParseLocalDblClick("OPEN"), DblClickAction::Open);
-    EXPECT_EQ(ParseLocalDblClick("TRANSFER"), DblClickAction::Transfer);
-    EXPECT_EQ(ParseLocalDblClick("RUN"), DblClickAction::NoAction);
-    EXPECT_EQ(ParseRemoteDblClick("TRANSFER"), DblClickAction::Transfer);
-    EXPECT_EQ(ParseRemoteDblClick("EXECUTE"), DblClickAction::NoAction);
-    EXPECT_EQ(ParseFileCasing("UPPER_CASE"), FileCasing::Upper);
-    EXPECT_EQ(ParseFileCasing("LOWER_CASE"), FileCasing::Lower);
-    EXPECT_EQ(ParseFileCasing("Upper"), FileCasing::Preserve);
-    EXPECT_EQ(ParseTransferType("TEXT"), TransferType::Text);
-    EXPECT_EQ(ParseTransferType("BINARY"), TransferType::Binary);
-    EXPECT_EQ(ParseTransferType("AUTOMATIC"), TransferType::Automatic);
-    EXPECT_EQ(ParseTransferType("binary"), TransferType::Automatic);
-    EXPECT_EQ(SessionAccessMode("PreconfigAccess"), AccessMode::Preconfig);
-    EXPECT_EQ(SessionAccessMode("ProxyAccess"), AccessMode::Proxy);
-    EXPECT_EQ(SessionAccessMode("directaccess"), AccessMode::Preconfig);
-    EXPECT_EQ(PageAccessMode("PreconfigAccess"), AccessMode::Preconfig);
-    EXPECT_EQ(PageAccessMode("Bogus"), AccessMode::Proxy);
-    EXPECT_EQ(ParseStartScreen("REMOTE_LOCAL"), ScreenKind::Standard);
-    EXPECT_EQ(ParseStartScreen("REMOTE_REMOTE"), ScreenKind::RemoteRemote);
-    EXPECT_EQ(ParseStartScreen("MULTIPLE_PUT"), ScreenKind::MultiplePut);
-    EXPECT_EQ(ParseStartScreen("whatever"), ScreenKind::RemoteRemote);
-    EXPECT_EQ(ParseStartScreen(""), ScreenKind::RemoteRemote);
-    EXPECT_FALSE(IsHorizontalSplit("VERT"));
-    EXPECT_FALSE(IsHorizontalSplit("horiz"));
-    EXPECT_TRUE(IsIconicWinState("ICONIC"));
-    EXPECT_FALSE(IsIconicWinState("MINIMIZED"));
-    EXPECT_EQ(ParseLogFilterView("SUCCESS"), LogFilter::Success);
-    EXPECT_EQ(ParseLogFilterView("other"), LogFilter::Unsuccess);
-    EXPECT_EQ(ParseLogFilterPage("UNSUCCESS"), LogFilter::Unsuccess);
-    EXPECT_EQ(ParseLogFilterPage("other"), LogFilter::All);
-    EXPECT_TRUE(IsResendUntilEnd("UNTIL_END"));
-    EXPECT_FALSE(IsResendUntilEnd("FREQ_NUM"));
-    EXPECT_FALSE(IsResendUntilEnd("until_end"));
-    EXPECT_TRUE(IsSoundPerFile("FILE"));
-    EXPECT_FALSE(IsSoundPerFile("BATCH"));
-    EXPECT_EQ(ParseStartQueueProg(1), StartQueueAction::Send);
-    EXPECT_EQ(ParseStartQueueProg(2), StartQueueAction::Nothing);
-    EXPECT_EQ(ParseStartQueueProg(7), StartQueueAction::Empty);
-    EXPECT_FALSE(ParseDateStyle("YYYY").has_value());
-    EXPECT_EQ(ParseDateStyle("MON/DD"), DateStyle::MonNameDay);
-    EXPECT_EQ(ParseDateStyle("DD/MON"), DateStyle::DayMonName);
-}
-
-TEST(KeyEnumerations, TextsRoundTrip) {
-    for (auto m : {AccessMode::Direct, AccessMode::Preconfig, AccessMode::Proxy})
-        EXPECT_EQ(PageAccessMode(AccessModeText(m)), m);
+TEST(KeyEnumerations, ValuesCompareExactlyAndUnknownOnesFallToTheOtherEntry) {
+    // Every value written reads back as itself.
+    for (auto m : {AccessMode::Direct, AccessMode::Preconfig, AccessMode::Proxy}) EXPECT_EQ(PageAccessMode(AccessModeText(m)), m);
     for (auto m : {TransferType::Text, TransferType::Binary, TransferType::Automatic})
         EXPECT_EQ(ParseTransferType(TransferTypeText(m)), m);
-    for (auto c : {FileCasing::Preserve, FileCasing::Upper, FileCasing::Lower})
-        EXPECT_EQ(ParseFileCasing(FileCasingText(c)), c);
-    for (auto s : {DateStyle::MonthDay, DateStyle::DayMonth, DateStyle::MonNameDay, DateStyle::DayMonName})
-        EXPECT_EQ(ParseDateStyle(DateStyleText(s)), s);
-    for (auto d : {DirTreeMode::NoPath, DirTreeMode::LastDir, DirTreeMode::FullPath})
-        EXPECT_EQ(ParseDirTree(DirTreeText(d)), d);
+    for (auto c : {FileCasing::Preserve, FileCasing::Upper, FileCasing::Lower}) EXPECT_EQ(ParseFileCasing(FileCasingText(c)), c);
+    for (auto d : {DateStyle::MonthDay, DateStyle::DayMonth, DateStyle::MonNameDay, DateStyle::DayMonName})
+        EXPECT_EQ(ParseDateStyle(DateStyleText(d)), d);
+    for (auto d : {DirTreeMode::NoPath, DirTreeMode::LastDir, DirTreeMode::FullPath}) EXPECT_EQ(ParseDirTree(DirTreeText(d)), d);
     for (auto a : {DblClickAction::Transfer, DblClickAction::Execute, DblClickAction::Open, DblClickAction::NoAction})
         EXPECT_EQ(ParseLocalDblClick(DblClickText(a)), a);
     for (auto k : {ScreenKind::Standard, ScreenKind::RemoteRemote, ScreenKind::MultiplePut})
@@ -214,22 +143,37 @@ TEST(KeyEnumerations, TextsRoundTrip) {
         EXPECT_EQ(ParseLogFilterView(LogFilterText(f)), f);
         EXPECT_EQ(ParseLogFilterPage(LogFilterText(f)), f);
     }
+    // The stored spellings, and where an unknown (or lower-case) value goes.
+    EXPECT_EQ(std::string(FileCasingText(FileCasing::Upper)) + TransferTypeText(TransferType::Text), "UPPER_CASETEXT");
+    EXPECT_EQ(ParseDragDrop("COPY"), DragDropMode::Copy);
+    EXPECT_EQ(ParseDragDrop("copy"), DragDropMode::Move);
+    EXPECT_EQ(ParseDirTree("full_path"), DirTreeMode::NoPath);
+    EXPECT_EQ(ParseLocalDblClick("RUN"), DblClickAction::NoAction);
+    EXPECT_EQ(ParseRemoteDblClick("EXECUTE"), DblClickAction::NoAction);
+    EXPECT_EQ(ParseFileCasing("Upper"), FileCasing::Preserve);
+    EXPECT_EQ(ParseTransferType("binary"), TransferType::Automatic);
+    EXPECT_EQ(SessionAccessMode("directaccess"), AccessMode::Preconfig);
+    EXPECT_EQ(PageAccessMode("Bogus"), AccessMode::Proxy);
+    EXPECT_EQ(ParseStartScreen("whatever"), ScreenKind::RemoteRemote);
+    EXPECT_EQ(ParseLogFilterView("other"), LogFilter::Unsuccess);
+    EXPECT_EQ(ParseLogFilterPage("other"), LogFilter::All);
+    EXPECT_FALSE(ParseDateStyle("YYYY").has_value());
+    EXPECT_TRUE(IsIconicWinState("ICONIC") && !IsIconicWinState("MINIMIZED"));
+    EXPECT_TRUE(!IsHorizontalSplit("VERT") && !IsHorizontalSplit("horiz"));
+    EXPECT_TRUE(IsResendUntilEnd("UNTIL_END") && !IsResendUntilEnd("until_end"));
+    EXPECT_TRUE(IsSoundPerFile("FILE") && !IsSoundPerFile("BATCH"));
+    EXPECT_EQ(ParseStartQueueProg(1), StartQueueAction::Send);
+    EXPECT_EQ(ParseStartQueueProg(2), StartQueueAction::Nothing);
+    EXPECT_EQ(ParseStartQueueProg(7), StartQueueAction::Empty);
 }
 
 TEST_F(KeysTest, WindowGeometryDefaultsAndRoundTrip) {
-    const WindowGeometry fresh = ReadWindowGeometry(sections::MainWindow);
-    EXPECT_EQ(fresh.width, 400);
-    EXPECT_EQ(fresh.height, 400);
-    EXPECT_EQ(fresh.x, 20);
-    EXPECT_EQ(fresh.y, 20);
+    auto text = [](const WindowGeometry& g) { return test::Cat("", g.width) + test::Cat(" ", g.height) + test::Cat(" ", g.x) + test::Cat(" ", g.y); };
+    EXPECT_EQ(text(ReadWindowGeometry(sections::MainWindow)), "400 400 20 20");
     WriteWindowGeometry(sections::ProfileWindow, {800, 600, -5, 30});
-    const WindowGeometry g = ReadWindowGeometry(sections::ProfileWindow);
-    EXPECT_EQ(g.width, 800);
-    EXPECT_EQ(g.height, 600);
-    EXPECT_EQ(g.x, -5);
-    EXPECT_EQ(g.y, 30);
+    EXPECT_EQ(text(ReadWindowGeometry(sections::ProfileWindow)), "800 600 -5 30");
     EXPECT_EQ(ReadText(CurrentSettingsFile()), "[Dimensions\\Profile\\Mainframe]\nWidth=800\nHeight=600\nx=-5\ny=30\n");
-    EXPECT_EQ(ReadWindowGeometry(sections::FilesWindow).width, 400);
+    EXPECT_EQ(text(ReadWindowGeometry(sections::FilesWindow)), "400 400 20 20");
 }
 
 TEST_F(KeysTest, SplitterSizesDefaultMinimumAndOrder) {
