@@ -2,61 +2,39 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace zyfar {
 namespace {
 
-TEST(CommandLine, FlagSpellingsTakeTheirValue) {
-    for (const char* flag : {"/b", "-b", "/B", "-B"}) {
-        const CommandLine line = ParseCommandLine({flag, "/home/me/nightly.cmd"});
-        EXPECT_TRUE(line.commandLineJob) << flag;
-        EXPECT_EQ(line.scriptPath, "/home/me/nightly.cmd") << flag;
-        EXPECT_TRUE(line.linkName.empty()) << flag;
+TEST(CommandLine, FlagsTakeTheNextWordAndOnlyTheFirstPairCounts) {
+    struct Case {
+        std::vector<std::string> words;
+        std::string script, link;  // both empty: no job
+    };
+    const Case cases[] = {
+        {{"/b", "/home/me/nightly.cmd"}, "/home/me/nightly.cmd", ""},
+        {{"-B", "/x.cmd"}, "/x.cmd", ""},  // the word after a flag is its value, whatever it starts with
+        {{"/L", "Nightly"}, "", "Nightly"},
+        {{"-l", "-weird"}, "", "-weird"},
+        {{"/tmp/x.cmd"}, "", ""},  // a path is no flag, and a value without a flag is ignored
+        {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "", "Sites"},
+        {{"-b", "/a.cmd", "-b", "/b.cmd"}, "/a.cmd", ""},
+        {{"-q", "/tmp/run.cmd"}, "", ""},  // an unknown flag takes no value
+        {{"-q", "x", "-l", "L2"}, "", "L2"},
+        {{"stray", "/l", "L1"}, "", "L1"},
+        {{"-l"}, "", ""},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.words);
+        SCOPED_TRACE(c.words[0] + (c.words.size() > 1 ? " " + c.words[1] : std::string()));
+        EXPECT_EQ(line.scriptPath, c.script);
+        EXPECT_EQ(line.linkName, c.link);
+        EXPECT_EQ(line.commandLineJob, !c.script.empty() || !c.link.empty());
     }
-    for (const char* flag : {"/l", "-l", "/L", "-L"}) {
-        const CommandLine line = ParseCommandLine({flag, "Nightly"});
-        EXPECT_EQ(line.linkName, "Nightly") << flag;
-        EXPECT_TRUE(line.scriptPath.empty()) << flag;
-    }
-}
-
-TEST(CommandLine, AbsolutePathsAreNotFlags) {
-    EXPECT_FALSE(IsFrameworkFlag("/tmp/x.cmd"));
-    EXPECT_FALSE(IsFrameworkFlag("/"));
-    EXPECT_FALSE(IsFrameworkFlag("-"));
-    EXPECT_FALSE(IsFrameworkFlag("plain"));
-    EXPECT_TRUE(IsFrameworkFlag("/b"));
-    EXPECT_TRUE(IsFrameworkFlag("-xyz"));
-    // A path given without a flag is a value that follows no flag: ignored.
-    const CommandLine line = ParseCommandLine({"/tmp/x.cmd"});
-    EXPECT_FALSE(line.commandLineJob);
-    EXPECT_TRUE(line.scriptPath.empty());
-}
-
-TEST(CommandLine, ValueAfterFlagIsTakenWhateverItStartsWith) {
-    // "/x.cmd" would look like a flag, but the word after a flag is its value.
-    EXPECT_EQ(ParseCommandLine({"/b", "/x.cmd"}).scriptPath, "/x.cmd");
-    EXPECT_EQ(ParseCommandLine({"-l", "-weird"}).linkName, "-weird");
-}
-
-TEST(CommandLine, OnlyTheFirstPairCounts) {
-    const CommandLine line = ParseCommandLine({"-l", "Sites", "-b", "/tmp/run.cmd"});
-    EXPECT_EQ(line.linkName, "Sites");
-    EXPECT_TRUE(line.scriptPath.empty());
-    const CommandLine again = ParseCommandLine({"-b", "/a.cmd", "-b", "/b.cmd"});
-    EXPECT_EQ(again.scriptPath, "/a.cmd");
-}
-
-TEST(CommandLine, UnknownFlagsAndStrayWords) {
-    // An unknown flag takes no value: the word after it is a stray value.
-    const CommandLine line = ParseCommandLine({"-q", "/tmp/run.cmd"});
-    EXPECT_FALSE(line.commandLineJob);
-    EXPECT_TRUE(line.scriptPath.empty());
-    // An unknown flag between two known ones leaves the later pair working.
-    EXPECT_EQ(ParseCommandLine({"-q", "x", "-l", "L2"}).linkName, "L2");
-    // A flag without a value at the end leaves no job.
-    EXPECT_FALSE(ParseCommandLine({"-l"}).commandLineJob);
-    // A plain word before any flag is ignored and does not block a later pair.
-    EXPECT_EQ(ParseCommandLine({"stray", "/l", "L1"}).linkName, "L1");
+    for (const char* word : {"/tmp/x.cmd", "/", "-", "plain"}) EXPECT_FALSE(IsFrameworkFlag(word)) << word;
+    for (const char* word : {"/b", "-xyz"}) EXPECT_TRUE(IsFrameworkFlag(word)) << word;
 }
 
 TEST(CommandLine, LongOptionsAreSeparateFromTheFlags) {
