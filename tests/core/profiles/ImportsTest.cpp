@@ -1,6 +1,7 @@
 #include "profiles/Imports.h"
 
 #include "ProfileFixture.h"
+#include "profiles/FileList.h"
 #include "profiles/SiteProfile.h"
 
 #include <gtest/gtest.h>
@@ -26,36 +27,31 @@ TEST_F(ImportsTest, SiteListBecomesNumberedProfilesAndSkipsUnterminatedLastLine)
     ASSERT_EQ(r.created.size(), 2u);
     EXPECT_EQ(r.created[0].path, folder + "/old.sites0.ini");
     EXPECT_EQ(r.created[1].path, folder + "/old.sites1.ini");
-    const SiteProfile a = ReadSiteProfile(r.created[0].path);
-    EXPECT_EQ(a.host, "ftp.a.test");
-    EXPECT_EQ(a.user, "anonymous");
-    EXPECT_EQ(a.password, "me@x");
-    EXPECT_EQ(a.remotePath, "/pub");
-    EXPECT_EQ(a.port, "21");
-    const SiteProfile b = ReadSiteProfile(r.created[1].path);
-    EXPECT_EQ(b.user, "bob");
-    EXPECT_EQ(b.password, "pw");
-    EXPECT_EQ(b.remotePath, "");
+    EXPECT_EQ(ReadText(r.created[0].path),
+              "[Settings]\nHost=ftp.a.test\nUser=anonymous\nPassword=me@x\nRemote Path=/pub\nPort=21\n");
     EXPECT_EQ(ReadText(r.created[1].path),
               "[Settings]\nHost=ftp.b.test\nUser=bob\nPassword=pw\nRemote Path=\nPort=21\n");
     EXPECT_FALSE(Exists(folder + "/old.sites2.ini"));
+    // Missing words are empty, extra words are ignored, a NUL separates words.
+    EXPECT_EQ(ParseSiteRecord("  host.only  ").host, "host.only");
+    EXPECT_EQ(ParseSiteRecord("  host.only  ").user, "");
+    EXPECT_EQ(ParseSiteRecord("h u p /d extra words").remotePath, "/d");
+    EXPECT_EQ(ParseSiteRecord(std::string("h\0u p d", 7)).user, "u");
 }
 
-TEST_F(ImportsTest, FileWithoutMarkerIsRefusedAndWritesNothing) {
+TEST_F(ImportsTest, OnlyAFileThatStartsWithTheMarkerIsImported) {
     const std::string folder = ProfileFolder();
-    WriteText(root_ + "/bad.sts", "FTP_SERVER_FIL\nftp.a.test u p /\n");
-    const SiteImportResult r = ImportSiteList(root_ + "/bad.sts", folder);
-    EXPECT_EQ(r.result.messageId(), 146);
-    EXPECT_EQ(r.result.text(), "File was not a valid FTP server file!");
-    EXPECT_TRUE(ListIniFilesBelow(folder).empty());
-    WriteText(root_ + "/empty.sts", "");
-    EXPECT_EQ(ImportSiteList(root_ + "/empty.sts", folder).result.messageId(), 146);
+    for (const char* bad : {"FTP_SERVER_FIL\nftp.a.test u p /\n", ""}) {
+        WriteText(root_ + "/bad.sts", bad);
+        const SiteImportResult r = ImportSiteList(root_ + "/bad.sts", folder);
+        EXPECT_EQ(r.result.messageId(), 146);
+        EXPECT_EQ(r.result.text(), "File was not a valid FTP server file!");
+    }
     EXPECT_EQ(ImportSiteList(root_ + "/missing.sts", folder).result.status, ProfileStatus::IoError);
-}
-
-TEST_F(ImportsTest, MarkerFollowedByTextOnTheSameLineStillCounts) {
+    EXPECT_TRUE(ListIniFilesBelow(folder).empty());
+    // Text after the marker on its line does not matter.
     WriteText(root_ + "/m.sts", "FTP_SERVER_FILE version 2\nh u p d\n");
-    const SiteImportResult r = ImportSiteList(root_ + "/m.sts", ProfileFolder());
+    const SiteImportResult r = ImportSiteList(root_ + "/m.sts", folder);
     ASSERT_TRUE(r.result.ok());
     ASSERT_EQ(r.created.size(), 1u);
     EXPECT_EQ(r.created[0].name, "m0");
@@ -92,16 +88,6 @@ TEST_F(ImportsTest, FailedWriteLeavesNoProfileBehind) {
     EXPECT_FALSE(Exists(folder + "/s0.ini.lock"));
 }
 
-TEST(SiteRecord, MissingWordsAreEmpty) {
-    const ImportedSite s = ParseSiteRecord("  host.only  ");
-    EXPECT_EQ(s.host, "host.only");
-    EXPECT_EQ(s.user, "");
-    EXPECT_EQ(s.remotePath, "");
-    const ImportedSite t = ParseSiteRecord("h u p /d extra words");
-    EXPECT_EQ(t.remotePath, "/d");
-    EXPECT_EQ(ParseSiteRecord(std::string("h\0u p d", 7)).user, "u");
-}
-
 TEST_F(ImportsTest, FileListImportTakesExistingFilesOnly) {
     const std::string data = root_ + "/data";
     WriteText(data + "/a.txt", "12345");
@@ -114,12 +100,11 @@ TEST_F(ImportsTest, FileListImportTakesExistingFilesOnly) {
     ASSERT_TRUE(r.result.ok());
     EXPECT_EQ(r.added, 2u);
     ASSERT_EQ(r.items.size(), 2u);
-    EXPECT_EQ(r.items[0].folder, data);
-    EXPECT_EQ(r.items[0].localName, "a.txt");
+    EXPECT_EQ(FileListLocalPath(r.items[0]), data + "/a.txt");
     EXPECT_EQ(r.items[0].remoteName, "a.txt");
     EXPECT_EQ(r.items[0].size, 5);
     EXPECT_GT(r.items[0].lastWrite, 0);
-    EXPECT_EQ(r.items[1].folder, data + "/sub");
+    EXPECT_EQ(FileListLocalPath(r.items[1]), data + "/sub/b.bin");
     EXPECT_EQ(r.items[1].size, 2);
 }
 

@@ -1,3 +1,5 @@
+// Site profiles: the file layout, refused names and values, and renames,
+// moves and deletes that the link files follow.
 #include "profiles/SiteProfile.h"
 
 #include "ProfileFixture.h"
@@ -14,9 +16,9 @@ namespace {
 
 class SiteProfileTest : public testing::ProfileFixture {
 protected:
-    static SiteProfile Sample() {
+    static SiteProfile Sample(const std::string& host = "ftp.example.test") {
         SiteProfile p;
-        p.host = "ftp.example.test";
+        p.host = host;
         p.user = "me";
         p.password = "secret";
         p.remotePath = "/pub";
@@ -24,83 +26,60 @@ protected:
         p.port = "2121";
         return p;
     }
+    // Saves a new profile and returns its path.
+    static std::string Save(const std::string& folder, const std::string& name, const SiteProfile& p = Sample()) {
+        std::string path;
+        EXPECT_TRUE(SaveSiteProfile(folder, name, p, SaveMode::New, &path).ok()) << name;
+        return path;
+    }
 };
 
-TEST_F(SiteProfileTest, NewProfileWritesSixKeysInOrder) {
-    std::string path;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "site.old", Sample(), SaveMode::New, &path).ok());
+TEST_F(SiteProfileTest, SaveWritesSixKeysInOrderAndCutsTheName) {
+    const std::string path = Save(ProfileFolder(), "site.old");
     EXPECT_EQ(path, ProfilesFolder() + "/site.ini");
     EXPECT_EQ(ReadText(path),
               "[Settings]\nHost=ftp.example.test\nUser=me\nPassword=secret\nRemote Path=/pub\n"
               "Description=main mirror\nPort=2121\n");
     EXPECT_EQ(ReadSiteProfile(path), Sample());
-}
+    EXPECT_EQ(FileNameOf(Save(ProfileFolder(), ".hidden")), ".hidden.ini");  // a leading dot is kept
 
-TEST_F(SiteProfileTest, LeadingDotNameKeepsItsDot) {
-    std::string path;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), ".hidden", Sample(), SaveMode::New, &path).ok());
-    EXPECT_EQ(FileNameOf(path), ".hidden.ini");
-}
-
-TEST_F(SiteProfileTest, EmptyRemotePathAndDescriptionAreAllowedButNotEmptyPort) {
-    SiteProfile p = Sample();
-    p.remotePath.clear();
-    p.description.clear();
-    EXPECT_TRUE(SaveSiteProfile(ProfileFolder(), "a", p, SaveMode::New).ok());
-    p.port.clear();
-    const ProfileResult r = SaveSiteProfile(ProfileFolder(), "b", p, SaveMode::New);
-    EXPECT_EQ(r.messageId(), 226);
-    EXPECT_FALSE(Exists(ProfilesFolder() + "/b.ini"));
-    for (auto field : {&SiteProfile::host, &SiteProfile::user, &SiteProfile::password}) {
-        SiteProfile q = Sample();
-        q.*field = "";
-        EXPECT_EQ(SaveSiteProfile(ProfileFolder(), "c", q, SaveMode::New).status, ProfileStatus::MissingFields);
-    }
-    EXPECT_EQ(SaveSiteProfile(ProfileFolder(), "", Sample(), SaveMode::New).status, ProfileStatus::MissingFields);
-    EXPECT_FALSE(Exists(ProfilesFolder() + "/c.ini"));
-}
-
-TEST_F(SiteProfileTest, NewOverExistingAndUpdateOfMissingChangeNothing) {
-    const std::string folder = ProfileFolder();
-    ASSERT_TRUE(SaveSiteProfile(folder, "site", Sample(), SaveMode::New).ok());
-    const std::string before = ReadText(folder + "/site.ini");
-    SiteProfile other = Sample();
-    other.host = "other.test";
-    EXPECT_EQ(SaveSiteProfile(folder, "site", other, SaveMode::New).messageId(), 227);
-    EXPECT_EQ(ReadText(folder + "/site.ini"), before);
-    EXPECT_EQ(SaveSiteProfile(folder, "ghost", other, SaveMode::Update).messageId(), 228);
-    EXPECT_FALSE(Exists(folder + "/ghost.ini"));
-    ASSERT_TRUE(SaveSiteProfile(folder, "site", other, SaveMode::Update).ok());
-    EXPECT_EQ(ReadSiteProfile(folder + "/site.ini").host, "other.test");
-}
-
-TEST_F(SiteProfileTest, NamesThatLeaveTheFolderAreRefused) {
-    const std::string folder = ProfileFolder("inner");
-    for (const char* bad : {"../escape", "a/b", "..", "/etc/passwd", ".."}) {
-        const ProfileResult r = SaveSiteProfile(folder, bad, Sample(), SaveMode::New);
-        EXPECT_EQ(r.status, ProfileStatus::InvalidName) << bad;
-    }
-    // A leading dot is kept, so "../escape" stays whole and is refused.
-    EXPECT_TRUE(ListIniFilesBelow(ProfilesFolder()).empty());
-}
-
-TEST_F(SiteProfileTest, ValuesWithLineBreaksAreRefusedWithoutWriting) {
-    SiteProfile p = Sample();
-    p.password = "pa\nss";
-    EXPECT_EQ(SaveSiteProfile(ProfileFolder(), "site", p, SaveMode::New).status, ProfileStatus::InvalidValue);
-    EXPECT_FALSE(Exists(ProfilesFolder() + "/site.ini"));
-}
-
-TEST_F(SiteProfileTest, MultiLineDescriptionSurvivesAndStaysOneLineInTheFile) {
+    // A multi-line description survives and stays one line in the file.
     SiteProfile p = Sample();
     p.description = "line one\r\nline two\n100% sure %0A literal";
-    std::string path;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "site", p, SaveMode::New, &path).ok());
-    EXPECT_EQ(ReadSiteProfile(path).description, p.description);
-    EXPECT_EQ(ReadPrivateProfile(path).Get("Settings", "Port"), "2121");  // nothing after it broke
+    const std::string multi = Save(ProfileFolder(), "multi", p);
+    EXPECT_EQ(ReadSiteProfile(multi).description, p.description);
+    EXPECT_EQ(ReadPrivateProfile(multi).Get("Settings", "Port"), "2121");  // nothing after it broke
     EXPECT_EQ(DecodeDescription("50%"), "50%");
     EXPECT_EQ(DecodeDescription("%2"), "%2");
     EXPECT_EQ(DecodeDescription("a%0ab"), "a\nb");
+}
+
+TEST_F(SiteProfileTest, MissingFieldsExistingNamesAndUnsafeInputChangeNothing) {
+    const std::string folder = ProfileFolder("inner");
+    SiteProfile p = Sample();
+    p.remotePath.clear();
+    p.description.clear();
+    const std::string site = Save(folder, "site", p);  // both may be empty
+    const std::string before = ReadText(site);
+    p.port.clear();
+    EXPECT_EQ(SaveSiteProfile(folder, "b", p, SaveMode::New).messageId(), 226);
+    for (auto field : {&SiteProfile::host, &SiteProfile::user, &SiteProfile::password}) {
+        SiteProfile q = Sample();
+        q.*field = "";
+        EXPECT_EQ(SaveSiteProfile(folder, "c", q, SaveMode::New).status, ProfileStatus::MissingFields);
+    }
+    EXPECT_EQ(SaveSiteProfile(folder, "", Sample(), SaveMode::New).status, ProfileStatus::MissingFields);
+    for (const char* bad : {"../escape", "a/b", "..", "/etc/passwd"})
+        EXPECT_EQ(SaveSiteProfile(folder, bad, Sample(), SaveMode::New).status, ProfileStatus::InvalidName) << bad;
+    SiteProfile broken = Sample();
+    broken.password = "pa\nss";
+    EXPECT_EQ(SaveSiteProfile(folder, "d", broken, SaveMode::New).status, ProfileStatus::InvalidValue);
+    EXPECT_EQ(SaveSiteProfile(folder, "site", Sample("other.test"), SaveMode::New).messageId(), 227);
+    EXPECT_EQ(SaveSiteProfile(folder, "ghost", Sample("other.test"), SaveMode::Update).messageId(), 228);
+    EXPECT_EQ(ReadText(site), before);
+    ASSERT_EQ(ListIniFilesBelow(ProfilesFolder()).size(), 1u);
+    ASSERT_TRUE(SaveSiteProfile(folder, "site", Sample("other.test"), SaveMode::Update).ok());
+    EXPECT_EQ(ReadSiteProfile(site).host, "other.test");
 }
 
 TEST_F(SiteProfileTest, MissingFileAndMissingPortReadAsDefaults) {
@@ -111,19 +90,20 @@ TEST_F(SiteProfileTest, MissingFileAndMissingPortReadAsDefaults) {
     EXPECT_EQ(p.port, "21");
     EXPECT_TRUE(IsAnonymousUser(p.user));
     EXPECT_FALSE(IsAnonymousUser("anonymous1"));
-    EXPECT_FALSE(IsAnonymousUser("anon"));
     EXPECT_EQ(SiteProfilePort(p), 21);
     SiteProfile q;
-    q.port = "99999";
-    EXPECT_EQ(SiteProfilePort(q), 21);
-    q.port = "990";
-    EXPECT_EQ(SiteProfilePort(q), 990);
+    for (const auto& [port, want] : {std::pair{"99999", 21}, {"990", 990}, {"x", 21}}) {
+        q.port = port;
+        EXPECT_EQ(SiteProfilePort(q), want) << port;
+    }
 }
 
-TEST_F(SiteProfileTest, RenameMovesTheFileAndTheLinksFollow) {
-    std::string oldPath;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder("grp"), "a", Sample(), SaveMode::New, &oldPath).ok());
+TEST_F(SiteProfileTest, RenameAndMoveCarryTheLinksAlong) {
+    const std::string oldPath = Save(ProfileFolder("grp"), "a");
+    const std::string other = Save(ProfileFolder("grp"), "c", Sample("c.test"));
     ASSERT_TRUE(AddLink("daily", {oldPath}, 1, std::nullopt).ok());
+    EXPECT_EQ(RenameSiteProfile(other, "a").messageId(), 227);  // never onto an existing profile
+    ASSERT_TRUE(RenameSiteProfile(oldPath, "a.ini").ok());      // its own name: nothing to do
     std::string newPath;
     ASSERT_TRUE(RenameSiteProfile(oldPath, "b.ini", &newPath).ok());
     EXPECT_EQ(newPath, ProfilesFolder() + "/grp/b.ini");
@@ -131,35 +111,19 @@ TEST_F(SiteProfileTest, RenameMovesTheFileAndTheLinksFollow) {
     EXPECT_FALSE(Exists(oldPath + ".lock"));
     EXPECT_EQ(ReadSiteProfile(newPath), Sample());
     EXPECT_EQ(ReadLink("daily").sites, std::vector<std::string>{newPath});
-}
 
-TEST_F(SiteProfileTest, RenameOntoAnExistingProfileIsRefused) {
-    std::string a, b;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "a", Sample(), SaveMode::New, &a).ok());
-    SiteProfile other = Sample();
-    other.host = "b.test";
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "b", other, SaveMode::New, &b).ok());
-    EXPECT_EQ(RenameSiteProfile(a, "b").messageId(), 227);
-    EXPECT_EQ(ReadSiteProfile(b).host, "b.test");
-    EXPECT_TRUE(Exists(a));
-}
-
-TEST_F(SiteProfileTest, MoveIntoAFolderUpdatesLinks) {
-    std::string path;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "a", Sample(), SaveMode::New, &path).ok());
     const std::string target = ProfileFolder("moved");
-    ASSERT_TRUE(AddLink("l", {path}, 1, std::nullopt).ok());
     std::string moved;
-    ASSERT_TRUE(MoveSiteProfile(path, target, &moved).ok());
-    EXPECT_EQ(moved, target + "/a.ini");
-    EXPECT_EQ(ReadLink("l").sites.at(0), moved);
+    ASSERT_TRUE(MoveSiteProfile(newPath, target, &moved).ok());
+    EXPECT_EQ(moved, target + "/b.ini");
+    EXPECT_EQ(ReadLink("daily").sites, std::vector<std::string>{moved});
     EXPECT_EQ(MoveSiteProfile(moved, root_ + "/nowhere").status, ProfileStatus::NoSuchPath);
+    EXPECT_EQ(ReadSiteProfile(other).host, "c.test");
 }
 
 TEST_F(SiteProfileTest, DeleteRemovesTheLinksThatNameItWhateverTheCase) {
-    std::string a, b;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "a", Sample(), SaveMode::New, &a).ok());
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "b", Sample(), SaveMode::New, &b).ok());
+    const std::string a = Save(ProfileFolder(), "a");
+    const std::string b = Save(ProfileFolder(), "b");
     std::string upper = a;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_TRUE(AddLink("uses-a", {b, upper}, 1, std::nullopt).ok());
@@ -173,40 +137,26 @@ TEST_F(SiteProfileTest, DeleteRemovesTheLinksThatNameItWhateverTheCase) {
     EXPECT_EQ(DeleteSiteProfile(a).status, ProfileStatus::DoesNotExist);
 }
 
-TEST_F(SiteProfileTest, FolderRenameReportsTheDescribedMessagesAndLinksFollow) {
+TEST_F(SiteProfileTest, FolderOperationsReportTheDescribedMessagesAndLinksFollow) {
     const std::string grp = ProfileFolder("grp");
     ProfileFolder("taken");
-    std::string site;
-    ASSERT_TRUE(SaveSiteProfile(grp + "/sub", "s", Sample(), SaveMode::New, &site).status ==
-                ProfileStatus::NoSuchPath);
-    ProfileFolder("grp/sub");
-    ASSERT_TRUE(SaveSiteProfile(grp + "/sub", "s", Sample(), SaveMode::New, &site).ok());
+    EXPECT_EQ(SaveSiteProfile(grp + "/sub", "s", Sample(), SaveMode::New).status, ProfileStatus::NoSuchPath);
+    const std::string site = Save(ProfileFolder("grp/sub"), "s");
     ASSERT_TRUE(AddLink("l", {site, ProfilesFolder() + "/grpx/t.ini"}, 1, std::nullopt).ok());
-
     EXPECT_EQ(RenameProfileFolder(grp, "taken").messageId(), 33048);
     EXPECT_EQ(RenameProfileFolder(ProfilesFolder() + "/absent", "x").messageId(), 33036);
     std::string renamed;
     ASSERT_TRUE(RenameProfileFolder(grp, "group", &renamed).ok());
     EXPECT_EQ(renamed, ProfilesFolder() + "/group");
-    EXPECT_TRUE(Exists(renamed + "/sub/s.ini"));
     // Only the path inside the renamed folder changes, not the look-alike.
-    EXPECT_EQ(ReadLink("l").sites,
-              (std::vector<std::string>{renamed + "/sub/s.ini", ProfilesFolder() + "/grpx/t.ini"}));
-}
+    EXPECT_EQ(ReadLink("l").sites, (std::vector<std::string>{renamed + "/sub/s.ini", ProfilesFolder() + "/grpx/t.ini"}));
 
-TEST_F(SiteProfileTest, FolderMoveRefusesToMoveIntoItself) {
-    const std::string a = ProfileFolder("a");
-    ProfileFolder("a/b");
-    EXPECT_EQ(MoveProfileFolder(a, a + "/b").status, ProfileStatus::InvalidName);
-    EXPECT_TRUE(Exists(a + "/b"));
-    const std::string c = ProfileFolder("c");
+    EXPECT_EQ(MoveProfileFolder(renamed, renamed + "/sub").status, ProfileStatus::InvalidName);  // into itself
     std::string moved;
-    ASSERT_TRUE(MoveProfileFolder(a, c, &moved).ok());
-    EXPECT_EQ(moved, c + "/a");
-    EXPECT_TRUE(Exists(c + "/a/b"));
-}
+    ASSERT_TRUE(MoveProfileFolder(renamed, ProfileFolder("taken"), &moved).ok());
+    EXPECT_EQ(moved, ProfilesFolder() + "/taken/group");
+    EXPECT_TRUE(Exists(moved + "/sub/s.ini"));
 
-TEST_F(SiteProfileTest, CreateFolderRefusesExistingAndUnsafeNames) {
     std::string made;
     ASSERT_TRUE(CreateProfileFolder(ProfilesFolder(), kNewProfileFolderLabel, &made).ok());
     EXPECT_EQ(made, ProfilesFolder() + "/New Profile");
@@ -219,12 +169,12 @@ TEST_F(SiteProfileTest, AnonymousFillWalksTheWholeTree) {
     SiteProfile anon = Sample();
     anon.user = "ANONYMOUS";
     anon.password = "old";
-    std::string deep, top, named;
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder("x/y/z"), "deep", anon, SaveMode::New, &deep).ok());
+    const std::string deep = Save(ProfileFolder("x/y/z"), "deep", anon);
     anon.user = "anonymous";
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "top", anon, SaveMode::New, &top).ok());
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder(), "named", Sample(), SaveMode::New, &named).ok());
+    const std::string top = Save(ProfileFolder(), "top", anon);
+    const std::string named = Save(ProfileFolder(), "named");
     WriteText(ProfilesFolder() + "/junk.ini", "not an ini file at all\n\x01\x02");
+    EXPECT_EQ(ListSiteProfiles().size(), 4u);
 
     EXPECT_EQ(FillAnonymousPasswords("me@example.test"), 2);
     EXPECT_EQ(ReadSiteProfile(deep).password, "me@example.test");
@@ -233,15 +183,6 @@ TEST_F(SiteProfileTest, AnonymousFillWalksTheWholeTree) {
     EXPECT_EQ(ReadSiteProfile(deep).description, "main mirror");
     EXPECT_EQ(FillAnonymousPasswords("bad\naddress"), -1);
     EXPECT_EQ(ReadSiteProfile(top).password, "me@example.test");
-}
-
-TEST_F(SiteProfileTest, ListSiteProfilesFindsNestedProfiles) {
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder("a"), "one", Sample(), SaveMode::New).ok());
-    ASSERT_TRUE(SaveSiteProfile(ProfileFolder("b/c"), "two", Sample(), SaveMode::New).ok());
-    const auto all = ListSiteProfiles();
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].name, "one");
-    EXPECT_EQ(all[1].name, "two");
 }
 
 }  // namespace
