@@ -1,3 +1,5 @@
+// Event sounds: each event plays the file of its own key, absent or
+// "NotFound" keys play nothing, and the per-file/batch switch.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -5,7 +7,6 @@
 #include "log/EventSound.h"
 #include "LogTestSupport.h"
 #include "platform/SoundPlayer.h"
-#include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 
 namespace zyfar {
@@ -21,66 +22,38 @@ public:
     std::vector<std::string> played;
 };
 
-class EventSoundTest : public logtest::LogTest {
-protected:
-    void SetUp() override {
-        LogTest::SetUp();
-        SetSoundPlayer(player);
-    }
-    void TearDown() override {
-        SetSoundPlayer(nullptr);
-        LogTest::TearDown();
-    }
-    std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>();
-};
+class EventSoundTest : public logtest::LogTest {};
 
-TEST_F(EventSoundTest, AbsentKeysPlayNothing) {
-    for (SoundEvent e : {SoundEvent::ConnectOk, SoundEvent::ConnectFail, SoundEvent::TransferOk,
-                         SoundEvent::TransferFail}) {
-        PlayEventSound(e);
-    }
+TEST_F(EventSoundTest, EachEventPlaysItsOwnKeyAndAbsentOrNotFoundPlaysNothing) {
+    auto player = std::make_shared<RecordingPlayer>();
+    SetSoundPlayer(player);
+    const SoundEvent all[] = {SoundEvent::ConnectOk, SoundEvent::ConnectFail, SoundEvent::TransferOk,
+                              SoundEvent::TransferFail};
+    for (SoundEvent e : all) PlayEventSound(e);
     EXPECT_TRUE(player->played.empty());
-}
-
-TEST_F(EventSoundTest, EachEventPlaysItsOwnKey) {
     WriteProfileString("SOUNDS", "ConnectOk", "/snd/connect.wav");
     WriteProfileString("SOUNDS", "ConnectFail", "/snd/connect-fail.wav");
     WriteProfileString("SOUNDS", "TransferOk", "/snd/done.wav");
     WriteProfileString("SOUNDS", "TransferFail", "/snd/failed.wav");
-    PlayEventSound(SoundEvent::TransferFail);
-    PlayEventSound(SoundEvent::ConnectOk);
-    PlayEventSound(SoundEvent::TransferOk);
-    PlayEventSound(SoundEvent::ConnectFail);
-    EXPECT_EQ(player->played, (std::vector<std::string>{"/snd/failed.wav", "/snd/connect.wav", "/snd/done.wav",
-                                                        "/snd/connect-fail.wav"}));
-}
-
-TEST_F(EventSoundTest, AnEmptyPathIsPassedOnAndNotFoundIsNot) {
-    WriteProfileString("SOUNDS", "ConnectOk", "");
+    for (SoundEvent e : all) PlayEventSound(e);
+    EXPECT_EQ(player->played, (std::vector<std::string>{"/snd/connect.wav", "/snd/connect-fail.wav", "/snd/done.wav",
+                                                        "/snd/failed.wav"}));
+    WriteProfileString("SOUNDS", "ConnectOk", "");  // passed on: the player ignores what it cannot play
     WriteProfileString("SOUNDS", "TransferOk", "NotFound");
     PlayEventSound(SoundEvent::ConnectOk);
     PlayEventSound(SoundEvent::TransferOk);
-    EXPECT_EQ(player->played, (std::vector<std::string>{""}));
-}
+    EXPECT_EQ(player->played.size(), 5u);
+    EXPECT_EQ(player->played.back(), "");
+    SetSoundPlayer(nullptr);  // back to silence
+    ASSERT_NE(GetSoundPlayer(), nullptr);
+    PlayEventSound(SoundEvent::ConnectFail);
+    EXPECT_EQ(player->played.size(), 5u);
 
-TEST_F(EventSoundTest, TransferSoundMode) {
     EXPECT_FALSE(TransferSoundPerFile());  // absent = BATCH
     WriteProfileString("SOUNDS", "TransferType", "FILE");
     EXPECT_TRUE(TransferSoundPerFile());
     WriteProfileString("SOUNDS", "TransferType", "file");
     EXPECT_FALSE(TransferSoundPerFile());
-}
-
-TEST_F(EventSoundTest, ThePlayerCanBeResetToSilence) {
-    WriteProfileString("SOUNDS", "ConnectOk", "/snd/connect.wav");
-    SetSoundPlayer(nullptr);
-    ASSERT_NE(GetSoundPlayer(), nullptr);
-    PlayEventSound(SoundEvent::ConnectOk);  // the null player: nothing happens
-    EXPECT_TRUE(player->played.empty());
-    SetSoundPlayer(player);
-    EXPECT_EQ(GetSoundPlayer().get(), player.get());
-    PlayEventSound(SoundEvent::ConnectOk);
-    EXPECT_EQ(player->played.size(), 1u);
 }
 
 }  // namespace
