@@ -1,8 +1,10 @@
 #include "app/Application.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -15,11 +17,11 @@
 #include "app/TrayIcons.h"
 #include "automation/HeadlessLink.h"
 #include "automation/HeadlessScript.h"
+#include "automation/QueueFile.h"
 #include "ftp/ListCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
-#include "settings/IniFile.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 
@@ -48,8 +50,33 @@ int RunUnattended(const CommandLine& line) {
 // At an interactive start SCHEDULE StartQueueProg 0 empties the persistent
 // transfer queue.
 void EmptyQueueIfAsked() {
-    if (ParseStartQueueProg(ReadInt(keys::StartQueueProg)) == StartQueueAction::Empty)
-        WritePrivateProfileString("QUEUE", "NumQueues", "0", "zyfarQue.ini");
+    if (ParseStartQueueProg(ReadInt(keys::StartQueueProg)) == StartQueueAction::Empty) (void)QueueFile().Clear();
+}
+
+// SIGINT, SIGTERM and SIGHUP close the window the normal way (the rectangle
+// is saved, the tray icon removed): the handler only writes a byte to a pipe
+// that the event loop watches.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    (void)!::write(g_signalPipe[1], &byte, 1);
+}
+
+void CloseOnTerminationSignals(CMainFrame& frame) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &frame);
+    QObject::connect(notifier, &QSocketNotifier::activated, &frame, [&frame] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        frame.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
 }
 
 }  // namespace
@@ -83,7 +110,14 @@ int RunZyfar(int argc, char* argv[]) {
     MakeFolders(SettingsFolder());
     EnsureProfileFolders();
 
-    if (line.commandLineJob && (line.headless || !HasDisplay())) return RunUnattended(line);
+    // Until the transfer and batch windows exist, an unattended run takes the
+    // headless path with or without a display (no window is needed for it).
+    if (line.commandLineJob) return RunUnattended(line);
+    if (!HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "zyfar: no display (DISPLAY or WAYLAND_DISPLAY) to open the window on; "
+                             "see zyfar --help for runs without a window\n");
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zyfar"));
@@ -91,11 +125,10 @@ int RunZyfar(int argc, char* argv[]) {
     QApplication::setWindowIcon(AppIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
-    if (line.commandLineJob) return RunUnattended(line);
-
     EmptyQueueIfAsked();
     SetSoundPlayer(MakeDesktopSoundPlayer());
     CMainFrame frame(true);
+    CloseOnTerminationSignals(frame);
     frame.ShowAsStored();
     const int status = QApplication::exec();
     SetSoundPlayer(nullptr);
