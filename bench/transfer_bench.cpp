@@ -147,19 +147,19 @@ void BM_EngineGet(benchmark::State& state) {
     test::MakeDir(into);
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (!EngineGet("curl.bin", into, kGiB)) {
+        if (!EngineGet("source.bin", into, kGiB)) {
             state.SkipWithError("engine get failed");
             return;
         }
         Record(state, "get-" + std::to_string(buffer), kGiB, Seconds(start));
-        ::unlink((into + "/curl.bin").c_str());
+        ::unlink((into + "/source.bin").c_str());
     }
 }
 
 void BM_CurlGet(benchmark::State& state) {
     const std::string out = gEnv->dir / "curl-get.bin";
     for (auto _ : state) {
-        const std::string cmd = "curl -s -S --user anonymous: -o " + out + " " + UploadUrl("curl.bin");
+        const std::string cmd = "curl -s -S --user anonymous: -o " + out + " " + UploadUrl("source.bin");
         const auto start = Clock::now();
         if (std::system(cmd.c_str()) != 0) {
             state.SkipWithError("curl get failed");
@@ -303,6 +303,12 @@ int main(int argc, char** argv) {
     env.server = std::make_unique<test::VsftpdServer>();
     if (!env.server->started()) {
         std::fprintf(stderr, "vsftpd did not start: %s\n", env.server->error().c_str());
+        return 1;
+    }
+    // The gets read a sparse file on the server side, so no case depends on
+    // another having run.
+    if (!MakeSparse(env.server->uploadPath() + "/source.bin", kGiB)) {
+        std::fprintf(stderr, "cannot make the 1 GiB file on the server\n");
         return 1;
     }
     env.bigFile = env.dir / "big.bin";

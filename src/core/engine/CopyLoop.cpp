@@ -57,9 +57,11 @@ PassResult CopyPassLoop(std::size_t readSize, std::size_t writeSize, WorkerContr
             }
         } else {
             // Up to WriteBuffer / ReadBuffer reads gathered into one write.
+            // Each read lands where the write takes it from, so gathering
+            // costs no extra copy.
             const std::size_t reads = w / r;
             for (std::size_t i = 0; i < reads; ++i) {
-                FtpOutcome<std::size_t> got = read(readBuffer.data(), r);
+                FtpOutcome<std::size_t> got = read(writeBuffer.data() + n, r);
                 if (!got.ok()) {
                     out.end = PassEnd::Failed;
                     out.failure = got.result;
@@ -69,7 +71,6 @@ PassResult CopyPassLoop(std::size_t readSize, std::size_t writeSize, WorkerContr
                     sourceEnded = true;
                     break;
                 }
-                std::memcpy(writeBuffer.data() + n, readBuffer.data(), got.value);
                 n += got.value;
             }
             if (n > 0) {
