@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev
-  python3 python3-pyftpdlib vsftpd curl
+  python3 python3-pyftpdlib vsftpd curl lftp
   xvfb xauth
 )
 

@@ -15,6 +15,7 @@
 #include "app/CanberraSoundPlayer.h"
 #include "app/MainFrame.h"
 #include "app/TrayIcons.h"
+#include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
 #include "automation/HeadlessScript.h"
 #include "automation/QueueFile.h"
@@ -126,6 +127,7 @@ int RunZyfar(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     EmptyQueueIfAsked();
+    InstallQueueFileSink();  // transfer runs report failed and sent files to the queue file
     SetSoundPlayer(MakeDesktopSoundPlayer());
     CMainFrame frame(true);
     CloseOnTerminationSignals(frame);
