@@ -19,7 +19,7 @@
 #include "platform/UiHost.h"
 #include "platform/WorkerControl.h"
 #include "settings/SettingsStore.h"
-#include "support/FtpTestServer.h"
+#include "support/TestEnv.h"
 
 namespace zyfar {
 namespace {
@@ -31,6 +31,10 @@ public:
         std::lock_guard guard(mutex_);
         lines_.push_back(line);
         changed_.notify_all();
+    }
+    void Clear() {
+        std::lock_guard guard(mutex_);
+        lines_.clear();
     }
     std::vector<std::string> Lines() const {
         std::lock_guard guard(mutex_);
@@ -82,23 +86,20 @@ private:
     Timeline& timeline_;
 };
 
-class BrowseConnectTest : public ::testing::Test {
+constexpr const char* kSecret = "s3cr3t-Pa55";
+
+class BrowseConnectTest : public test::IsolatedHomeTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.valid());
-        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        SetSettingsFileForTesting(dir_ / "Zyfar.ini");
+        IsolatedHomeTest::SetUp();
         WriteProfileString("SOUNDS", "ConnectOk", "ok.wav");
         WriteProfileString("SOUNDS", "ConnectFail", "fail.wav");
         // Keep a lost test short without timing anything.
         WriteProfileString("FTP", "ConnectTo", "10");
         WriteProfileString("FTP", "RecToCtrl", "10");
         WriteProfileString("FTP", "Retry", "0");
-
         LogSettings log;
-        log.filePath = dir_ / "log1.log";
+        log.filePath = Path("log1.log");
         TheTransferLog().ApplySettings(log);
         TheTransferLog().Clear();
         subscription_ = TheTransferLog().Subscribe(std::make_shared<LogRecorder>(timeline_));
@@ -112,121 +113,86 @@ protected:
         LogSettings off;
         off.toFile = false;
         TheTransferLog().ApplySettings(off);
-        SetSettingsFileForTesting("");
+        IsolatedHomeTest::TearDown();
     }
 
-    BrowseConnectOptions Options() {
+    BrowseConnectResult Connect(const std::string& password, const std::string& path, int port,
+                                WorkerControl* control = nullptr) {
         BrowseConnectOptions o;
         o.status = [this](const std::string& text) { timeline_.Add("status " + text); };
-        return o;
+        return BrowseConnect({"127.0.0.1", "user", password, path, port}, control, o);
     }
-
+    // pyftpdlib with user "user" and kSecret.
+    static std::unique_ptr<test::PyFtpdServer> StartPyFtpd() {
+        return std::make_unique<test::PyFtpdServer>(test::PyFtpdOptions{{{"user", kSecret}}});
+    }
     // The log entry of a code (the first one).
     static std::optional<LogEntry> Entry(int code) {
         for (const LogEntry& e : TheTransferLog().Entries())
             if (e.code == code) return e;
         return std::nullopt;
     }
+    static std::string Fields(const std::optional<LogEntry>& e) {
+        return e ? e->source + "|" + e->destination + "|" + e->file + "|" + e->detail : "(none)";
+    }
+    static std::string Stored(const char* key) { return GetProfileString("FTP", key, "absent"); }
 
-    std::string LogFileText() const { return test::ReadFile(dir_ / "log1.log").value_or(""); }
-
-    test::TempDir dir_{"zyfar-browse"};
     Timeline timeline_;
     RecordingHost host_{timeline_};
     int subscription_ = 0;
 };
 
-constexpr const char* kSecret = "s3cr3t-Pa55";
-
-std::unique_ptr<test::PyFtpdServer> StartPyFtpd() {
-    test::PyFtpdOptions options;
-    options.users = {{"user", kSecret}};
-    auto server = std::make_unique<test::PyFtpdServer>(options);
-    return server;
-}
-
 TEST_F(BrowseConnectTest, SuccessWritesEventsInOrderAndRemembersTheSite) {
     auto server = StartPyFtpd();
     ASSERT_TRUE(server->started()) << server->error();
     ASSERT_TRUE(test::MakeDir(server->root() + "/pub"));
-
-    const BrowseSite site{"127.0.0.1", "user", kSecret, "pub", server->port()};
-    BrowseConnectResult r = BrowseConnect(site, nullptr, Options());
+    BrowseConnectResult r = Connect(kSecret, "pub", server->port());
     ASSERT_TRUE(r.ok()) << r.code << " " << r.text;
     ASSERT_NE(r.client, nullptr);
-    EXPECT_TRUE(r.client->IsConnected());
     EXPECT_EQ(r.currentDirectory, "/pub");
     EXPECT_FALSE(r.changeDirectoryFailed);
-
-    const std::vector<std::string> expected{
-        "tray 1",
-        "log 32865",
-        "status Connected to 127.0.0.1",
-        "sound ok.wav",
-        "log 32861",
-        "log 32867",
-        "status Retrieving remote files ... Please wait.",
-        "tray 0",
-    };
-    EXPECT_EQ(timeline_.Lines(), expected);
-
-    const std::optional<LogEntry> internetOk = Entry(32865);
-    ASSERT_TRUE(internetOk);
-    EXPECT_EQ(internetOk->source, "Local Machine");
-    EXPECT_EQ(internetOk->destination, "127.0.0.1");
-    EXPECT_EQ(internetOk->file, "-");
-    EXPECT_EQ(internetOk->detail, "-");
-    const std::optional<LogEntry> cd = Entry(32867);
-    ASSERT_TRUE(cd);
-    EXPECT_EQ(cd->source, "/");  // the server's folder before the change
-    EXPECT_EQ(cd->destination, "127.0.0.1");
-    EXPECT_EQ(cd->file, "pub");
-
-    EXPECT_EQ(GetProfileString("FTP", "QuickServer", "?"), "127.0.0.1");
-    EXPECT_EQ(GetProfileString("FTP", "QuickLogin", "?"), "user");
-    EXPECT_EQ(GetProfileString("FTP", "QuickPasswd", "?"), kSecret);
-    EXPECT_EQ(GetProfileString("FTP", "QuickDirec", "?"), "pub");
-    EXPECT_EQ(GetProfileString("FTP", "QuickPort", "?"), std::to_string(server->port()));
-
-    // The connection works: the folder listing is there.
+    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32865", "status Connected to 127.0.0.1",
+                                                           "sound ok.wav", "log 32861", "log 32867",
+                                                           "status Retrieving remote files ... Please wait.",
+                                                           "tray 0"}));
+    EXPECT_EQ(Fields(Entry(32865)), "Local Machine|127.0.0.1|-|-");
+    EXPECT_EQ(Fields(Entry(32867)), "/|127.0.0.1|pub|-");  // from the server's folder before the change
+    EXPECT_EQ(Stored("QuickServer") + " " + Stored("QuickLogin") + " " + Stored("QuickPasswd") + " " +
+                  Stored("QuickDirec") + " " + Stored("QuickPort"),
+              "127.0.0.1 user " + std::string(kSecret) + " pub " + std::to_string(server->port()));
+    // The connection works.
     ASSERT_TRUE(test::WriteFile(server->root() + "/pub/a.txt", "abc"));
     FtpOutcome<std::vector<FtpFoundFile>> found = r.client->Find("/pub/");
     ASSERT_TRUE(found.ok()) << found.result.text;
     ASSERT_EQ(found.value.size(), 1u);
     EXPECT_EQ(found.value[0].FileName(), "a.txt");
 
-    BrowseDisconnect(r.client, site.host);
+    BrowseDisconnect(r.client, "127.0.0.1");
     EXPECT_EQ(r.client, nullptr);
     const std::vector<std::string> lines = timeline_.Lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "log 32875");
     EXPECT_EQ(lines.back(), "log 32876");  // 32877 is kept as 32876
-
-    const std::string file = LogFileText();
+    const std::string file = test::ReadText(Path("log1.log"));
     EXPECT_NE(file.find("32861\t"), std::string::npos);
     EXPECT_EQ(file.find(kSecret), std::string::npos);
-}
 
-TEST_F(BrowseConnectTest, EmptyRemotePathSkipsTheDirectoryStep) {
-    auto server = StartPyFtpd();
-    ASSERT_TRUE(server->started()) << server->error();
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "user", kSecret, "", server->port()}, nullptr, Options());
+    // Without a remote path there is no folder step.
+    TheTransferLog().Clear();
+    r = Connect(kSecret, "", server->port());
     ASSERT_TRUE(r.ok()) << r.text;
     EXPECT_EQ(r.currentDirectory, "/");
-    EXPECT_FALSE(Entry(32867));
-    EXPECT_FALSE(Entry(32868));
-    EXPECT_EQ(GetProfileString("FTP", "QuickDirec", "?"), "");
+    EXPECT_FALSE(Entry(32867) || Entry(32868));
+    EXPECT_EQ(Stored("QuickDirec"), "");
 }
 
 TEST_F(BrowseConnectTest, MissingFolderIsReportedButTheConnectGoesOn) {
     auto server = StartPyFtpd();
     ASSERT_TRUE(server->started()) << server->error();
-    BrowseConnectResult r =
-        BrowseConnect({"127.0.0.1", "user", kSecret, "/no/such", server->port()}, nullptr, Options());
+    BrowseConnectResult r = Connect(kSecret, "/no/such", server->port());
     ASSERT_TRUE(r.ok()) << r.text;
     EXPECT_TRUE(r.changeDirectoryFailed);
     EXPECT_EQ(r.currentDirectory, "/");
-
     const std::vector<std::string> lines = timeline_.Lines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[4], "log 32861");
@@ -235,75 +201,53 @@ TEST_F(BrowseConnectTest, MissingFolderIsReportedButTheConnectGoesOn) {
     EXPECT_NE(lines[5].find("550"), std::string::npos) << lines[5];
     EXPECT_EQ(lines[6], "log 32868");
     EXPECT_EQ(lines[7], "status Retrieving remote files ... Please wait.");
-    const std::optional<LogEntry> failed = Entry(32868);
-    ASSERT_TRUE(failed);
-    EXPECT_EQ(failed->source, "/");
-    EXPECT_EQ(failed->destination, "127.0.0.1");
-    EXPECT_EQ(failed->file, "/no/such");
-    EXPECT_EQ(GetProfileString("FTP", "QuickDirec", "?"), "/no/such");
+    EXPECT_EQ(Fields(Entry(32868)).substr(0, 21), "/|127.0.0.1|/no/such|");
+    EXPECT_EQ(Stored("QuickDirec"), "/no/such");
 }
 
 TEST_F(BrowseConnectTest, LoginFailureLogsAndNeverLeaksThePassword) {
     auto server = StartPyFtpd();
     ASSERT_TRUE(server->started()) << server->error();
     const std::string wrong = "Wr0ng-Pa55word";
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "user", wrong, "pub", server->port()}, nullptr, Options());
-    EXPECT_FALSE(r.ok());
+    BrowseConnectResult r = Connect(wrong, "pub", server->port());
     EXPECT_EQ(r.code, ftpcode::kLoginFailure);
     EXPECT_EQ(r.client, nullptr);
-    const std::vector<std::string> expected{
-        "tray 1", "log 32865", "sound fail.wav", "status Connection to 127.0.0.1 failed!", "log 32862", "log 32876",
-        "tray 0",
-    };
-    EXPECT_EQ(timeline_.Lines(), expected);
+    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32865", "sound fail.wav",
+                                                           "status Connection to 127.0.0.1 failed!", "log 32862",
+                                                           "log 32876", "tray 0"}));
     const std::optional<LogEntry> failed = Entry(32862);
     ASSERT_TRUE(failed);
-    EXPECT_FALSE(failed->detail.empty());
-    EXPECT_NE(failed->detail, "-");
+    EXPECT_NE(failed->detail.find("530"), std::string::npos) << failed->detail;
     EXPECT_EQ(failed->detail.find(wrong), std::string::npos);
-    EXPECT_EQ(LogFileText().find(wrong), std::string::npos);
+    EXPECT_EQ(test::ReadText(Path("log1.log")).find(wrong), std::string::npos);
     EXPECT_EQ(r.text.find(wrong), std::string::npos);
-    // Nothing remembered.
-    EXPECT_EQ(GetProfileString("FTP", "QuickServer", "absent"), "absent");
-    EXPECT_EQ(GetProfileString("FTP", "QuickPasswd", "absent"), "absent");
+    EXPECT_EQ(Stored("QuickServer") + Stored("QuickPasswd"), "absentabsent");  // nothing remembered
 }
 
-TEST_F(BrowseConnectTest, RefusedConnectionAndBadPortAreFtpConnectFailures) {
-    // A port nothing listens on: take a free one from a server that is gone.
-    std::uint16_t closedPort = 0;
-    {
-        auto server = StartPyFtpd();
-        ASSERT_TRUE(server->started()) << server->error();
-        closedPort = server->port();
-    }
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "user", kSecret, "", closedPort}, nullptr, Options());
-    EXPECT_EQ(r.code, ftpcode::kCannotConnect);
+TEST_F(BrowseConnectTest, RefusedConnectionBadPortAndProxyWithoutNameFail) {
+    // A bound socket that does not listen holds the port: connects are refused.
+    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
+    SocketAddress any = SocketAddress::Loopback4(0);
+    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
+    EXPECT_EQ(Connect(kSecret, "", holder.LocalAddress().port()).code, ftpcode::kCannotConnect);
     EXPECT_TRUE(Entry(32862));
+    TheTransferLog().Clear();
+    EXPECT_EQ(Connect(kSecret, "", 0).code, ftpcode::kInvalidOperation);
+    EXPECT_NE(Fields(Entry(32862)).find("port"), std::string::npos);
+    EXPECT_EQ(Connect(kSecret, "", 70000).code, ftpcode::kInvalidOperation);
 
     TheTransferLog().Clear();
-    r = BrowseConnect({"127.0.0.1", "user", kSecret, "", 0}, nullptr, Options());
-    EXPECT_EQ(r.code, ftpcode::kInvalidOperation);
-    const std::optional<LogEntry> failed = Entry(32862);
-    ASSERT_TRUE(failed);
-    EXPECT_NE(failed->detail.find("port"), std::string::npos);
-    r = BrowseConnect({"127.0.0.1", "user", kSecret, "", 70000}, nullptr, Options());
-    EXPECT_EQ(r.code, ftpcode::kInvalidOperation);
-}
-
-TEST_F(BrowseConnectTest, ProxyWithoutNameFailsTheSession) {
+    timeline_.Clear();
     WriteProfileString("FTP", "AccessType", "ProxyAccess");
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "user", kSecret, "", 21}, nullptr, Options());
-    EXPECT_EQ(r.code, ftpcode::kInvalidProxyRequest);
-    const std::vector<std::string> expected{
-        "tray 1", "log 32866", "sound fail.wav", "status Connection to 127.0.0.1 failed!", "tray 0",
-    };
-    EXPECT_EQ(timeline_.Lines(), expected);
+    EXPECT_EQ(Connect(kSecret, "", 21).code, ftpcode::kInvalidProxyRequest);
+    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32866", "sound fail.wav",
+                                                           "status Connection to 127.0.0.1 failed!", "tray 0"}));
 }
 
 TEST_F(BrowseConnectTest, UnreadableCurrentFolderEndsTheConnect) {
     test::FaultServer server(R"({"replies": {"PWD": "550 Cannot tell."}})");
     ASSERT_TRUE(server.started()) << server.error();
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "u", "p", "", server.port()}, nullptr, Options());
+    BrowseConnectResult r = Connect("p", "", server.port());
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.client, nullptr);
     const std::vector<std::string> lines = timeline_.Lines();
@@ -311,43 +255,37 @@ TEST_F(BrowseConnectTest, UnreadableCurrentFolderEndsTheConnect) {
     EXPECT_EQ(lines[4], "log 32861");
     EXPECT_EQ(lines[5].rfind("stop ", 0), 0u);
     EXPECT_NE(lines[5].find("Cannot tell."), std::string::npos);
-    EXPECT_EQ(lines[6], "log 32875");
-    EXPECT_EQ(lines[7], "log 32876");
-    EXPECT_EQ(lines[8], "tray 0");
-    EXPECT_EQ(GetProfileString("FTP", "QuickServer", "absent"), "absent");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 6, lines.end()),
+              (std::vector<std::string>{"log 32875", "log 32876", "tray 0"}));
+    EXPECT_EQ(Stored("QuickServer"), "absent");
     EXPECT_TRUE(server.WaitForLine("QUIT"));
 }
 
-TEST_F(BrowseConnectTest, CancelEndsAConnectThatWouldWait) {
+TEST_F(BrowseConnectTest, CancelEndsAConnectThatWouldWaitOrStopsItBeforeItStarts) {
     // The server accepts but never greets: only the cancel ends the wait.
     test::FaultServer server(R"({"mode": "silent"})");
     ASSERT_TRUE(server.started()) << server.error();
     WriteProfileString("FTP", "RecToCtrl", "120");
     WriteProfileString("FTP", "ConnectTo", "120");
-
     WorkerControl control;
     BrowseConnectResult r;
-    std::thread worker([&] { r = BrowseConnect({"127.0.0.1", "u", "p", "", server.port()}, &control, Options()); });
+    std::thread worker([&] { r = Connect("p", "", server.port(), &control); });
     ASSERT_TRUE(timeline_.WaitFor("log 32865"));
     control.Cancel();
     worker.join();
     EXPECT_EQ(r.code, ftpcode::kCancelled);
     EXPECT_EQ(r.client, nullptr);
     // The log stays complete; no failure sound or status for a cancel.
-    const std::vector<std::string> expected{"tray 1", "log 32865", "log 32862", "log 32876", "tray 0"};
-    EXPECT_EQ(timeline_.Lines(), expected);
-    EXPECT_EQ(GetProfileString("FTP", "QuickServer", "absent"), "absent");
-}
+    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32865", "log 32862", "log 32876", "tray 0"}));
+    EXPECT_EQ(Stored("QuickServer"), "absent");
 
-TEST_F(BrowseConnectTest, CancelledBeforeStartConnectsNothing) {
-    auto server = StartPyFtpd();
-    ASSERT_TRUE(server->started()) << server->error();
-    WorkerControl control;
-    control.Cancel();
-    BrowseConnectResult r = BrowseConnect({"127.0.0.1", "user", kSecret, "pub", server->port()}, &control, Options());
+    // Cancelled before the start: nothing is connected.
+    auto py = StartPyFtpd();
+    ASSERT_TRUE(py->started()) << py->error();
+    r = Connect(kSecret, "pub", py->port(), &control);
     EXPECT_EQ(r.code, ftpcode::kCancelled);
     EXPECT_EQ(r.client, nullptr);
-    EXPECT_EQ(GetProfileString("FTP", "QuickServer", "absent"), "absent");
+    EXPECT_EQ(Stored("QuickServer"), "absent");
 }
 
 }  // namespace

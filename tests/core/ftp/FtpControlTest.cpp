@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,230 +73,133 @@ struct Harness {
     }
 };
 
-TEST(FtpControlLogin, UserPassAndTheExactCommandsSent) {
+// One exchange with a scripted server: its replies (in the chunks given),
+// what the client does, the exact bytes it must send, and the outcome.
+struct Script {
+    const char* what;
+    std::deque<std::string> replies;
+    std::function<FtpResult(FtpControl&)> run;
+    std::string sent;
+    int code = 0;                    // 0: success
+    const char* text = nullptr;      // the failure text, where it is checked
+    bool usableAfter = true;
+};
+
+TEST(FtpControl, ScriptedExchanges) {
+    const auto greeting = [](FtpControl& c) { return c.ReadGreeting(); };
+    const auto login = [](const char* user, const char* password) {
+        return [=](FtpControl& c) { return c.Login(user, password); };
+    };
+    const auto cwd = [](FtpControl& c) { return c.Cwd("/x"); };
+    const Script scripts[] = {
+        {"greeting after a preliminary reply", {"120 wait a minute\r\n", "220 ready\r\n"}, greeting, ""},
+        {"busy server", {"421 Too many users\r\n"}, greeting, "", ftpcode::kDropped, "421 Too many users", false},
+        {"greeting cut off", {"220-half a gree", "<EOF>"}, greeting, "", ftpcode::kConnectionAborted, nullptr, false},
+        {"silent server", {}, greeting, "", ftpcode::kTimeout, nullptr, false},
+        {"not an FTP server", {"SSH-2.0-OpenSSH_9.2\r\n"}, greeting, "", ftpcode::kExtendedError, nullptr, false},
+        {"logged in right after USER", {"230 welcome, no password needed\r\n"}, login("joe", "pw"), "USER joe\r\n"},
+        {"wrong password", {"331 pass\r\n", "530 Login incorrect.\r\n"}, login("joe", "hunter2"),
+         "USER joe\r\nPASS hunter2\r\n", ftpcode::kLoginFailure, "530 Login incorrect."},
+        {"refused user name", {"530 This FTP server is anonymous only.\r\n"}, login("joe", "pw"), "USER joe\r\n",
+         ftpcode::kIncorrectUserName},
+        {"account asked for: no ACCT", {"331 pass\r\n", "332 Need account for login.\r\n"}, login("joe", "pw"),
+         "USER joe\r\nPASS pw\r\n", ftpcode::kLoginFailure,
+         "The server asks for an account (ACCT), which is not supported: 332 Need account for login."},
+        {"empty user is anonymous", {"331 pass\r\n", "230 ok\r\n"}, login("", ""), "USER anonymous\r\nPASS\r\n"},
+        {"line break in the password", {"331 pass\r\n", "230 ok\r\n"}, login("joe", "pw\r\nDELE x"), "",
+         ftpcode::kInvalidOperation},
+        {"refused CWD quotes the server", {"550 /nope: No such file or directory.\r\n"},
+         [](FtpControl& c) { return c.Cwd("/nope"); }, "CWD /nope\r\n", ftpcode::kExtendedError,
+         "550 /nope: No such file or directory."},
+        {"server closing mid-session", {"421 Timeout, closing control connection.\r\n"}, cwd, "CWD /x\r\n",
+         ftpcode::kDropped, nullptr, false},
+        {"rename needs 350 before RNTO", {"550 no such file\r\n"}, [](FtpControl& c) { return c.Rename("a", "b"); },
+         "RNFR a\r\n", ftpcode::kExtendedError},
+        {"rename, both steps", {"350 go on\r\n", "250 renamed\r\n"},
+         [](FtpControl& c) { return c.Rename("a b", "c"); }, "RNFR a b\r\nRNTO c\r\n"},
+        {"TYPE only when it changes", {"200 ok\r\n", "200 ok\r\n", "200 ok\r\n"},
+         [](FtpControl& c) {
+             for (bool ascii : {false, false, true, true}) EXPECT_TRUE(c.Type(ascii).ok());
+             return c.Type(false);
+         },
+         "TYPE I\r\nTYPE A\r\nTYPE I\r\n"},
+        {"refused TYPE is asked again", {"504 no\r\n", "200 ok\r\n"},
+         [](FtpControl& c) {
+             EXPECT_FALSE(c.Type(true).ok());
+             return c.Type(true);
+         },
+         "TYPE A\r\nTYPE A\r\n"},
+        {"line breaks and NUL in arguments are refused unsent", {"250 ok\r\n"},
+         [](FtpControl& c) {
+             EXPECT_EQ(c.Cwd("a\rb").code, ftpcode::kInvalidOperation);
+             EXPECT_EQ(c.Dele("a\nDELE b").code, ftpcode::kInvalidOperation);
+             EXPECT_EQ(c.Mkd(std::string("a\0b", 3)).code, ftpcode::kInvalidOperation);
+             EXPECT_EQ(c.Rename("a", "b\r\n").code, ftpcode::kInvalidOperation);
+             EXPECT_EQ(c.Rename("a\n", "b").code, ftpcode::kInvalidOperation);
+             return c.Cwd("fine");
+         },
+         "CWD fine\r\n"},
+        {"QUIT once", {"221 bye\r\n"},
+         [](FtpControl& c) {
+             c.Quit();
+             c.Quit();
+             return c.usable() ? FtpFail(ftpcode::kInternalError, "still usable") : FtpOk();
+         },
+         "QUIT\r\n", 0, nullptr, false},
+    };
+    for (const Script& s : scripts) {
+        SCOPED_TRACE(s.what);
+        Harness h(s.replies);
+        const FtpResult r = s.run(*h.ctrl);
+        EXPECT_EQ(r.code, s.code) << r.text;
+        if (s.text != nullptr) {
+            EXPECT_EQ(r.text, s.text);
+        }
+        EXPECT_EQ(h.log->sent, s.sent);
+        EXPECT_EQ(h.ctrl->usable(), s.usableAfter);
+        for (const std::string& line : h.trace) EXPECT_EQ(line.find("hunter2"), std::string::npos) << line;
+        if (!s.usableAfter && s.code != 0) {  // a broken connection refuses and sends nothing more
+            EXPECT_FALSE(h.ctrl->Cwd("/y").ok());
+            EXPECT_EQ(h.log->sent, s.sent);
+        }
+    }
+}
+
+TEST(FtpControl, PasswordIsSentButNeverTraced) {
     Harness h({"220 hi\r\n", "331 need pass\r\n", "230 ok\r\n"});
     ASSERT_TRUE(h.ctrl->ReadGreeting().ok());
-    FtpResult r = h.ctrl->Login("joe", "s3cret");
-    EXPECT_TRUE(r.ok()) << r.text;
+    ASSERT_TRUE(h.ctrl->Login("joe", "s3cret").ok());
     EXPECT_EQ(h.log->sent, "USER joe\r\nPASS s3cret\r\n");
-    for (const std::string& t : h.trace) {
-        EXPECT_EQ(t.find("s3cret"), std::string::npos) << t;
-    }
+    for (const std::string& t : h.trace) EXPECT_EQ(t.find("s3cret"), std::string::npos) << t;
     EXPECT_NE(std::find(h.trace.begin(), h.trace.end(), "> PASS ****"), h.trace.end());
 }
 
-TEST(FtpControlLogin, LoggedInRightAfterUserSendsNoPassword) {
-    Harness h({"230 welcome, no password needed\r\n"});
-    EXPECT_TRUE(h.ctrl->Login("joe", "pw").ok());
-    EXPECT_EQ(h.log->sent, "USER joe\r\n");
-}
+TEST(FtpControl, RepliesWithValues) {
+    Harness feat({"211-Features:\r\n MLST type*;size*;modify*;\r\n SIZE\r\n mdtm\r\n EPSV\r\n UTF8\r\n REST STREAM\r\n211 End\r\n"});
+    ASSERT_TRUE(feat.ctrl->Feat().ok());
+    const FtpFeatures& f = feat.ctrl->features();
+    EXPECT_TRUE(f.mlst && f.mlsd && f.size && f.mdtm && f.epsv && f.utf8);
+    // Names inside the first or last line are no features; an unknown FEAT means none.
+    Harness odd({"211-MLST SIZE are not here\r\n EPSV\r\n211 MLST\r\n"});
+    ASSERT_TRUE(odd.ctrl->Feat().ok());
+    EXPECT_TRUE(!odd.ctrl->features().mlst && !odd.ctrl->features().size && odd.ctrl->features().epsv);
+    Harness none({"500 FEAT not understood\r\n"});
+    ASSERT_TRUE(none.ctrl->Feat().ok());
+    EXPECT_TRUE(!none.ctrl->features().mlsd && !none.ctrl->features().size);
 
-TEST(FtpControlLogin, WrongPasswordIsLoginFailureQuotingTheServer) {
-    Harness h({"331 pass\r\n", "530 Login incorrect.\r\n"});
-    FtpResult r = h.ctrl->Login("joe", "hunter2");
-    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
-    EXPECT_EQ(r.text, "530 Login incorrect.");
-    EXPECT_TRUE(h.ctrl->usable());  // the connection itself is fine
-}
-
-TEST(FtpControlLogin, RefusedUserNameIsIncorrectUserName) {
-    Harness h({"530 This FTP server is anonymous only.\r\n"});
-    FtpResult r = h.ctrl->Login("joe", "pw");
-    EXPECT_EQ(r.code, ftpcode::kIncorrectUserName);
-    EXPECT_EQ(h.log->sent, "USER joe\r\n");
-}
-
-TEST(FtpControlLogin, AccountRequestIsAFailureAndNoAcctIsSent) {
-    Harness h({"331 pass\r\n", "332 Need account for login.\r\n"});
-    FtpResult r = h.ctrl->Login("joe", "pw");
-    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
-    EXPECT_NE(r.text.find("332"), std::string::npos);
-    EXPECT_EQ(h.log->sent.find("ACCT"), std::string::npos);
-}
-
-TEST(FtpControlLogin, EmptyUserLogsInAsAnonymous) {
-    Harness h({"331 pass\r\n", "230 ok\r\n"});
-    EXPECT_TRUE(h.ctrl->Login("", "").ok());
-    EXPECT_EQ(h.log->sent, "USER anonymous\r\nPASS\r\n");
-}
-
-TEST(FtpControlLogin, PasswordWithLineBreakIsRefusedBeforeAnythingIsSent) {
-    Harness h({"331 pass\r\n", "230 ok\r\n"});
-    FtpResult r = h.ctrl->Login("joe", "pw\r\nDELE x");
-    EXPECT_EQ(r.code, ftpcode::kInvalidOperation);
-    EXPECT_TRUE(h.log->sent.empty());
-    EXPECT_EQ(r.text.find("DELE"), std::string::npos);
-}
-
-TEST(FtpControlGreeting, PreliminaryThenReady) {
-    Harness h({"120 wait a minute\r\n", "220 ready\r\n"});
-    EXPECT_TRUE(h.ctrl->ReadGreeting().ok());
-}
-
-TEST(FtpControlGreeting, ServiceNotAvailableClosesWithDropped) {
-    Harness h({"421 Too many users\r\n"});
-    FtpResult r = h.ctrl->ReadGreeting();
-    EXPECT_EQ(r.code, ftpcode::kDropped);
-    EXPECT_EQ(r.text, "421 Too many users");
-    EXPECT_FALSE(h.ctrl->usable());
-    // Later commands fail at once, nothing more is sent.
-    EXPECT_FALSE(h.ctrl->Cwd("/x").ok());
-    EXPECT_TRUE(h.log->sent.empty());
-}
-
-TEST(FtpControlGreeting, ConnectionClosedIsAborted) {
-    Harness h({"220-half a gree", "<EOF>"});
-    FtpResult r = h.ctrl->ReadGreeting();
-    EXPECT_EQ(r.code, ftpcode::kConnectionAborted);
-    EXPECT_FALSE(h.ctrl->usable());
-}
-
-TEST(FtpControlGreeting, SilenceIsATimeOutAndBreaksTheConnection) {
-    Harness h({});
-    FtpResult r = h.ctrl->ReadGreeting();
-    EXPECT_EQ(r.code, ftpcode::kTimeout);
-    EXPECT_FALSE(h.ctrl->usable());
-}
-
-TEST(FtpControlGreeting, GarbageIsAProtocolError) {
-    Harness h({"SSH-2.0-OpenSSH_9.2\r\n"});
-    FtpResult r = h.ctrl->ReadGreeting();
-    EXPECT_EQ(r.code, ftpcode::kExtendedError);
-    EXPECT_FALSE(h.ctrl->usable());
-}
-
-TEST(FtpControlFeat, RemembersTheExtensions) {
-    Harness h({"211-Features:\r\n MLST type*;size*;modify*;\r\n SIZE\r\n mdtm\r\n EPSV\r\n UTF8\r\n REST STREAM\r\n211 End\r\n"});
-    ASSERT_TRUE(h.ctrl->Feat().ok());
-    const FtpFeatures& f = h.ctrl->features();
-    EXPECT_TRUE(f.mlst);
-    EXPECT_TRUE(f.mlsd);
-    EXPECT_TRUE(f.size);
-    EXPECT_TRUE(f.mdtm);
-    EXPECT_TRUE(f.epsv);
-    EXPECT_TRUE(f.utf8);
-}
-
-TEST(FtpControlFeat, UnknownFeatMeansNoExtensions) {
-    Harness h({"500 FEAT not understood\r\n"});
-    EXPECT_TRUE(h.ctrl->Feat().ok());
-    EXPECT_FALSE(h.ctrl->features().mlsd);
-    EXPECT_FALSE(h.ctrl->features().size);
-}
-
-TEST(FtpControlFeat, FeatureNamesInsideTheFirstLineDoNotCount) {
-    Harness h({"211-MLST SIZE are not here\r\n EPSV\r\n211 MLST\r\n"});
-    ASSERT_TRUE(h.ctrl->Feat().ok());
-    EXPECT_FALSE(h.ctrl->features().mlst);
-    EXPECT_FALSE(h.ctrl->features().size);
-    EXPECT_TRUE(h.ctrl->features().epsv);
-}
-
-TEST(FtpControlCommands, TypeIsSentOnlyWhenItChanges) {
-    Harness h({"200 ok\r\n", "200 ok\r\n", "200 ok\r\n"});
-    EXPECT_TRUE(h.ctrl->Type(false).ok());
-    EXPECT_TRUE(h.ctrl->Type(false).ok());
-    EXPECT_TRUE(h.ctrl->Type(true).ok());
-    EXPECT_TRUE(h.ctrl->Type(true).ok());
-    EXPECT_TRUE(h.ctrl->Type(false).ok());
-    EXPECT_EQ(h.log->sent, "TYPE I\r\nTYPE A\r\nTYPE I\r\n");
-}
-
-TEST(FtpControlCommands, RefusedTypeIsAskedAgainNextTime) {
-    Harness h({"504 no\r\n", "200 ok\r\n"});
-    EXPECT_FALSE(h.ctrl->Type(true).ok());
-    EXPECT_TRUE(h.ctrl->Type(true).ok());
-    EXPECT_EQ(h.log->sent, "TYPE A\r\nTYPE A\r\n");
-}
-
-TEST(FtpControlCommands, PwdWithDoubledQuotes) {
-    Harness h({"257 \"/a \"\"b\"\" c\" is the current directory\r\n"});
-    FtpOutcome<std::string> r = h.ctrl->Pwd();
-    ASSERT_TRUE(r.ok()) << r.result.text;
-    EXPECT_EQ(r.value, "/a \"b\" c");
-}
-
-TEST(FtpControlCommands, CwdFailureQuotesTheServer) {
-    Harness h({"550 /nope: No such file or directory.\r\n"});
-    FtpResult r = h.ctrl->Cwd("/nope");
-    EXPECT_EQ(r.code, ftpcode::kExtendedError);
-    EXPECT_EQ(r.text, "550 /nope: No such file or directory.");
-    EXPECT_EQ(h.log->sent, "CWD /nope\r\n");
-}
-
-TEST(FtpControlCommands, LineBreaksAndNulInArgumentsAreRefusedUnsent) {
-    Harness h({"250 ok\r\n"});
-    EXPECT_EQ(h.ctrl->Cwd("a\rb").code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(h.ctrl->Dele("a\nDELE b").code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(h.ctrl->Mkd(std::string("a\0b", 3)).code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(h.ctrl->Rename("a", "b\r\n").code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(h.ctrl->Rename("a\n", "b").code, ftpcode::kInvalidOperation);
-    EXPECT_TRUE(h.log->sent.empty());
-    EXPECT_TRUE(h.ctrl->usable());
-    EXPECT_TRUE(h.ctrl->Cwd("fine").ok());
-}
-
-TEST(FtpControlCommands, RenameNeedsThreeFiftyBeforeRnto) {
-    Harness h({"550 no such file\r\n"});
-    EXPECT_FALSE(h.ctrl->Rename("a", "b").ok());
-    EXPECT_EQ(h.log->sent, "RNFR a\r\n");
-}
-
-TEST(FtpControlCommands, RenameBothSteps) {
-    Harness h({"350 go on\r\n", "250 renamed\r\n"});
-    EXPECT_TRUE(h.ctrl->Rename("a b", "c").ok());
-    EXPECT_EQ(h.log->sent, "RNFR a b\r\nRNTO c\r\n");
-}
-
-TEST(FtpControlCommands, SizeIsSixtyFourBit) {
-    Harness h({"213 5368709120\r\n"});
-    FtpOutcome<std::int64_t> r = h.ctrl->Size("big.iso");
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.value, 5368709120LL);
-}
-
-TEST(FtpControlCommands, MdtmTime) {
-    Harness h({"213 20240229235958.123\r\n"});
-    FtpOutcome<RemoteTime> r = h.ctrl->Mdtm("f");
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.value.year, 2024);
-    EXPECT_EQ(r.value.month, 2);
-    EXPECT_EQ(r.value.day, 29);
-    EXPECT_EQ(r.value.hour, 23);
-    EXPECT_EQ(r.value.second, 58);
-    EXPECT_TRUE(r.value.valid);
-}
-
-TEST(FtpControlCommands, MlstReturnsTheFactLine) {
-    Harness h({"250-Listing /pub/a.txt\r\n type=file;size=3; /pub/a.txt\r\n250 End.\r\n"});
-    FtpOutcome<std::string> r = h.ctrl->Mlst("/pub/a.txt");
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.value, " type=file;size=3; /pub/a.txt");
-}
-
-TEST(FtpControlCommands, EpsvNotUnderstoodSwitchesToPasv) {
-    Harness h({"502 no EPSV\r\n", "227 Entering Passive Mode (10,1,2,3,19,137)\r\n"});
+    Harness h({"257 \"/a \"\"b\"\" c\" is the current directory\r\n", "213 5368709120\r\n",
+               "213 20240229235958.123\r\n", "250-Listing /pub/a.txt\r\n type=file;size=3; /pub/a.txt\r\n250 End.\r\n",
+               "502 no EPSV\r\n", "227 Entering Passive Mode (10,1,2,3,19,137)\r\n"});
+    EXPECT_EQ(h.ctrl->Pwd().value, "/a \"b\" c");
+    EXPECT_EQ(h.ctrl->Size("big.iso").value, 5368709120LL);
+    const RemoteTime t = h.ctrl->Mdtm("f").value;
+    EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute, t.second, t.valid}),
+              (std::vector<int>{2024, 2, 29, 23, 59, 58, 1}));
+    EXPECT_EQ(h.ctrl->Mlst("/pub/a.txt").value, " type=file;size=3; /pub/a.txt");
     EXPECT_FALSE(h.ctrl->Epsv().ok());
-    EXPECT_FALSE(h.ctrl->epsvWorks());
-    FtpOutcome<std::uint16_t> p = h.ctrl->Pasv();
-    ASSERT_TRUE(p.ok());
-    EXPECT_EQ(p.value, 19 * 256 + 137);
-}
-
-TEST(FtpControlCommands, ServerClosingMidSessionIsDropped) {
-    Harness h({"421 Timeout, closing control connection.\r\n"});
-    FtpResult r = h.ctrl->Cwd("/x");
-    EXPECT_EQ(r.code, ftpcode::kDropped);
-    EXPECT_FALSE(h.ctrl->usable());
-}
-
-TEST(FtpControlCommands, QuitIsSentOnceAndClosesTheConnection) {
-    Harness h({"221 bye\r\n"});
-    h.ctrl->Quit();
-    EXPECT_EQ(h.log->sent, "QUIT\r\n");
-    EXPECT_FALSE(h.ctrl->usable());
-    h.ctrl->Quit();
-    EXPECT_EQ(h.log->sent, "QUIT\r\n");
+    EXPECT_FALSE(h.ctrl->epsvWorks());  // switched to PASV for good
+    EXPECT_EQ(h.ctrl->Pasv().value, 19 * 256 + 137);
+    EXPECT_EQ(h.log->sent, "PWD\r\nSIZE big.iso\r\nMDTM f\r\nMLST /pub/a.txt\r\nEPSV\r\nPASV\r\n");
 }
 
 TEST(FtpReplyClass, SpecialCasesBeforeTheFirstDigit) {
@@ -334,35 +238,25 @@ TEST(FtpReplyClass, FailureTextIsCutTo255BytesOnACharacterBoundary) {
     EXPECT_EQ(static_cast<unsigned char>(r.text.back()), 0xA9);
 }
 
-struct PwdCase {
-    const char* text;
-    const char* expected;  // nullptr: unreadable
-};
-
-void PrintTo(const PwdCase& c, std::ostream* os) { *os << c.text; }
-
-class FtpPwdParse : public ::testing::TestWithParam<PwdCase> {};
-
-TEST_P(FtpPwdParse, Reads) {
-    std::optional<std::string> r = ParsePwdReply(GetParam().text);
-    if (GetParam().expected == nullptr) {
-        EXPECT_FALSE(r.has_value()) << *r;
-    } else {
-        ASSERT_TRUE(r.has_value());
-        EXPECT_EQ(*r, GetParam().expected);
+TEST(FtpReplyParse, PwdReplies) {
+    const std::pair<const char*, const char*> cases[] = {  // nullptr: unreadable
+        {"\"/\" is the current directory", "/"},
+        {"\"/home/joe\"", "/home/joe"},
+        {"\"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
+        {"\"\"\"\"\"\"", "\"\""},
+        {"/no/quotes is current", "/no/quotes"},
+        {"\"/unterminated", nullptr},
+        {"\"\" empty", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& [text, want] : cases) {
+        const std::optional<std::string> got = ParsePwdReply(text);
+        EXPECT_EQ(got.has_value(), want != nullptr) << text;
+        if (got && want) {
+            EXPECT_EQ(*got, want);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, FtpPwdParse,
-    ::testing::Values(PwdCase{"\"/\" is the current directory", "/"},
-                      PwdCase{"\"/home/joe\"", "/home/joe"},
-                      PwdCase{"\"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
-                      PwdCase{"\"\"\"\"\"\"", "\"\""},
-                      PwdCase{"/no/quotes is current", "/no/quotes"},
-                      PwdCase{"\"/unterminated", nullptr},
-                      PwdCase{"\"\" empty", nullptr},
-                      PwdCase{"", nullptr}));
 
 TEST(FtpPassiveParse, Replies) {
     EXPECT_EQ(ParseEpsvReply("Entering Extended Passive Mode (|||6446|)"), 6446);

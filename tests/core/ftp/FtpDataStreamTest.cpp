@@ -28,15 +28,31 @@ std::string Encode(const std::vector<std::string>& chunks) {
     return out;
 }
 
-TEST(FtpAsciiDecode, CrLfBecomesLf) {
-    EXPECT_EQ(Decode({"a\r\nb\r\n"}), "a\nb\n");
-    EXPECT_EQ(Decode({"a\r", "\nb"}), "a\nb");             // pair split between chunks
-    EXPECT_EQ(Decode({"a\r", "", "\n"}), "a\n");           // with an empty chunk between
-    EXPECT_EQ(Decode({"lone\rcr\r\n"}), "lone\rcr\n");     // a lone CR stays
-    EXPECT_EQ(Decode({"x\r", "\r\n"}), "x\r\n");           // CR CR LF: first CR stays
-    EXPECT_EQ(Decode({"end\r"}), "end\r");                 // a CR at the very end is kept
-    EXPECT_EQ(Decode({"plain\nlf"}), "plain\nlf");         // bare LF passes
-    EXPECT_EQ(Decode({std::string("nul\0\r\n", 6)}), std::string("nul\0\n", 5));
+TEST(FtpAscii, ConversionTables) {
+    const struct {
+        std::vector<std::string> chunks;
+        std::string decoded;
+    } decode[] = {
+        {{"a\r\nb\r\n"}, "a\nb\n"},
+        {{"a\r", "\nb"}, "a\nb"},              // pair split between chunks
+        {{"a\r", "", "\n"}, "a\n"},            // with an empty chunk between
+        {{"lone\rcr\r\n"}, "lone\rcr\n"},      // a lone CR stays
+        {{"x\r", "\r\n"}, "x\r\n"},            // CR CR LF: the first CR stays
+        {{"end\r"}, "end\r"},                  // a CR at the very end is kept
+        {{"plain\nlf"}, "plain\nlf"},          // a bare LF passes
+        {{std::string("nul\0\r\n", 6)}, std::string("nul\0\n", 5)},
+    };
+    for (const auto& c : decode) EXPECT_EQ(Decode(c.chunks), c.decoded) << c.chunks[0];
+    const struct {
+        std::vector<std::string> chunks;
+        std::string encoded;
+    } encode[] = {
+        {{"a\nb\n"}, "a\r\nb\r\n"}, {{"a\r\nb"}, "a\r\nb"}, {{"a\r", "\nb"}, "a\r\nb"},  // no second CR
+        {{"a", "\n"}, "a\r\n"},     {{"\n\n"}, "\r\n\r\n"}, {{"lone\r"}, "lone\r"},
+    };
+    for (const auto& c : encode) EXPECT_EQ(Encode(c.chunks), c.encoded) << c.chunks[0];
+    const std::string text = "first\n\nthird line\nno end";
+    EXPECT_EQ(Decode({Encode({text})}), text);
 }
 
 TEST(FtpAsciiDecode, EveryChunkingGivesTheSameResult) {
@@ -50,20 +66,6 @@ TEST(FtpAsciiDecode, EveryChunkingGivesTheSameResult) {
         bytes.emplace_back(1, c);
     }
     EXPECT_EQ(Decode(bytes), expected);
-}
-
-TEST(FtpAsciiEncode, LfBecomesCrLfButCrLfStays) {
-    EXPECT_EQ(Encode({"a\nb\n"}), "a\r\nb\r\n");
-    EXPECT_EQ(Encode({"a\r\nb"}), "a\r\nb");
-    EXPECT_EQ(Encode({"a\r", "\nb"}), "a\r\nb");  // no second CR across chunks
-    EXPECT_EQ(Encode({"a", "\n"}), "a\r\n");
-    EXPECT_EQ(Encode({"\n\n"}), "\r\n\r\n");
-    EXPECT_EQ(Encode({"lone\r"}), "lone\r");
-}
-
-TEST(FtpAsciiRoundTrip, LfTextSurvives) {
-    const std::string text = "first\n\nthird line\nno end";
-    EXPECT_EQ(Decode({Encode({text})}), text);
 }
 
 }  // namespace

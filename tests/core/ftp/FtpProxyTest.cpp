@@ -28,19 +28,18 @@ EnvLookup FakeEnv(std::map<std::string, std::string> vars) {
 }
 
 TEST(FtpProxyUrl, Parses) {
-    EXPECT_EQ(ParseHttpProxyUrl("http://proxy.example.com:3128"), (ProxyEndpoint{"proxy.example.com", 3128}));
-    EXPECT_EQ(ParseHttpProxyUrl("HTTP://proxy:8080/"), (ProxyEndpoint{"proxy", 8080}));
-    EXPECT_EQ(ParseHttpProxyUrl("http://proxy"), (ProxyEndpoint{"proxy", 80}));
-    EXPECT_EQ(ParseHttpProxyUrl("http://joe:pw@proxy:81"), (ProxyEndpoint{"proxy", 81}));
-    EXPECT_EQ(ParseHttpProxyUrl("http://[::1]:8080"), (ProxyEndpoint{"::1", 8080}));
-    EXPECT_FALSE(ParseHttpProxyUrl("https://proxy:443").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("socks5://proxy:1080").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("proxy:3128").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("http://").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:0").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:65536").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("http://proxy:80x").has_value());
-    EXPECT_FALSE(ParseHttpProxyUrl("http://bad host:80").has_value());
+    const std::pair<const char*, std::optional<ProxyEndpoint>> cases[] = {
+        {"http://proxy.example.com:3128", ProxyEndpoint{"proxy.example.com", 3128}},
+        {"HTTP://proxy:8080/", ProxyEndpoint{"proxy", 8080}},
+        {"http://proxy", ProxyEndpoint{"proxy", 80}},
+        {"http://joe:pw@proxy:81", ProxyEndpoint{"proxy", 81}},
+        {"http://[::1]:8080", ProxyEndpoint{"::1", 8080}},
+        {"https://proxy:443", std::nullopt},   {"socks5://proxy:1080", std::nullopt},
+        {"proxy:3128", std::nullopt},          {"http://", std::nullopt},
+        {"http://proxy:0", std::nullopt},      {"http://proxy:65536", std::nullopt},
+        {"http://proxy:80x", std::nullopt},    {"http://bad host:80", std::nullopt},
+    };
+    for (const auto& [url, want] : cases) EXPECT_EQ(ParseHttpProxyUrl(url), want) << url;
 }
 
 TEST(FtpProxyEnvironment, FtpProxyFirstThenAllProxy) {
@@ -107,20 +106,17 @@ TEST_F(FtpThroughProxy, ControlAndDataGoThroughTheTunnel) {
     EXPECT_EQ(trace_.CountPrefix("> EPRT"), 0u);
 }
 
-TEST_F(FtpThroughProxy, PreconfiguredHttpProxyIsUsed) {
-    options_.access = FtpAccess::kPreconfig;
-    options_.env = FakeEnv({{"ftp_proxy", "http://127.0.0.1:" + std::to_string(proxy_.port()) + "/"}});
-    ASSERT_TRUE(client_.Connect(options_).ok());
-    ASSERT_TRUE(client_.Find("/*").ok());
-    EXPECT_GE(proxy_.Targets().size(), 2u);
-}
-
-TEST_F(FtpThroughProxy, PreconfiguredWithoutHttpProxyConnectsDirectly) {
+TEST_F(FtpThroughProxy, PreconfiguredAccessUsesAnHttpProxyOnly) {
     options_.access = FtpAccess::kPreconfig;
     options_.env = FakeEnv({{"ftp_proxy", "socks5://127.0.0.1:" + std::to_string(proxy_.port())}});
     ASSERT_TRUE(client_.Connect(options_).ok());
     ASSERT_TRUE(client_.Find("/*").ok());
-    EXPECT_TRUE(proxy_.Targets().empty());
+    EXPECT_TRUE(proxy_.Targets().empty());  // not http://: connected directly
+    client_.Close();
+    options_.env = FakeEnv({{"ftp_proxy", "http://127.0.0.1:" + std::to_string(proxy_.port()) + "/"}});
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    ASSERT_TRUE(client_.Find("/*").ok());
+    EXPECT_GE(proxy_.Targets().size(), 2u);
 }
 
 TEST_F(FtpThroughProxy, RefusedTunnelIsCannotConnectQuotingTheProxy) {

@@ -67,10 +67,7 @@ TEST_P(FtpPyftpd, ConnectsAndKnowsItsFeatures) {
     EXPECT_EQ(pwd.value, "/");
     EXPECT_EQ(trace_.Count("> FEAT"), 1u);
     EXPECT_EQ(trace_.Count("> PASS ****"), 1u);
-    for (const std::string& l : trace_.lines) {
-        EXPECT_EQ(l.find("pass\r"), std::string::npos);
-        EXPECT_NE(l, "> PASS pass");
-    }
+    EXPECT_EQ(trace_.Count("> PASS pass"), 0u);
 }
 
 TEST_P(FtpPyftpd, FiveMebibyteBinaryRoundTripIsByteExact) {
@@ -180,14 +177,8 @@ TEST_P(FtpPyftpdLarge, LargeListing) {
     ASSERT_TRUE(all.ok()) << all.result.text;
     ASSERT_EQ(all.value.size(), static_cast<std::size_t>(kFiles));
     std::int64_t total = 0;
-    for (const FtpFoundFile& f : all.value) {
-        total += f.Length();
-    }
-    std::int64_t expected = 0;
-    for (int i = 0; i < kFiles; ++i) {
-        expected += i % 7;
-    }
-    EXPECT_EQ(total, expected);
+    for (const FtpFoundFile& f : all.value) total += f.Length();
+    EXPECT_EQ(total, 428 * 21 + 0 + 1 + 2 + 3);  // sizes i % 7 for i below 3000: 428 rounds of 0..6, then 0..3
     FtpOutcome<std::vector<FtpFoundFile>> some = client_.Find("/many/file_29??.dat");
     ASSERT_TRUE(some.ok());
     EXPECT_EQ(some.value.size(), 100u);
@@ -218,15 +209,11 @@ TEST_P(FtpPyftpd, FolderAndFileOperations) {
     FtpResult cd = client_.SetCurrentDirectory("/no/such/dir");
     EXPECT_EQ(cd.code, ftpcode::kExtendedError);
     EXPECT_NE(cd.text.find("550"), std::string::npos);
-}
 
-TEST_P(FtpPyftpd, ModificationTimeAndSize) {
     ASSERT_TRUE(test::WriteFile(Root("m.txt"), "abc"));
-    Connect();
     FtpOutcome<RemoteTime> t = client_.ModificationTime("/m.txt");
     ASSERT_TRUE(t.ok()) << t.result.text;
-    EXPECT_TRUE(t.value.valid);
-    EXPECT_GE(t.value.year, 2024);
+    EXPECT_TRUE(t.value.valid && t.value.year >= 2024);
     EXPECT_EQ(client_.Size("/m.txt").value, 3);
     EXPECT_FALSE(client_.Size("/none").ok());
 }
@@ -253,13 +240,9 @@ TEST_P(FtpPyftpd, AbortMidDownloadLeavesTheSessionUsable) {
     FtpOutcome<std::string> again = GetBytes(client_, "/big.bin");
     ASSERT_TRUE(again.ok()) << again.result.text;
     EXPECT_EQ(again.value.size(), 8u * 1024 * 1024);
-}
-
-TEST_P(FtpPyftpd, ClosingAReadBeforeItsEndIsAFailureNotASuccess) {
-    ASSERT_TRUE(test::WriteFile(Root("big.bin"), test::PatternBytes(4 * 1024 * 1024, 5)));
-    Connect();
-    FtpOutcome<std::unique_ptr<FtpFileStream>> f =
-        client_.OpenFile("/big.bin", FtpOpenMode::kRead, FtpTransferType::kBinary);
+    // Closing a read before its end is a failure, not a success.
+    FtpOutcome<std::unique_ptr<FtpFileStream>> f = client_.OpenFile("/big.bin", FtpOpenMode::kRead,
+                                                                    FtpTransferType::kBinary);
     ASSERT_TRUE(f.ok());
     char buf[1000];
     ASSERT_TRUE(f.value->Read(buf, sizeof(buf)).ok());

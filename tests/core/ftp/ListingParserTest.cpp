@@ -70,23 +70,6 @@ TEST(ListingParser, LineEnds) {
     EXPECT_TRUE(ParseList("\r\n\n\r\n", ctx).empty());
 }
 
-TEST(ListingParser, ChunkBoundariesDoNotMatter) {
-    const std::string body =
-        "total 3\r\n-rw-r--r-- 1 u g 1 Jan 15 10:30 alpha\r\n"
-        "drwxr-xr-x 2 u g 4096 Feb  1  2024 beta dir\r\n"
-        "lrwxrwxrwx 1 u g 5 Mar  3 09:00 gamma -> alpha\r\n";
-    const std::vector<RemoteEntry> whole = ParseList(body, TestContext());
-    ASSERT_EQ(whole.size(), 3u);
-    for (std::size_t split = 0; split <= body.size(); ++split) {
-        ListingParser parser(TestContext(), false);
-        std::vector<RemoteEntry> out;
-        parser.Feed(std::string_view(body).substr(0, split), out);
-        parser.Feed(std::string_view(body).substr(split), out);
-        parser.Finish(out);
-        EXPECT_EQ(out, whole) << "split at " << split;
-    }
-}
-
 TEST(ListingParser, EntriesArriveAsTheirLinesComplete) {
     ListingParser parser(TestContext(), false);
     std::vector<RemoteEntry> out;

@@ -9,54 +9,32 @@
 namespace zyfar {
 namespace {
 
-struct MaskCase {
-    const char* name;
-    const char* mask;
-    bool match;
-};
-
+// The documented rules; AgreesWithAReferenceMatcher below covers the rest.
 TEST(NameMask, Table) {
-    const MaskCase cases[] = {
-        {"anything.bin", "*", true},
+    const struct {
+        const char* name;
+        const char* mask;
+        bool match;
+    } cases[] = {
         {"", "*", true},
-        {"", "**", true},
         {"notes.txt", "*.txt", true},
-        {".txt", "*.txt", true},
         {"notes.txt.bak", "*.txt", false},
         {"notes.TXT", "*.txt", false},  // case sensitive
         {"abc", "a?c", true},
         {"ac", "a?c", false},
-        {"abbc", "a?c", false},
-        {"xaybz", "*a*b*", true},
-        {"ab", "*a*b*", true},
-        {"ba", "*a*b*", false},
-        {"aXbXa", "*a*b*a", true},
-        {"abcabd", "*ab?", true},
-        {"abcab", "*ab?", false},
         {"", "", true},
         {"a", "", false},
-        {"", "?", false},
-        {"", "a*", false},
-        {"readme", "readme", true},
         {"readme", "README", false},
-        {"readme", "readm", false},
-        {"readme", "readmee", false},
         {"a*b", "a*b", true},  // "*" in the name is matched by "*" in the mask like anything else
         {"report-2026.csv", "report-????.csv", true},
-        {"report-26.csv", "report-????.csv", false},
-        {"aaa", "a*a", true},
-        {"aa", "a*a*a", false},
-        {"mississippi", "m*iss*ppi", true},
         {"mississippi", "m*iss*iss*ppi", true},
         {"mississippi", "m*iss*iss*iss*ppi", false},
-        {"abcd", "*?", true},
-        {"x", "*?*", true},
         {"", "*?*", false},
-        {"ab", "a**b", true},
     };
-    for (const MaskCase& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << "name [" << c.name << "] mask [" << c.mask << "]";
-    }
+    for (const char* mask : {"*.txt", "a?c", "*"}) EXPECT_TRUE(HasWildcard(mask)) << mask;
+    for (const char* mask : {"plain.txt", "", "[a-z]"}) EXPECT_FALSE(HasWildcard(mask)) << mask;  // no brackets here
 }
 
 // Patterns that make a backtracking matcher take exponential time.
@@ -107,15 +85,6 @@ TEST(NameMask, AgreesWithAReferenceMatcher) {
         ASSERT_EQ(MatchesMask(name, mask), want) << "name [" << name << "] mask [" << mask << "]";
     }
     EXPECT_GT(matches, 1000);  // the random cases hold both answers in numbers
-}
-
-TEST(NameMask, HasWildcard) {
-    EXPECT_TRUE(HasWildcard("*.txt"));
-    EXPECT_TRUE(HasWildcard("a?c"));
-    EXPECT_TRUE(HasWildcard("*"));
-    EXPECT_FALSE(HasWildcard("plain.txt"));
-    EXPECT_FALSE(HasWildcard(""));
-    EXPECT_FALSE(HasWildcard("[a-z]"));  // brackets are no wildcard here
 }
 
 }  // namespace

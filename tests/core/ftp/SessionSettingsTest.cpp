@@ -11,7 +11,7 @@
 namespace zyfar {
 namespace {
 
-class SessionSettingsTest : public test::TempDirTest {
+class SessionSettingsTest : public test::IsolatedHomeTest {
 protected:
     static void Set(const char* key, const std::string& value) { WriteProfileString("FTP", key, value); }
 };
@@ -34,99 +34,70 @@ TEST_F(SessionSettingsTest, FreshStoreGivesTheSessionDefaults) {
     EXPECT_TRUE(SessionProxyString(o).empty());
 }
 
-TEST_F(SessionSettingsTest, AccessTypeTexts) {
-    struct Row {
-        const char* stored;
-        FtpAccess expected;
+TEST_F(SessionSettingsTest, StoredTextsBecomeOptions) {
+    using Get = long long (*)(const FtpConnectOptions&);
+    const Get access = [](const FtpConnectOptions& o) { return static_cast<long long>(o.access); };
+    const Get connect = [](const FtpConnectOptions& o) { return static_cast<long long>(o.connectTimeout.count()); };
+    const Get dataIn = [](const FtpConnectOptions& o) { return static_cast<long long>(o.dataReceiveTimeout.count()); };
+    const Get dataOut = [](const FtpConnectOptions& o) { return static_cast<long long>(o.dataSendTimeout.count()); };
+    const Get ctrlIn = [](const FtpConnectOptions& o) { return static_cast<long long>(o.controlReceiveTimeout.count()); };
+    const Get ctrlOut = [](const FtpConnectOptions& o) { return static_cast<long long>(o.controlSendTimeout.count()); };
+    const Get retries = [](const FtpConnectOptions& o) { return static_cast<long long>(o.retries); };
+    const Get passive = [](const FtpConnectOptions& o) { return static_cast<long long>(o.passive); };
+    const Get proxyPort = [](const FtpConnectOptions& o) { return static_cast<long long>(o.proxyPort); };
+    const auto mode = [](FtpAccess a) { return static_cast<long long>(a); };
+    const struct {
+        const char* key;
+        const char* value;
+        Get get;
+        long long expected;
+    } cases[] = {
+        {"AccessType", "DirectAccess", access, mode(FtpAccess::kDirect)},
+        {"AccessType", "ProxyAccess", access, mode(FtpAccess::kProxy)},
+        {"ProxyPort", "8080", proxyPort, 8080},
+        {"ProxyPort", "0", proxyPort, 2021},
+        {"ProxyPort", "-5", proxyPort, 2021},
+        {"ProxyPort", "70000", proxyPort, 2021},
+        {"AccessType", "PreconfigAccess", access, mode(FtpAccess::kPreconfig)},
+        {"AccessType", "directaccess", access, mode(FtpAccess::kPreconfig)},  // values compare exactly
+        {"AccessType", "", access, mode(FtpAccess::kPreconfig)},
+        {"ConnectTo", "5", connect, 5000},  // seconds times a thousand
+        {"RecTo", "7", dataIn, 7000},
+        {"SendTo", "8", dataOut, 8000},
+        {"RecToCtrl", "6", ctrlIn, 6000},
+        {"SendToCtrl", "9", ctrlOut, 9000},
+        {"ConnectTo", "0", connect, 20000},  // unusable: the default
+        {"RecTo", "-3", dataIn, 20000},
+        {"SendTo", "2147483647", dataOut, kMaxSessionTimeout.count()},  // would overflow 32 bits
+        {"Retry", "0", retries, 0},
+        {"Retry", "5", retries, 5},
+        {"Retry", "-1", retries, 2},
+        {"Retry", "1000000", retries, kMaxSessionRetries},
+        {"Passive", "YES", passive, 1},
+        {"Passive", "yes", passive, 0},
+        {"Passive", "1", passive, 0},
     };
-    const Row rows[] = {
-        {"DirectAccess", FtpAccess::kDirect},
-        {"ProxyAccess", FtpAccess::kProxy},
-        {"PreconfigAccess", FtpAccess::kPreconfig},
-        {"directaccess", FtpAccess::kPreconfig},  // values compare exactly
-        {"DirectAcess", FtpAccess::kPreconfig},   // misspelled
-        {"", FtpAccess::kPreconfig},
-    };
-    for (const Row& row : rows) {
-        Set("AccessType", row.stored);
-        EXPECT_EQ(SessionOptionsFromSettings().access, row.expected) << '"' << row.stored << '"';
+    for (const auto& c : cases) {
+        Set(c.key, c.value);
+        EXPECT_EQ(c.get(SessionOptionsFromSettings()), c.expected) << c.key << "=" << c.value;
     }
 }
 
-TEST_F(SessionSettingsTest, ProxyPortDefaultsTo2021) {
-    Set("AccessType", "ProxyAccess");
-    Set("ProxyName", "proxy.example");
-    FtpConnectOptions o = SessionOptionsFromSettings();
-    EXPECT_EQ(o.proxyName, "proxy.example");
-    EXPECT_EQ(o.proxyPort, 2021);
-    EXPECT_EQ(SessionProxyString(o), "proxy.example:2021");
-    EXPECT_TRUE(CheckSessionOptions(o).ok());
-
-    Set("ProxyPort", "8080");
-    o = SessionOptionsFromSettings();
-    EXPECT_EQ(SessionProxyString(o), "proxy.example:8080");
-
-    // A port that cannot be one falls back to the default.
-    for (const char* bad : {"0", "-5", "70000"}) {
-        Set("ProxyPort", bad);
-        EXPECT_EQ(SessionOptionsFromSettings().proxyPort, 2021) << bad;
-    }
-}
-
-TEST_F(SessionSettingsTest, ProxyAccessWithoutNameFailsTheSessionCheck) {
+TEST_F(SessionSettingsTest, ProxyAccessNeedsAProxyName) {
     Set("AccessType", "ProxyAccess");
     const FtpResult r = CheckSessionOptions(SessionOptionsFromSettings());
     EXPECT_EQ(r.code, ftpcode::kInvalidProxyRequest);
     EXPECT_FALSE(r.text.empty());
     Set("ProxyName", "   ");
     EXPECT_FALSE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
+    Set("ProxyName", "proxy.example");
+    FtpConnectOptions o = SessionOptionsFromSettings();
+    EXPECT_EQ(SessionProxyString(o), "proxy.example:2021");
+    EXPECT_TRUE(CheckSessionOptions(o).ok());
     // The proxy name matters only for the proxy access type.
+    Set("ProxyName", "");
     Set("AccessType", "DirectAccess");
     EXPECT_TRUE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
-}
-
-TEST_F(SessionSettingsTest, TimeoutsAreSecondsTimesThousand) {
-    Set("ConnectTo", "5");
-    Set("RecTo", "7");
-    Set("SendTo", "8");
-    Set("RecToCtrl", "6");
-    Set("SendToCtrl", "9");
-    const FtpConnectOptions o = SessionOptionsFromSettings();
-    EXPECT_EQ(o.connectTimeout, Millis(5000));
-    EXPECT_EQ(o.dataReceiveTimeout, Millis(7000));
-    EXPECT_EQ(o.dataSendTimeout, Millis(8000));
-    EXPECT_EQ(o.controlReceiveTimeout, Millis(6000));
-    EXPECT_EQ(o.controlSendTimeout, Millis(9000));
-}
-
-TEST_F(SessionSettingsTest, UnusableTimeoutsFallBackOrAreCapped) {
-    Set("ConnectTo", "0");
-    Set("RecTo", "-3");
-    Set("SendTo", "2147483647");  // would overflow 32 bits once multiplied
-    const FtpConnectOptions o = SessionOptionsFromSettings();
-    EXPECT_EQ(o.connectTimeout, Millis(20000));
-    EXPECT_EQ(o.dataReceiveTimeout, Millis(20000));
-    EXPECT_EQ(o.dataSendTimeout, kMaxSessionTimeout);
-}
-
-TEST_F(SessionSettingsTest, RetryCount) {
-    Set("Retry", "0");
-    EXPECT_EQ(SessionOptionsFromSettings().retries, 0);
-    Set("Retry", "5");
-    EXPECT_EQ(SessionOptionsFromSettings().retries, 5);
-    Set("Retry", "-1");
-    EXPECT_EQ(SessionOptionsFromSettings().retries, 2);
-    Set("Retry", "1000000");
-    EXPECT_EQ(SessionOptionsFromSettings().retries, kMaxSessionRetries);
-}
-
-TEST_F(SessionSettingsTest, PassiveOnlyForYes) {
-    Set("Passive", "YES");
-    EXPECT_TRUE(SessionOptionsFromSettings().passive);
-    for (const char* other : {"NO", "yes", "1", ""}) {
-        Set("Passive", other);
-        EXPECT_FALSE(SessionOptionsFromSettings().passive) << other;
-    }
 }
 
 TEST_F(SessionSettingsTest, FindFlagsFollowReloadAndCache) {
@@ -150,64 +121,47 @@ TEST_F(SessionSettingsTest, FindFlagsFollowReloadAndCache) {
     EXPECT_TRUE(SessionOptionsFromSettings().cache);
 }
 
-class TransferTypeTest : public test::TempDirTest {
-protected:
-    static void Extensions(const std::string& list) { WriteProfileString("CONFIG", "TextExtensions", list); }
-    static void Mode(const std::string& mode) { WriteProfileString("FTP", "TransferType", mode); }
-};
+class TransferTypeTest : public test::IsolatedHomeTest {};
 
-TEST_F(TransferTypeTest, WithoutExtensionListEverythingIsBinary) {
-    EXPECT_EQ(ChooseTransferType("notes.txt", 0), 2);
-    EXPECT_EQ(ChooseTransferType("notes.txt", 1), 2);  // TransferType absent: automatic
-}
-
-TEST_F(TransferTypeTest, AutomaticByExtensionTable) {
-    Extensions("txt,htm,tar.gz");
-    struct Row {
+TEST_F(TransferTypeTest, ExtensionListAndConfiguredMode) {
+    const struct {
+        const char* extensions;  // nullptr: absent
+        const char* mode;        // nullptr: absent (automatic)
         const char* name;
-        int expected;
+        int flag;
+        int expected;  // 1 text, 2 binary
+    } cases[] = {
+        {nullptr, nullptr, "notes.txt", 0, 2},  // no list: everything is binary
+        {nullptr, nullptr, "notes.txt", 1, 2},
+        {"txt,htm,tar.gz", nullptr, "README", 0, 2},     // no dot
+        {"txt,htm,tar.gz", nullptr, "Notes.TXT", 0, 1},  // case does not matter
+        {"txt,htm,tar.gz", nullptr, "a.b.txt", 0, 2},    // the extension is "b.txt"
+        {"txt,htm,tar.gz", nullptr, "a.tar.gz", 0, 1},   // everything after the first dot
+        {"txt,htm,tar.gz", nullptr, "page.html", 0, 2},  // "htm" is not "html"
+        {"txt,htm,tar.gz", nullptr, ".txt", 0, 1},       // a dot first: the extension is "txt"
+        {"txt,htm,tar.gz", nullptr, "file.", 0, 2},      // an empty extension matches no piece
+        {"txt,htm,tar.gz", nullptr, "", 0, 2},
+        {"txt,htm,tar.gz", nullptr, "/pub/a.b/README", 0, 2},  // folders of a path do not count
+        {"txt,htm,tar.gz", nullptr, "/pub/a.b/notes.TXT", 0, 1},
+        {"txt,b.txt", nullptr, "a.b.txt", 0, 1},
+        {" txt , log,,", nullptr, "a.log", 0, 1},  // pieces trimmed, empty pieces ignored
+        {" txt , log,,", nullptr, "a.", 0, 2},
+        {"", nullptr, "a.txt", 0, 2},
+        {"txt", "BINARY", "a.txt", 1, 2},  // only flag 1 asks for the configured mode
+        {"txt", "BINARY", "a.txt", 0, 1},
+        {"txt", "TEXT", "a.bin", 1, 1},
+        {"txt", "TEXT", "a.bin", 2, 2},
+        {"txt", "AUTOMATIC", "a.txt", 1, 1},
+        {"txt", "AUTOMATIC", "a.bin", 1, 2},
+        {"txt", "text", "a.bin", 1, 2},  // compared exactly: automatic
     };
-    const Row rows[] = {
-        {"README", 2},       // no dot
-        {"Notes.TXT", 1},    // case does not matter
-        {"notes.txt", 1},
-        {"a.b.txt", 2},      // the extension is "b.txt"
-        {"a.tar.gz", 1},     // everything after the first dot
-        {"page.html", 2},    // "htm" is not "html"
-        {".txt", 1},         // a dot first: the extension is "txt"
-        {"file.", 2},        // empty extension matches no piece
-        {"", 2},
-        {"/pub/a.b/README", 2},      // folders of a path do not count
-        {"/pub/a.b/notes.TXT", 1},
-    };
-    for (const Row& row : rows) EXPECT_EQ(ChooseTransferType(row.name, 0), row.expected) << row.name;
-    Extensions("txt,b.txt");
-    EXPECT_EQ(ChooseTransferType("a.b.txt", 0), 1);
-}
-
-TEST_F(TransferTypeTest, ListPiecesAreTrimmedAndEmptyPiecesIgnored) {
-    Extensions(" txt , log,,");
-    EXPECT_EQ(ChooseTransferType("a.txt", 0), 1);
-    EXPECT_EQ(ChooseTransferType("a.log", 0), 1);
-    EXPECT_EQ(ChooseTransferType("a.", 0), 2);
-    Extensions("");
-    EXPECT_EQ(ChooseTransferType("a.", 0), 2);
-    EXPECT_EQ(ChooseTransferType("a.txt", 0), 2);
-}
-
-TEST_F(TransferTypeTest, ConfiguredModeWinsOnlyWithFlagOne) {
-    Extensions("txt");
-    Mode("BINARY");
-    EXPECT_EQ(ChooseTransferType("a.txt", 1), 2);
-    EXPECT_EQ(ChooseTransferType("a.txt", 0), 1);  // flag 0: the table decides
-    Mode("TEXT");
-    EXPECT_EQ(ChooseTransferType("a.bin", 1), 1);
-    EXPECT_EQ(ChooseTransferType("a.bin", 2), 2);  // only flag 1 asks for the mode
-    Mode("AUTOMATIC");
-    EXPECT_EQ(ChooseTransferType("a.txt", 1), 1);
-    EXPECT_EQ(ChooseTransferType("a.bin", 1), 2);
-    Mode("text");  // compared exactly: automatic
-    EXPECT_EQ(ChooseTransferType("a.bin", 1), 2);
+    for (const auto& c : cases) {
+        if (c.extensions) WriteProfileString("CONFIG", "TextExtensions", c.extensions);
+        if (c.mode) WriteProfileString("FTP", "TransferType", c.mode);
+        EXPECT_EQ(ChooseTransferType(c.name, c.flag), c.expected)
+            << c.name << " flag " << c.flag << " list " << (c.extensions ? c.extensions : "-") << " mode "
+            << (c.mode ? c.mode : "-");
+    }
 }
 
 TEST(InternetErrorMessage, KnownCodesGiveTheirTexts) {
