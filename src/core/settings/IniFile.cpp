@@ -276,6 +276,38 @@ bool IniDocument::RemoveSection(std::string_view section) {
     return true;
 }
 
+bool IniDocument::RenameSection(std::string_view from, std::string_view to) {
+    if (!ValidSectionName(to)) return false;
+    const std::string lowerFrom = Lower(Trim(from));
+    const std::string_view newName = Trim(to);
+    std::string lowerTo = Lower(newName);
+    if (index_.count(lowerTo)) return false;
+    const auto it = index_.find(lowerFrom);
+    if (it == index_.end()) return false;
+    const std::size_t i = it->second;
+    Block& b = blocks_[i];
+    std::string& text = b.Own();
+    std::string header;
+    header.reserve(newName.size() + 3);
+    header.append("[").append(newName).append("]\n");
+    text.replace(0, HeaderLineEnd(text, true), header);
+    b.name = std::string(newName);
+    index_.erase(it);
+    index_.emplace(std::move(lowerTo), i);
+    // A later section of the old name, if any, is now the first of that name.
+    if (duplicated_.count(lowerFrom)) {
+        std::size_t remaining = 0;
+        for (std::size_t j = i + 1; j < blocks_.size(); ++j) {
+            const Block& d = blocks_[j];
+            if (!d.live || !d.header || !EqualNoCase(d.name, lowerFrom)) continue;
+            if (remaining++ == 0) index_.emplace(lowerFrom, j);
+        }
+        if (remaining < 2) duplicated_.erase(lowerFrom);
+    }
+    Changed();
+    return true;
+}
+
 bool IniDocument::ReplaceSection(std::string_view section, const Entries& entries) {
     if (!ValidSectionName(section)) return false;
     for (const auto& [k, v] : entries)

@@ -80,6 +80,12 @@ public:
     // name are removed. Returns false and changes nothing on unusable input.
     bool ReplaceSection(std::string_view section, const Entries& entries);
 
+    // Gives the first section named `from` the name `to`, in place and with
+    // its lines as they are. False (nothing changed) when there is no such
+    // section, `to` is unusable, or a section named `to` exists already.
+    // Cheap: renumbering thousands of sections stays linear.
+    bool RenameSection(std::string_view from, std::string_view to);
+
     // Section names in file order, first occurrence of each name only, with
     // the spelling of that first occurrence.
     [[nodiscard]] std::vector<std::string> SectionNames() const;
