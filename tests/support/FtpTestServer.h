@@ -69,7 +69,11 @@ class TempDir {
 public:
     explicit TempDir(const std::string& prefix = "zyfar-test") {
         const char* base = std::getenv("TMPDIR");
-        std::string templ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+        // Built piece by piece: "literal" + std::string trips a false -Wrestrict in g++ 12.
+        std::string templ(base != nullptr && *base != '\0' ? base : "/tmp");
+        templ += '/';
+        templ += prefix;
+        templ += "-XXXXXX";
         std::vector<char> buf(templ.begin(), templ.end());
         buf.push_back('\0');
         if (::mkdtemp(buf.data()) != nullptr) {
@@ -225,8 +229,8 @@ private:
                 error_ = "no port reported in time";
                 return false;
             }
-            pollfd p{fd, POLLIN, 0};
-            const int rc = ::poll(&p, 1, static_cast<int>(left.count()));
+            pollfd readable{fd, POLLIN, 0};
+            const int rc = ::poll(&readable, 1, static_cast<int>(left.count()));
             if (rc < 0 && errno == EINTR) {
                 continue;
             }
