@@ -149,13 +149,6 @@ TEST(FtpConnectFailures, FaultyServersGiveTheirCodes) {
 
 // ---- commands ------------------------------------------------------------------------------
 
-TEST_F(FtpFault, PwdWithDoubledQuotes) {
-    Start(R"({"replies": {"PWD": "257 \"/srv/my \"\"quoted\"\" dir\" is the current directory."}})");
-    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
-    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
-    EXPECT_EQ(pwd.value, "/srv/my \"quoted\" dir");
-}
-
 TEST_F(FtpFault, LineBreaksInArgumentsAreRefusedAndNothingIsSent) {
     Start(R"({"files": {"/f": "x"}})");
     const std::size_t before = server_->Commands().size();
@@ -195,15 +188,6 @@ TEST_F(FtpFault, RepliesThatBreakTheSession) {
         EXPECT_FALSE(client.IsConnected());
         EXPECT_FALSE(client.GetCurrentDirectory().ok());
     }
-}
-
-TEST_F(FtpFault, TypeIsSentOncePerChange) {
-    Start(R"({"files": {"/a": "aaa", "/b": "bbb"}})");
-    EXPECT_EQ(GetBytes(client_, "/a").value, "aaa");
-    EXPECT_EQ(GetBytes(client_, "/b").value, "bbb");
-    EXPECT_EQ(server_->Count("TYPE I"), 1u);
-    EXPECT_EQ(GetBytes(client_, "/a", FtpTransferType::kAscii).value, "aaa");
-    EXPECT_EQ(server_->Count("TYPE A"), 1u);
 }
 
 TEST_F(FtpFault, ExactPathUsesMlstWhenOffered) {
@@ -288,14 +272,6 @@ TEST_F(FtpFault, UploadCutShortByTheServerIsAFailure) {
     EXPECT_EQ(r.code, ftpcode::kConnectionAborted);
     EXPECT_NE(r.text.find("426"), std::string::npos) << r.text;
     EXPECT_TRUE(client_.GetCurrentDirectory().ok());
-}
-
-TEST_F(FtpFault, RefusedRetrQuotesTheServer) {
-    Start(R"({})");
-    FtpOutcome<std::string> got = GetBytes(client_, "/missing");
-    EXPECT_EQ(got.result.code, ftpcode::kExtendedError);
-    EXPECT_EQ(got.result.text, "550 No such file.");
-    EXPECT_TRUE(client_.IsConnected());
 }
 
 TEST_F(FtpFault, HostileListingNamesNeverComeOut) {

@@ -140,12 +140,5 @@ TEST(FtpProxyTunnel, TargetWithLineBreakIsRefusedBeforeConnecting) {
     EXPECT_EQ(s.result.code, ftpcode::kNameNotResolved);
 }
 
-TEST(FtpProxyTunnel, ProxyModeWithoutANameIsAnInvalidProxyRequest) {
-    FtpClient client;
-    FtpConnectOptions o = LoopbackOptions(21);
-    o.access = FtpAccess::kProxy;
-    EXPECT_EQ(client.Connect(o).code, ftpcode::kInvalidProxyRequest);
-}
-
 }  // namespace
 }  // namespace zyfar

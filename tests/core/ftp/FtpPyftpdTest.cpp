@@ -272,15 +272,6 @@ TEST_P(FtpPyftpd, ListingCacheFollowsTheFlags) {
     EXPECT_EQ(trace_.Count(listVerb), 4u);
 }
 
-TEST_P(FtpPyftpd, WrongPasswordIsLoginFailureWithTheServersText) {
-    options_.password = "wrong-secret";
-    FtpResult r = client_.Connect(options_);
-    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
-    EXPECT_NE(r.text.find("530"), std::string::npos) << r.text;
-    EXPECT_EQ(r.text.find("wrong-secret"), std::string::npos);
-    EXPECT_FALSE(client_.IsConnected());
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpd,
                          ::testing::Values(Mode{true, false}, Mode{true, true}, Mode{false, false},
                                            Mode{false, true}),

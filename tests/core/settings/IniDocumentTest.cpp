@@ -171,13 +171,10 @@ TEST(IniDocument, RandomBytesNeverBreakRoundTrips) {
     }
 }
 
-TEST(IniDocument, LongLinesCopiesAndPieces) {
-    const std::string big(1 << 20, 'x');
-    IniDocument doc = IniDocument::Parse("[A]\nbig=" + big + "\n" + std::string(1 << 20, 'y') + "\nk=v\n");
-    EXPECT_TRUE(doc.Get("A", "big") == big);
-    ASSERT_TRUE(doc.Set("A", "k", "w"));
-    EXPECT_EQ(doc.Serialize().size(), 8 + big.size() + 1 + (1u << 20) + 1 + 4);
-
+TEST(IniDocument, CopiesAndPieces) {
+    // Long lines are covered through the file functions (BadContentIsPreservedThroughWrites).
+    const std::string big(1 << 16, 'x');
+    IniDocument doc = IniDocument::Parse("[A]\nbig=" + big + "\nk=v\n");
     // Copies share the parsed text but not their edits.
     IniDocument copy = doc;
     ASSERT_TRUE(copy.Set("A", "k", "2"));
