@@ -1,16 +1,16 @@
 #pragma once
-// Shared pieces of the engine tests: a private settings file and XDG folders,
-// a UI host and a queue sink that record what the engine asks of them, log
-// inspection, and jobs and runs built the way the views build them.
+// Shared pieces of the engine tests: a private home per test (see
+// support/TestEnv.h), a UI host and a queue sink that record what the engine
+// asks of them, log inspection, servers shared by a test program, and jobs
+// and runs built the way the views build them.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstdlib>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/TransferController.h"
@@ -21,54 +21,68 @@
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
 #include "platform/UiHost.h"
-#include "settings/SettingsStore.h"
-#include "support/FtpTestServer.h"
+#include "support/TestEnv.h"
 
 namespace zyfar::enginetest {
 
-class RecordingHost final : public UiHost {
+using test::Exists;
+
+// A list that several threads may add to.
+template <typename T>
+class Recorded {
 public:
-    void SetTrayState(int state) override {
+    void Add(T value) {
         std::lock_guard guard(mutex_);
-        trayStates_.push_back(state);
+        values_.push_back(std::move(value));
     }
-    void RequestQuit() override { ++quits; }
-    MessageAnswer ShowMessage(const std::string& text, MessageKind, MessageButtons) override {
+    std::vector<T> Get() const {
         std::lock_guard guard(mutex_);
-        messages_.push_back(text);
-        return MessageAnswer::Ok;
+        return values_;
     }
-    std::vector<std::string> Messages() {
-        std::lock_guard guard(mutex_);
-        return messages_;
-    }
-    std::vector<int> TrayStates() {
-        std::lock_guard guard(mutex_);
-        return trayStates_;
-    }
-    std::atomic<int> quits{0};
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> messages_;
-    std::vector<int> trayStates_;
+    mutable std::mutex mutex_;
+    std::vector<T> values_;
+};
+
+class RecordingHost final : public UiHost {
+public:
+    void SetTrayState(int state) override { trayStates.Add(state); }
+    void RequestQuit() override { ++quits; }
+    MessageAnswer ShowMessage(const std::string& text, MessageKind, MessageButtons) override {
+        messages.Add(text);
+        return MessageAnswer::Ok;
+    }
+    Recorded<std::string> messages;
+    Recorded<int> trayStates;
+    std::atomic<int> quits{0};
 };
 
 class RecordingSink final : public TransferQueueSink {
 public:
-    void ApplyRun(const QueueReport& report) override {
-        std::lock_guard guard(mutex_);
-        reports_.push_back(report);
-    }
-    std::vector<QueueReport> Reports() {
-        std::lock_guard guard(mutex_);
-        return reports_;
-    }
+    void ApplyRun(const QueueReport& report) override { reports_.Add(report); }
+    std::vector<QueueReport> Reports() const { return reports_.Get(); }
 
 private:
-    std::mutex mutex_;
-    std::vector<QueueReport> reports_;
+    Recorded<QueueReport> reports_;
 };
+
+// One line per log entry or report part, so that one comparison checks
+// every field and a failure shows them all.
+inline std::string Text(const LogEntry& e) { return e.source + " > " + e.destination + " | " + e.file + " | " + e.detail; }
+inline std::string Text(const QueueReportServer& s) {
+    return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
+}
+inline std::string Text(const QueueReportItem& i) {
+    return std::to_string(i.result) + " " + i.localDir + "|" + i.localName + " " + i.remoteDir + "|" + i.remoteName +
+           " " + std::to_string(i.size) + " #" + std::to_string(i.queueEntry) + " " + i.errorText;
+}
+template <typename T>
+std::vector<std::string> Texts(const std::vector<T>& values) {
+    std::vector<std::string> out;
+    for (const T& v : values) out.push_back(Text(v));
+    return out;
+}
 
 // A browsing view whose folder text a test can change.
 class FakeView final : public TransferViewLink {
@@ -90,60 +104,16 @@ private:
     std::string text_;
 };
 
-// A fresh folder with the settings file and the XDG folders for each test;
-// the log keeps entries in memory only; statistics start at zero.
-class EngineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.valid());
-        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        SetSettingsFileForTesting(dir_ / "Zyfar.ini");
-        WriteProfileString("LOG", "ToFile", "NO");
-        TheTransferLog().ReloadSettings();
-        TheTransferLog().Clear();
-        SetUiHost(&host);
-        ResetStatisticsForTesting();
-        SetPendingLinkTransfers(-1);
-    }
-    void TearDown() override {
-        SetUiHost(nullptr);
-        SetSettingsFileForTesting("");
-    }
-
-    static void Set(const char* section, const char* key, const std::string& value) {
-        WriteProfileString(section, key, value);
-    }
-    // Passive data connections, short time-outs, no retries: tests fail fast.
-    static void FastSettings(bool passive) {
-        Set("FTP", "Passive", passive ? "YES" : "NO");
-        Set("FTP", "AccessType", "DirectAccess");
-        Set("FTP", "ConnectTo", "10");
-        Set("FTP", "Retry", "0");
-    }
-
-    [[nodiscard]] std::string Local(const std::string& name) const { return dir_ / name; }
-    [[nodiscard]] std::string MakeLocalDir(const std::string& name) const {
-        const std::string path = dir_ / name;
-        test::MakeDir(path);
-        return path;
-    }
-
-    static std::vector<LogEntry> LogEntries(int code) {
-        std::vector<LogEntry> out;
-        for (LogEntry& e : TheTransferLog().Entries()) {
-            if (e.code == StoredLogCode(code)) {
-                out.push_back(std::move(e));
-            }
-        }
-        return out;
-    }
-
-    test::TempDir dir_{"zyfar-engine"};
-    RecordingHost host;
-    RecordingSink sink;
-};
+// One pyftpdlib server (user "user", password "pass") per test program;
+// ctest runs every test in a program of its own.
+inline test::PyFtpdServer& SharedPyFtpd() {
+    static test::PyFtpdServer server;
+    return server;
+}
+inline test::VsftpdServer& SharedVsftpd() {
+    static test::VsftpdServer server;
+    return server;
+}
 
 inline CTransferJob Job(const std::string& localDir, const std::string& source, const std::string& target,
                         const std::string& remoteDir, std::int64_t size) {
@@ -156,26 +126,90 @@ inline CTransferJob Job(const std::string& localDir, const std::string& source, 
     return job;
 }
 
-inline TransferServer Server(const std::string& host, std::uint16_t port, const std::string& login = "user",
-                             const std::string& password = "pass", const std::string& remoteDir = "") {
+inline TransferServer Server(std::uint16_t port, const std::string& login = "user",
+                             const std::string& password = "pass", const std::string& remoteDir = "",
+                             const std::string& host = "127.0.0.1") {
     return TransferServer{host, login, password, remoteDir, port};
 }
 
-// Runs a run to its end on a worker thread, as a headless runner would.
-inline std::unique_ptr<TransferController> RunToEnd(std::unique_ptr<TransferRun> run, TransferQueueSink* sink) {
-    auto controller = std::make_unique<TransferController>(std::move(run), sink);
-    controller->RunToEnd();
-    return controller;
+// Waits (bounded) until pred holds.
+template <typename Pred>
+bool WaitUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!pred() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pred();
 }
 
-inline std::int64_t FileSize(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
-}
+// The private home, a log kept in memory, statistics at zero, the recording
+// host; runs are built and run to their end as a headless runner does.
+class EngineTest : public test::IsolatedHomeTest {
+protected:
+    void SetUp() override {
+        test::IsolatedHomeTest::SetUp();
+        Set("LOG", "ToFile", "NO");
+        TheTransferLog().ReloadSettings();
+        TheTransferLog().Clear();
+        SetUiHost(&host);
+        ResetStatisticsForTesting();
+        SetPendingLinkTransfers(-1);
+    }
+    void TearDown() override {
+        SetUiHost(nullptr);
+        test::IsolatedHomeTest::TearDown();
+    }
 
-inline bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
+    static void Set(const char* section, const char* key, const std::string& value) {
+        WriteProfileString(section, key, value);
+    }
+    // Direct connections, short time-outs, no retries: tests fail fast.
+    static void FastSettings(bool passive) {
+        Set("FTP", "Passive", passive ? "YES" : "NO");
+        Set("FTP", "AccessType", "DirectAccess");
+        Set("FTP", "ConnectTo", "10");
+        Set("FTP", "Retry", "0");
+    }
+    [[nodiscard]] std::string MakeLocalDir(const std::string& name) const {
+        test::MakeDir(Path(name));
+        return Path(name);
+    }
+    // The codes of every log entry, in order.
+    static std::vector<int> Codes() {
+        std::vector<int> codes;
+        for (const LogEntry& e : TheTransferLog().Entries()) codes.push_back(e.code);
+        return codes;
+    }
+    // The texts of the log entries with this code.
+    static std::vector<std::string> Logged(int code) { return Texts(LogEntries(code)); }
+    static std::vector<LogEntry> LogEntries(int code) {
+        std::vector<LogEntry> out;
+        for (LogEntry& e : TheTransferLog().Entries()) {
+            if (e.code == StoredLogCode(code)) out.push_back(std::move(e));
+        }
+        return out;
+    }
+    std::unique_ptr<TransferController> Controller(std::unique_ptr<TransferRun> run) {
+        return std::make_unique<TransferController>(std::move(run), &sink);
+    }
+    std::unique_ptr<TransferController> RunToEnd(std::unique_ptr<TransferRun> run) {
+        auto controller = Controller(std::move(run));
+        controller->RunToEnd();
+        return controller;
+    }
+    std::unique_ptr<TransferRun> Single(const TransferServer& site, std::vector<CTransferJob> jobs, TransferMode mode,
+                                        const std::string& target = "", int typeFlag = 2, bool forceLastDir = false) {
+        const std::int64_t total = BatchSizeOf(jobs);
+        return MakeSingleServerRun(site, std::move(jobs), target, total, mode, typeFlag, nullptr, nullptr,
+                                   forceLastDir);
+    }
+    std::unique_ptr<TransferController> RunSingle(const TransferServer& site, std::vector<CTransferJob> jobs,
+                                                  TransferMode mode, const std::string& target = "") {
+        return RunToEnd(Single(site, std::move(jobs), mode, target));
+    }
+
+    RecordingHost host;
+    RecordingSink sink;
+};
 
 }  // namespace zyfar::enginetest

@@ -13,140 +13,105 @@
 namespace zyfar::enginetest {
 namespace {
 
-class TransferFinishTest : public EngineTest {};
+using TransferFinishTest = EngineTest;
 
+// A queued success, a plain success, a job never attempted, a failure.
 std::vector<CTransferJob> MixedJobs() {
     CTransferJob queuedOk = Job("/l", "q.txt", "Q.TXT", "/r", 10);
     queuedOk.status = 0;
     queuedOk.queueEntry = 3;
     CTransferJob plainOk = Job("/l", "ok.txt", "ok.txt", "/r", 20);
     plainOk.status = 0;
-    CTransferJob never = Job("/l", "never.txt", "never.txt", "/r", 30);
     CTransferJob failed = Job("/l", "bad.txt", "bad.txt", "/r", 40);
     failed.status = 12002;
     failed.reason = "The request has timed out.";
     failed.queueEntry = 7;
-    return {queuedOk, plainOk, never, failed};
+    return {queuedOk, plainOk, Job("/l", "never.txt", "never.txt", "/r", 30), failed};
 }
 
 TEST_F(TransferFinishTest, PutRunLogsFailuresAndReportsItsFiles) {
     Set("SCHEDULE", "ResendFail", "1");
     Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
     Set("SCHEDULE", "ResendFreqNum", "3");
-    auto run = MakeSingleServerRun(Server("srv", 2121, "me", "secret", "/start"), MixedJobs(), "", 100,
+    auto run = MakeSingleServerRun(Server(2121, "me", "secret", "/start", "srv"), MixedJobs(), "", 100,
                                    TransferMode::Put, 1, nullptr, nullptr, false);
     FinishTransfer(*run, &sink);
-    const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
-    ASSERT_EQ(failed.size(), 2u);
-    EXPECT_EQ(failed[0].source, "Local Machine");
-    EXPECT_EQ(failed[0].destination, "srv");
-    EXPECT_EQ(failed[0].file, "never.txt");
-    EXPECT_EQ(failed[0].detail, "FTP Put Canceled");
-    EXPECT_EQ(failed[1].detail, "The request has timed out.");
-
+    EXPECT_EQ(Logged(logcode::FtpTransferFailed),
+              (std::vector<std::string>{"Local Machine > srv | never.txt | FTP Put Canceled",
+                                        "Local Machine > srv | bad.txt | The request has timed out."}));
     ASSERT_EQ(sink.Reports().size(), 1u);
     const QueueReport r = sink.Reports()[0];
     EXPECT_EQ(r.method, QueueReportMethod::Put);
-    EXPECT_EQ(r.first.host, "srv");
-    EXPECT_EQ(r.first.login, "me");
-    EXPECT_EQ(r.first.password, "secret");
-    EXPECT_EQ(r.first.remoteDir, "/start");
-    EXPECT_EQ(r.first.port, 2121);
+    EXPECT_EQ(Text(r.first), "srv me/secret /start :2121");
     EXPECT_TRUE(r.perFile);
     EXPECT_TRUE(r.purge);
     EXPECT_EQ(r.resendFail, 1);
     EXPECT_EQ(r.resendFreq, "FREQ_NUM");
     EXPECT_EQ(r.resendFreqNum, 3);
     // The queued success (to be removed), then the two failures; the plain success is not reported.
-    ASSERT_EQ(r.items.size(), 3u);
-    EXPECT_EQ(r.items[0].result, 0);
-    EXPECT_EQ(r.items[0].queueEntry, 3);
-    EXPECT_EQ(r.items[0].localName, "q.txt");
-    EXPECT_EQ(r.items[0].remoteName, "Q.TXT");
-    EXPECT_EQ(r.items[1].result, -1);
-    EXPECT_EQ(r.items[1].errorText, "FTP Put Canceled");
-    EXPECT_EQ(r.items[2].result, 12002);
-    EXPECT_EQ(r.items[2].size, 40);
-    EXPECT_EQ(r.items[2].queueEntry, 7);
-    EXPECT_EQ(r.items[2].localDir, "/l");
-    EXPECT_EQ(r.items[2].remoteDir, "/r");
+    EXPECT_EQ(Texts(r.items), (std::vector<std::string>{"0 /l|q.txt /r|Q.TXT 10 #3 ",
+                                                        "-1 /l|never.txt /r|never.txt 30 #0 FTP Put Canceled",
+                                                        "12002 /l|bad.txt /r|bad.txt 40 #7 The request has timed out."}));
 }
 
-TEST_F(TransferFinishTest, GetRunNamesTheServerFirstAndSwapsNames) {
-    std::vector<CTransferJob> jobs{Job("/local", "remote-name", "local-name", "/pub", 5)};
-    auto run = MakeSingleServerRun(Server("srv", 21), jobs, "/local", 5, TransferMode::Get, 1, nullptr, nullptr, false);
-    FinishTransfer(*run, &sink);
-    const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
-    ASSERT_EQ(failed.size(), 1u);
-    EXPECT_EQ(failed[0].source, "srv");
-    EXPECT_EQ(failed[0].destination, "Local Machine");
-    EXPECT_EQ(failed[0].detail, "FTP Get Canceled");
-    const QueueReport r = sink.Reports().at(0);
-    EXPECT_EQ(r.method, QueueReportMethod::Get);
-    EXPECT_EQ(r.items.at(0).localName, "local-name");
-    EXPECT_EQ(r.items.at(0).remoteName, "remote-name");
-}
-
-TEST_F(TransferFinishTest, ServerToServerRunKeepsTheJobsOwnReason) {
+TEST_F(TransferFinishTest, GetAndServerToServerRunsNameTheirServers) {
+    auto get = MakeSingleServerRun(Server(21, "user", "pass", "", "srv"),
+                                   {Job("/local", "remote-name", "local-name", "/pub", 5)}, "/local", 5,
+                                   TransferMode::Get, 1, nullptr, nullptr, false);
+    FinishTransfer(*get, &sink);
     CTransferJob never = Job("/src", "a", "a", "/dst", 1);
     never.reason = "left over";
-    auto run = MakeServerToServerRun(Server("dst", 2100, "d", "dp", "/dst"), Server("src", 2200, "s", "sp", "/src"),
-                                     {never}, 1, 1, nullptr, nullptr, false);
-    EXPECT_EQ(run->localTargetDir, "/dst");
-    FinishTransfer(*run, &sink);
-    const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
-    ASSERT_EQ(failed.size(), 1u);
-    EXPECT_EQ(failed[0].source, "src");
-    EXPECT_EQ(failed[0].destination, "dst");
-    EXPECT_EQ(failed[0].detail, "left over");
-    const QueueReport r = sink.Reports().at(0);
-    EXPECT_EQ(r.method, QueueReportMethod::Xfer);
-    EXPECT_EQ(r.first.host, "src");
-    EXPECT_EQ(r.second.host, "dst");
-    EXPECT_EQ(r.second.port, 2100);
-    EXPECT_EQ(r.second.password, "dp");
+    auto xfer = MakeServerToServerRun(Server(2100, "d", "dp", "/dst", "dst"), Server(2200, "s", "sp", "/src", "src"),
+                                      {never}, 1, 1, nullptr, nullptr, false);
+    EXPECT_EQ(xfer->localTargetDir, "/dst");
+    FinishTransfer(*xfer, &sink);
+    EXPECT_EQ(Logged(logcode::FtpTransferFailed),
+              (std::vector<std::string>{"srv > Local Machine | remote-name | FTP Get Canceled",
+                                        "src > dst | a | left over"}));
+    const std::vector<QueueReport> reports = sink.Reports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].method, QueueReportMethod::Get);
+    // A get's local name is the job's target, its remote name the job's source.
+    EXPECT_EQ(Texts(reports[0].items), std::vector<std::string>{"-1 /local|local-name /pub|remote-name 5 #0 FTP Get Canceled"});
+    EXPECT_EQ(reports[1].method, QueueReportMethod::Xfer);
+    EXPECT_EQ(Text(reports[1].first), "src s/sp /src :2200");
+    EXPECT_EQ(Text(reports[1].second), "dst d/dp /dst :2100");
 }
 
-TEST_F(TransferFinishTest, ViewsAreRefreshedOnlyWhileTheyShowTheSameFolder) {
-    auto dest = std::make_shared<FakeView>("/pub");
-    auto source = std::make_shared<FakeView>("/home/me");
-    auto run = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::Put, 1, dest, source, false);
-    EXPECT_EQ(run->destinationViewText, "/pub");
-    EXPECT_EQ(run->sourceViewText, "/home/me");
-    FinishTransfer(*run, &sink);
-    EXPECT_EQ(dest->refreshes.load(), 1);
-    EXPECT_EQ(source->refreshes.load(), 0);  // DeletePut is off
-
-    dest->Show("/elsewhere");
-    auto again = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::Put, 1, dest, source, false);
-    dest->Show("/moved-on");
-    FinishTransfer(*again, &sink);
-    EXPECT_EQ(dest->refreshes.load(), 1);
-}
-
-TEST_F(TransferFinishTest, DeletionAfterTransferAlsoRefreshesTheSourceView) {
-    Set("CONFIG", "DeletePut", "yEs");
-    auto dest = std::make_shared<FakeView>("/pub");
-    auto source = std::make_shared<FakeView>("/home/me");
-    auto put = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::Put, 1, dest, source, false);
-    FinishTransfer(*put, &sink);
-    EXPECT_EQ(source->refreshes.load(), 1);
-    // Mode 3 never deletes, so its source view stays as it is.
-    auto keep = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::PutKeep, 1, dest, source, false);
-    FinishTransfer(*keep, &sink);
-    EXPECT_EQ(source->refreshes.load(), 1);
+TEST_F(TransferFinishTest, ViewsAreRefreshedWhileTheyShowTheSameFolder) {
+    struct Case {
+        const char* deletePut;
+        const char* deleteGet;
+        TransferMode mode;
+        bool destinationMoved;  // the destination view shows another folder at the end
+        int destinationRefreshes;
+        int sourceRefreshes;  // the source view only when files were deleted there
+    };
+    const Case cases[] = {
+        {"NO", "NO", TransferMode::Put, false, 1, 0},     {"NO", "NO", TransferMode::Put, true, 0, 0},
+        {"yEs", "NO", TransferMode::Put, false, 1, 1},    {"yEs", "NO", TransferMode::PutKeep, false, 1, 0},
+        {"NO", "YES", TransferMode::Get, false, 1, 1},    {"NO", "YES", TransferMode::Put, false, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.deletePut << "/" << c.deleteGet << " mode "
+                                          << static_cast<int>(c.mode) << (c.destinationMoved ? " moved" : ""));
+        Set("CONFIG", "DeletePut", c.deletePut);
+        Set("CONFIG", "DeleteGet", c.deleteGet);
+        auto dest = std::make_shared<FakeView>("/pub");
+        auto source = std::make_shared<FakeView>("/home/me");
+        auto run = MakeSingleServerRun(Server(21, "u", "p", "", "srv"), {}, "", 0, c.mode, 1, dest, source, false);
+        EXPECT_EQ(run->destinationViewText, "/pub");
+        EXPECT_EQ(run->sourceViewText, "/home/me");
+        if (c.destinationMoved) dest->Show("/elsewhere");
+        FinishTransfer(*run, &sink);
+        EXPECT_EQ(dest->refreshes.load(), c.destinationRefreshes);
+        EXPECT_EQ(source->refreshes.load(), c.sourceRefreshes);
+    }
     // A view that is gone is simply skipped.
-    auto gone = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::Put, 1, nullptr,
+    Set("CONFIG", "DeletePut", "YES");
+    auto gone = MakeSingleServerRun(Server(21, "u", "p", "", "srv"), {}, "", 0, TransferMode::Put, 1, nullptr,
                                     std::make_shared<FakeView>("/tmp"), false);
     FinishTransfer(*gone, &sink);
-}
-
-TEST_F(TransferFinishTest, DeleteGetDecidesForGetRuns) {
-    Set("CONFIG", "DeleteGet", "YES");
-    auto source = std::make_shared<FakeView>("/pub");
-    auto get = MakeSingleServerRun(Server("srv", 21), {}, "/l", 0, TransferMode::Get, 1, nullptr, source, false);
-    FinishTransfer(*get, &sink);
-    EXPECT_EQ(source->refreshes.load(), 1);
 }
 
 TEST_F(TransferFinishTest, SerialRunLeavesPerFileStepsToTheSites) {
@@ -172,63 +137,47 @@ TEST_F(TransferFinishTest, PerSiteStepResetsFailuresForTheNextSite) {
     auto run = MakeSerialRun({site}, MixedJobs(), 100, TransferMode::PutKeep, 1, nullptr, nullptr, false);
     run->jobs[2].remoteDir.clear();  // falls back to the site's folder
     PerSiteQueueStep(*run, site, &sink);
-    for (const CTransferJob& job : run->jobs) {
-        EXPECT_TRUE(job.status == 0 || job.status == kJobNotAttempted);
-    }
+    for (const CTransferJob& job : run->jobs) EXPECT_TRUE(job.status == 0 || job.status == kJobNotAttempted);
     EXPECT_EQ(run->jobs[3].status, kJobNotAttempted);
-    const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
-    ASSERT_EQ(failed.size(), 2u);
-    EXPECT_EQ(failed[0].destination, "two");
-    EXPECT_EQ(failed[0].file, "C:\\in\\never.txt");
-    EXPECT_EQ(failed[1].file, "/r/bad.txt");
+    EXPECT_EQ(Logged(logcode::FtpTransferFailed),
+              (std::vector<std::string>{"Local Machine > two | C:\\in\\never.txt | FTP Put Canceled",
+                                        "Local Machine > two | /r/bad.txt | The request has timed out."}));
     const QueueReport r = sink.Reports().at(0);
-    EXPECT_EQ(r.first.host, "two");
-    EXPECT_EQ(r.first.port, 2121);
+    EXPECT_EQ(Text(r.first), "two / C:\\in :2121");
     EXPECT_FALSE(r.purge);
     ASSERT_EQ(r.items.size(), 3u);
     EXPECT_EQ(r.items[2].result, 12002);  // reported with the status it had
 }
 
 TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
-    auto finish = [this] {
-        auto run = MakeSingleServerRun(Server("srv", 21), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr,
-                                       false);
+    // {count before, count after, quit requests so far}
+    const int steps[][3] = {{-1, -1, 0}, {2, 1, 0}, {1, 0, 1}, {0, 0, 1}};
+    for (const auto& step : steps) {
+        if (step[0] != 1) SetPendingLinkTransfers(step[0]);
+        auto run = MakeSingleServerRun(Server(21, "u", "p", "", "srv"), {}, "", 0, TransferMode::PutKeep, 1, nullptr,
+                                       nullptr, false);
         FinishTransfer(*run, &sink);
-    };
-    SetPendingLinkTransfers(-1);
-    finish();
-    EXPECT_EQ(PendingLinkTransfers(), -1);
-    EXPECT_EQ(host.quits.load(), 0);
-    SetPendingLinkTransfers(2);
-    finish();
-    EXPECT_EQ(PendingLinkTransfers(), 1);
-    EXPECT_EQ(host.quits.load(), 0);
-    finish();
-    EXPECT_EQ(PendingLinkTransfers(), 0);
-    EXPECT_EQ(host.quits.load(), 1);
-    finish();
-    EXPECT_EQ(PendingLinkTransfers(), 0);
-    EXPECT_EQ(host.quits.load(), 1);
+        EXPECT_EQ(PendingLinkTransfers(), step[1]) << step[0];
+        EXPECT_EQ(host.quits.load(), step[2]) << step[0];
+    }
 }
 
-TEST_F(TransferFinishTest, TitlesAndOverwriteAreTakenWhenTheRunIsBuilt) {
-    auto put = MakeSingleServerRun(Server("up.example", 21), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr,
-                                   false);
+TEST_F(TransferFinishTest, TitlesOverwriteAndBatchSizeAreTakenWhenTheRunIsBuilt) {
+    auto put = MakeSingleServerRun(Server(21, "u", "p", "", "up.example"), {}, "", 0, TransferMode::PutKeep, 1,
+                                   nullptr, nullptr, false);
     EXPECT_EQ(TransferTitle(*put), "FTP Put to: up.example");
     EXPECT_FALSE(put->overwrite);  // CONFIG Overwrite absent: "NO"
     Set("CONFIG", "Overwrite", "maybe");
-    auto get = MakeSingleServerRun(Server("down.example", 21), {}, "/l", 0, TransferMode::Get, 1, nullptr, nullptr,
-                                   false);
+    auto get = MakeSingleServerRun(Server(21, "u", "p", "", "down.example"), {}, "/l", 0, TransferMode::Get, 1,
+                                   nullptr, nullptr, false);
     EXPECT_EQ(TransferTitle(*get), "FTP Get from: down.example");
     EXPECT_TRUE(get->overwrite);
-    auto xfer = MakeServerToServerRun(Server("b", 21), Server("a", 21), {}, 0, 1, nullptr, nullptr, false);
+    auto xfer = MakeServerToServerRun(Server(21, "u", "p", "", "b"), Server(21, "u", "p", "", "a"), {}, 0, 1, nullptr,
+                                      nullptr, false);
     EXPECT_EQ(TransferTitle(*xfer), "FTP Transfer from:a to b");
     EXPECT_EQ(xfer->mode, TransferMode::ServerToServer);
-}
-
-TEST_F(TransferFinishTest, BatchSizeIsSixtyFourBit) {
-    std::vector<CTransferJob> jobs{Job("", "a", "a", "", 3'000'000'000LL), Job("", "b", "b", "", 3'000'000'000LL)};
-    EXPECT_EQ(BatchSizeOf(jobs), 6'000'000'000LL);
+    EXPECT_EQ(BatchSizeOf({Job("", "a", "a", "", 3'000'000'000LL), Job("", "b", "b", "", 3'000'000'000LL)}),
+              6'000'000'000LL);
 }
 
 }  // namespace

@@ -12,67 +12,46 @@
 namespace zyfar {
 namespace {
 
-TEST(ProgressText, SentTextUsesSixtyFourBitCounts) {
-    EXPECT_EQ(FormatSentText(512, 1024), "Sent 512 bytes out of 1024 (50.00%)");
-    EXPECT_EQ(FormatSentText(0, 3), "Sent 0 bytes out of 3 (0.00%)");
-    EXPECT_EQ(FormatSentText(1, 3), "Sent 1 bytes out of 3 (33.33%)");
-    // Over 4 GiB: no wrap-around.
-    EXPECT_EQ(FormatSentText(5'368'709'120LL, 10'737'418'240LL),
-              "Sent 5368709120 bytes out of 10737418240 (50.00%)");
-    EXPECT_EQ(FormatSentText(10, 0), "");
+TEST(ProgressText, TextsOfCountsAndTimes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {FormatSentText(512, 1024), "Sent 512 bytes out of 1024 (50.00%)"},
+        {FormatSentText(1, 3), "Sent 1 bytes out of 3 (33.33%)"},
+        {FormatSentText(5'368'709'120LL, 10'737'418'240LL), "Sent 5368709120 bytes out of 10737418240 (50.00%)"},
+        {FormatSentText(10, 0), ""},
+        {FormatRateText(50'000, 10), "5.00 kbs"},  // thousands of bytes per second
+        {FormatRateText(1500, 0), "1.50 kbs"},     // 0 s counts as 1
+        {FormatRateText(6'000'000'000LL, 2), "3000000.00 kbs"},
+        {FormatTimeLeft(12.5), "Left: 12.50 secs"},
+        {FormatTimeLeft(60), "Left: 60.00 secs"},
+        {FormatTimeLeft(60.5), "Left: 01:00"},
+        {FormatTimeLeft(3600), "Left: 60:00"},
+        {FormatTimeLeft(3600.5), "Left: 01:00:00"},
+        {FormatTimeLeft(400000), "Left: 111:06:40"},
+        {GroupDigits(999), "999"},
+        {GroupDigits(1000), "1,000"},
+        {GroupDigits(0), ""},
+        {GroupDigits(12'345'678'901LL), "12,345,678,901"},
+        {GroupDigits(-1234), "-1,234"},
+        {FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs"},
+        {FormatStatisticsTime(61), "1 min 1 secs"},
+        {FormatStatisticsTime(59.6), "60 secs"},
+        {FormatStatisticsTime(0.2), "0 secs"},
+    };
+    for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }
 
-TEST(ProgressText, RateIsThousandBytesPerSecond) {
-    EXPECT_EQ(FormatRateText(50'000, 10), "5.00 kbs");
-    EXPECT_EQ(FormatRateText(1500, 0), "1.50 kbs");  // 0 s counts as 1
-    EXPECT_EQ(FormatRateText(6'000'000'000LL, 2), "3000000.00 kbs");
-}
-
-TEST(ProgressText, TimeLeftForms) {
-    EXPECT_EQ(FormatTimeLeft(90), "Left: 01:30");
-    EXPECT_EQ(FormatTimeLeft(7322), "Left: 02:02:02");
-    EXPECT_EQ(FormatTimeLeft(12.5), "Left: 12.50 secs");
-    EXPECT_EQ(FormatTimeLeft(3600), "Left: 60:00");
-    EXPECT_EQ(FormatTimeLeft(60), "Left: 60.00 secs");
-    EXPECT_EQ(FormatTimeLeft(60.5), "Left: 01:00");
-    EXPECT_EQ(FormatTimeLeft(3600.5), "Left: 01:00:00");
-    EXPECT_EQ(FormatTimeLeft(400000), "Left: 111:06:40");
-}
-
-TEST(ProgressText, TimeLeftFromCounts) {
+TEST(ProgressText, TimeLeftAndBarPositions) {
     EXPECT_FALSE(TimeLeftSeconds(100, 0, 5).has_value());  // nothing moved yet
     EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 25, 10), 30.0);
-    EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 100, 10), 0.0);
     EXPECT_DOUBLE_EQ(*TimeLeftSeconds(100, 150, 10), 0.0);  // the source grew: never negative
-}
-
-TEST(ProgressText, BarPositionsClampAndCountDown) {
-    EXPECT_EQ(BarPosition(0, 100, 1), 0);
-    EXPECT_EQ(BarPosition(49, 100, 1), 49);
-    EXPECT_EQ(BarPosition(100, 100, 1), 100);
-    EXPECT_EQ(BarPosition(250, 100, 1), 100);  // a file larger than its job's size
-    EXPECT_EQ(BarPosition(30, 100, 0), 70);
-    EXPECT_EQ(BarPosition(5, 0, 1), 0);        // no total: no division
-    EXPECT_EQ(BarPosition(5, 0, 2), 100);
-    EXPECT_EQ(BarPosition(4'294'967'296LL, 8'589'934'592LL, 1), 50);
-    EXPECT_EQ(BarPosition(INT64_MAX - 1, INT64_MAX, 1), 99);
-}
-
-TEST(StatisticsText, DigitGrouping) {
-    EXPECT_EQ(GroupDigits(1'234'567), "1,234,567");
-    EXPECT_EQ(GroupDigits(999), "999");
-    EXPECT_EQ(GroupDigits(1000), "1,000");
-    EXPECT_EQ(GroupDigits(0), "");
-    EXPECT_EQ(GroupDigits(12'345'678'901LL), "12,345,678,901");
-    EXPECT_EQ(GroupDigits(-1234), "-1,234");
-}
-
-TEST(StatisticsText, TimeForms) {
-    EXPECT_EQ(FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs");
-    EXPECT_EQ(FormatStatisticsTime(61), "1 min 1 secs");
-    EXPECT_EQ(FormatStatisticsTime(59.6), "60 secs");
-    EXPECT_EQ(FormatStatisticsTime(3600), "1 hr 0 min 0 secs");
-    EXPECT_EQ(FormatStatisticsTime(0.2), "0 secs");
+    const std::int64_t bars[][4] = {
+        // done, total, count up (1) or down (0), position
+        {49, 100, 1, 49},       {250, 100, 1, 100},  // a file larger than its job's size
+        {30, 100, 0, 70},       {5, 0, 1, 0},        // no total: no division
+        {5, 0, 2, 100},         {4'294'967'296LL, 8'589'934'592LL, 1, 50},
+        {INT64_MAX - 1, INT64_MAX, 1, 99},
+    };
+    for (const auto& b : bars) EXPECT_EQ(BarPosition(b[0], b[1], static_cast<int>(b[2])), b[3]) << b[0] << "/" << b[1];
 }
 
 TEST(StatisticsText, WindowFieldsFromASnapshot) {
