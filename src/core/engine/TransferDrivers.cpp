@@ -407,6 +407,133 @@ LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::
     return plan;
 }
 
+
+// ---- the job walk shared by the drivers ----
+
+// What a driver does after one step of a job.
+enum class Step {
+    Go,         // on with this job (after the last step: on with the next one)
+    NextJob,    // this job is settled; on with the next one
+    LeaveLoop,  // this and the later jobs stay unattempted
+    Cancelled,  // the worker was cancelled
+};
+
+// Only the put honours the dialog's "Only this one" (stop after current).
+enum class StopAfterCurrent { Checked, Ignored };
+
+// The server's current folder when some job leaves `dir` empty (read once);
+// empty otherwise.
+std::string CurrentDirectoryForJobs(const TransferRun& run, CTransferSession& s, std::string CTransferJob::*dir) {
+    for (const CTransferJob& job : run.jobs) {
+        if ((job.*dir).empty()) {
+            return CurrentDirectory(s);
+        }
+    }
+    return std::string();
+}
+
+// Walks the job list: before each job the stop and cancel flags, and from the
+// second job on the lost connections (through `reconnect`); a connection that
+// cannot be opened again fails every remaining job. `doJob` does one job.
+template <class ReconnectFn, class JobFn>
+std::int32_t WalkJobs(TransferRun& run, Outcomes& outcomes, StopAfterCurrent stop, const ReconnectFn& reconnect,
+                      const JobFn& doJob) {
+    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
+        if (stop == StopAfterCurrent::Checked && run.stopAfterCurrent.load()) {
+            break;
+        }
+        if (Cancelled(run)) {
+            return ftpcode::kCancelled;
+        }
+        if (i > 0) {
+            if (std::optional<ConnectionLoss> loss = reconnect()) {
+                if (Cancelled(run)) {
+                    return ftpcode::kCancelled;
+                }
+                FailRemaining(run, i, *loss);
+                outcomes.MarkFailedSilently();
+                break;
+            }
+        }
+        const Step step = doJob(run.jobs[i]);
+        if (step == Step::Cancelled) {
+            return ftpcode::kCancelled;
+        }
+        if (step == Step::LeaveLoop) {
+            break;
+        }
+    }
+    outcomes.Finish();
+    return kDriverDone;
+}
+
+// A target folder could not be made ("FULL_PATH"): status 240, logged with the
+// host that refused it.
+void RecordFolderFailure(CTransferJob& job, const std::string& host, const std::string& failureText,
+                         Outcomes& outcomes) {
+    job.status = kJobFolderFailed;
+    job.reason = kCantCreateFolderText;
+    WriteLogEntry(logcode::MakeDirectoryFailed, "-", host, job.sourceName, failureText);
+    outcomes.Failed();
+}
+
+// Overwrite off and the target is there: status 239; the batch bar still
+// counts the file.
+void RecordTargetExists(TransferRun& run, CTransferJob& job, Outcomes& outcomes) {
+    job.status = kJobTargetExists;
+    job.reason = kCantOverwriteText;
+    run.progress.AdvanceBatch(job.size);
+    outcomes.Failed();
+}
+
+// The planned target on a server (put and server-to-server): the cancel flag,
+// a folder that could not be made and, with Overwrite off, what already
+// stands at the target. Step::Go when the copy may start.
+Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup& lookup, CTransferJob& job,
+                        const TargetPlan& plan, Outcomes& outcomes) {
+    if (Cancelled(run)) {
+        return Step::Cancelled;
+    }
+    if (plan.leaveLoop) {
+        outcomes.MarkFailedSilently();
+        return Step::LeaveLoop;
+    }
+    run.progress.SetRemoteFile(plan.targetPath);
+    if (plan.folderFailed) {
+        RecordFolderFailure(job, target.host(), plan.failureText, outcomes);
+        return Step::NextJob;
+    }
+    if (!run.overwrite) {
+        const Existing existing = CheckRemoteTarget(target, lookup, plan.targetPath);
+        if (existing == Existing::SkipDirectory) {
+            return Step::NextJob;
+        }
+        if (existing == Existing::Exists) {
+            RecordTargetExists(run, job, outcomes);
+            return Step::NextJob;
+        }
+    }
+    return Step::Go;
+}
+
+// Records a finished copy in its job, the log ("FTP Transfer Complete" from
+// `fromHost` to `toHost`) and the sounds. True when it succeeded.
+bool RecordCopy(CTransferJob& job, const CopyOutcome& copy, Outcomes& outcomes, const std::string& fromHost,
+                const std::string& toHost, const std::string& target) {
+    if (copy.ok()) {
+        job.status = 0;
+        WriteLogEntry(logcode::FtpTransferComplete, fromHost, toHost, target, "-");
+        outcomes.Succeeded();
+        return true;
+    }
+    job.status = copy.result;
+    if (!copy.errorText.empty()) {
+        job.reason = copy.errorText;
+    }
+    outcomes.Failed();
+    return false;
+}
+
 }  // namespace
 
 // ---- put ----------------------------------------------------------------------------
@@ -418,34 +545,12 @@ std::int32_t RunPutJobs(TransferRun& run) {
     const SteadyClock::time_point batchStart = SteadyClock::now();
     const DriverSettings settings = ReadDriverSettings(run);
     RemoteLookup lookup;
-    std::string currentDir;
-    for (const CTransferJob& job : run.jobs) {
-        if (job.remoteDir.empty()) {
-            currentDir = CurrentDirectory(*run.sourceSession);
-            break;
-        }
-    }
+    const std::string currentDir = CurrentDirectoryForJobs(run, *run.sourceSession, &CTransferJob::remoteDir);
     Outcomes outcomes(settings.perFileSound);
 
-    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
-        if (run.stopAfterCurrent.load()) {
-            break;
-        }
-        if (Cancelled(run)) {
-            return ftpcode::kCancelled;
-        }
-        if (i > 0) {
-            if (std::optional<ConnectionLoss> loss = Reconnect(run, false, &lookup)) {
-                if (Cancelled(run)) {
-                    return ftpcode::kCancelled;
-                }
-                FailRemaining(run, i, *loss);
-                outcomes.MarkFailedSilently();
-                break;
-            }
-        }
+    const auto reconnect = [&run, &lookup] { return Reconnect(run, false, &lookup); };
+    return WalkJobs(run, outcomes, StopAfterCurrent::Checked, reconnect, [&](CTransferJob& job) {
         CTransferSession& s = *run.sourceSession;
-        CTransferJob& job = run.jobs[i];
         const std::string localPath = JoinLocal(job.localDir, job.sourceName);
         run.progress.SetLocalFile(localPath);
         const std::string remoteDir = job.remoteDir.empty() ? currentDir : job.remoteDir;
@@ -453,57 +558,23 @@ std::int32_t RunPutJobs(TransferRun& run) {
         const std::string name = settings.renameLong ? ShortenLongName(job.targetName) : job.targetName;
         const std::string plain = JoinWithSeparator(remoteDir, sep, name);
 
-        TargetPlan plan = PlanRemoteTarget(settings.dirMode, s, lookup, remoteDir, sep, name, plain,
-                                           SplitPieces(job.localDir, '/'));
-        if (Cancelled(run)) {
-            return ftpcode::kCancelled;
-        }
-        if (plan.leaveLoop) {
-            outcomes.MarkFailedSilently();
-            break;
-        }
-        run.progress.SetRemoteFile(plan.targetPath);
-        if (plan.folderFailed) {
-            job.status = kJobFolderFailed;
-            job.reason = kCantCreateFolderText;
-            WriteLogEntry(logcode::MakeDirectoryFailed, "-", s.host(), job.sourceName, plan.failureText);
-            outcomes.Failed();
-            continue;
-        }
-        if (!run.overwrite) {
-            const Existing existing = CheckRemoteTarget(s, lookup, plan.targetPath);
-            if (existing == Existing::SkipDirectory) {
-                continue;
-            }
-            if (existing == Existing::Exists) {
-                job.status = kJobTargetExists;
-                job.reason = kCantOverwriteText;
-                run.progress.AdvanceBatch(job.size);
-                outcomes.Failed();
-                continue;
-            }
+        const TargetPlan plan = PlanRemoteTarget(settings.dirMode, s, lookup, remoteDir, sep, name, plain,
+                                                 SplitPieces(job.localDir, '/'));
+        if (const Step step = SettleRemoteTarget(run, s, lookup, job, plan, outcomes); step != Step::Go) {
+            return step;
         }
         const CopyOutcome copy = PutCopyLoop(s, MakeRequest(run, job, localPath, plan.targetPath, batchStart));
         if (copy.cancelled || Cancelled(run)) {
-            return ftpcode::kCancelled;
+            return Step::Cancelled;
         }
-        if (copy.ok()) {
-            job.status = 0;
+        if (RecordCopy(job, copy, outcomes, kLocalMachine, s.host(), plan.targetPath)) {
             lookup.NoteCreated(plan.targetPath, false);
-            WriteLogEntry(logcode::FtpTransferComplete, kLocalMachine, s.host(), plan.targetPath, "-");
-            outcomes.Succeeded();
         } else {
-            job.status = copy.result;
             std::string folder = FolderBeforeName(plan.targetPath, name);
             job.remoteDir = folder.empty() ? currentDir : folder;
-            if (!copy.errorText.empty()) {
-                job.reason = copy.errorText;
-            }
-            outcomes.Failed();
         }
-    }
-    outcomes.Finish();
-    return kDriverDone;
+        return Step::Go;
+    });
 }
 
 // ---- get ----------------------------------------------------------------------------
@@ -514,31 +585,12 @@ std::int32_t RunGetJobs(TransferRun& run) {
     }
     const SteadyClock::time_point batchStart = SteadyClock::now();
     const DriverSettings settings = ReadDriverSettings(run);
-    std::string currentDir;
-    for (const CTransferJob& job : run.jobs) {
-        if (job.remoteDir.empty()) {
-            currentDir = CurrentDirectory(*run.sourceSession);
-            break;
-        }
-    }
+    const std::string currentDir = CurrentDirectoryForJobs(run, *run.sourceSession, &CTransferJob::remoteDir);
     Outcomes outcomes(settings.perFileSound);
 
-    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
-        if (Cancelled(run)) {
-            return ftpcode::kCancelled;
-        }
-        if (i > 0) {
-            if (std::optional<ConnectionLoss> loss = Reconnect(run, false, nullptr)) {
-                if (Cancelled(run)) {
-                    return ftpcode::kCancelled;
-                }
-                FailRemaining(run, i, *loss);
-                outcomes.MarkFailedSilently();
-                break;
-            }
-        }
+    const auto reconnect = [&run] { return Reconnect(run, false, nullptr); };
+    return WalkJobs(run, outcomes, StopAfterCurrent::Ignored, reconnect, [&](CTransferJob& job) {
         CTransferSession& s = *run.sourceSession;
-        CTransferJob& job = run.jobs[i];
         const std::string remoteDir = job.remoteDir.empty() ? currentDir : job.remoteDir;
         const char sep = RemoteSeparatorFor(remoteDir);
         const std::string source = JoinWithSeparator(remoteDir, sep, job.sourceName);
@@ -563,48 +615,32 @@ std::int32_t RunGetJobs(TransferRun& run) {
             job.reason = FtpFail(ftpcode::kInvalidOperation, refusal).text;
             job.localDir = base;
             outcomes.Failed();
-            continue;
+            return Step::NextJob;
         }
         if (plan.leaveLoop) {
             outcomes.MarkFailedSilently();
-            break;
+            return Step::LeaveLoop;
         }
         if (plan.folderFailed) {
-            job.status = kJobFolderFailed;
-            job.reason = kCantCreateFolderText;
             job.localDir = base;
-            WriteLogEntry(logcode::MakeDirectoryFailed, "-", kLocalMachine, job.sourceName, plan.failureText);
-            outcomes.Failed();
-            continue;
+            RecordFolderFailure(job, kLocalMachine, plan.failureText, outcomes);
+            return Step::NextJob;
         }
         run.progress.SetLocalFile(plan.targetPath);
         if (!run.overwrite && LocalExists(plan.targetPath)) {
-            job.status = kJobTargetExists;
-            job.reason = kCantOverwriteText;
             job.localDir = base;
-            run.progress.AdvanceBatch(job.size);
-            outcomes.Failed();
-            continue;
+            RecordTargetExists(run, job, outcomes);
+            return Step::NextJob;
         }
         const CopyOutcome copy = GetCopyLoop(s, MakeRequest(run, job, source, plan.targetPath, batchStart));
         if (copy.cancelled || Cancelled(run)) {
-            return ftpcode::kCancelled;
+            return Step::Cancelled;
         }
-        if (copy.ok()) {
-            job.status = 0;
-            WriteLogEntry(logcode::FtpTransferComplete, s.host(), kLocalMachine, plan.targetPath, "-");
-            outcomes.Succeeded();
-        } else {
-            job.status = copy.result;
+        if (!RecordCopy(job, copy, outcomes, s.host(), kLocalMachine, plan.targetPath)) {
             job.localDir = base;
-            if (!copy.errorText.empty()) {
-                job.reason = copy.errorText;
-            }
-            outcomes.Failed();
         }
-    }
-    outcomes.Finish();
-    return kDriverDone;
+        return Step::Go;
+    });
 }
 
 // ---- server to server ---------------------------------------------------------------
@@ -619,39 +655,23 @@ std::int32_t RunServerToServerJobs(TransferRun& run) {
     const SteadyClock::time_point batchStart = SteadyClock::now();
     const DriverSettings settings = ReadDriverSettings(run);
     RemoteLookup lookup;
-    std::string sourceCurrent;
-    std::string destinationCurrent;
-    for (const CTransferJob& job : run.jobs) {
-        if (job.localDir.empty() && sourceCurrent.empty()) {
-            sourceCurrent = CurrentDirectory(*run.sourceSession);
-        }
-        if (job.remoteDir.empty() && destinationCurrent.empty()) {
-            destinationCurrent = CurrentDirectory(*run.destinationSession);
-        }
-    }
+    // The job's local-dir field holds the source server's folder, its
+    // remote-dir field the destination server's.
+    const std::string sourceCurrent = CurrentDirectoryForJobs(run, *run.sourceSession, &CTransferJob::localDir);
+    const std::string destinationCurrent =
+        CurrentDirectoryForJobs(run, *run.destinationSession, &CTransferJob::remoteDir);
     Outcomes outcomes(settings.perFileSound);
 
-    for (std::size_t i = 0; i < run.jobs.size(); ++i) {
-        if (Cancelled(run)) {
-            return ftpcode::kCancelled;
+    const auto reconnect = [&run, &lookup] {
+        std::optional<ConnectionLoss> loss = Reconnect(run, false, nullptr);
+        if (!loss) {
+            loss = Reconnect(run, true, &lookup);
         }
-        if (i > 0) {
-            std::optional<ConnectionLoss> loss = Reconnect(run, false, nullptr);
-            if (!loss) {
-                loss = Reconnect(run, true, &lookup);
-            }
-            if (loss) {
-                if (Cancelled(run)) {
-                    return ftpcode::kCancelled;
-                }
-                FailRemaining(run, i, *loss);
-                outcomes.MarkFailedSilently();
-                break;
-            }
-        }
+        return loss;
+    };
+    return WalkJobs(run, outcomes, StopAfterCurrent::Ignored, reconnect, [&](CTransferJob& job) {
         CTransferSession& src = *run.sourceSession;
         CTransferSession& dst = *run.destinationSession;
-        CTransferJob& job = run.jobs[i];
         const std::string sourceDir = job.localDir.empty() ? sourceCurrent : job.localDir;
         const char sourceSep = RemoteSeparatorFor(sourceDir);
         const std::string sourcePath = JoinWithSeparator(sourceDir, sourceSep, job.sourceName);
@@ -661,56 +681,21 @@ std::int32_t RunServerToServerJobs(TransferRun& run) {
         const std::string& name = job.targetName;
         const std::string plain = JoinWithSeparator(targetDir, sep, name);
 
-        TargetPlan plan = PlanRemoteTarget(settings.dirMode, dst, lookup, targetDir, sep, name, plain,
-                                           SplitPieces(sourcePath, sourceSep));
-        if (Cancelled(run)) {
-            return ftpcode::kCancelled;
-        }
-        if (plan.leaveLoop) {
-            outcomes.MarkFailedSilently();
-            break;
-        }
-        run.progress.SetRemoteFile(plan.targetPath);
-        if (plan.folderFailed) {
-            job.status = kJobFolderFailed;
-            job.reason = kCantCreateFolderText;
-            WriteLogEntry(logcode::MakeDirectoryFailed, "-", dst.host(), job.sourceName, plan.failureText);
-            outcomes.Failed();
-            continue;
-        }
-        if (!run.overwrite) {
-            const Existing existing = CheckRemoteTarget(dst, lookup, plan.targetPath);
-            if (existing == Existing::SkipDirectory) {
-                continue;
-            }
-            if (existing == Existing::Exists) {
-                job.status = kJobTargetExists;
-                job.reason = kCantOverwriteText;
-                run.progress.AdvanceBatch(job.size);
-                outcomes.Failed();
-                continue;
-            }
+        const TargetPlan plan = PlanRemoteTarget(settings.dirMode, dst, lookup, targetDir, sep, name, plain,
+                                                 SplitPieces(sourcePath, sourceSep));
+        if (const Step step = SettleRemoteTarget(run, dst, lookup, job, plan, outcomes); step != Step::Go) {
+            return step;
         }
         const CopyOutcome copy =
             ServerToServerCopyLoop(src, dst, MakeRequest(run, job, sourcePath, plan.targetPath, batchStart));
         if (copy.cancelled || Cancelled(run)) {
-            return ftpcode::kCancelled;
+            return Step::Cancelled;
         }
-        if (copy.ok()) {
-            job.status = 0;
+        if (RecordCopy(job, copy, outcomes, src.host(), dst.host(), plan.targetPath)) {
             lookup.NoteCreated(plan.targetPath, false);
-            WriteLogEntry(logcode::FtpTransferComplete, src.host(), dst.host(), plan.targetPath, "-");
-            outcomes.Succeeded();
-        } else {
-            job.status = copy.result;
-            if (!copy.errorText.empty()) {
-                job.reason = copy.errorText;
-            }
-            outcomes.Failed();
         }
-    }
-    outcomes.Finish();
-    return kDriverDone;
+        return Step::Go;
+    });
 }
 
 std::int32_t RunJobsForMode(TransferRun& run) {
