@@ -169,13 +169,23 @@ std::optional<MultiPutOutcome> CheckLists(const std::vector<CTransferSite>& site
     return std::nullopt;
 }
 
-std::optional<MultiPutJobs> BuildOrComplain(const std::vector<CTransferJob>& items) {
+// Checks the lists and builds the jobs, telling the user when there is
+// nothing to send: the jobs (their count noted in `result`), or nothing with
+// `result.outcome` saying why.
+std::optional<MultiPutJobs> PrepareSend(const std::vector<CTransferSite>& sites,
+                                        const std::vector<CTransferJob>& items, MultiPutResult& result) {
+    if (auto bad = CheckLists(sites, items)) {
+        result.outcome = *bad;
+        return std::nullopt;
+    }
     MultiPutJobs built = BuildMultiPutJobs(items, FileCasingForPut());
     if (built.jobs.empty()) {
         // Only patterns that matched nothing: there is nothing to send.
         Ui().ShowMessage(std::string(MessageText(kMsgNoFilesToFtp)), MessageKind::Stop, MessageButtons::Ok);
+        result.outcome = MultiPutOutcome::NoFiles;
         return std::nullopt;
     }
+    result.jobs = built.jobs.size();
     return built;
 }
 
@@ -184,19 +194,13 @@ std::optional<MultiPutJobs> BuildOrComplain(const std::vector<CTransferJob>& ite
 MultiPutResult SendParallel(const std::vector<CTransferSite>& sites, const std::vector<CTransferJob>& items,
                             TransferRunStarter& starter) {
     MultiPutResult result;
-    if (auto bad = CheckLists(sites, items)) {
-        result.outcome = *bad;
-        return result;
-    }
-    std::optional<MultiPutJobs> built = BuildOrComplain(items);
+    std::optional<MultiPutJobs> built = PrepareSend(sites, items, result);
     if (!built) {
-        result.outcome = MultiPutOutcome::NoFiles;
         return result;
     }
     std::vector<TransferServer> servers;
     servers.reserve(sites.size());
     for (const CTransferSite& site : sites) servers.push_back(ServerOfSite(site));
-    result.jobs = built->jobs.size();
     result.runsStarted = StartParallelRuns(servers, built->jobs, built->batchSize, starter);
     return result;
 }
@@ -204,18 +208,12 @@ MultiPutResult SendParallel(const std::vector<CTransferSite>& sites, const std::
 MultiPutResult SendSerial(const std::vector<CTransferSite>& sites, const std::vector<CTransferJob>& items,
                           TransferRunStarter& starter) {
     MultiPutResult result;
-    if (auto bad = CheckLists(sites, items)) {
-        result.outcome = *bad;
-        return result;
-    }
-    std::optional<MultiPutJobs> built = BuildOrComplain(items);
+    std::optional<MultiPutJobs> built = PrepareSend(sites, items, result);
     if (!built) {
-        result.outcome = MultiPutOutcome::NoFiles;
         return result;
     }
     std::vector<CTransferSite> copies = sites;
     for (CTransferSite& site : copies) site.status = 0;
-    result.jobs = built->jobs.size();
     starter.StartRun(MakeSerialRun(std::move(copies), std::move(built->jobs), built->batchSize, TransferMode::PutKeep,
                                    1, nullptr, nullptr, false),
                      false);
