@@ -153,23 +153,7 @@ ProfileResult RenameFileListFolder(const std::string& folder, std::string_view n
     if (!IsSafeName(label)) return Fail(ProfileStatus::InvalidName, label);
     const std::string from = WithoutTrailingSlash(folder);
     if (!IsFolder(from)) return Fail(ProfileStatus::NoSuchPath, from);
-    const std::string target = JoinPath(ParentFolderOf(from), label);
-    if (target == from) {
-        if (newFolder) *newFolder = from;
-        return {};
-    }
-    int err = 0;
-    switch (RenameNoReplace(from, target, &err)) {
-        case RenameOutcome::Ok: break;
-        case RenameOutcome::SourceMissing: return Fail(ProfileStatus::NoSuchPath, from);
-        case RenameOutcome::TargetExists: return Fail(ProfileStatus::FolderExists);
-        case RenameOutcome::Failed:
-            if (err == EACCES || err == EPERM) return Fail(ProfileStatus::FolderExists);
-            return FailErrno("Cannot rename", from, err);
-    }
-    (void)OnFileListRenamed(from, target);
-    if (newFolder) *newFolder = target;
-    return {};
+    return MoveFolderNoReplace(from, JoinPath(ParentFolderOf(from), label), OnFileListRenamed, newFolder);
 }
 
 }  // namespace zyfar

@@ -224,6 +224,25 @@ RenameOutcome RenameNoReplace(const std::string& from, const std::string& to, in
     return fail(RenameOutcome::Failed, e);
 }
 
+ProfileResult MoveFolderNoReplace(const std::string& from, const std::string& target, FolderMovedFn moved,
+                                  std::string* newFolder) {
+    if (target != from) {
+        int err = 0;
+        switch (RenameNoReplace(from, target, &err)) {
+            case RenameOutcome::Ok: break;
+            case RenameOutcome::SourceMissing: return Fail(ProfileStatus::NoSuchPath, from);
+            case RenameOutcome::TargetExists: return Fail(ProfileStatus::FolderExists);
+            case RenameOutcome::Failed:
+                if (err == EACCES || err == EPERM) return Fail(ProfileStatus::FolderExists);
+                if (err == ENOTDIR) return Fail(ProfileStatus::NoSuchPath, from);
+                return FailErrno("Cannot rename", from, err);
+        }
+        (void)moved(from, target);
+    }
+    if (newFolder) *newFolder = target;
+    return {};
+}
+
 void RemoveLockSidecar(const std::string& file) { ::unlink((file + ".lock").c_str()); }
 
 bool IsFolder(const std::string& path) {

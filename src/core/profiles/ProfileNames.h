@@ -114,6 +114,15 @@ enum class RenameOutcome { Ok, SourceMissing, TargetExists, Failed };
 // rename() would silently overwrite one).
 [[nodiscard]] RenameOutcome RenameNoReplace(const std::string& from, const std::string& to, int* err = nullptr);
 
+// Moves the folder `from` to `target`, never over anything there; a target
+// equal to `from` is no move. A missing path fails with NoSuchPath (33036),
+// access denied or an existing name with FolderExists (33048). After a move
+// `moved(from, target)` lets what names the folder follow it. `newFolder`
+// gets the folder's place on success.
+using FolderMovedFn = std::vector<std::string> (*)(const std::string& oldFolder, const std::string& newFolder);
+[[nodiscard]] ProfileResult MoveFolderNoReplace(const std::string& from, const std::string& target,
+                                                FolderMovedFn moved, std::string* newFolder);
+
 // Removes the "<file>.lock" file the INI engine keeps beside a private
 // file; called after the file itself is deleted or renamed away.
 void RemoveLockSidecar(const std::string& file);

@@ -15,26 +15,24 @@ bool StoreableValue(std::string_view value) {
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
-ProfileResult FromRename(RenameOutcome outcome, int err, const std::string& from, const std::string& name) {
-    switch (outcome) {
-        case RenameOutcome::Ok: return {};
-        case RenameOutcome::SourceMissing: return Fail(ProfileStatus::DoesNotExist, name);
-        case RenameOutcome::TargetExists: return Fail(ProfileStatus::AlreadyExists, name);
-        case RenameOutcome::Failed: break;
+// Moves the profile file `path` to `target` (never over another profile);
+// its lock sidecar goes and the links naming it follow. `name` is what a
+// failure names.
+ProfileResult MoveProfileFile(const std::string& path, const std::string& target, const std::string& name,
+                              std::string* newPath) {
+    if (target != path) {
+        int err = 0;
+        switch (RenameNoReplace(path, target, &err)) {
+            case RenameOutcome::Ok: break;
+            case RenameOutcome::SourceMissing: return Fail(ProfileStatus::DoesNotExist, name);
+            case RenameOutcome::TargetExists: return Fail(ProfileStatus::AlreadyExists, name);
+            case RenameOutcome::Failed: return FailErrno("Cannot rename", path, err);
+        }
+        RemoveLockSidecar(path);
+        (void)OnSiteProfileRenamed(path, target);
     }
-    return FailErrno("Cannot rename", from, err);
-}
-
-ProfileResult FolderRenameResult(RenameOutcome outcome, int err, const std::string& from) {
-    switch (outcome) {
-        case RenameOutcome::Ok: return {};
-        case RenameOutcome::SourceMissing: return Fail(ProfileStatus::NoSuchPath, from);
-        case RenameOutcome::TargetExists: return Fail(ProfileStatus::FolderExists);
-        case RenameOutcome::Failed: break;
-    }
-    if (err == EACCES || err == EPERM) return Fail(ProfileStatus::FolderExists);
-    if (err == ENOTDIR) return Fail(ProfileStatus::NoSuchPath, from);
-    return FailErrno("Cannot rename", from, err);
+    if (newPath) *newPath = target;
+    return {};
 }
 
 void WalkAnonymous(const std::string& folder, const std::string& email, int& changed) {
@@ -158,32 +156,12 @@ ProfileResult RenameSiteProfile(const std::string& path, std::string_view newTyp
     if (name.empty()) return Fail(ProfileStatus::MissingFields);
     const std::string target = SiteProfilePath(ParentFolderOf(path), name);
     if (target.empty()) return Fail(ProfileStatus::InvalidName, name);
-    if (target == path) {
-        if (newPath) *newPath = path;
-        return {};
-    }
-    int err = 0;
-    if (ProfileResult r = FromRename(RenameNoReplace(path, target, &err), err, path, name); !r.ok()) return r;
-    RemoveLockSidecar(path);
-    (void)OnSiteProfileRenamed(path, target);
-    if (newPath) *newPath = target;
-    return {};
+    return MoveProfileFile(path, target, name, newPath);
 }
 
 ProfileResult MoveSiteProfile(const std::string& path, const std::string& targetFolder, std::string* newPath) {
     if (!IsFolder(targetFolder)) return Fail(ProfileStatus::NoSuchPath, targetFolder);
-    const std::string target = JoinPath(targetFolder, FileNameOf(path));
-    if (target == path) {
-        if (newPath) *newPath = path;
-        return {};
-    }
-    int err = 0;
-    if (ProfileResult r = FromRename(RenameNoReplace(path, target, &err), err, path, FileNameOf(path)); !r.ok())
-        return r;
-    RemoveLockSidecar(path);
-    (void)OnSiteProfileRenamed(path, target);
-    if (newPath) *newPath = target;
-    return {};
+    return MoveProfileFile(path, JoinPath(targetFolder, FileNameOf(path)), FileNameOf(path), newPath);
 }
 
 ProfileResult DeleteSiteProfile(const std::string& path, std::vector<std::string>* removedLinks) {
@@ -213,16 +191,7 @@ ProfileResult RenameProfileFolder(const std::string& folder, std::string_view ne
     if (!IsSafeName(label)) return Fail(ProfileStatus::InvalidName, label);
     const std::string from = WithoutTrailingSlash(folder);
     if (!IsFolder(from)) return Fail(ProfileStatus::NoSuchPath, from);
-    const std::string target = JoinPath(ParentFolderOf(from), label);
-    if (target == from) {
-        if (newFolder) *newFolder = from;
-        return {};
-    }
-    int err = 0;
-    if (ProfileResult r = FolderRenameResult(RenameNoReplace(from, target, &err), err, from); !r.ok()) return r;
-    (void)OnProfileFolderRenamed(from, target);
-    if (newFolder) *newFolder = target;
-    return {};
+    return MoveFolderNoReplace(from, JoinPath(ParentFolderOf(from), label), OnProfileFolderRenamed, newFolder);
 }
 
 ProfileResult MoveProfileFolder(const std::string& folder, const std::string& targetParent, std::string* newFolder) {
@@ -231,16 +200,7 @@ ProfileResult MoveProfileFolder(const std::string& folder, const std::string& ta
     if (!IsFolder(from)) return Fail(ProfileStatus::NoSuchPath, from);
     if (!IsFolder(parent)) return Fail(ProfileStatus::NoSuchPath, parent);
     if (IsSameOrBelow(parent, from, false)) return Fail(ProfileStatus::InvalidName, parent);
-    const std::string target = JoinPath(parent, FileNameOf(from));
-    if (target == from) {
-        if (newFolder) *newFolder = from;
-        return {};
-    }
-    int err = 0;
-    if (ProfileResult r = FolderRenameResult(RenameNoReplace(from, target, &err), err, from); !r.ok()) return r;
-    (void)OnProfileFolderRenamed(from, target);
-    if (newFolder) *newFolder = target;
-    return {};
+    return MoveFolderNoReplace(from, JoinPath(parent, FileNameOf(from)), OnProfileFolderRenamed, newFolder);
 }
 
 std::vector<NamedPath> ListSiteProfiles() { return ListIniFilesBelow(ProfilesFolder()); }
