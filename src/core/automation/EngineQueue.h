@@ -23,7 +23,8 @@ private:
     QueueFile file_;
 };
 
-// The queue run and items of a report (exposed for tests).
+// The queue run of a report; a report item is already a queue item
+// (both exposed for tests).
 [[nodiscard]] QueueRun QueueRunOf(const QueueReport& report);
 [[nodiscard]] QueueItem QueueItemOf(const QueueReportItem& item);
 

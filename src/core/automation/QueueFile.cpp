@@ -133,14 +133,14 @@ QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     e.reason = QueueFailureReason(run.method, item);
     e.password = run.first.password;
     e.login = run.first.login;
-    e.remDir = run.first.remDir;
+    e.remDir = run.first.remoteDir;
     e.source = QueueRouteSource(run);
     e.destination = QueueRouteDestination(run);
     e.ftpMethod = QueueMethodText(run.method);
     if (run.method == QueueMethod::Xfer) {
         e.remPassword = run.second.password;
         e.remLogin = run.second.login;
-        e.remRemDir = run.second.remDir;
+        e.remRemDir = run.second.remoteDir;
         e.remotePort = std::to_string(run.second.port);
     }
     e.fileSize = std::to_string(std::max<std::int64_t>(0, item.size));

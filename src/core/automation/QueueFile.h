@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/TransferQueueSink.h"
+
 namespace zyfar {
 
 inline constexpr const char* kQueueFileName = "zyfarQue.ini";
@@ -50,18 +52,13 @@ inline constexpr const char* kQueueGetCanceled = "FTP Get Canceled";
 inline constexpr const char* kQueueStatusSending = "SENDING";
 inline constexpr const char* kQueueStatusIdle = "IDLE";
 
-enum class QueueMethod { Put, Get, Xfer };
+// The queue keeps a run's files in the terms the engine reports them in
+// (engine/TransferQueueSink.h): the method, the server(s) and the items.
+using QueueMethod = QueueReportMethod;
+using QueueServer = QueueReportServer;  // remoteDir: the start directory
+using QueueItem = QueueReportItem;      // result: 0 success, -1 never completed, else an error code
 
 [[nodiscard]] const char* QueueMethodText(QueueMethod method);
-
-// One server of a run.
-struct QueueServer {
-    std::string host;
-    std::string login;
-    std::string password;
-    std::string remDir;  // start directory
-    int port = 21;
-};
 
 // The run whose files are reported: its mode and its server(s). The form
 // for one site of a multiple-site put is a Put run with that site.
@@ -69,18 +66,6 @@ struct QueueRun {
     QueueMethod method = QueueMethod::Put;
     QueueServer first;
     QueueServer second;  // Xfer only
-};
-
-// One file of a run.
-struct QueueItem {
-    std::string localDir;
-    std::string localName;
-    std::string remoteName;
-    std::string remoteDir;
-    std::string errorText;
-    std::int64_t size = 0;
-    int result = -1;     // 0 success, -1 never completed, else an error code
-    int queueEntry = 0;  // the queue entry it was sent from, 0 if none
 };
 
 // The options of section SCHEDULE that govern the queue.
