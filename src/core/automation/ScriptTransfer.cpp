@@ -15,6 +15,8 @@
 #include <memory>
 #include <random>
 
+#include "engine/BufferedLocalFile.h"
+#include "engine/CopyLoop.h"
 #include "engine/TransferStats.h"
 #include "ftp/NameMask.h"
 #include "platform/MessageTable.h"
@@ -27,68 +29,6 @@ namespace {
 constexpr std::int64_t kDay = 86400;
 
 FtpResult CancelledCopy() { return FtpFail(ftpcode::kCancelled, "The operation was canceled."); }
-
-bool KeepGoing(WorkerControl* control) { return control == nullptr || control->Checkpoint(); }
-
-int FileCause(int err) {
-    switch (err) {
-        case ENOENT:
-            return 2;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-            return 3;
-        case EMFILE:
-        case ENFILE:
-            return 4;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
-            return 5;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return 13;
-        default:
-            return 1;
-    }
-}
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-    // Closes now; the errno of a failed close, else 0.
-    int Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t n, int& err) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            return false;
-        }
-        data += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 // A temporary file next to the target: O_EXCL, never following a link.
 struct TempFile {
@@ -145,6 +85,13 @@ private:
 
 FtpResult CantOverwrite() { return FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite)); }
 
+// A script copy runs the engine's pass loop with kScriptCopyChunk bytes a
+// pass (one read, then one write of what it gave), pausing at and checking
+// the control before every pass.
+PassResult RunScriptPasses(WorkerControl* control, const CopyReadFn& read, const CopyWriteFn& write) {
+    return CopyPassLoop(kScriptCopyChunk, kScriptCopyChunk, control, nullptr, read, write, {});
+}
+
 }  // namespace
 
 bool ScriptAgeFilter::Passes(std::int64_t age) const {
@@ -175,12 +122,7 @@ bool IsSafeLocalName(std::string_view name) {
 }
 
 FtpResult LocalFileError(int err, std::string_view what, const std::string& path) {
-    std::string text(what);
-    text += " ";
-    text += path;
-    text += ": ";
-    text += std::strerror(err);
-    return FtpFail(FileCause(err), text);
+    return LocalFileFailure(what, path, err);
 }
 
 LocalFind FindLocalFiles(const std::string& spec) {
@@ -227,7 +169,8 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
 
     TempFile temp = CreateTemp(folder);
     if (temp.fd < 0) return LocalFileError(temp.error, "Cannot create a file in", folder);
-    Fd fd(temp.fd);
+    // Failures name the target, not the temporary file.
+    std::unique_ptr<BufferedLocalFile> local = BufferedLocalFile::AdoptForWriting(temp.fd, target);
     bool keep = false;
     struct Cleanup {
         const std::string& path;
@@ -241,28 +184,34 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kRead, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
-    std::vector<char> buffer(kScriptCopyChunk);
-    for (;;) {
-        if (!KeepGoing(control)) {
-            (void)stream.Abort();
-            return CancelledCopy();
-        }
-        FtpOutcome<std::size_t> got = stream.Read(buffer.data(), buffer.size());
-        if (!got.ok()) return got.result;
-        if (got.value == 0) break;
-        const auto n = static_cast<std::int64_t>(got.value);
-        stats::AddBytesReceived(n);
-        stats::AddBytesGot(n);
-        int err = 0;
-        if (!WriteAll(fd.get(), buffer.data(), got.value, err)) {
-            (void)stream.Abort();
-            return LocalFileError(err, "Cannot write", target);
-        }
-        stats::AddLocalBytesWritten(n);
+    bool localFailed = false;
+    const PassResult passes = RunScriptPasses(
+        control,
+        [&stream](char* buffer, std::size_t n) {
+            FtpOutcome<std::size_t> got = stream.Read(buffer, n);
+            if (got.ok()) {
+                stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
+                stats::AddBytesGot(static_cast<std::int64_t>(got.value));
+            }
+            return got;
+        },
+        [&local, &localFailed](const char* buffer, std::size_t n) {
+            FtpResult r = local->Write(buffer, n);
+            if (r.ok()) stats::AddLocalBytesWritten(static_cast<std::int64_t>(n));
+            else localFailed = true;
+            return r;
+        });
+    if (passes.end == PassEnd::Cancelled) {
+        (void)stream.Abort();
+        return CancelledCopy();
+    }
+    if (passes.end != PassEnd::EndOfSource) {
+        if (localFailed) (void)stream.Abort();
+        return passes.failure;
     }
     FtpResult closed = stream.Close();
     if (!closed.ok()) return closed;
-    if (const int err = fd.Close(); err != 0) return LocalFileError(err, "Cannot write", target);
+    if (FtpResult r = local->Close(); !r.ok()) return r;
     if (const int err = PlaceFile(temp.path, target, overwrite); err != 0) {
         if (err == EEXIST) return CantOverwrite();
         return LocalFileError(err, "Cannot create", target);
@@ -274,34 +223,35 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
 
 FtpResult UploadFile(FtpClient& client, const std::string& localPath, const std::string& remotePath,
                      FtpTransferType type, WorkerControl* control) {
-    Fd fd(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) return LocalFileError(errno, "Cannot open", localPath);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) return LocalFileError(errno, "Cannot open", localPath);
-    if (!S_ISREG(st.st_mode)) return LocalFileError(EISDIR, "Not a regular file:", localPath);
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::OpenRead(localPath);
+    if (!local.ok()) return local.result;
+    BufferedLocalFile& file = *local.value;
 
     CopyTimer timer(false);
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kWrite, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
-    std::vector<char> buffer(kScriptCopyChunk);
-    for (;;) {
-        if (!KeepGoing(control)) {
-            (void)stream.Abort();
-            return CancelledCopy();
-        }
-        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            (void)stream.Abort();
-            return LocalFileError(err, "Cannot read", localPath);
-        }
-        if (n == 0) break;
-        stats::AddLocalBytesRead(n);
-        FtpResult written = stream.Write(buffer.data(), static_cast<std::size_t>(n));
-        if (!written.ok()) return written;
-        stats::AddBytesSent(n);
+    bool localFailed = false;
+    const PassResult passes = RunScriptPasses(
+        control,
+        [&file, &localFailed](char* buffer, std::size_t n) {
+            FtpOutcome<std::size_t> got = file.Read(buffer, n);
+            if (got.ok()) stats::AddLocalBytesRead(static_cast<std::int64_t>(got.value));
+            else localFailed = true;
+            return got;
+        },
+        [&stream](const char* buffer, std::size_t n) {
+            FtpResult r = stream.Write(buffer, n);
+            if (r.ok()) stats::AddBytesSent(static_cast<std::int64_t>(n));
+            return r;
+        });
+    if (passes.end == PassEnd::Cancelled) {
+        (void)stream.Abort();
+        return CancelledCopy();
+    }
+    if (passes.end != PassEnd::EndOfSource) {
+        if (localFailed) (void)stream.Abort();
+        return passes.failure;
     }
     FtpResult closed = stream.Close();
     if (closed.ok()) stats::AddFileTransferred();
@@ -321,29 +271,34 @@ FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpCl
         (void)source.value->Abort();
         return target.result;
     }
-    std::vector<char> buffer(kScriptCopyChunk);
-    for (;;) {
-        if (!KeepGoing(control)) {
-            (void)source.value->Abort();
-            (void)target.value->Abort();
-            return CancelledCopy();
-        }
-        FtpOutcome<std::size_t> got = source.value->Read(buffer.data(), buffer.size());
-        if (!got.ok()) {
-            (void)target.value->Abort();
-            return got.result;
-        }
-        if (got.value == 0) break;
-        stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
-        FtpResult written = target.value->Write(buffer.data(), got.value);
-        if (!written.ok()) {
-            (void)source.value->Abort();
-            return written;
-        }
-        stats::AddBytesSent(static_cast<std::int64_t>(got.value));
+    FtpFileStream& in = *source.value;
+    FtpFileStream& out = *target.value;
+    bool readFailed = false;
+    const PassResult passes = RunScriptPasses(
+        control,
+        [&in, &readFailed](char* buffer, std::size_t n) {
+            FtpOutcome<std::size_t> got = in.Read(buffer, n);
+            if (got.ok()) stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
+            else readFailed = true;
+            return got;
+        },
+        [&out](const char* buffer, std::size_t n) {
+            FtpResult r = out.Write(buffer, n);
+            if (r.ok()) stats::AddBytesSent(static_cast<std::int64_t>(n));
+            return r;
+        });
+    if (passes.end == PassEnd::Cancelled) {
+        (void)in.Abort();
+        (void)out.Abort();
+        return CancelledCopy();
     }
-    FtpResult closedTarget = target.value->Close();
-    FtpResult closedSource = source.value->Close();
+    if (passes.end != PassEnd::EndOfSource) {
+        // The side that did not fail is aborted.
+        (void)(readFailed ? out.Abort() : in.Abort());
+        return passes.failure;
+    }
+    FtpResult closedTarget = out.Close();
+    FtpResult closedSource = in.Close();
     if (!closedTarget.ok()) return closedTarget;
     if (closedSource.ok()) stats::AddFileTransferred();
     return closedSource;

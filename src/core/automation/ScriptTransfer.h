@@ -5,7 +5,8 @@
 //
 // Local file errors carry the file-exception cause of the failure as their
 // code (2 not found, 3 bad path, 4 too many open files, 5 access denied,
-// 13 disk full, 1 anything else) and a text that names the file.
+// 6 bad descriptor, 10 hard I/O error, 13 disk full, 1 anything else: the
+// engine's FileCauseOfErrno) and a text that names the file.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -39,13 +39,14 @@ std::int32_t FileCauseOfErrno(int error) {
     }
 }
 
-namespace {
-
-FtpResult OpenFailure(const char* what, const std::string& path, int error) {
-    return FtpFail(FileCauseOfErrno(error), std::string(what) + " " + path + ": " + std::strerror(error));
+FtpResult LocalFileFailure(std::string_view what, const std::string& path, int error) {
+    std::string text(what);
+    text += " ";
+    text += path;
+    text += ": ";
+    text += std::strerror(error);
+    return FtpFail(FileCauseOfErrno(error), text);
 }
-
-}  // namespace
 
 BufferedLocalFile::BufferedLocalFile(int fd, std::string path, bool writing, std::int64_t size)
     : fd_(fd), path_(std::move(path)), writing_(writing), sizeAtOpen_(size), buffer_(kBufferSize) {}
@@ -57,19 +58,21 @@ BufferedLocalFile::~BufferedLocalFile() {
 }
 
 FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer (it is refused
+    // below); reads of a regular file do not heed the flag.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        return OpenFailure("Cannot open", path, errno);
+        return LocalFileFailure("Cannot open", path, errno);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
         ::close(fd);
-        return OpenFailure("Cannot open", path, error);
+        return LocalFileFailure("Cannot open", path, error);
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return OpenFailure("Cannot open", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return LocalFileFailure("Cannot open", path, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
 #ifdef POSIX_FADV_SEQUENTIAL
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -80,12 +83,16 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const
 FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::Create(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return OpenFailure("Cannot create", path, errno);
+        return LocalFileFailure("Cannot create", path, errno);
     }
     return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, true, 0));
 }
 
-FtpResult BufferedLocalFile::Fail(const char* what, int error) const { return OpenFailure(what, path_, error); }
+std::unique_ptr<BufferedLocalFile> BufferedLocalFile::AdoptForWriting(int fd, std::string path) {
+    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, std::move(path), true, 0));
+}
+
+FtpResult BufferedLocalFile::Fail(const char* what, int error) const { return LocalFileFailure(what, path_, error); }
 
 FtpOutcome<std::size_t> BufferedLocalFile::Read(char* buffer, std::size_t n) {
     if (fd_ < 0 || writing_) {

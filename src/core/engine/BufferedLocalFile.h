@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/FtpError.h"
@@ -28,14 +29,22 @@ inline constexpr std::int32_t kDiskFull = 13;
 // The cause for an errno value.
 [[nodiscard]] std::int32_t FileCauseOfErrno(int error);
 
+// A local file failure: the cause of `error` and the text
+// "<what> <path>: <the system's reason>".
+[[nodiscard]] FtpResult LocalFileFailure(std::string_view what, const std::string& path, int error);
+
 class BufferedLocalFile {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
 
-    // Opens an existing regular file for reading.
+    // Opens an existing regular file for reading (a FIFO or a device is
+    // refused, never waited on).
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenRead(const std::string& path);
     // Creates (or truncates) a file for writing; others may read it.
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> Create(const std::string& path);
+    // Takes over `fd`, opened for writing by the caller (a temporary file, for
+    // instance); `path` is the name failures give.
+    [[nodiscard]] static std::unique_ptr<BufferedLocalFile> AdoptForWriting(int fd, std::string path);
 
     ~BufferedLocalFile();
     BufferedLocalFile(const BufferedLocalFile&) = delete;
