@@ -10,7 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <random>
@@ -85,11 +84,68 @@ private:
 
 FtpResult CantOverwrite() { return FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite)); }
 
-// A script copy runs the engine's pass loop with kScriptCopyChunk bytes a
-// pass (one read, then one write of what it gave), pausing at and checking
-// the control before every pass.
-PassResult RunScriptPasses(WorkerControl* control, const CopyReadFn& read, const CopyWriteFn& write) {
-    return CopyPassLoop(kScriptCopyChunk, kScriptCopyChunk, control, nullptr, read, write, {});
+// The counted ends of a script copy: each read and write adds its bytes to
+// the statistics.
+CopyReadFn ServerReads(FtpFileStream& stream, bool countGot) {
+    return [&stream, countGot](char* buffer, std::size_t n) {
+        FtpOutcome<std::size_t> got = stream.Read(buffer, n);
+        if (got.ok()) {
+            stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
+            if (countGot) stats::AddBytesGot(static_cast<std::int64_t>(got.value));
+        }
+        return got;
+    };
+}
+
+CopyWriteFn ServerWrites(FtpFileStream& stream) {
+    return [&stream](const char* buffer, std::size_t n) {
+        FtpResult r = stream.Write(buffer, n);
+        if (r.ok()) stats::AddBytesSent(static_cast<std::int64_t>(n));
+        return r;
+    };
+}
+
+CopyReadFn LocalReads(BufferedLocalFile& file) {
+    return [&file](char* buffer, std::size_t n) {
+        FtpOutcome<std::size_t> got = file.Read(buffer, n);
+        if (got.ok()) stats::AddLocalBytesRead(static_cast<std::int64_t>(got.value));
+        return got;
+    };
+}
+
+CopyWriteFn LocalWrites(BufferedLocalFile& file) {
+    return [&file](const char* buffer, std::size_t n) {
+        FtpResult r = file.Write(buffer, n);
+        if (r.ok()) stats::AddLocalBytesWritten(static_cast<std::int64_t>(n));
+        return r;
+    };
+}
+
+// Runs a script copy through the engine's pass loop, kScriptCopyChunk bytes
+// a pass (one read, then one write of what it gave), pausing at and checking
+// the control before every pass. `readStream` / `writeStream` are the server
+// streams of the two ends (none for a local end). A cancelled copy aborts
+// both; a failed one aborts the end that did not fail. FtpOk when the source
+// ended.
+FtpResult RunScriptPasses(WorkerControl* control, FtpFileStream* readStream, const CopyReadFn& read,
+                          FtpFileStream* writeStream, const CopyWriteFn& write) {
+    bool readFailed = false;
+    const PassResult passes = CopyPassLoop(
+        kScriptCopyChunk, kScriptCopyChunk, control, nullptr,
+        [&read, &readFailed](char* buffer, std::size_t n) {
+            FtpOutcome<std::size_t> got = read(buffer, n);
+            readFailed = !got.ok();
+            return got;
+        },
+        write, {});
+    if (passes.end == PassEnd::EndOfSource) return FtpOk();
+    if (passes.end == PassEnd::Cancelled) {
+        if (readStream) (void)readStream->Abort();
+        if (writeStream) (void)writeStream->Abort();
+        return CancelledCopy();
+    }
+    if (FtpFileStream* other = readFailed ? writeStream : readStream) (void)other->Abort();
+    return passes.failure;
 }
 
 }  // namespace
@@ -184,31 +240,9 @@ FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const s
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kRead, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
-    bool localFailed = false;
-    const PassResult passes = RunScriptPasses(
-        control,
-        [&stream](char* buffer, std::size_t n) {
-            FtpOutcome<std::size_t> got = stream.Read(buffer, n);
-            if (got.ok()) {
-                stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
-                stats::AddBytesGot(static_cast<std::int64_t>(got.value));
-            }
-            return got;
-        },
-        [&local, &localFailed](const char* buffer, std::size_t n) {
-            FtpResult r = local->Write(buffer, n);
-            if (r.ok()) stats::AddLocalBytesWritten(static_cast<std::int64_t>(n));
-            else localFailed = true;
-            return r;
-        });
-    if (passes.end == PassEnd::Cancelled) {
-        (void)stream.Abort();
-        return CancelledCopy();
-    }
-    if (passes.end != PassEnd::EndOfSource) {
-        if (localFailed) (void)stream.Abort();
-        return passes.failure;
-    }
+    if (FtpResult copied = RunScriptPasses(control, &stream, ServerReads(stream, true), nullptr, LocalWrites(*local));
+        !copied.ok())
+        return copied;
     FtpResult closed = stream.Close();
     if (!closed.ok()) return closed;
     if (FtpResult r = local->Close(); !r.ok()) return r;
@@ -231,28 +265,9 @@ FtpResult UploadFile(FtpClient& client, const std::string& localPath, const std:
     FtpOutcome<std::unique_ptr<FtpFileStream>> opened = client.OpenFile(remotePath, FtpOpenMode::kWrite, type);
     if (!opened.ok()) return opened.result;
     FtpFileStream& stream = *opened.value;
-    bool localFailed = false;
-    const PassResult passes = RunScriptPasses(
-        control,
-        [&file, &localFailed](char* buffer, std::size_t n) {
-            FtpOutcome<std::size_t> got = file.Read(buffer, n);
-            if (got.ok()) stats::AddLocalBytesRead(static_cast<std::int64_t>(got.value));
-            else localFailed = true;
-            return got;
-        },
-        [&stream](const char* buffer, std::size_t n) {
-            FtpResult r = stream.Write(buffer, n);
-            if (r.ok()) stats::AddBytesSent(static_cast<std::int64_t>(n));
-            return r;
-        });
-    if (passes.end == PassEnd::Cancelled) {
-        (void)stream.Abort();
-        return CancelledCopy();
-    }
-    if (passes.end != PassEnd::EndOfSource) {
-        if (localFailed) (void)stream.Abort();
-        return passes.failure;
-    }
+    if (FtpResult copied = RunScriptPasses(control, nullptr, LocalReads(file), &stream, ServerWrites(stream));
+        !copied.ok())
+        return copied;
     FtpResult closed = stream.Close();
     if (closed.ok()) stats::AddFileTransferred();
     return closed;
@@ -273,30 +288,9 @@ FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpCl
     }
     FtpFileStream& in = *source.value;
     FtpFileStream& out = *target.value;
-    bool readFailed = false;
-    const PassResult passes = RunScriptPasses(
-        control,
-        [&in, &readFailed](char* buffer, std::size_t n) {
-            FtpOutcome<std::size_t> got = in.Read(buffer, n);
-            if (got.ok()) stats::AddBytesReceived(static_cast<std::int64_t>(got.value));
-            else readFailed = true;
-            return got;
-        },
-        [&out](const char* buffer, std::size_t n) {
-            FtpResult r = out.Write(buffer, n);
-            if (r.ok()) stats::AddBytesSent(static_cast<std::int64_t>(n));
-            return r;
-        });
-    if (passes.end == PassEnd::Cancelled) {
-        (void)in.Abort();
-        (void)out.Abort();
-        return CancelledCopy();
-    }
-    if (passes.end != PassEnd::EndOfSource) {
-        // The side that did not fail is aborted.
-        (void)(readFailed ? out.Abort() : in.Abort());
-        return passes.failure;
-    }
+    if (FtpResult copied = RunScriptPasses(control, &in, ServerReads(in, false), &out, ServerWrites(out));
+        !copied.ok())
+        return copied;
     FtpResult closedTarget = out.Close();
     FtpResult closedSource = in.Close();
     if (!closedTarget.ok()) return closedTarget;
