@@ -12,20 +12,6 @@
 namespace zyfar {
 namespace {
 
-// The number of a "FILE<digits>" section name, or 0.
-int FileSectionNumber(std::string_view name) {
-    if (name.size() <= 4) return 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        if (name[i] != "FILE"[i] && name[i] != "file"[i]) return 0;
-    long long n = 0;
-    for (std::size_t i = 4; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        n = n * 10 + (name[i] - '0');
-        if (n > 1000000000) return 0;
-    }
-    return static_cast<int>(n);
-}
-
 // The leading decimal digits of a size text as a 64-bit number; a sign,
 // garbage or an absent value gives 0, overflow the largest value.
 std::int64_t ParseSize(std::string_view text) {
@@ -67,12 +53,7 @@ std::vector<FileListItem> LoadFileListFile(const std::string& flistIni) {
     std::vector<FileListItem> items;
     if (flistIni.empty()) return items;
     const IniDocument doc = ReadPrivateProfile(flistIni);
-    const auto stored = doc.Get(kListSection, kListNumItemsKey);
-    int count = stored ? std::max(0, ParseLeadingInt(*stored)) : 0;
-    if (count == 0) return items;
-    int highest = 0;
-    for (const std::string& name : doc.SectionNames()) highest = std::max(highest, FileSectionNumber(name));
-    count = std::min(count, highest);
+    const int count = NumberedSectionCount(doc, kListSection, kListNumItemsKey, "FILE");
     for (int i = 1; i <= count; ++i) {
         const std::string section = FileListSection(i);
         FileListItem item;

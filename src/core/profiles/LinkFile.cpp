@@ -14,33 +14,8 @@ bool StoreableValue(std::string_view value) {
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
-// The number of a "SITE<digits>" section name, or 0.
-int SiteSectionNumber(std::string_view name) {
-    if (name.size() <= 4) return 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const char c = name[i];
-        if (c != "SITE"[i] && c != "site"[i]) return 0;
-    }
-    long long n = 0;
-    for (std::size_t i = 4; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
-        n = n * 10 + (name[i] - '0');
-        if (n > 1000000000) return 0;
-    }
-    return static_cast<int>(n);
-}
-
-// The sites a link really has: "Sites" (absent, negative or garbage = 0),
-// never more than the highest SITE section present, so a damaged count
-// cannot make a walk run for billions of empty entries.
-int SiteCount(const IniDocument& doc) {
-    const auto stored = doc.Get(kLinkItemsSection, kLinkSitesKey);
-    const int count = stored ? std::max(0, ParseLeadingInt(*stored)) : 0;
-    if (count == 0) return 0;
-    int highest = 0;
-    for (const std::string& name : doc.SectionNames()) highest = std::max(highest, SiteSectionNumber(name));
-    return std::min(count, highest);
-}
+// The sites a link really has (see NumberedSectionCount).
+int SiteCount(const IniDocument& doc) { return NumberedSectionCount(doc, kLinkItemsSection, kLinkSitesKey, "SITE"); }
 
 LinkDefinition DefinitionOf(const IniDocument& doc) {
     LinkDefinition def;

@@ -2,6 +2,7 @@
 
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
+#include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
@@ -222,6 +223,34 @@ RenameOutcome RenameNoReplace(const std::string& from, const std::string& to, in
     if (e == EEXIST || e == ENOTEMPTY) return fail(RenameOutcome::TargetExists, e);
     if (e == ENOENT) return fail(RenameOutcome::SourceMissing, e);
     return fail(RenameOutcome::Failed, e);
+}
+
+int NumberedSectionNumber(std::string_view name, std::string_view upperPrefix) {
+    const std::size_t p = upperPrefix.size();
+    if (name.size() <= p) return 0;
+    for (std::size_t i = 0; i < p; ++i) {
+        const char upper = upperPrefix[i];
+        const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
+        if (name[i] != upper && name[i] != lower) return 0;
+    }
+    long long n = 0;
+    for (std::size_t i = p; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+        if (n > 1000000000) return 0;
+    }
+    return static_cast<int>(n);
+}
+
+int NumberedSectionCount(const IniDocument& doc, std::string_view countSection, std::string_view countKey,
+                         std::string_view upperPrefix) {
+    const auto stored = doc.Get(countSection, countKey);
+    const int count = stored ? std::max(0, ParseLeadingInt(*stored)) : 0;
+    if (count == 0) return 0;
+    int highest = 0;
+    for (const std::string& name : doc.SectionNames())
+        highest = std::max(highest, NumberedSectionNumber(name, upperPrefix));
+    return std::min(count, highest);
 }
 
 ProfileResult MoveFolderNoReplace(const std::string& from, const std::string& target, FolderMovedFn moved,

@@ -9,6 +9,8 @@
 
 namespace zyfar {
 
+class IniDocument;
+
 inline constexpr const char* kProfilesFolderName = "Profiles";
 inline constexpr const char* kFilesFolderName = "Files";
 inline constexpr const char* kLinksFolderName = "Links";
@@ -79,6 +81,19 @@ struct ProfileResult {
 
 // True when the file name ends in ".ini" (any case).
 [[nodiscard]] bool HasIniExtension(std::string_view fileName);
+
+// ---- Numbered sections ----
+
+// The number of a "<prefix><digits>" section name ("FILE3", "site12"; the
+// prefix in its upper or lower case letters), or 0.
+[[nodiscard]] int NumberedSectionNumber(std::string_view name, std::string_view upperPrefix);
+
+// How many numbered entries a file really has: the count stored under
+// `countKey` of `countSection` (absent, negative or garbage = 0), never more
+// than the highest "<prefix><n>" section present, so that a damaged count
+// cannot make a walk run for billions of empty entries.
+[[nodiscard]] int NumberedSectionCount(const IniDocument& doc, std::string_view countSection,
+                                       std::string_view countKey, std::string_view upperPrefix);
 
 // ---- Paths ----
 
