@@ -1,71 +1,40 @@
 // The engine's queue reports kept in the queue file: the mapping of a report
 // onto queue runs and items, and many runs failing at once.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
+#include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "engine/TransferController.h"
-#include "engine/TransferRun.h"
-#include "log/TransferLog.h"
-#include "platform/UiHost.h"
-#include "settings/SettingsStore.h"
-#include "support/FtpTestServer.h"
 
-namespace zyfar {
+namespace zyfar::autotest {
 namespace {
 
-class EngineQueueTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.valid());
-        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-        SetSettingsFileForTesting(dir_ / "Zyfar.ini");
-        WriteProfileString("LOG", "ToFile", "NO");
-        TheTransferLog().ReloadSettings();
-    }
-    void TearDown() override { SetSettingsFileForTesting(""); }
-
-    test::TempDir dir_{"zyfar-enginequeue"};
-};
+using EngineQueueTest = AutomationTest;
 
 TEST_F(EngineQueueTest, ReportsMapOntoQueueRunsAndItems) {
     QueueReport report;
     report.method = QueueReportMethod::Xfer;
     report.first = QueueReportServer{"a.example", "al", "ap", "/a", 2100};
     report.second = QueueReportServer{"b.example", "bl", "bp", "/b", 2200};
-    QueueRun run = QueueRunOf(report);
+    const QueueRun run = QueueRunOf(report);
     EXPECT_EQ(run.method, QueueMethod::Xfer);
-    EXPECT_EQ(run.first.host, "a.example");
-    EXPECT_EQ(run.second.password, "bp");
-    EXPECT_EQ(run.second.port, 2200);
-    EXPECT_EQ(QueueRouteSource(run), "a.example");
-    EXPECT_EQ(QueueRouteDestination(run), "b.example");
-
-    QueueReportItem item{"/l", "ln", "rn", "/r", "why", 5'000'000'000LL, 12002, 4};
-    QueueItem q = QueueItemOf(item);
-    EXPECT_EQ(q.localDir, "/l");
-    EXPECT_EQ(q.localName, "ln");
-    EXPECT_EQ(q.remoteName, "rn");
-    EXPECT_EQ(q.remoteDir, "/r");
-    EXPECT_EQ(q.errorText, "why");
+    for (const auto& [server, text] : {std::pair{run.first, "a.example al/ap /a :2100"},
+                                       std::pair{run.second, "b.example bl/bp /b :2200"}}) {
+        EXPECT_EQ(server.host + " " + server.login + "/" + server.password + " " + server.remoteDir + " :" +
+                      std::to_string(server.port),
+                  text);
+    }
+    EXPECT_EQ(QueueRouteSource(run) + " > " + QueueRouteDestination(run), "a.example > b.example");
+    const QueueItem q = QueueItemOf(QueueReportItem{"/l", "ln", "rn", "/r", "why", 5'000'000'000LL, 12002, 4});
+    EXPECT_EQ(q.localDir + q.localName + q.remoteName + q.remoteDir + q.errorText, "/llnrn/rwhy");
     EXPECT_EQ(q.size, 5'000'000'000LL);
     EXPECT_EQ(q.result, 12002);
     EXPECT_EQ(q.queueEntry, 4);
 }
 
 TEST_F(EngineQueueTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries) {
-    WriteProfileString("SCHEDULE", "ResendFail", "1");
-    WriteProfileString("FTP", "AccessType", "DirectAccess");
-    WriteProfileString("FTP", "Retry", "0");
+    Set("SCHEDULE", "ResendFail", "1");
     test::FaultServer refusing(R"({"mode": "close"})");  // every connection is closed at once
     ASSERT_TRUE(refusing.started()) << refusing.error();
-    QueueFileSink sink(dir_ / "zyfarQue.ini");
+    QueueFileSink sink(queuePath_);
 
     auto runAll = [&] {
         std::vector<std::unique_ptr<TransferController>> controllers;
@@ -123,4 +92,4 @@ TEST_F(EngineQueueTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntri
 }
 
 }  // namespace
-}  // namespace zyfar
+}  // namespace zyfar::autotest

@@ -1,58 +1,28 @@
+// The queue file: the entries a run adds, counts up, removes and purges, the
+// reading of damaged files, deleting in display order, marking entries as
+// being sent, and appends from many threads and processes at once.
 #include "automation/QueueFile.h"
-
-#include "platform/Paths.h"
-#include "settings/IniFile.h"
-#include "settings/SettingsStore.h"
-
-#include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <optional>
-#include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
+
+#include "settings/IniFile.h"
+#include "support/TestEnv.h"
 
 namespace zyfar {
 namespace {
 
-class QueueFileTest : public ::testing::Test {
+class QueueFileTest : public test::IsolatedHomeTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/zyfar-queue-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        if (const char* v = std::getenv("XDG_CONFIG_HOME")) savedConfigHome_ = v;
-        ::setenv("XDG_CONFIG_HOME", (root_ + "/config").c_str(), 1);
-        SetSettingsFileForTesting(root_ + "/settings.ini");
-        path_ = root_ + "/q/zyfarQue.ini";
+        test::IsolatedHomeTest::SetUp();
+        path_ = Path("q/zyfarQue.ini");
     }
-    void TearDown() override {
-        SetSettingsFileForTesting("");
-        if (savedConfigHome_) ::setenv("XDG_CONFIG_HOME", savedConfigHome_->c_str(), 1);
-        else ::unsetenv("XDG_CONFIG_HOME");
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-
-    std::string ReadText() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    void WriteText(const std::string& text) const {
-        std::filesystem::create_directories(std::filesystem::path(path_).parent_path());
-        std::ofstream(path_, std::ios::binary | std::ios::trunc) << text;
-    }
+    std::string ReadText() const { return test::ReadText(path_); }
+    void WriteText(const std::string& text) const { ASSERT_TRUE(test::WriteText(path_, text)); }
 
     static QueueRun Put(const std::string& host = "up.test") {
         QueueRun r;
@@ -101,13 +71,11 @@ protected:
         return out;
     }
 
-    std::string root_;
     std::string path_;
-    std::optional<std::string> savedConfigHome_;
 };
 
 TEST_F(QueueFileTest, DefaultFileLivesInTheSettingsFolder) {
-    EXPECT_EQ(QueueFile().path(), root_ + "/config/Quorvane/zyfarQue.ini");
+    EXPECT_EQ(QueueFile().path(), Path("config/Quorvane/zyfarQue.ini"));
 }
 
 TEST_F(QueueFileTest, AppendedPutEntryHasTheKeysInOrder) {
@@ -301,15 +269,6 @@ TEST_F(QueueFileTest, LongEntriesMoveWhole) {
     EXPECT_EQ(q.LoadRows().at(1).locDirFile, big.localDir);
 }
 
-TEST_F(QueueFileTest, ResetSetsEveryEntryIdle) {
-    QueueFile q(path_);
-    q.ApplyRun(Put(), {Failed("a"), Failed("b")}, Adding(), true);
-    EXPECT_EQ(q.MarkSending(q.LoadRows()), (std::vector<int>{1, 2}));
-    EXPECT_STREQ(q.LoadRows()[1].StatusText(), "SENDING");
-    ASSERT_TRUE(q.ResetAll());
-    for (const QueueEntry& e : q.LoadRows()) EXPECT_EQ(e.status, 0);
-}
-
 TEST_F(QueueFileTest, ClearKeepsSectionsButTheNextAppendReplacesThemWhole) {
     QueueFile q(path_);
     q.ApplyRun(Xfer(), {Failed("x")}, Adding(), true);
@@ -322,24 +281,18 @@ TEST_F(QueueFileTest, ClearKeepsSectionsButTheNextAppendReplacesThemWhole) {
     EXPECT_FALSE(doc.Get("QUEUE1", "RemPassword").has_value());  // nothing left of the old entry
 }
 
-TEST_F(QueueFileTest, DeleteRewritesInDisplayOrder) {
-    QueueFile q(path_);
-    q.ApplyRun(Put(), {Failed("a"), Failed("b"), Failed("c")}, Adding(), true);
-    auto rows = q.LoadRows();
-    // Sorted descending by name in the dialog, then "b" deleted.
-    ASSERT_TRUE(q.DeleteRows({rows[2], rows[0]}, {rows[1]}));
-    EXPECT_EQ(Names(q), (std::vector<std::string>{"c", "a"}));
-    EXPECT_FALSE(ReadPrivateProfile(path_).HasSection("QUEUE3"));
-}
-
-TEST_F(QueueFileTest, DeletingFourOfFiveLeavesExactlyOneSection) {
+TEST_F(QueueFileTest, DeleteRewritesTheRemainingEntriesInDisplayOrder) {
     QueueFile q(path_);
     q.ApplyRun(Put(), {Failed("a"), Failed("b"), Failed("c"), Failed("d"), Failed("e")}, Adding(), true);
     auto rows = q.LoadRows();
-    ASSERT_TRUE(q.DeleteRows({rows[3]}, {rows[0], rows[1], rows[2], rows[4]}));
+    // Sorted descending by name in the dialog, then "b" and "d" deleted.
+    ASSERT_TRUE(q.DeleteRows({rows[4], rows[2], rows[0]}, {rows[1], rows[3]}));
+    EXPECT_EQ(Names(q), (std::vector<std::string>{"e", "c", "a"}));
+    rows = q.LoadRows();
+    ASSERT_TRUE(q.DeleteRows({rows[1]}, {rows[0], rows[2]}));
     const IniDocument doc = ReadPrivateProfile(path_);
     EXPECT_EQ(doc.Get("QUEUE", "NumQueues"), "1");
-    EXPECT_EQ(doc.Get("QUEUE1", "LocalName"), "d");
+    EXPECT_EQ(doc.Get("QUEUE1", "LocalName"), "c");
     for (int i = 2; i <= 5; ++i) EXPECT_FALSE(doc.HasSection("QUEUE" + std::to_string(i)));
 }
 
@@ -372,32 +325,22 @@ TEST_F(QueueFileTest, DeleteKeepsWhatTheEngineChangedWhileTheDialogWasOpen) {
     EXPECT_EQ(rows[1].localName, "n");
 }
 
-TEST_F(QueueFileTest, MarkSendingFindsEntriesThatMoved) {
+TEST_F(QueueFileTest, MarkSendingFindsEntriesThatMovedAndResetSetsEveryEntryIdle) {
     QueueFile q(path_);
     q.ApplyRun(Put(), {Failed("a"), Failed("b")}, Adding(), true);
     const auto rows = q.LoadRows();
     q.RemoveTransfer(Put(), Failed("a"));
     EXPECT_EQ(q.MarkSending(rows), (std::vector<int>{0, 1}));
-    EXPECT_EQ(q.LoadRows().at(0).status, 1);
-}
-
-TEST_F(QueueFileTest, OptionsComeFromTheScheduleSection) {
-    WriteProfileString("SCHEDULE", "ResendFail", "1");
-    WriteProfileString("SCHEDULE", "ResendFreq", "FREQ_NUM");
-    WriteProfileString("SCHEDULE", "ResendFreqNum", "3");
-    const QueueOptions o = QueueOptions::FromSettings();
-    EXPECT_TRUE(o.AddsFailures());
-    EXPECT_TRUE(o.Purges());
-    EXPECT_EQ(o.resendFreqNum, 3);
-    WriteProfileString("SCHEDULE", "ResendFail", "0");
-    EXPECT_FALSE(QueueOptions::FromSettings().AddsFailures());
+    EXPECT_STREQ(q.LoadRows().at(0).StatusText(), "SENDING");
+    ASSERT_TRUE(q.ResetAll());
+    EXPECT_EQ(q.LoadRows().at(0).status, 0);
 }
 
 // Appends from many threads and two processes at once: every entry arrives
 // exactly once and the shared transfer is counted once per failure.
 TEST_F(QueueFileTest, ConcurrentAppendsLoseAndDuplicateNothing) {
     constexpr int kProcesses = 2, kThreads = 8, kPerWorker = 12, kShared = 3;
-    std::filesystem::create_directories(root_ + "/q");
+    ASSERT_TRUE(test::MakeDir(Path("q")));
 
     auto work = [this](const std::string& tag) {
         QueueFile q(path_);

@@ -4,7 +4,7 @@
 // the scheduler timer's 5-second first tick and 60-second period.
 #include "automation/ResendTimer.h"
 
-#include "core/settings/SettingsTestSupport.h"
+#include "support/TestEnv.h"
 #include "platform/TimerService.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
@@ -21,29 +21,20 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 
-TEST(ResendPeriod, LeadingMinutesTimesSixtyThousand) {
-    EXPECT_EQ(ResendPeriodFromText("10"), milliseconds{600000});
-    EXPECT_EQ(ResendPeriodFromText("5"), milliseconds{300000});
-    EXPECT_EQ(ResendPeriodFromText(" 7 "), milliseconds{420000});
-    EXPECT_EQ(ResendPeriodFromText("3 minutes"), milliseconds{180000});
-    EXPECT_EQ(ResendPeriodFromText("+2"), milliseconds{120000});
-    EXPECT_EQ(ResendPeriodFromText("1"), milliseconds{60000});
-}
-
-TEST(ResendPeriod, ZeroNegativeAndTextGiveOneMinute) {
-    for (const char* text : {"0", "", "abc", "-4", "-", "   ", "0.5", "x10"})
-        EXPECT_EQ(ResendPeriodFromText(text), milliseconds{60000}) << '"' << text << '"';
-}
-
-TEST(ResendPeriod, HugeValuesAreCappedNotWrapped) {
-    // 71583 minutes would wrap a 32-bit millisecond count to a few seconds.
-    EXPECT_EQ(ResendPeriodFromText("35791"), milliseconds{35791LL * 60000});
-    for (const char* text : {"35792", "71583", "100000", "99999999999999999999"})
-        EXPECT_EQ(ResendPeriodFromText(text), milliseconds{35791LL * 60000}) << text;
+TEST(ResendPeriod, LeadingMinutesWithLimits) {
+    const std::pair<const char*, long long> cases[] = {
+        {"10", 10}, {" 7 ", 7}, {"3 minutes", 3}, {"+2", 2}, {"1", 1},
+        // Zero, negative and text give one minute.
+        {"0", 1}, {"", 1}, {"abc", 1}, {"-4", 1}, {"-", 1}, {"   ", 1}, {"0.5", 1}, {"x10", 1},
+        // Huge values are capped, not wrapped (71583 minutes would wrap a 32-bit millisecond count).
+        {"35791", 35791}, {"35792", 35791}, {"71583", 35791}, {"99999999999999999999", 35791}};
+    for (const auto& [text, minutes] : cases) {
+        EXPECT_EQ(ResendPeriodFromText(text), milliseconds{minutes * 60000}) << '"' << text << '"';
+    }
     EXPECT_LE(ResendPeriodFromText("99999999999999999999"), kMaximumTimerPeriod);
 }
 
-class BackgroundTimersTest : public test::TempDirTest {
+class BackgroundTimersTest : public test::IsolatedHomeTest {
 protected:
     BackgroundTimers::Callbacks Counting() {
         return {[this] {
@@ -64,36 +55,38 @@ protected:
     std::vector<milliseconds> tickTimes_;
 };
 
-TEST_F(BackgroundTimersTest, AbsentSettingsSendEveryTenMinutes) {
-    BackgroundTimers timers(service_, Counting());
-    EXPECT_EQ(service_.Period(kResendTimerId), milliseconds{600000});
-    EXPECT_EQ(timers.ResendPeriod(), 10min);
-    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
-    service_.Advance(10min - 1ms);
-    EXPECT_EQ(passes_, 0);
-    service_.Advance(1ms);
-    EXPECT_EQ(passes_, 1);
-    service_.Advance(20min);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min, 20min, 30min}));
-}
-
-TEST_F(BackgroundTimersTest, SendQueueAtStartRunsTheFirstPassAfterFiveSeconds) {
-    WriteInt(keys::StartQueueProg, 1);
-    WriteProfileString("SCHEDULE", "ResendTime", "3");
-    BackgroundTimers timers(service_, Counting());
-    EXPECT_EQ(timers.ResendPeriod(), 5s);
-    service_.Advance(3min + 5s);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{5s, 3min + 5s}));
-    EXPECT_EQ(timers.ResendPeriod(), 3min);
-    EXPECT_EQ(service_.Period(kResendTimerId), 3min);
-}
-
-TEST_F(BackgroundTimersTest, OtherStartActionsUseTheConfiguredPeriodAtOnce) {
-    for (int action : {0, 2, 7}) {
-        WriteInt(keys::StartQueueProg, action);
+TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
+    struct Case {
+        int startAction;        // StartQueueProg; 1 sends the queue 5 s after start-up
+        const char* resendTime; // nullptr: absent
+        milliseconds run;
+        std::vector<milliseconds> passes;
+    };
+    const std::vector<Case> cases{
+        {0, nullptr, 30min, {10min, 20min, 30min}},
+        {2, nullptr, 10min, {10min}},
+        {7, "10", 10min, {10min}},
+        {1, "3", 3min + 5s, {5s, 3min + 5s}},
+        {0, "soon", 3min, {1min, 2min, 3min}},
+        {0, "-3", 2min, {1min, 2min}},
+        {1, "0", 2min + 5s, {5s, 1min + 5s, 2min + 5s}},  // never keeps the 5-second period
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.startAction << " " << (c.resendTime ? c.resendTime : "absent"));
+        WriteInt(keys::StartQueueProg, c.startAction);
+        if (c.resendTime != nullptr) WriteProfileString("SCHEDULE", "ResendTime", c.resendTime);
         ManualTimerService service;
-        BackgroundTimers timers(service, {});
-        EXPECT_EQ(service.Period(kResendTimerId), 10min) << action;
+        std::vector<milliseconds> passes;
+        BackgroundTimers timers(service, {[&] {
+                                              passes.push_back(service.Now());
+                                              return 0;
+                                          },
+                                          {}});
+        service.Advance(c.run - 1ms);
+        EXPECT_EQ(passes.size() + 1, c.passes.size());
+        service.Advance(1ms);
+        EXPECT_EQ(passes, c.passes);
+        EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
     }
 }
 
@@ -123,79 +116,29 @@ TEST_F(BackgroundTimersTest, ChangeMadeByThePassItselfIsSeenAfterThatPass) {
     EXPECT_EQ(passTimes_, (std::vector<milliseconds>{4min, 6min, 8min}));
 }
 
-TEST_F(BackgroundTimersTest, ZeroOrGarbageResendTimeSendsOncePerMinute) {
-    for (const char* text : {"0", "soon", "-3"}) {
-        WriteProfileString("SCHEDULE", "ResendTime", text);
-        ManualTimerService service;
-        int passes = 0;
-        BackgroundTimers timers(service, {[&] {
-                                              ++passes;
-                                              return 0;
-                                          },
-                                          {}});
-        EXPECT_EQ(service.Advance(10min), 10) << text;
-        EXPECT_EQ(passes, 10) << text;
-    }
-}
-
-TEST_F(BackgroundTimersTest, ZeroAfterSendQueueStartDoesNotKeepTheFiveSecondPeriod) {
-    WriteInt(keys::StartQueueProg, 1);
-    WriteProfileString("SCHEDULE", "ResendTime", "0");
+TEST_F(BackgroundTimersTest, SchedulerTicksFiveSecondsAfterEachStartThenEveryMinute) {
     BackgroundTimers timers(service_, Counting());
-    service_.Advance(5s + 3min);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{5s, 1min + 5s, 2min + 5s, 3min + 5s}));
-}
-
-TEST_F(BackgroundTimersTest, SchedulerFirstTickAfterFiveSecondsThenEveryMinute) {
-    BackgroundTimers timers(service_, Counting());
-    EXPECT_FALSE(timers.SchedulerRunning());
+    timers.OnTimer(kSchedulerTimerId);  // never started: a late call does nothing
+    timers.OnTimer(4242);               // an id it does not own
     service_.Advance(3min);
     EXPECT_EQ(ticks_, 0);
-
     timers.SetSchedulerRunning(true);
     EXPECT_TRUE(timers.SchedulerRunning());
-    EXPECT_EQ(service_.Period(kSchedulerTimerId), 5s);
     service_.Advance(5s + 2min);
     EXPECT_EQ(tickTimes_, (std::vector<milliseconds>{3min + 5s, 4min + 5s, 5min + 5s}));
-    EXPECT_EQ(timers.SchedulerPeriod(), 1min);
     EXPECT_EQ(service_.Period(kSchedulerTimerId), 1min);
-}
-
-TEST_F(BackgroundTimersTest, StopThenStartBeginsWithFiveSecondsAgain) {
-    BackgroundTimers timers(service_, Counting());
-    timers.SetSchedulerRunning(true);
-    service_.Advance(2min);
-    const int before = ticks_;
-    EXPECT_EQ(before, 2);  // 5 s and 65 s
-    timers.SetSchedulerRunning(false);
-    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
-    EXPECT_EQ(timers.SchedulerPeriod(), 5s);
-    service_.Advance(10min);
-    EXPECT_EQ(ticks_, before);
-    timers.SetSchedulerRunning(true);
-    service_.Advance(5s);
-    EXPECT_EQ(ticks_, before + 1);
-}
-
-TEST_F(BackgroundTimersTest, ResendTimerRunsWhateverTheSchedulerDoes) {
-    BackgroundTimers timers(service_, Counting());
-    timers.SetSchedulerRunning(true);
-    timers.SetSchedulerRunning(false);
-    service_.Advance(10min);
-    EXPECT_EQ(passes_, 1);
-    EXPECT_EQ(ticks_, 0);
-}
-
-TEST_F(BackgroundTimersTest, LateSchedulerCallAfterStopDoesNothing) {
-    BackgroundTimers timers(service_, Counting());
-    timers.OnTimer(kSchedulerTimerId);  // never started
-    EXPECT_EQ(ticks_, 0);
-    timers.SetSchedulerRunning(true);
     timers.SetSchedulerRunning(false);
     timers.OnTimer(kSchedulerTimerId);
-    EXPECT_EQ(ticks_, 0);
-    timers.OnTimer(4242);  // an id it does not own
-    EXPECT_EQ(passes_ + ticks_, 0);
+    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
+    EXPECT_EQ(timers.SchedulerPeriod(), 5s);
+    service_.Advance(4min);
+    EXPECT_EQ(ticks_, 3);
+    timers.SetSchedulerRunning(true);
+    service_.Advance(5s);
+    EXPECT_EQ(ticks_, 4);
+    // The resend timer runs whatever the scheduler does.
+    service_.Advance(50s);
+    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min}));
 }
 
 TEST_F(BackgroundTimersTest, DestructionStopsBothTimers) {

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 // Without MLST the client lists folders with LIST; the listing is the script's.
 std::string FaultScript(const std::string& listing, const std::string& files, const std::string& transfer) {
@@ -118,4 +120,4 @@ TEST_F(FaultTest, ARefusedStoreIsAFailedTransferNotTheEndOfTheRun) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,16 +33,14 @@ TEST(ScriptKeywordTest, MatchesThePrefixWithoutRegardToCaseInTableOrder) {
         {"ge", ScriptKeyword::None},           {"remov", ScriptKeyword::None},
         {"delete x", ScriptKeyword::None},     {"# no", ScriptKeyword::None},
         {"lc x", ScriptKeyword::None},         {"messag", ScriptKeyword::None},
+        {"  \t open x", ScriptKeyword::Open}, {"\t\tget a b", ScriptKeyword::Get},
+        {"   ", ScriptKeyword::None},
     };
+    // Leading blanks are removed before matching.
     for (const auto& [line, keyword] : rows) {
-        EXPECT_EQ(MatchScriptKeyword(line), keyword) << "line: \"" << line << "\"";
+        EXPECT_EQ(MatchScriptKeyword(StripLeadingBlanks(line)), keyword) << "line: \"" << line << "\"";
     }
-}
-
-TEST(ScriptKeywordTest, LeadingBlanksAreRemovedBeforeMatching) {
     EXPECT_EQ(StripLeadingBlanks("  \t open x"), "open x");
-    EXPECT_EQ(MatchScriptKeyword(StripLeadingBlanks("\t\tget a b")), ScriptKeyword::Get);
-    EXPECT_EQ(StripLeadingBlanks("   "), "");
 }
 
 TEST(ScriptFieldsTest, SplitsAtAnyWhiteSpace) {
@@ -51,38 +50,27 @@ TEST(ScriptFieldsTest, SplitsAtAnyWhiteSpace) {
     EXPECT_EQ(SplitScriptFields("x"), (std::vector<std::string>{"x"}));
 }
 
-TEST(ScriptFieldsTest, IntegersMustBeWholeFieldsInRange) {
-    EXPECT_EQ(ParseScriptInteger("2"), 2);
-    EXPECT_EQ(ParseScriptInteger("-3"), -3);
-    EXPECT_EQ(ParseScriptInteger("+7"), 7);
-    EXPECT_EQ(ParseScriptInteger("2147483647"), 2147483647);
-    EXPECT_EQ(ParseScriptInteger("-2147483648"), -2147483647 - 1);
-    EXPECT_FALSE(ParseScriptInteger("2147483648"));
-    EXPECT_FALSE(ParseScriptInteger("99999999999999999999"));
-    EXPECT_FALSE(ParseScriptInteger("2x"));
-    EXPECT_FALSE(ParseScriptInteger(""));
-    EXPECT_FALSE(ParseScriptInteger("-"));
-    EXPECT_FALSE(ParseScriptInteger("x"));
-}
-
-TEST(ScriptFieldsTest, PortsReadTheLeadingDigits) {
+TEST(ScriptFieldsTest, IntegersMustBeWholeFieldsInRangeAndPortsReadTheLeadingDigits) {
+    const std::pair<const char*, std::optional<std::int32_t>> integers[] = {
+        {"2", 2}, {"-3", -3}, {"+7", 7}, {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+        {"2147483648", std::nullopt}, {"99999999999999999999", std::nullopt}, {"2x", std::nullopt},
+        {"", std::nullopt}, {"-", std::nullopt}, {"x", std::nullopt}};
+    for (const auto& [text, value] : integers) EXPECT_EQ(ParseScriptInteger(text), value) << text;
     EXPECT_EQ(LeadingInteger("2121"), 2121);
     EXPECT_EQ(LeadingInteger("21abc"), 21);
     EXPECT_EQ(LeadingInteger("abc"), 0);
-    EXPECT_EQ(LeadingInteger("0"), 0);
     EXPECT_EQ(LeadingInteger("-5"), -5);
     EXPECT_GT(LeadingInteger("99999999999999999999999"), 65535);
 }
 
 TEST(ScriptEchoTest, HidesThePasswordOfAnOpenLine) {
-    EXPECT_EQ(ScriptEchoLine("open S host user secret 21", ScriptKeyword::Open),
-              "open S host user ******** 21");
-    EXPECT_EQ(ScriptEchoLine("OPEN S host user secret", ScriptKeyword::Open), "OPEN S host user ********");
-    EXPECT_EQ(ScriptEchoLine("open S host user secret 21 /dir extra", ScriptKeyword::Open),
-              "open S host user ******** 21 /dir extra");
-    EXPECT_EQ(ScriptEchoLine("open S host user", ScriptKeyword::Open), "open S host user");
-    // Other lines are shown as they are.
-    EXPECT_EQ(ScriptEchoLine("get S a b c", ScriptKeyword::Get), "get S a b c");
+    const std::pair<const char*, const char*> open[] = {
+        {"open S host user secret 21", "open S host user ******** 21"},
+        {"OPEN S host user secret", "OPEN S host user ********"},
+        {"open S host user secret 21 /dir extra", "open S host user ******** 21 /dir extra"},
+        {"open S host user", "open S host user"}};
+    for (const auto& [line, echo] : open) EXPECT_EQ(ScriptEchoLine(line, ScriptKeyword::Open), echo);
+    EXPECT_EQ(ScriptEchoLine("get S a b c", ScriptKeyword::Get), "get S a b c");  // other lines as they are
 }
 
 TEST(ScriptEchoTest, ControlCharactersAndLengthAreTamed) {
@@ -114,26 +102,30 @@ protected:
     TempDir dir_{"zyfar-lexer"};
 };
 
-TEST_F(ScriptReaderTest, SplitsLinesAndDropsLineEnds) {
-    const std::vector<ScriptLine> lines = ReadAll("open a\r\n\nget b\nlast");
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].text, "open a");
-    EXPECT_EQ(lines[1].text, "");
-    EXPECT_EQ(lines[2].text, "get b");
-    EXPECT_EQ(lines[3].text, "last");
-    EXPECT_EQ(lines[3].number, 4);
-}
-
-TEST_F(ScriptReaderTest, EmptyFileHasNoLinesAndATrailingNewlineAddsNone) {
-    EXPECT_TRUE(ReadAll("").empty());
-    EXPECT_EQ(ReadAll("a\n").size(), 1u);
-}
-
-TEST_F(ScriptReaderTest, SkipsAByteOrderMarkOnlyAtTheStart) {
-    const std::vector<ScriptLine> lines = ReadAll("\xEF\xBB\xBFopen a\n\xEF\xBB\xBFx\n");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].text, "open a");
-    EXPECT_EQ(lines[1].text, "\xEF\xBB\xBFx");
+TEST_F(ScriptReaderTest, SplitsLinesDropsLineEndsAndFlagsNulBytes) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+        int nulLine;  // the line flagged for a NUL byte, -1 for none
+    };
+    const std::vector<Case> cases{
+        {"open a\r\n\nget b\nlast", {"open a", "", "get b", "last"}, -1},
+        {"", {}, -1},
+        {"a\n", {"a"}, -1},  // a final newline adds no line
+        // A byte order mark is skipped only at the start.
+        {"\xEF\xBB\xBFopen a\n\xEF\xBB\xBFx\n", {"open a", "\xEF\xBB\xBFx"}, -1},
+        {std::string("cd S a\0b\nbeep\n", 14), {std::string("cd S a\0b", 8), "beep"}, 0},
+    };
+    for (const Case& c : cases) {
+        const std::vector<ScriptLine> lines = ReadAll(c.bytes);
+        std::vector<std::string> texts;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            texts.push_back(lines[i].text);
+            EXPECT_EQ(lines[i].number, static_cast<int>(i + 1));
+            EXPECT_EQ(lines[i].hasNul, static_cast<int>(i) == c.nulLine) << i;
+        }
+        EXPECT_EQ(texts, c.lines);
+    }
 }
 
 TEST_F(ScriptReaderTest, LongLinesAreCutAndFlaggedWithoutLosingTheNextLine) {
@@ -153,13 +145,6 @@ TEST_F(ScriptReaderTest, ALineOfExactlyTheLimitIsNotFlagged) {
     EXPECT_FALSE(lines[0].tooLong);
     EXPECT_EQ(lines[0].text, full);
     EXPECT_TRUE(lines[1].tooLong);
-}
-
-TEST_F(ScriptReaderTest, NulBytesAreFlagged) {
-    const std::vector<ScriptLine> lines = ReadAll(std::string("cd S a\0b\nbeep\n", 14));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[0].hasNul);
-    EXPECT_FALSE(lines[1].hasNul);
 }
 
 TEST_F(ScriptReaderTest, MissingFileAndFolderDoNotOpen) {
@@ -210,11 +195,7 @@ TEST(ScriptAgeFilterTest, ServerTimesAreTakenAsUtc) {
 TEST(ScriptLocalNameTest, OnlyPlainNamesAreSafe) {
     EXPECT_TRUE(IsSafeLocalName("a.txt"));
     EXPECT_TRUE(IsSafeLocalName("..a"));
-    EXPECT_FALSE(IsSafeLocalName(""));
-    EXPECT_FALSE(IsSafeLocalName("."));
-    EXPECT_FALSE(IsSafeLocalName(".."));
-    EXPECT_FALSE(IsSafeLocalName("../x"));
-    EXPECT_FALSE(IsSafeLocalName("a/b"));
+    for (const std::string name : {"", ".", "..", "../x", "a/b"}) EXPECT_FALSE(IsSafeLocalName(name)) << name;
     EXPECT_FALSE(IsSafeLocalName(std::string("a\0b", 3)));
 }
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 using ParseTest = ScriptTest;
 
@@ -107,7 +109,7 @@ TEST_F(ParseTest, BeepRingsOnceALine) {
 
 TEST_F(ParseTest, MissingScriptRunsNothing) {
     ScriptInterpreter interpreter(output_, host_, &log_);
-    const ScriptRunResult r = interpreter.Run(dir_ / "missing.cmd");
+    const ScriptRunResult r = interpreter.Run(Path("missing.cmd"));
     EXPECT_EQ(r.end, ScriptEnd::CouldNotOpen);
     EXPECT_TRUE(Lines().empty());
 }
@@ -144,4 +146,4 @@ TEST_F(ParseTest, LocalFolderChangesCheckTheFolder) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 // A host whose message box stays open until the test closes it.
 class GateHost : public ScriptHost {
@@ -52,7 +54,7 @@ private:
 class RunnerTest : public ScriptTest {
 protected:
     std::string WriteScript(const std::string& text) {
-        script_ = dir_ / "runner.cmd";
+        script_ = Path("runner.cmd");
         WriteFile(script_, text);
         return script_;
     }
@@ -136,4 +138,4 @@ TEST_F(RunnerTest, DestroyingARunningRunnerCancelsAndJoinsIt) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

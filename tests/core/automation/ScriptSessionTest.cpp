@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 class SessionTest : public ScriptTest {
 protected:
@@ -241,4 +243,4 @@ TEST_F(SessionTest, OperationsOnTheLocalSessionFailCleanly) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 #include "engine/TransferStats.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 constexpr std::int64_t kDay = 86400;
 constexpr std::int64_t kNow = 1760000000;  // a fixed "now" for the age filters
@@ -278,4 +280,4 @@ TEST_F(SendTest, SendToTheSameSessionIsRefused) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

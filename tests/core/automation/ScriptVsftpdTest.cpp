@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "ScriptTestSupport.h"
+#include "AutomationTestSupport.h"
 
-namespace zyfar::test {
+namespace zyfar::autotest {
 namespace {
+
+using namespace zyfar::test;
 
 class VsftpdScriptTest : public ScriptTest {
 protected:
@@ -64,4 +66,4 @@ TEST_F(VsftpdScriptTest, SendFromPyftpdlibToVsftpd) {
 }
 
 }  // namespace
-}  // namespace zyfar::test
+}  // namespace zyfar::autotest

@@ -1,13 +1,17 @@
-// The queue send pass without servers: which entries are taken, how they are
-// grouped into runs, what is written back to the queue file, and how the
-// runs are started.
-#include "MultiPutTestSupport.h"
+// The queue send pass: which entries are taken, how they are grouped into
+// runs, what is written back to the queue file and how the runs are started
+// (with a recording starter), and against pyftpdlib: a queue built by failed
+// puts and gets is sent again once the servers can take the files; the
+// entries that arrived are removed and the others move up.
+#include "AutomationTestSupport.h"
+#include "automation/EngineQueue.h"
 #include "automation/QueueSend.h"
+#include "engine/TransferController.h"
 
-namespace zyfar::multiput_test {
+namespace zyfar::autotest {
 namespace {
 
-using QueueSendGroupingTest = MultiPutTest;
+using QueueSendTest = AutomationTest;
 
 struct E {
     std::string source, destination, method, localName, remoteName, locDir, status = "0";
@@ -39,13 +43,22 @@ std::vector<std::string> LocalNames(const TransferRun& run) {
     return out;
 }
 
+std::string JobText(const CTransferJob& j) {
+    return j.localDir + "|" + j.sourceName + " > " + j.remoteDir + "|" + j.targetName + " " + std::to_string(j.size) +
+           " " + std::to_string(j.status);
+}
+
+std::string ServerText(const TransferServer& s) {
+    return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
+}
+
 std::vector<int> Entries(const TransferRun& run) {
     std::vector<int> out;
     for (const CTransferJob& j : run.jobs) out.push_back(j.queueEntry);
     return out;
 }
 
-TEST_F(QueueSendGroupingTest, EmptyQueueOrNoIdleEntryStartsNothing) {
+TEST_F(QueueSendTest, EmptyQueueOrNoIdleEntryStartsNothing) {
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
     ASSERT_TRUE(test::WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + Section(1, {"Local", "h", "", "a", "a", "/l"})));
@@ -57,7 +70,7 @@ TEST_F(QueueSendGroupingTest, EmptyQueueOrNoIdleEntryStartsNothing) {
     EXPECT_EQ(Q(1, "Status"), "1");
 }
 
-TEST_F(QueueSendGroupingTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
+TEST_F(QueueSendTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
     ASSERT_TRUE(test::WriteFile(
         queuePath_,
         QueueText({
@@ -81,29 +94,16 @@ TEST_F(QueueSendGroupingTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
     EXPECT_EQ(put.typeFlag, 2);
     EXPECT_EQ(LocalNames(put), (std::vector<std::string>{"a.txt", "b.txt"}));
     EXPECT_EQ(Entries(put), (std::vector<int>{1, 4}));
-    EXPECT_EQ(put.jobs[0].targetName, "A.TXT");
-    EXPECT_EQ(put.jobs[0].localDir, "/loc");
-    EXPECT_EQ(put.jobs[0].remoteDir, "/rem1");
-    EXPECT_EQ(put.jobs[0].size, 101);
-    EXPECT_EQ(put.jobs[0].status, kJobNotAttempted);
-    EXPECT_EQ(put.source.host, "alpha");  // a put's server is its destination
-    EXPECT_EQ(put.source.login, "lg1");   // from the route's first entry
-    EXPECT_EQ(put.source.password, "pw1");
-    EXPECT_EQ(put.source.remoteDir, "/start1");
-    EXPECT_EQ(put.source.port, 2001);
+    EXPECT_EQ(JobText(put.jobs[0]), "/loc|a.txt > /rem1|A.TXT 101 -1");
+    // A put's server is its destination, with the login of the route's first entry.
+    EXPECT_EQ(ServerText(put.source), "alpha lg1/pw1 /start1 :2001");
     EXPECT_EQ(put.batchSize, 101 + 104);
 
     const TransferRun& xfer = *starter.runs[1];
     EXPECT_EQ(xfer.mode, TransferMode::ServerToServer);
     EXPECT_EQ(Entries(xfer), (std::vector<int>{2, 6}));
-    EXPECT_EQ(xfer.source.host, "alpha");
-    EXPECT_EQ(xfer.source.login, "lg2");
-    EXPECT_EQ(xfer.source.port, 2002);
-    EXPECT_EQ(xfer.destination.host, "beta");  // the second server from the first entry
-    EXPECT_EQ(xfer.destination.login, "rl");
-    EXPECT_EQ(xfer.destination.password, "rp");
-    EXPECT_EQ(xfer.destination.remoteDir, "/dst");
-    EXPECT_EQ(xfer.destination.port, 2121);
+    EXPECT_EQ(ServerText(xfer.source), "alpha lg2/pw2 /start2 :2002");
+    EXPECT_EQ(ServerText(xfer.destination), "beta rl/rp /dst :2121");  // the second server of the first entry
     EXPECT_EQ(xfer.localTargetDir, "/dst");
 
     const TransferRun& get = *starter.runs[2];
@@ -111,9 +111,7 @@ TEST_F(QueueSendGroupingTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
     EXPECT_EQ(get.typeFlag, 2);
     EXPECT_EQ(get.source.host, "gamma");  // a get's server is its source
     ASSERT_EQ(get.jobs.size(), 1u);
-    EXPECT_EQ(get.jobs[0].sourceName, "g-remote.txt");  // the server's name
-    EXPECT_EQ(get.jobs[0].targetName, "g.txt");         // the local name
-    EXPECT_EQ(get.jobs[0].localDir, "/down");
+    EXPECT_EQ(JobText(get.jobs[0]), "/down|g-remote.txt > /rem3|g.txt 103 -1");  // the server's name, the local name
 
     // Every taken entry is being sent now; the one already being sent stays so.
     for (int n : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(Q(n, "Status"), "1") << n;
@@ -125,7 +123,7 @@ TEST_F(QueueSendGroupingTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
     EXPECT_EQ(RunQueueSendPass(again, queuePath_), 0);
 }
 
-TEST_F(QueueSendGroupingTest, DuplicateLocalPathsAreSentOnce) {
+TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
                                                 {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
                                                 {"Local", "h", "", "keep.txt", "keep.txt", "/loc"},    // 2
@@ -158,7 +156,7 @@ TEST_F(QueueSendGroupingTest, DuplicateLocalPathsAreSentOnce) {
     EXPECT_EQ(later.runs[0]->jobs.at(0).targetName, "copy-of-a.txt");
 }
 
-TEST_F(QueueSendGroupingTest, GetPathsUseTheFoldersOwnSeparator) {
+TEST_F(QueueSendTest, GetPathsUseTheFoldersOwnSeparator) {
     // "C:\in" + "a" and "C:\in\" + "a" are one file; "/in" + "a" is another.
     ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
                                                 {"h", "Local", "ZYFAR_GET", "a", "a", "C:\\in"},
@@ -172,7 +170,7 @@ TEST_F(QueueSendGroupingTest, GetPathsUseTheFoldersOwnSeparator) {
     EXPECT_EQ(QueueCount(), 2);
 }
 
-TEST_F(QueueSendGroupingTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
+TEST_F(QueueSendTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
     std::string text = "[QUEUE]\nNumQueues=40\n";
     text += "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n";
     text += "[QUEUE2]\nLocalName=b\nDestination=h\n";          // no source: cannot be sent
@@ -195,7 +193,7 @@ TEST_F(QueueSendGroupingTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
     EXPECT_EQ(QueuePortOf(""), 21);
 }
 
-TEST_F(QueueSendGroupingTest, LongEntriesMoveWhole) {
+TEST_F(QueueSendTest, LongEntriesMoveWhole) {
     const std::string longDir = "/" + std::string(3000, 'd');
     ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
                                                 {"Local", "h", "", "a", "a", "/loc"},
@@ -210,5 +208,149 @@ TEST_F(QueueSendGroupingTest, LongEntriesMoveWhole) {
     EXPECT_EQ(Q(2, "Password"), "pw3");
 }
 
+// ---- against pyftpdlib ----
+
+TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir = "",
+                      const std::string& password = "pass") {
+    return TransferServer{"127.0.0.1", "user", password, remoteDir, s.port()};
+}
+
+void AddStuckEntry(const std::string& queuePath, const std::string& host, const std::string& name) {
+    QueueFile file(queuePath);
+    QueueRun run;
+    run.first.host = host;
+    QueueItem item;
+    item.localDir = "/nowhere";
+    item.localName = name;
+    item.remoteName = name;
+    item.errorText = "stuck";
+    ASSERT_TRUE(file.RecordFailure(run, item));
+    ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(file.Count()), "Status", "1", queuePath));
+}
+
+TEST_F(QueueSendTest, FailedPutsAndGetsAreSentAgainAndLeaveTheQueue) {
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    WriteProfileString("SCHEDULE", "ResendFail", "1");
+    QueueFileSink sink(queuePath_);
+
+    AddStuckEntry(queuePath_, "first-other", "s1.txt");
+    const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
+    const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
+
+    // A put into a folder the server does not have yet: the session fails,
+    // both files are queued.
+    {
+        std::vector<CTransferJob> jobs{Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)};
+        TransferController put(MakeSingleServerRun(Server(server, "/incoming"), jobs, "", 71234, TransferMode::Put, 1,
+                                                   nullptr, nullptr, false),
+                               &sink);
+        put.RunToEnd();
+    }
+    // A get from a folder the server does not have yet.
+    {
+        CTransferJob job;
+        job.localDir = local_;
+        job.sourceName = "g.txt";
+        job.targetName = "g.txt";
+        TransferController get(MakeSingleServerRun(Server(server, "/outgoing"), {job}, "", 0, TransferMode::Get, 1,
+                                                   nullptr, nullptr, false),
+                               &sink);
+        get.RunToEnd();
+    }
+    AddStuckEntry(queuePath_, "last-other", "s2.txt");
+
+    ASSERT_EQ(QueueCount(), 5);
+    EXPECT_EQ(Q(2, "LocalName"), "p1.txt");
+    EXPECT_EQ(Q(2, "FtpMethod"), "ZYFAR_PUT");
+    EXPECT_EQ(Q(2, "Reason"), "FTP Put Canceled");
+    EXPECT_EQ(Q(2, "RemDir"), "/incoming");
+    EXPECT_EQ(Q(3, "LocalName"), "p2.txt");
+    EXPECT_EQ(Q(4, "FtpMethod"), "ZYFAR_GET");
+    EXPECT_EQ(Q(4, "Source"), "127.0.0.1");
+    EXPECT_EQ(Q(4, "Destination"), "Local");
+    EXPECT_EQ(Q(4, "RemDir"), "/outgoing");
+
+    // The servers can take the files now.
+    ASSERT_TRUE(test::MakeDir(server.root() + "/incoming"));
+    const std::string g = test::PatternBytes(5000, 9);
+    ASSERT_TRUE(test::MakeDir(server.root() + "/outgoing"));
+    ASSERT_TRUE(test::WriteFile(server.root() + "/outgoing/g.txt", g));
+
+    QuickStarter starter(&sink);
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    EXPECT_EQ(starter.Count(), 2u);
+    starter.WaitAll();
+
+    EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p1.txt"), p1));
+    EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p2.txt"), p2));
+    EXPECT_TRUE(SameBytes(test::ReadFile(local_ + "/g.txt"), g));
+    // Mode 0 with DeletePut absent keeps the local files.
+    EXPECT_TRUE(test::ReadFile(local_ + "/p1.txt").has_value());
+
+    // The three sent entries are gone; the two others are entries 1 and 2.
+    ASSERT_EQ(QueueCount(), 2);
+    EXPECT_EQ(Q(1, "LocalName"), "s1.txt");
+    EXPECT_EQ(Q(2, "LocalName"), "s2.txt");
+    EXPECT_EQ(Q(2, "Destination"), "last-other");
+    EXPECT_EQ(Q(2, "Status"), "1");
+    for (int n : {3, 4, 5}) EXPECT_EQ(Q(n, "LocalName"), "<absent>") << n;
+    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 3u);
+}
+
+TEST_F(QueueSendTest, AFailingSendSetsItsEntriesIdleAgainWithOneMoreTry) {
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    WriteProfileString("SCHEDULE", "ResendFail", "1");
+    QueueFileSink sink(queuePath_);
+    MakeLocalFile("p.txt", 100);
+    {
+        TransferController put(MakeSingleServerRun(Server(server, "/incoming"), {Item(local_, "p.txt", 100)}, "", 100,
+                                                   TransferMode::Put, 1, nullptr, nullptr, false),
+                               &sink);
+        put.RunToEnd();
+    }
+    ASSERT_EQ(QueueCount(), 1);
+    QuickStarter starter(&sink);
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    EXPECT_EQ(Q(1, "Status"), "1");
+    starter.WaitAll();
+    // Still no folder: the entry is counted and idle again.
+    ASSERT_EQ(QueueCount(), 1);
+    EXPECT_EQ(Q(1, "NumTimes"), "2");
+    EXPECT_EQ(Q(1, "Status"), "0");
+}
+
+TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
+    test::PyFtpdOptions otherUser;
+    otherUser.users = {{"second", "secret"}};
+    test::PyFtpdServer from;
+    test::PyFtpdServer to(otherUser);
+    ASSERT_TRUE(from.started()) << from.error();
+    ASSERT_TRUE(to.started()) << to.error();
+    ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
+    const std::string bytes = test::PatternBytes(40000, 5);
+    ASSERT_TRUE(test::WriteFile(from.root() + "/x.bin", bytes));
+    // Both servers listen on 127.0.0.1: the second one is told apart by
+    // its own port, login and password.
+    const std::string text = "[QUEUE]\nNumQueues=1\n[QUEUE1]\nNumTimes=1\nLocalName=x.bin\nRemoteName=x.bin\n"
+                             "RemDirFile=/dst\nLocDirFile=/\nReason=r\nPassword=pass\nLogin=user\nRemDir=/\n"
+                             "Source=127.0.0.1\nDestination=127.0.0.1\nFtpMethod=ZYFAR_XFER\n"
+                             "RemPassword=secret\nRemLogin=second\nRemRemDir=/dst\nRemotePort=" +
+                             std::to_string(to.port()) + "\nFileSize=40000\nPort=" + std::to_string(from.port()) +
+                             "\nStatus=0\n";
+    ASSERT_TRUE(test::WriteFile(queuePath_, text));
+
+    QueueFileSink sink(queuePath_);
+    QuickStarter starter(&sink);
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
+    ASSERT_EQ(starter.Count(), 1u);
+    starter.WaitAll();
+
+    EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), bytes));
+    EXPECT_EQ(starter.Controller(0).run().jobs.at(0).status, 0);
+    EXPECT_EQ(QueueCount(), 0);
+}
+
 }  // namespace
-}  // namespace zyfar::multiput_test
+}  // namespace zyfar::autotest

@@ -1,0 +1,275 @@
+// Unattended link and script runs: in this process (RunHeadlessLink,
+// RunHeadlessScript) and as the built program without a display ("zyfar -l
+// <link>", "zyfar --headless -b x.cmd"): the printed lines, the messages on
+// standard error, the exit statuses 0, 1 and 2, and a termination signal.
+#include "automation/HeadlessLink.h"
+#include "automation/HeadlessScript.h"
+
+#include "AutomationTestSupport.h"
+#include "log/LogFormats.h"
+
+#include <tuple>
+
+namespace zyfar::autotest {
+namespace {
+
+// The parsed output lines; a line that is not a log line fails the test.
+std::vector<LogLineFields> LogLines(const std::string& out) {
+    std::vector<LogLineFields> fields;
+    for (const std::string& line : SplitLines(out)) {
+        std::optional<LogLineFields> f = ParseLogLine(line);
+        EXPECT_TRUE(f.has_value()) << "not a log line: " << line;
+        if (f) fields.push_back(std::move(*f));
+    }
+    return fields;
+}
+
+std::size_t Count(const std::vector<LogLineFields>& lines, int code) {
+    return static_cast<std::size_t>(
+        std::count_if(lines.begin(), lines.end(), [&](const LogLineFields& f) { return f.code == code; }));
+}
+
+std::vector<std::string> WithErrorBlocks(std::vector<std::string> lines, const std::vector<std::string>& messages) {
+    for (const std::string& m : messages) {
+        for (const std::string& l : ErrorBlock(m)) lines.push_back(l);
+    }
+    return lines;
+}
+
+class HeadlessTest : public ScriptTest {
+protected:
+    // Files a.txt and b.txt, a list of both, and a link "nightly" to the
+    // servers; the site at `refusing` has a wrong password.
+    void MakeNightly(const std::vector<test::PyFtpdServer*>& servers, int refusing = -1) {
+        contents_ = {MakeLocalFile("a.txt", 3000, 1), MakeLocalFile("b.txt", 70000, 2)};
+        std::vector<std::string> profiles;
+        for (std::size_t i = 0; i < servers.size(); ++i) {
+            profiles.push_back(MakeProfile("site" + std::to_string(i), "127.0.0.1", servers[i]->port(),
+                                           static_cast<int>(i) == refusing ? "wrong" : "pass"));
+        }
+        MakeLink("nightly", profiles, MakeFileList("list", {"a.txt", "b.txt"}));
+    }
+    void ExpectDelivered(const std::vector<test::PyFtpdServer*>& servers) {
+        for (test::PyFtpdServer* s : servers) {
+            EXPECT_TRUE(SameBytes(ReadFile(s->root() + "/a.txt"), contents_[0]));
+            EXPECT_TRUE(SameBytes(ReadFile(s->root() + "/b.txt"), contents_[1]));
+        }
+    }
+    // The program's own settings file: the same profile base and data folder,
+    // direct connections, no retries, failures queued, no log file.
+    void SetUpProgram(bool logToFile = false) {
+        if (::access(ProgramPath().c_str(), X_OK) != 0) GTEST_SKIP() << "the program is not built";
+        const std::string settings = SettingsFilePath();
+        for (const auto& [section, key, value] :
+             std::vector<std::tuple<const char*, const char*, std::string>>{
+                 {"CONFIG", "ProfilePath", base_}, {"CONFIG", "DataDir", local_}, {"CONFIG", "Email", "me@example.org"},
+                 {"FTP", "AccessType", "DirectAccess"}, {"FTP", "Passive", "YES"}, {"FTP", "Retry", "0"},
+                 {"SCHEDULE", "ResendFail", "1"}, {"LOG", "ToFile", logToFile ? "" : "NO"}}) {
+            if (std::string(key) == "ToFile" && logToFile) continue;  // absent: the log file is written
+            ASSERT_TRUE(WritePrivateProfileString(section, key, value, settings));
+        }
+    }
+    std::vector<std::string> contents_;
+};
+
+// ---- in this process ----
+
+TEST_F(HeadlessTest, LinkToEverySitePrintsTheLogAndSucceeds) {
+    test::PyFtpdServer one, two;
+    ASSERT_TRUE(one.started() && two.started());
+    MakeNightly({&one, &two});
+    CapturedStream out, err;
+    EXPECT_EQ(RunHeadlessLink("nightly", out.get(), err.get()), kHeadlessLinkOk);
+    EXPECT_EQ(err.Text(), "");
+    // Every entry of the run was printed, in the log file's line format.
+    std::string expected;
+    for (const LogEntry& e : TheTransferLog().Entries()) expected += FormatLogLine(e);
+    EXPECT_EQ(out.Text(), expected);
+    const std::vector<LogLineFields> lines = LogLines(out.Text());
+    EXPECT_EQ(Count(lines, logcode::FtpTransferComplete), 4u);
+    EXPECT_EQ(Count(lines, logcode::FtpConnectionOk), 2u);
+    ExpectDelivered({&one, &two});
+}
+
+TEST_F(HeadlessTest, LinkWithARefusedLoginFailsAndQueuesThatSitesFiles) {
+    test::PyFtpdServer one, two;
+    ASSERT_TRUE(one.started() && two.started());
+    Set("SCHEDULE", "ResendFail", "1");
+    MakeNightly({&one, &two}, 1);
+    CapturedStream out, err;
+    // No sink given: the user's queue file.
+    EXPECT_EQ(RunHeadlessLink("nightly", out.get(), err.get()), kHeadlessLinkFailed);
+    const std::vector<LogLineFields> lines = LogLines(out.Text());
+    EXPECT_EQ(Count(lines, logcode::FtpTransferComplete), 2u);
+    EXPECT_EQ(Count(lines, logcode::FtpTransferFailed), 2u);
+    EXPECT_NE(err.Text().find("2 of 4 file transfers failed"), std::string::npos) << err.Text();
+    ASSERT_EQ(QueueCount(), 2);
+    EXPECT_EQ(Q(1, "Port"), std::to_string(two.port()));
+    EXPECT_EQ(Q(1, "Password"), "wrong");
+}
+
+TEST_F(HeadlessTest, LinkProblemsAndUnknownLinksAreReported) {
+    test::PyFtpdServer one;
+    ASSERT_TRUE(one.started());
+    MakeLocalFile("a.txt", 10);
+    MakeLink("partly", {MakeProfile("site", "127.0.0.1", one.port())}, MakeFileList("list", {"a.txt", "missing.txt"}));
+    MakeLink("nofiles", {MakeProfile("other", "127.0.0.1", one.port())}, std::nullopt);
+    struct Case {
+        const char* link;
+        int status;
+        const char* err;  // a part of the text on standard error
+    };
+    for (const Case& c : {Case{"partly", kHeadlessLinkFailed, "missing.txt does not exist and is not sent.\n"},
+                          Case{"nofiles", kHeadlessLinkFailed,
+                               "zyfar: The link names no file list.\nzyfar: link \"nofiles\" has nothing to send.\n"},
+                          Case{"nosuch", kHeadlessLinkNotFound, "Could not find Zyfar link, exiting ...\n"}}) {
+        SCOPED_TRACE(c.link);
+        CapturedStream out, err;
+        EXPECT_EQ(RunHeadlessLink(c.link, out.get(), err.get()), c.status);
+        EXPECT_NE(err.Text().find(c.err), std::string::npos) << err.Text();
+        EXPECT_TRUE(c.status != kHeadlessLinkNotFound || err.Text() == c.err) << err.Text();
+    }
+    // The file that exists is still sent.
+    EXPECT_TRUE(ReadFile(one.root() + "/a.txt").has_value());
+}
+
+TEST_F(HeadlessTest, ScriptRunsReportTheirStatus) {
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    WriteFile(server.root() + "/r.txt", "r");
+    struct Case {
+        std::string name, text;
+        int status;
+        std::vector<std::string> out;  // after the script path
+    };
+    const std::vector<Case> cases{
+        {"Nightly.CMD", OpenLine("S", server.port()) + "message Fetching now\nget S r.txt\n/ done\n", 0,
+         {"S: Internet Connection OK", "S: FTP Connection OK", "Fetching now", "S: FTP Transfer Complete r.txt"}},
+        {"bad.cmd", "nonsense\nmessage after\n", 1,
+         {"========", "ERROR!", "Could not parse this line in file:  nonsense", "========", "", "after"}},
+        {"p.cmd", "get S\nmessage never\n", 1, ErrorBlock("Bad number of parameters on line: get S")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path(c.name);
+        WriteFile(path, c.text);
+        CapturedStream out, err;
+        EXPECT_EQ(RunHeadlessScript(path, out.get(), err.get()), c.status);
+        std::vector<std::string> expected{path};
+        expected.insert(expected.end(), c.out.begin(), c.out.end());
+        EXPECT_EQ(SplitLines(out.Text()), expected);
+        EXPECT_EQ(err.Text(), "");
+    }
+    EXPECT_EQ(ReadFile(LocalFile("r.txt")), "r");
+    // Not a script file: status 2 and the message on standard error.
+    WriteFile(Path("notes.txt"), "message hi\n");
+    test::MakeDir(Path("folder.cmd"));
+    for (const std::string& path : {Path("notes.txt"), Path("missing.cmd"), Path("folder.cmd"), std::string("cmd")}) {
+        CapturedStream out, err;
+        EXPECT_EQ(RunHeadlessScript(path, out.get(), err.get()), 2) << path;
+        EXPECT_EQ(out.Text(), "") << path;
+        EXPECT_EQ(err.Text(), "Could not open Zyfar Script file, exiting ....\n") << path;
+    }
+    WriteFile(Path("a.Cmd"), "");
+    EXPECT_TRUE(IsScriptFilePath(Path("a.Cmd")));
+    EXPECT_FALSE(IsScriptFilePath(Path("a.cmd.txt")));
+}
+
+// ---- the built program ----
+
+TEST_F(HeadlessTest, ProgramExitStatusesWithoutServers) {
+    SetUpProgram();
+    WriteFile(LinksFolder() + "/broken.ini", "[LinkItems]\nSites=two\n");
+    WriteFile(Path("job.txt"), "beep\n");
+    const std::string errors = Path("JOB.CMD");
+    WriteFile(errors, "open S 127.0.0.1 user secret1\ncd\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string err;  // a part of standard error
+    };
+    const std::string noScript = "Could not open Zyfar Script file, exiting ....\n";
+    std::string blocks = errors + "\n";
+    for (const std::string& l : WithErrorBlocks({}, {"Bad number of parameters on line: open S 127.0.0.1 user ********",
+                                                      "Bad number of parameters on line: cd"})) {
+        blocks += l + "\n";
+    }
+    const std::vector<Case> cases{
+        {{"-l", "nosuch"}, 2, "", "Could not find Zyfar link, exiting ...\n"},
+        {{"--headless", "-l", "broken"}, 1, "", "The link names no file list."},
+        {{"--headless", "-b", Path("job.txt")}, 2, "", noScript},
+        {{"--headless", "-b", Path("missing.cmd")}, 2, "", noScript},
+        {{"--headless", "/B", errors}, 1, blocks, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[c.args.size() - 2] + " " + c.args.back());
+        const ProgramOutcome o = RunProgram(c.args, Root());
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    }
+}
+
+TEST_F(HeadlessTest, ProgramRunsALinkAndExitsWithZero) {
+    SetUpProgram();
+    test::PyFtpdServer one, two;
+    ASSERT_TRUE(one.started() && two.started());
+    MakeNightly({&one, &two});
+    // The first flag-and-value pair counts; the later script pair is ignored.
+    const ProgramOutcome o = RunProgram({"/L", "nightly", "-b", Path("ignored.cmd")}, Root());
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.err, "");
+    const std::vector<LogLineFields> lines = LogLines(o.out);
+    EXPECT_EQ(Count(lines, logcode::FtpTransferComplete), 4u);
+    EXPECT_EQ(Count(lines, logcode::FtpTransferFailed), 0u);
+    for (const LogLineFields& f : lines) {
+        EXPECT_TRUE(f.code != logcode::FtpTransferComplete ||
+                    f.source + " > " + f.destination == "Local Machine > 127.0.0.1");
+    }
+    ExpectDelivered({&one, &two});
+    EXPECT_EQ(QueueCount(), 0);
+}
+
+TEST_F(HeadlessTest, ProgramRunsAScriptAndExitsWithZero) {
+    SetUpProgram();
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    WriteFile(server.root() + "/p.txt", "program");
+    const std::string script = Path("job.cmd");
+    WriteFile(script, OpenLine("S", server.port()) + "message hello from the job\nget S p.txt\n");
+    const ProgramOutcome o = RunProgram({"--headless", "-b", script}, Root());
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(SplitLines(o.out), (std::vector<std::string>{script, "S: Internet Connection OK", "S: FTP Connection OK",
+                                                           "hello from the job", "S: FTP Transfer Complete p.txt"}));
+    EXPECT_EQ(ReadFile(local_ + "/p.txt"), "program");
+}
+
+TEST_F(HeadlessTest, ATerminateSignalCancelsTheScriptWhichStillClosesAndLogsItsSessions) {
+    SetUpProgram(true);
+    test::FaultServer server(R"({"feat": ["SIZE"], "listing": "-rw-r--r-- 1 u g 99 Jan 01  2024 s.bin\r\n",)"
+                             R"( "files": {"s.bin": "0123456789"}, "transfer": {"RETR": {"send_bytes": 4, "outcome": "stall"}}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    const std::string logs = Path("logs");
+    test::MakeDir(logs);
+    ASSERT_TRUE(WritePrivateProfileString("CONFIG", "DefaultDir", logs, SettingsFilePath()));
+    const std::string script = Path("stall.cmd");
+    WriteFile(script, "open F 127.0.0.1 user pass " + std::to_string(server.port()) + "\nget F s.bin\nbeep\n");
+    const pid_t pid = StartProgram({"--headless", "-b", script}, Root());
+    ASSERT_GT(pid, 0);
+    const bool reached = server.WaitForLine("RETR s.bin", std::chrono::seconds(20));
+    ::kill(pid, SIGTERM);
+    const ProgramOutcome o = FinishProgram(pid, Root());
+    ASSERT_TRUE(reached);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(SplitLines(o.out), WithErrorBlocks({script, "F: Internet Connection OK", "F: FTP Connection OK"},
+                                                 {"F: The operation was canceled. s.bin"}));
+    EXPECT_FALSE(ReadFile(local_ + "/s.bin"));
+    const std::vector<std::string> logLines = SplitLines(ReadFile(logs + "/log1.log").value_or(""));
+    ASSERT_FALSE(logLines.empty());
+    EXPECT_EQ(logLines.front(), "FTP_SERVER_FILE");
+    EXPECT_EQ(logLines.back().rfind("32876\t", 0), 0u) << logLines.back();
+}
+
+}  // namespace
+}  // namespace zyfar::autotest

@@ -1,0 +1,248 @@
+// The multiple-site put: the job list (pattern expansion, the explicit-wins
+// rule, casing), the empty-list messages, the shape of the parallel and
+// serial runs, and both sends against three pyftpdlib servers, where a site
+// that refuses the login fails only its own run (parallel) or its own turn
+// (serial), with its files queued for that site alone.
+#include "AutomationTestSupport.h"
+#include "automation/EngineQueue.h"
+
+namespace zyfar::autotest {
+namespace {
+
+std::vector<std::string> Names(const std::vector<CTransferJob>& jobs, bool targets = false) {
+    std::vector<std::string> out;
+    for (const CTransferJob& j : jobs) out.push_back(targets ? j.targetName : j.sourceName);
+    return out;
+}
+
+using MultiPutJobsTest = AutomationTest;
+
+TEST(MultiPutNames, PatternFoldersAndCasing) {
+    const std::pair<const char*, const char*> folders[] = {
+        {"/web/site/*.html", "/web/site"}, {"/*.html", "/"}, {"*.html", ""}, {"/web/", "/web"}};
+    for (const auto& [path, folder] : folders) EXPECT_EQ(PatternFolder(path), folder) << path;
+    EXPECT_EQ(ParseFileCasing("UPPER_CASE"), FileCasing::Upper);
+    EXPECT_EQ(ParseFileCasing("LOWER_CASE"), FileCasing::Lower);
+    for (const char* other : {"PRESERVE", "lower_case", ""}) EXPECT_EQ(ParseFileCasing(other), FileCasing::Preserve);
+    EXPECT_EQ(ApplyFileCasing("Report-2024.TXT", FileCasing::Lower), "report-2024.txt");
+    EXPECT_EQ(ApplyFileCasing("Report-2024.txt", FileCasing::Upper), "REPORT-2024.TXT");
+    EXPECT_EQ(ApplyFileCasing("Mixed.Case", FileCasing::Preserve), "Mixed.Case");
+    EXPECT_EQ(ApplyFileCasing("\xC3\x84rger.TXT", FileCasing::Lower), "\xC3\x84rger.txt");  // UTF-8 stays
+}
+
+TEST_F(MultiPutJobsTest, JobListsFromPatternsAndNames) {
+    for (const auto& [name, size] : std::vector<std::pair<const char*, std::size_t>>{
+             {"b.html", 20}, {"a.html", 10}, {"c.txt", 5}, {"info.html", 1}, {"empty.dat", 0}, {"Photo.JPG", 4}}) {
+        MakeLocalFile(name, size);
+    }
+    ASSERT_TRUE(test::MakeDir(local_ + "/dir.html"));  // a folder is no file to send
+    struct Case {
+        const char* what;
+        std::vector<CTransferJob> items;
+        FileCasing casing;
+        std::vector<std::string> sources, targets;
+        std::int64_t batch;
+        int withoutMatch;
+    };
+    const std::vector<Case> cases{
+        {"pattern", {Item(local_, "*.html", 0)}, FileCasing::Preserve,
+         {"a.html", "b.html", "info.html"}, {"a.html", "b.html", "info.html"}, 31, 0},
+        // The same folder with a trailing slash is the same folder.
+        {"overlapping patterns", {Item(local_, "i*.html", 0), Item(local_ + "/", "*.html", 0), Item(local_, "*.htm?", 0)},
+         FileCasing::Preserve, {"info.html", "a.html", "b.html"}, {"info.html", "a.html", "b.html"}, 31, 0},
+        {"explicit after its pattern", {Item(local_, "*.html", 0), Item(local_, "a.html", 10, "Start.html")},
+         FileCasing::Preserve, {"b.html", "info.html", "a.html"}, {"b.html", "info.html", "Start.html"}, 31, 0},
+        {"explicit before its pattern", {Item(local_, "a.html", 10, "Start.html"), Item(local_, "*.html", 0)},
+         FileCasing::Preserve, {"a.html", "b.html", "info.html"}, {"Start.html", "b.html", "info.html"}, 31, 0},
+        {"an empty file without wildcard", {Item(local_, "empty.dat", 0)}, FileCasing::Preserve,
+         {"empty.dat"}, {"empty.dat"}, 0, 0},
+        {"no match, no folder", {Item(local_, "*.none", 0), Item(local_ + "/missing", "*", 0)}, FileCasing::Preserve,
+         {}, {}, 0, 2},
+        {"casing changes targets only", {Item(local_, "*.JPG", 0), Item(local_, "c.txt", 5)}, FileCasing::Upper,
+         {"Photo.JPG", "c.txt"}, {"PHOTO.JPG", "C.TXT"}, 9, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const MultiPutJobs built = BuildMultiPutJobs(c.items, c.casing);
+        std::vector<std::string> sources = Names(built.jobs);
+        std::vector<std::string> targets = Names(built.jobs, true);
+        std::vector<std::string> expectedSources = c.sources;
+        std::vector<std::string> expectedTargets = c.targets;
+        // Where an explicit item wins over its pattern, only the set of jobs is fixed.
+        if (std::string(c.what).rfind("explicit", 0) == 0) {
+            for (auto* names : {&sources, &targets, &expectedSources, &expectedTargets}) {
+                std::sort(names->begin(), names->end());
+            }
+        }
+        EXPECT_EQ(sources, expectedSources);
+        EXPECT_EQ(targets, expectedTargets);
+        EXPECT_EQ(built.batchSize, c.batch);
+        EXPECT_EQ(built.patternsWithoutMatch, c.withoutMatch);
+        for (const CTransferJob& j : built.jobs) {
+            EXPECT_EQ(j.localDir + "|" + std::to_string(j.status) + "|" + std::to_string(j.queueEntry),
+                      local_ + "|" + std::to_string(kJobNotAttempted) + "|0");
+            // A pattern's match carries the file's time from the folder listing.
+            EXPECT_TRUE(std::string(c.what) != "pattern" || (j.timeLow | j.timeHigh) != 0u) << j.sourceName;
+        }
+    }
+}
+
+TEST_F(MultiPutJobsTest, EmptySiteListOrFileListStartsNothing) {
+    MakeLocalFile("a.txt", 1);
+    RecordingStarter starter;
+    const std::vector<CTransferSite> sites{CTransferSite{"127.0.0.1", "user", "pass", "", 0, 21}};
+    EXPECT_EQ(SendParallel({}, {Item(local_, "a.txt", 1)}, starter).outcome, MultiPutOutcome::NoSites);
+    EXPECT_EQ(SendSerial(sites, {}, starter).outcome, MultiPutOutcome::NoFiles);
+    // Only a pattern that matches nothing: nothing to send either.
+    EXPECT_EQ(SendParallel(sites, {Item(local_, "*.none", 0)}, starter).outcome, MultiPutOutcome::NoFiles);
+    EXPECT_TRUE(starter.runs.empty());
+    EXPECT_EQ(ui_.Messages(), (std::vector<std::string>{"No target FTP sites have been selected", "No files to FTP!",
+                                                        "No files to FTP!"}));
+    for (MessageKind kind : ui_.Kinds()) EXPECT_EQ(kind, MessageKind::Stop);
+}
+
+TEST_F(MultiPutJobsTest, ParallelStartsOneKeepingPutPerSiteTwoHundredMsApartAndSerialOneRun) {
+    MakeLocalFile("a.txt", 11);
+    MakeLocalFile("b.txt", 22);
+    Set("CONFIG", "FileCasingPut", "UPPER_CASE");
+    const std::vector<CTransferSite> sites{CTransferSite{"one", "u1", "p1", "/in", 5, 2121},
+                                           CTransferSite{"two", "u2", "p2", "", 0, 21},
+                                           CTransferSite{"three", "u3", "p3", "/x", 0, 990}};
+    RecordingStarter starter;
+    const MultiPutResult r = SendParallel(sites, {Item(local_, "*.txt", 0)}, starter);
+    EXPECT_EQ(r.outcome, MultiPutOutcome::Started);
+    EXPECT_EQ(r.runsStarted, 3);
+    EXPECT_EQ(starter.events,
+              (std::vector<std::string>{"start one", "pause 200", "start two", "pause 200", "start three"}));
+    EXPECT_EQ(starter.placements, (std::vector<bool>{false, true, true}));
+    ASSERT_EQ(starter.runs.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const TransferRun& run = *starter.runs[i];
+        EXPECT_EQ(run.mode, TransferMode::PutKeep);
+        EXPECT_FALSE(run.serial);
+        EXPECT_EQ(run.typeFlag, 1);
+        EXPECT_TRUE(run.localTargetDir.empty());
+        EXPECT_FALSE(run.forceLastDir);
+        EXPECT_EQ(run.batchSize, 33);
+        const TransferServer& s = run.source;
+        EXPECT_EQ(s.host + s.login + s.password + s.remoteDir + std::to_string(s.port),
+                  sites[i].host + sites[i].login + sites[i].password + sites[i].remoteDir +
+                      std::to_string(sites[i].port));
+        EXPECT_EQ(Names(run.jobs, true), (std::vector<std::string>{"A.TXT", "B.TXT"}));
+    }
+    // Each run owns its jobs: a change to one run's jobs is not seen by another.
+    starter.runs[0]->jobs[0].status = 0;
+    EXPECT_EQ(starter.runs[1]->jobs[0].status, kJobNotAttempted);
+
+    RecordingStarter serial;
+    EXPECT_EQ(SendSerial(sites, {Item(local_, "a.txt", 11)}, serial).runsStarted, 1);
+    ASSERT_EQ(serial.runs.size(), 1u);
+    const TransferRun& run = *serial.runs[0];
+    EXPECT_TRUE(run.serial);
+    EXPECT_EQ(run.mode, TransferMode::PutKeep);
+    EXPECT_EQ(run.typeFlag, 1);
+    ASSERT_EQ(run.sites.size(), 3u);
+    EXPECT_EQ(run.sites[0].host + run.sites[2].host, "onethree");
+    EXPECT_EQ(run.sites[0].status, 0);  // a copy, fresh for this run
+    EXPECT_EQ(serial.events, (std::vector<std::string>{"start one"}));
+}
+
+// ---- against three servers ----
+
+class MultiPutTransferTest : public AutomationTest {
+protected:
+    // The three servers as sites putting into "/up"; the site at `refusing`
+    // has a wrong password.
+    std::vector<CTransferSite> Sites(int refusing = -1) {
+        std::vector<CTransferSite> sites;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(test::MakeDir(servers_[i].root() + "/up"));
+            sites.push_back(
+                CTransferSite{"127.0.0.1", "user", i == refusing ? "wrong" : "pass", "/up", 0, servers_[i].port()});
+        }
+        return sites;
+    }
+    // Photo.JPG, Notes.TXT, index.html, each with its own bytes; items with
+    // overlapping patterns, and the page both by pattern and by name.
+    std::vector<CTransferJob> MakeItems() {
+        files_ = {{"Photo.JPG", MakeLocalFile("Photo.JPG", 90000, 7)},
+                  {"Notes.TXT", MakeLocalFile("Notes.TXT", 1500, 8)},
+                  {"index.html", MakeLocalFile("index.html", 4096, 9)}};
+        return {Item(local_, "*o*", 0), Item(local_, "*.JPG", 0), Item(local_, "*.TXT", 0), Item(local_, "*.html", 0),
+                Item(local_, "index.html", 4096)};
+    }
+    void ExpectFiles(int server, bool present, FileCasing casing = FileCasing::Preserve) {
+        for (const auto& [name, bytes] : files_) {
+            const std::string path = servers_[server].root() + "/up/" + ApplyFileCasing(name, casing);
+            if (present) {
+                EXPECT_TRUE(SameBytes(ReadFile(path), bytes)) << path;
+            } else {
+                EXPECT_FALSE(ReadFile(path).has_value()) << path;
+            }
+        }
+    }
+
+    test::PyFtpdServer servers_[3];
+    std::vector<std::pair<std::string, std::string>> files_;
+};
+
+TEST_F(MultiPutTransferTest, ParallelSendsEveryFileToEverySiteWithCasing) {
+    for (const auto& s : servers_) ASSERT_TRUE(s.started()) << s.error();
+    Set("CONFIG", "FileCasingPut", "LOWER_CASE");
+    Set("CONFIG", "DeletePut", "YES");
+    QueueFileSink sink(queuePath_);
+    QuickStarter starter(&sink);
+    const MultiPutResult r = SendParallel(Sites(), MakeItems(), starter);
+    ASSERT_EQ(r.runsStarted, 3);
+    EXPECT_EQ(r.jobs, 3u);
+    starter.WaitAll();
+    for (int i = 0; i < 3; ++i) {
+        ExpectFiles(i, true, FileCasing::Lower);
+        EXPECT_FALSE(ReadFile(servers_[i].root() + "/up/Photo.JPG").has_value());
+    }
+    // The local names are untouched, and mode 3 keeps the files.
+    for (const auto& [name, bytes] : files_) EXPECT_TRUE(SameBytes(ReadFile(LocalFile(name)), bytes));
+    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 9u);
+    EXPECT_EQ(QueueCount(), 0);
+}
+
+class MultiPutRefusingSiteTest : public MultiPutTransferTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MultiPutRefusingSiteTest, ASiteThatRefusesTheLoginFailsAloneAndQueuesItsFiles) {
+    const bool serial = GetParam();
+    const int refusing = serial ? 1 : 0;  // serial: the middle site must not keep the third from its files
+    for (const auto& s : servers_) ASSERT_TRUE(s.started()) << s.error();
+    Set("SCHEDULE", "ResendFail", "1");
+    QueueFileSink sink(queuePath_);
+    QuickStarter starter(&sink);
+    const std::vector<CTransferJob> items = MakeItems();
+    const MultiPutResult r = serial ? SendSerial(Sites(refusing), items, starter) : SendParallel(Sites(refusing), items, starter);
+    ASSERT_EQ(r.runsStarted, serial ? 1 : 3);
+    starter.WaitAll();
+    for (int i = 0; i < 3; ++i) ExpectFiles(i, i != refusing);
+    if (serial) {
+        const TransferRun& run = starter.Controller(0).run();
+        ASSERT_EQ(run.sites.size(), 3u);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(run.sites[i].status != 0, i == refusing) << i;
+    } else {
+        for (std::size_t i = 0; i < starter.Count(); ++i) {
+            for (const CTransferJob& job : starter.Controller(i).run().jobs) {
+                EXPECT_EQ(job.status, i == 0 ? kJobNotAttempted : 0) << i << " " << job.sourceName;
+            }
+        }
+    }
+    ASSERT_EQ(QueueCount(), 3);
+    for (int e = 1; e <= 3; ++e) {
+        EXPECT_EQ(Q(e, "Port"), std::to_string(servers_[refusing].port()));
+        EXPECT_EQ(Q(e, "Password"), "wrong");
+        EXPECT_EQ(Q(e, "RemDir"), "/up");
+    }
+    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 3u);
+    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 6u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ParallelAndSerial, MultiPutRefusingSiteTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& tested) { return tested.param ? "Serial" : "Parallel"; });
+
+}  // namespace
+}  // namespace zyfar::autotest

@@ -1,0 +1,577 @@
+// The scheduler: entry fields and lines, the editor's "Add" rules (the
+// past-entry rule included), loading and saving the store, the start/stop
+// command, and the tick, walked minute by minute across hour, day, month and
+// year ends for every frequency. Calendar steps in the tests come from the C
+// library, independent of the code under test.
+#include "automation/Scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "automation/ResendTimer.h"
+#include "platform/Clock.h"
+#include "platform/TimerService.h"
+#include "platform/UiHost.h"
+#include "settings/Keys.h"
+#include "settings/SettingsStore.h"
+#include "support/TestEnv.h"
+
+namespace zyfar {
+
+std::ostream& operator<<(std::ostream& out, const LocalDateTime& t) {
+    return out << t.year << '-' << t.month << '-' << t.day << ' ' << t.hour << ':' << t.minute << ':' << t.second;
+}
+
+void PrintTo(const ScheduleEntry& e, std::ostream* out) { *out << FormatScheduleLine(e) << " [" << e.extra << "]"; }
+
+namespace {
+
+LocalDateTime At(int year, int month, int day, int hour, int minute, int second = 0) {
+    return LocalDateTime{year, month, day, hour, minute, second};
+}
+
+// t moved by `minutes`, through the C library's UTC calendar.
+LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes) {
+    std::tm parts{};
+    parts.tm_year = t.year - 1900;
+    parts.tm_mon = t.month - 1;
+    parts.tm_mday = t.day;
+    parts.tm_hour = t.hour;
+    parts.tm_min = t.minute;
+    parts.tm_sec = t.second;
+    const std::time_t when = ::timegm(&parts) + static_cast<std::time_t>(minutes * 60);
+    std::tm out{};
+    ::gmtime_r(&when, &out);
+    return LocalDateTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
+}
+
+// The C library's weekday of a date (0 Sunday).
+int LibcWeekday(int year, int month, int day) {
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = 12;
+    const std::time_t when = ::timegm(&parts);
+    std::tm out{};
+    ::gmtime_r(&when, &out);
+    return out.tm_wday;
+}
+
+// Writes NumTimers and Timer0.. with the given raw lines.
+void StoreTimerLines(const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) Write(keys::TimerN, static_cast<int>(i), lines[i]);
+    WriteInt(keys::NumTimers, static_cast<int>(lines.size()));
+}
+
+ScheduleEntry Entry(std::string target, std::string frequency, std::string date, std::string time,
+                    std::string state = "On") {
+    ScheduleEntry e;
+    e.target = std::move(target);
+    e.frequency = std::move(frequency);
+    e.date = std::move(date);
+    e.time = std::move(time);
+    e.state = std::move(state);
+    return e;
+}
+
+// ---- calendar, fields and lines ----
+
+TEST(ScheduleCalendar, WeekdayAndMonthLengthAgreeWithTheCLibrary) {
+    for (int year : {1900, 1999, 2000, 2023, 2024, 2100, 2400}) {
+        for (int month = 1; month <= 12; ++month) {
+            const int days = DaysInMonth(year, month);
+            // The day after the last one is the first of the next month.
+            EXPECT_EQ(AddMinutes(At(year, month, days, 12, 0), 1440).day, 1) << year << "-" << month;
+            for (int day = 1; day <= days; ++day) {
+                ASSERT_EQ(DayOfWeek(year, month, day), LibcWeekday(year, month, day)) << year << "-" << month << "-" << day;
+            }
+        }
+    }
+    EXPECT_EQ(DaysInMonth(2024, 13), 0);
+    EXPECT_EQ(ParseFrequency("Weekly"), ScheduleFrequency::Weekly);
+    for (const char* name : {"once", "Once ", ""}) EXPECT_FALSE(ParseFrequency(name).has_value()) << name;
+}
+
+TEST(ScheduleEncoding, BlankAndPercentAreEscapedAndEveryPathComesBack) {
+    const std::pair<const char*, const char*> encoded[] = {
+        {"/home/me/My Scripts/nightly.cmd", "/home/me/My%20Scripts/nightly.cmd"},
+        {"100%", "100%25"},
+        {"a%20b", "a%2520b"},  // a literal "%20" survives
+        {"tab\there", "tab%09here"},
+        {"x\x7f", "x%7F"},
+        {"Grüße-1.cmd", "Grüße-1.cmd"},  // UTF-8 bytes stay
+    };
+    for (const auto& [plain, text] : encoded) EXPECT_EQ(EncodeScheduleField(plain), text);
+    const std::vector<std::string> paths{"", " ", "%", "%%", "%25", " lead", "trail ", "/p/x y/%41%zz.cmd",
+                                         "tab\tand\vformfeed\f", "end%", "ünï cödé/ä b.cmd", std::string(3000, ' ')};
+    for (const std::string& p : paths) {
+        const std::string text = EncodeScheduleField(p);
+        EXPECT_EQ(text.find_first_of(" \t\r\n\v\f"), std::string::npos) << p;
+        EXPECT_EQ(DecodeScheduleField(text), p) << text;
+    }
+    // Stray percent signs decode as themselves, never to a NUL byte.
+    for (const char* stray : {"%", "%4", "a%zzb", "%00x", "x%2"}) EXPECT_EQ(DecodeScheduleField(stray), stray);
+    EXPECT_EQ(DecodeScheduleField("%41%62"), "Ab");
+}
+
+TEST(ScheduleLine, ParseAndFormat) {
+    struct Case {
+        const char* line;
+        bool parses;
+        const char* state;
+        const char* extra;
+    };
+    const Case cases[] = {
+        {"nightly Daily ---- 22:15 On", true, "On", "B"},       // five fields take "B"
+        {"nightly Daily ---- 22:15 Off Q", true, "Off", "Q"},   // six keep the sixth
+        {"  nightly\tDaily  ----   22:15 On  ", true, "On", "B"},  // runs of white space separate
+        {"", false, "", ""},
+        {"   ", false, "", ""},
+        {"a b c d", false, "", ""},
+        {"a b c d e f g", false, "", ""},
+        {"/home/me/my script.cmd Daily ---- 22:15 On B", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        const auto e = ParseScheduleLine(c.line);
+        ASSERT_EQ(e.has_value(), c.parses) << '"' << c.line << '"';
+        if (!e) continue;
+        ScheduleEntry expected = Entry("nightly", "Daily", "----", "22:15", c.state);
+        expected.extra = c.extra;
+        EXPECT_EQ(*e, expected);
+    }
+    ScheduleEntry e = Entry("/home/me/My Jobs/50% off.cmd", "Weekly", "Friday", "18:05", "Off");
+    e.extra = "BZ";  // the sixth field is never written
+    const std::string line = FormatScheduleLine(e);
+    EXPECT_EQ(line, "/home/me/My%20Jobs/50%25%20off.cmd Weekly Friday 18:05 Off");
+    e.extra = "B";
+    EXPECT_EQ(ParseScheduleLine(line), e);
+    EXPECT_EQ(ScheduleDateText(At(2025, 3, 7, 9, 5)) + " " + ScheduleTimeText(At(2025, 3, 7, 9, 5)), "07/03/2025 09:05");
+}
+
+TEST(ScheduleLine, WellFormedShapes) {
+    struct Case {
+        const char* frequency;
+        const char* date;
+        const char* time;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"Once", "29/02/2024", "00:00", true},     {"Today", "31/12/2025", "23:59", true},
+        {"Hourly", "----", "--:59", true},         {"Daily", "----", "00:00", true},
+        {"Weekly", "Sunday", "12:00", true},       {"Monthly", "31/--/--", "12:00", true},
+        {"Yearly", "29/02/--", "12:00", true},     {"Once", "29/02/2023", "12:00", false},
+        {"Once", "1/02/2023", "12:00", false},     {"Once", "01/13/2023", "12:00", false},
+        {"Once", "01/02/23", "12:00", false},      {"Once", "00/02/2023", "12:00", false},
+        {"Hourly", "----", "12:00", false},        {"Hourly", "----", "--:60", false},
+        {"Daily", "----", "--:10", false},         {"Daily", "---", "10:10", false},
+        {"Daily", "----", "10:1a", false},         {"Weekly", "sunday", "10:10", false},
+        {"Monthly", "00/--/--", "10:10", false},   {"Monthly", "05/01/--", "10:10", false},
+        {"Yearly", "31/04/--", "10:10", false},    {"Yearly", "05/--/--", "10:10", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsWellFormed(Entry("x", c.frequency, c.date, c.time)), c.ok) << c.frequency << " " << c.date << " " << c.time;
+    }
+    EXPECT_FALSE(IsWellFormed(Entry("", "Daily", "----", "12:00")));
+    EXPECT_FALSE(IsWellFormed(Entry("x", "Daily", "----", "12:00", "Maybe")));
+}
+
+TEST(ScheduleLine, OnlyOnceAndTodayBeforeTheCurrentMinuteExpire) {
+    const LocalDateTime now = At(2025, 1, 1, 0, 0, 45);
+    EXPECT_TRUE(IsExpired(Entry("x", "Once", "31/12/2024", "23:59"), now));
+    EXPECT_TRUE(IsExpired(Entry("x", "Today", "31/12/2024", "23:59", "Off"), now));
+    EXPECT_FALSE(IsExpired(Entry("x", "Once", "01/01/2025", "00:00"), now));  // its minute is still on
+    EXPECT_FALSE(IsExpired(Entry("x", "Daily", "----", "00:00"), At(2030, 1, 1, 0, 0)));
+    EXPECT_FALSE(IsExpired(Entry("x", "Once", "garbage", "00:00"), now));
+    ScheduleEntry e = Entry("x", "Daily", "----", "10:00");
+    ToggleScheduleState(e);
+    EXPECT_EQ(e.state, "Off");
+    ToggleScheduleState(e);
+    EXPECT_EQ(e.state, "On");
+}
+
+// ---- the editor's Add ----
+
+class ScheduleRequestTest : public ::testing::Test {
+protected:
+    static ScheduleRequest Request(ScheduleFrequency f, int year = 2026, int month = 11, int day = 9, int hour = 7,
+                                   int minute = 5) {
+        ScheduleRequest r;
+        r.linkName = "site-group";
+        r.frequency = f;
+        r.day = day;
+        r.month = month;
+        r.year = year;
+        r.hour = hour;
+        r.minute = minute;
+        r.weekday = 3;
+        return r;
+    }
+    const LocalDateTime now_ = At(2025, 6, 15, 14, 30, 20);
+};
+
+TEST_F(ScheduleRequestTest, FieldsByFrequency) {
+    struct Case {
+        ScheduleRequest request;
+        const char* date;
+        const char* time;
+    };
+    const Case cases[] = {
+        {Request(ScheduleFrequency::Once), "09/11/2026", "07:05"},
+        {Request(ScheduleFrequency::Today, 0, 1, 1, 15, 5), "15/06/2025", "15:05"},
+        {Request(ScheduleFrequency::Hourly, 0, 1, 1, 99, 5), "----", "--:05"},  // the hour is not used
+        {Request(ScheduleFrequency::Daily), "----", "07:05"},
+        {Request(ScheduleFrequency::Weekly), "Wednesday", "07:05"},
+        {Request(ScheduleFrequency::Monthly), "09/--/--", "07:05"},
+        {Request(ScheduleFrequency::Yearly, 2026, 2, 29), "29/02/--", "07:05"},
+        // Repeating entries are never in the past.
+        {Request(ScheduleFrequency::Daily, 2025, 1, 1, 0, 0), "----", "00:00"},
+        {Request(ScheduleFrequency::Yearly, 2025, 1, 1, 0, 0), "01/01/--", "00:00"},
+    };
+    for (const Case& c : cases) {
+        const std::string name(FrequencyName(c.request.frequency));
+        const auto result = MakeScheduleEntry(c.request, now_);
+        ASSERT_TRUE(result.entry.has_value()) << name << " " << c.date;
+        EXPECT_EQ(result.error, ScheduleRequestError::None);
+        EXPECT_EQ(*result.entry, Entry("site-group", name, c.date, c.time));
+    }
+}
+
+TEST_F(ScheduleRequestTest, TargetIsTheScriptOnlyWhenCheckedAndNotEmpty) {
+    ScheduleRequest r = Request(ScheduleFrequency::Daily);
+    r.scriptPath = "/home/me/a b.cmd";
+    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "site-group");
+    r.useScript = true;
+    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "/home/me/a b.cmd");
+    r.scriptPath.clear();
+    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "site-group");
+    r.linkName.clear();
+    const auto none = MakeScheduleEntry(r, now_);
+    EXPECT_FALSE(none.entry.has_value());
+    EXPECT_EQ(none.error, ScheduleRequestError::NoTarget);
+    EXPECT_EQ(MessageIdFor(none.error), 33046);
+}
+
+TEST_F(ScheduleRequestTest, PastMomentsAndImpossibleDatesAreRefused) {
+    using F = ScheduleFrequency;
+    using E = ScheduleRequestError;
+    struct Case {
+        ScheduleRequest request;
+        E error;
+        const char* date;  // of the entry when there is no error
+    };
+    ScheduleRequest weekday = Request(F::Weekly);
+    weekday.weekday = 7;
+    const Case cases[] = {
+        {Request(F::Once, 2025, 6, 15, 14, 30), E::InPast, ""},  // this minute
+        {Request(F::Once, 2025, 6, 15, 13, 59), E::InPast, ""},
+        {Request(F::Once, 2025, 6, 14, 23, 59), E::InPast, ""},
+        {Request(F::Once, 2025, 5, 31, 23, 59), E::InPast, ""},
+        {Request(F::Once, 2025, 6, 15, 14, 31), E::None, "15/06/2025"},
+        {Request(F::Once, 2026, 1, 1, 0, 0), E::None, "01/01/2026"},  // an earlier day of a later year
+        {Request(F::Once, 2020, 12, 24, 18, 0), E::None, "24/12/2025"},  // a past year means this year
+        {Request(F::Once, 2020, 1, 24, 18, 0), E::InPast, ""},
+        {Request(F::Today, 0, 1, 1, 14, 30), E::InPast, ""},
+        {Request(F::Today, 0, 1, 1, 13, 59), E::InPast, ""},
+        {Request(F::Today, 0, 1, 1, 14, 31), E::None, "15/06/2025"},
+        {Request(F::Once, 2026, 4, 31), E::InvalidDate, ""},
+        {Request(F::Once, 2027, 2, 29), E::InvalidDate, ""},
+        {Request(F::Once, 2028, 2, 29), E::None, "29/02/2028"},
+        {Request(F::Once, 10000, 2, 1), E::InvalidDate, ""},
+        {Request(F::Yearly, 2026, 2, 30), E::InvalidDate, ""},
+        {Request(F::Daily, 2026, 1, 1, 24), E::InvalidDate, ""},
+        {Request(F::Daily, 2026, 1, 1, -1), E::InvalidDate, ""},
+        {Request(F::Hourly, 2026, 1, 1, 1, 60), E::InvalidDate, ""},
+        {weekday, E::InvalidDate, ""},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        const auto result = MakeScheduleEntry(c.request, now_);
+        EXPECT_EQ(result.error, c.error) << "row " << row;
+        EXPECT_EQ(result.entry ? result.entry->date : "", c.date) << "row " << row++;
+    }
+    EXPECT_EQ(MessageIdFor(E::InPast), 295);
+    EXPECT_EQ(MessageIdFor(E::InvalidDate), 0);
+}
+
+// ---- the store and the start/stop command ----
+
+using ScheduleStoreTest = test::IsolatedHomeTest;
+
+TEST_F(ScheduleStoreTest, SaveThenLoadRoundTripAndRemovesEveryOldTimerKey) {
+    StoreTimerLines({"a Daily ---- 01:00 On", "b Daily ---- 02:00 On", "c Daily ---- 03:00 On"});
+    Write(keys::TimerN, 7, "orphan Daily ---- 04:00 On");  // beyond a gap
+    WriteProfileString("SCHEDULE", "ResendTime", "15");    // other keys stay
+    const std::vector<ScheduleEntry> entries{
+        Entry("/home/me/My Jobs/a%b.cmd", "Once", "01/01/2030", "08:00"),
+        Entry("Site Group", "Weekly", "Tuesday", "23:15", "Off"),
+    };
+    std::vector<ScheduleEntry> withBad = entries;  // entries that could not be read back are skipped
+    withBad.insert(withBad.begin() + 1, Entry("bad", "Sometimes", "----", "05:00"));
+    withBad.push_back(Entry("", "Daily", "----", "05:00"));
+    ASSERT_TRUE(SaveSchedule(withBad));
+    EXPECT_EQ(ReadInt(keys::NumTimers), 2);
+    EXPECT_EQ(Read(keys::TimerN, 0), "/home/me/My%20Jobs/a%25b.cmd Once 01/01/2030 08:00 On");
+    EXPECT_EQ(Read(keys::TimerN, 1), "Site%20Group Weekly Tuesday 23:15 Off");
+    for (int i : {2, 7}) EXPECT_FALSE(ReadIfPresent(keys::TimerN, i).has_value()) << i;
+    EXPECT_EQ(GetProfileString("SCHEDULE", "ResendTime", ""), "15");
+    const LoadedSchedule loaded = LoadSchedule(At(2025, 1, 1, 0, 0));
+    EXPECT_EQ(loaded.entries, entries);
+    EXPECT_EQ(loaded.expired, 0);
+    EXPECT_TRUE(loaded.malformed.empty());
+    ASSERT_TRUE(SaveSchedule({}));
+    EXPECT_EQ(ReadInt(keys::NumTimers), 0);
+    EXPECT_FALSE(ReadIfPresent(keys::TimerN, 0).has_value());
+    EXPECT_TRUE(LoadSchedule(At(2025, 1, 1, 0, 0)).entries.empty());
+}
+
+TEST_F(ScheduleStoreTest, LoadLeavesOutExpiredAndMalformedEntries) {
+    StoreTimerLines({
+        "old Once 14/06/2025 10:00 On",     // expired
+        "now Once 15/06/2025 14:30 On",     // this minute: kept
+        "soon Today 15/06/2025 14:31 On",   // kept
+        "gone Today 15/06/2025 14:29 Off",  // expired
+        "broken Daily 10:00 On",            // malformed
+        "daily Daily ---- 09:00 On",        // kept
+    });
+    Write(keys::TimerN, 7, "after-gap Daily ---- 09:00 On");
+    WriteInt(keys::NumTimers, 1);  // the editor reads until a key is missing
+    const LoadedSchedule loaded = LoadSchedule(At(2025, 6, 15, 14, 30, 59));
+    std::vector<std::string> targets;
+    for (const ScheduleEntry& e : loaded.entries) targets.push_back(e.target);
+    EXPECT_EQ(targets, (std::vector<std::string>{"now", "soon", "daily"}));
+    EXPECT_EQ(loaded.expired, 2);
+    EXPECT_EQ(loaded.malformed, std::vector<std::string>{"broken Daily 10:00 On"});
+    // Saving what was loaded drops the left-out lines from the store.
+    ASSERT_TRUE(SaveSchedule(loaded.entries));
+    EXPECT_EQ(ReadInt(keys::NumTimers), 3);
+    EXPECT_FALSE(ReadIfPresent(keys::TimerN, 3).has_value());
+    EXPECT_FALSE(ReadIfPresent(keys::TimerN, 7).has_value());
+}
+
+class AnsweringHost final : public UiHost {
+public:
+    explicit AnsweringHost(MessageAnswer answer) : answer_(answer) {}
+    void SetTrayState(int) override {}
+    void RequestQuit() override {}
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
+        asked.push_back(text);
+        EXPECT_EQ(kind, MessageKind::Question);
+        EXPECT_EQ(buttons, MessageButtons::OkCancel);
+        return answer_;
+    }
+    std::vector<std::string> asked;
+
+private:
+    MessageAnswer answer_;
+};
+
+TEST_F(ScheduleStoreTest, StartStopCommandAsksAndStoresTheState) {
+    ManualTimerService service;
+    BackgroundTimers timers(service, {});
+    EXPECT_FALSE(SchedulerEnabledInSettings());  // absent reads "NO"
+    EXPECT_FALSE(StartSchedulerFromSettings(timers));
+    EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
+    AnsweringHost cancel(MessageAnswer::Cancel);
+    SetUiHost(&cancel);
+    EXPECT_FALSE(ToggleSchedulerCommand(timers).has_value());
+    EXPECT_FALSE(timers.SchedulerRunning());
+    EXPECT_FALSE(ReadIfPresent(keys::Scheduler).has_value());
+    AnsweringHost ok(MessageAnswer::Ok);
+    SetUiHost(&ok);
+    EXPECT_EQ(ToggleSchedulerCommand(timers), std::optional<bool>(true));
+    EXPECT_TRUE(timers.SchedulerRunning());
+    EXPECT_EQ(Read(keys::Scheduler), "YES");
+    EXPECT_EQ(ToggleSchedulerCommand(timers), std::optional<bool>(false));
+    EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
+    EXPECT_EQ(Read(keys::Scheduler), "NO");
+    EXPECT_EQ(ok.asked, (std::vector<std::string>{"Start Scheduler?", "Stop Scheduler?"}));
+    SetUiHost(nullptr);
+    // Any value other than "NO" enables it at start-up.
+    Write(keys::Scheduler, "whatever");
+    EXPECT_TRUE(StartSchedulerFromSettings(timers));
+    EXPECT_TRUE(service.IsActive(kSchedulerTimerId));
+}
+
+// ---- the tick ----
+
+struct Fired {
+    int entry;
+    LocalDateTime when;
+    friend bool operator==(const Fired&, const Fired&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Fired& f) { return out << "Timer" << f.entry << " at " << f.when; }
+
+class SchedulerTickTest : public test::IsolatedHomeTest {
+protected:
+    TickReport TickAt(const LocalDateTime& when) {
+        clock_.Set(when);
+        return scheduler_.Tick();
+    }
+    // Ticks once a minute for `minutes` minutes from `from`; every start.
+    std::vector<Fired> Walk(const LocalDateTime& from, long long minutes) {
+        std::vector<Fired> fired;
+        for (long long m = 0; m < minutes; ++m) {
+            const LocalDateTime when = AddMinutes(from, m);
+            for (const int entry : TickAt(when).started) fired.push_back({entry, when});
+        }
+        return fired;
+    }
+    // Ticks at the given minutes (and 30 seconds) of every day for `days` days.
+    std::vector<Fired> WalkDays(const LocalDateTime& from, int days, const std::vector<std::pair<int, int>>& times) {
+        std::vector<Fired> fired;
+        for (int d = 0; d < days; ++d) {
+            const LocalDateTime day = AddMinutes(from, 1440LL * d);
+            for (const auto& [hour, minute] : times) {
+                const LocalDateTime when = At(day.year, day.month, day.day, hour, minute, 30);
+                for (const int entry : TickAt(when).started) fired.push_back({entry, when});
+            }
+        }
+        return fired;
+    }
+
+    FixedClock clock_;
+    std::vector<std::string> scripts_;
+    std::vector<std::string> links_;
+    Scheduler scheduler_{clock_, ScheduleActions{[this](const std::string& p) { scripts_.push_back(p); },
+                                                 [this](const std::string& n) { links_.push_back(n); }}};
+};
+
+TEST_F(SchedulerTickTest, EveryFrequencyFiresAtItsMinuteAcrossBoundaries) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        LocalDateTime from;
+        long long minutes;
+        std::vector<Fired> expected;
+    };
+    const std::vector<Case> cases{
+        {"hourly across midnight", {"nightly Hourly ---- --:15 On"}, At(2024, 12, 31, 21, 0), 4 * 60,
+         {{0, At(2024, 12, 31, 21, 15)}, {0, At(2024, 12, 31, 22, 15)}, {0, At(2024, 12, 31, 23, 15)},
+          {0, At(2025, 1, 1, 0, 15)}}},
+        {"daily across the year end", {"backup Daily ---- 23:59 On", "early Daily ---- 00:00 On"},
+         At(2023, 12, 30, 23, 0), 2 * 1440 + 60,
+         {{0, At(2023, 12, 30, 23, 59)}, {1, At(2023, 12, 31, 0, 0)}, {0, At(2023, 12, 31, 23, 59)},
+          {1, At(2024, 1, 1, 0, 0)}, {0, At(2024, 1, 1, 23, 59)}}},
+        {"once on the leap day", {"leap Once 29/02/2024 00:00 On", "later Once 01/03/2024 00:01 On"},
+         At(2024, 2, 28, 23, 0), 26 * 60, {{0, At(2024, 2, 29, 0, 0)}, {1, At(2024, 3, 1, 0, 1)}}},
+        {"today", {"mirror Today 31/12/2024 23:59 On"}, At(2024, 12, 31, 23, 50), 20, {{0, At(2024, 12, 31, 23, 59)}}},
+        {"yearly at the year end", {"close Yearly 31/12/-- 23:59 On", "open Yearly 01/01/-- 00:00 On"},
+         At(2025, 12, 31, 23, 0), 120, {{0, At(2025, 12, 31, 23, 59)}, {1, At(2026, 1, 1, 0, 0)}}},
+        {"off and other state texts", {"a Hourly ---- --:05 Off", "b Hourly ---- --:05 on", "c Hourly ---- --:05 ON"},
+         At(2025, 3, 3, 0, 0), 180, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoreTimerLines(c.lines);
+        EXPECT_EQ(Walk(c.from, c.minutes), c.expected);
+    }
+    // Once and Today never match in another year; seconds do not matter.
+    StoreTimerLines({"job Once 15/06/2025 10:30 On", "mirror Today 15/06/2025 10:30 On"});
+    EXPECT_TRUE(TickAt(At(2024, 6, 15, 10, 30)).started.empty());
+    EXPECT_TRUE(TickAt(At(2026, 6, 15, 10, 30)).started.empty());
+    EXPECT_EQ(TickAt(At(2025, 6, 15, 10, 30, 59)).started, (std::vector<int>{0, 1}));
+}
+
+TEST_F(SchedulerTickTest, WeeklyMonthlyAndYearlyFireOnlyOnTheirDays) {
+    std::vector<std::string> lines;
+    for (int d = 0; d < 7; ++d) lines.push_back("link" + std::to_string(d) + " Weekly " + std::string(WeekdayName(d)) + " 08:30 On");
+    StoreTimerLines(lines);
+    // 8 days from Saturday 2024-02-24, across the leap day and a month end.
+    const std::vector<Fired> weekly = Walk(At(2024, 2, 24, 0, 0), 8 * 1440);
+    ASSERT_EQ(weekly.size(), 8u);
+    for (const Fired& f : weekly) {
+        EXPECT_EQ(f.when.hour * 60 + f.when.minute, 8 * 60 + 30);
+        EXPECT_EQ(LibcWeekday(f.when.year, f.when.month, f.when.day), f.entry) << f;
+    }
+    EXPECT_EQ(weekly[5], (Fired{4, At(2024, 2, 29, 8, 30)}));  // Thursday, leap day
+
+    StoreTimerLines({"eom Monthly 31/--/-- 12:00 On", "first Monthly 01/--/-- 12:00 On"});
+    std::vector<int> monthsOf31;
+    int firsts = 0;
+    for (const Fired& f : WalkDays(At(2025, 1, 1, 0, 0), 365, {{11, 59}, {12, 0}, {12, 1}})) {
+        EXPECT_EQ(f.when.hour * 60 + f.when.minute, 12 * 60);
+        EXPECT_EQ(f.when.day, f.entry == 0 ? 31 : 1);
+        if (f.entry == 0) monthsOf31.push_back(f.when.month);
+        firsts += f.entry;
+    }
+    EXPECT_EQ(monthsOf31, (std::vector<int>{1, 3, 5, 7, 8, 10, 12}));
+    EXPECT_EQ(firsts, 12);
+
+    StoreTimerLines({"leap Yearly 29/02/-- 06:00 On"});
+    EXPECT_EQ(WalkDays(At(2023, 1, 1, 0, 0), 6 * 365 + 1, {{5, 59}, {6, 0}, {6, 1}}),
+              (std::vector<Fired>{{0, At(2024, 2, 29, 6, 0, 30)}, {0, At(2028, 2, 29, 6, 0, 30)}}));
+}
+
+TEST_F(SchedulerTickTest, TargetsEndingInCmdStartScriptsWithTheirDecodedPath) {
+    StoreTimerLines({"/home/me/a.cmd Daily ---- 07:00 On", "/home/me/B.CMD Daily ---- 07:00 On B",
+                     "cmd Daily ---- 07:00 On X", "weekly-sync Daily ---- 07:00 On", "a.cmdx Daily ---- 07:00 On",
+                     "/home/me/My%20Scripts/100%25%20sync.cmd Daily ---- 07:00 On", "Site%20Group Daily ---- 07:00 On"});
+    EXPECT_EQ(TickAt(At(2025, 1, 2, 7, 0)).started, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(scripts_, (std::vector<std::string>{"/home/me/a.cmd", "/home/me/B.CMD", "cmd",
+                                                  "/home/me/My Scripts/100% sync.cmd"}));
+    EXPECT_EQ(links_, (std::vector<std::string>{"weekly-sync", "a.cmdx", "Site Group"}));
+    // A second tick in the same minute starts nothing; the next day's does.
+    const auto again = TickAt(At(2025, 1, 2, 7, 0, 58));
+    EXPECT_TRUE(again.repeatedMinute);
+    EXPECT_TRUE(again.started.empty());
+    EXPECT_EQ(TickAt(At(2025, 1, 3, 7, 0, 0)).started.size(), 7u);
+    // Without actions nothing crashes.
+    Scheduler bare(clock_, ScheduleActions{});
+    clock_.Set(At(2025, 1, 4, 7, 0));
+    EXPECT_EQ(bare.Tick().started.size(), 7u);
+}
+
+TEST_F(SchedulerTickTest, TheStoredCountAndMissingKeysBoundTheEntries) {
+    EXPECT_TRUE(TickAt(At(2025, 1, 2, 7, 0)).started.empty());  // no store at all
+    Write(keys::TimerN, 0, "a Daily ---- 07:01 On");
+    Write(keys::TimerN, 2, "c Daily ---- 07:01 On");
+    WriteInt(keys::NumTimers, 3);
+    EXPECT_EQ(TickAt(At(2025, 1, 2, 7, 1)).started, std::vector<int>{0});  // a missing key ends the tick
+    Write(keys::TimerN, 1, "b Daily ---- 07:01 On");
+    struct Case {
+        const char* count;
+        std::vector<int> started;
+    };
+    int day = 3;
+    for (const Case& c : {Case{"2", {0, 1}}, Case{"lots", {}}, Case{"-5", {}}, Case{"2147483647", {0, 1, 2}}}) {
+        WriteProfileString("SCHEDULE", "NumTimers", c.count);
+        EXPECT_EQ(TickAt(At(2025, 1, day++, 7, 1)).started, c.started) << c.count;
+    }
+}
+
+TEST_F(SchedulerTickTest, MalformedEntriesAreReportedAndNeverStart) {
+    const std::string huge(1 << 20, 'x');
+    StoreTimerLines({
+        "",                                           // 0: empty
+        "job Daily ---- 07:00",                       // 1: four fields
+        "job Daily ---- 07:00 On B extra",            // 2: seven fields
+        "job Sometimes ---- 07:00 On",                // 3: unknown frequency
+        "job daily ---- 07:00 On",                    // 4: frequency case differs
+        "job Daily 01/01/2025 07:00 On",              // 5: date does not fit Daily
+        "job Daily ---- 7:00 On",                     // 6: one-digit hour
+        "job Daily ---- 24:00 On",                    // 7: hour out of range
+        "job Hourly ---- 07:00 On",                   // 8: hourly without dashes
+        "job Once 31/04/2025 07:00 On",               // 9: a day April lacks
+        "job Once 29/02/2025 07:00 On",               // 10: no leap day in 2025
+        "job Weekly Funday 07:00 On",                 // 11: unknown weekday
+        "job Monthly 32/--/-- 07:00 On",              // 12: day 32
+        "job Yearly 30/02/-- 07:00 On",               // 13: never exists
+        huge + " Daily ---- 07:00 On " + huge,        // 14: huge, but six well-shaped fields
+        huge,                                         // 15: one huge field
+        "job\x01\x7f Daily ---- 07:00 Off \xff\xfe",  // 16: odd bytes, well shaped, Off
+        "job Daily ---- 07:00 On",                    // 17: the only good one
+    });
+    const auto report = TickAt(At(2025, 1, 1, 7, 0));
+    EXPECT_EQ(report.started, (std::vector<int>{14, 17}));
+    EXPECT_EQ(report.malformed, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15}));
+    EXPECT_EQ(links_, (std::vector<std::string>{huge, "job"}));
+}
+
+}  // namespace
+}  // namespace zyfar
