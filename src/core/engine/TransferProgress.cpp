@@ -10,6 +10,28 @@ namespace {
 constexpr std::chrono::milliseconds kNotifyInterval{100};
 }
 
+void TransferProgress::Meter::Show(int countUp, std::optional<std::int64_t> elapsed) {
+    bar = BarPosition(done, total, countUp);
+    bytesShown = true;
+    if (elapsed) {
+        rateDone = done;
+        rateElapsed = std::max<std::int64_t>(1, *elapsed);
+        rateShown = true;
+    }
+}
+
+void TransferProgress::Meter::Texts(std::string& bytes, std::string& rate, std::string& left) const {
+    if (bytesShown) {
+        bytes = FormatSentText(done, total);
+    }
+    if (rateShown) {
+        rate = FormatRateText(rateDone, rateElapsed);
+        if (std::optional<double> t = TimeLeftSeconds(total, rateDone, rateElapsed)) {
+            left = FormatTimeLeft(*t);
+        }
+    }
+}
+
 void TransferProgress::SetServer(std::string text) {
     {
         std::lock_guard guard(mutex_);
@@ -40,12 +62,12 @@ void TransferProgress::ResetForConnect(const std::string& server) {
         server_ = server;
         localFile_.clear();
         remoteFile_.clear();
-        batchBytesShown_ = batchRateShown_ = false;
-        fileBytesShown_ = fileRateShown_ = false;
-        batchBar_ = 0;
-        fileBar_ = 0;
-        fileSize_ = 0;
-        fileSent_ = 0;
+        batch_.HideTexts();
+        file_.HideTexts();
+        batch_.bar = 0;
+        file_.bar = 0;
+        file_.total = 0;
+        file_.done = 0;
     }
     Notify(true);
 }
@@ -55,26 +77,26 @@ void TransferProgress::ResetForDestination(const std::string& server) {
         std::lock_guard guard(mutex_);
         server_ = server;
         remoteFile_.clear();
-        batchBytesShown_ = batchRateShown_ = false;
+        batch_.HideTexts();
     }
     Notify(true);
 }
 
 void TransferProgress::SetBatch(std::int64_t total, std::int64_t done, int countUp) {
     std::lock_guard guard(mutex_);
-    batchTotal_ = total;
-    batchDone_ = done;
+    batch_.total = total;
+    batch_.done = done;
     countUp_ = countUp;
 }
 
 std::int64_t TransferProgress::BatchTotal() const {
     std::lock_guard guard(mutex_);
-    return batchTotal_;
+    return batch_.total;
 }
 
 std::int64_t TransferProgress::BatchDone() const {
     std::lock_guard guard(mutex_);
-    return batchDone_;
+    return batch_.done;
 }
 
 int TransferProgress::CountUp() const {
@@ -85,10 +107,9 @@ int TransferProgress::CountUp() const {
 void TransferProgress::AdvanceBatch(std::int64_t n) {
     {
         std::lock_guard guard(mutex_);
-        if (batchTotal_ > 0) {
-            batchDone_ += n;
-            batchBar_ = BarPosition(batchDone_, batchTotal_, countUp_);
-            batchBytesShown_ = true;
+        if (batch_.total > 0) {
+            batch_.done += n;
+            batch_.Show(countUp_, std::nullopt);
         }
     }
     Notify(true);
@@ -97,9 +118,9 @@ void TransferProgress::AdvanceBatch(std::int64_t n) {
 void TransferProgress::BeginFile(std::int64_t size) {
     {
         std::lock_guard guard(mutex_);
-        fileSize_ = size;
-        fileSent_ = 0;
-        fileBar_ = countUp_ == 1 ? 0 : 100;
+        file_.total = size;
+        file_.done = 0;
+        file_.bar = countUp_ == 1 ? 0 : 100;
     }
     Notify(true);
 }
@@ -109,25 +130,13 @@ void TransferProgress::OnPass(std::int64_t n, std::optional<std::int64_t> batchE
     bool observed = false;
     {
         std::lock_guard guard(mutex_);
-        if (batchTotal_ > 0) {
-            batchDone_ += n;
-            batchBar_ = BarPosition(batchDone_, batchTotal_, countUp_);
-            batchBytesShown_ = true;
-            if (batchElapsed) {
-                batchRateDone_ = batchDone_;
-                batchRateElapsed_ = std::max<std::int64_t>(1, *batchElapsed);
-                batchRateShown_ = true;
-            }
+        if (batch_.total > 0) {
+            batch_.done += n;
+            batch_.Show(countUp_, batchElapsed);
         }
-        fileSent_ += n;
-        if (fileSize_ > 0) {
-            fileBar_ = BarPosition(fileSent_, fileSize_, countUp_);
-            fileBytesShown_ = true;
-            if (fileElapsed) {
-                fileRateSent_ = fileSent_;
-                fileRateElapsed_ = std::max<std::int64_t>(1, *fileElapsed);
-                fileRateShown_ = true;
-            }
+        file_.done += n;
+        if (file_.total > 0) {
+            file_.Show(countUp_, fileElapsed);
         }
         observed = hasObservers_;
     }
@@ -144,30 +153,14 @@ ProgressSnapshot TransferProgress::Snapshot() const {
     s.server = server_;
     s.localFile = localFile_;
     s.remoteFile = remoteFile_;
-    s.batchBar = batchBar_;
-    s.fileBar = fileBar_;
-    s.batchDone = batchDone_;
-    s.batchTotal = batchTotal_;
-    s.fileSent = fileSent_;
-    s.fileSize = fileSize_;
-    if (batchBytesShown_) {
-        s.batchBytes = FormatSentText(batchDone_, batchTotal_);
-    }
-    if (batchRateShown_) {
-        s.batchRate = FormatRateText(batchRateDone_, batchRateElapsed_);
-        if (std::optional<double> t = TimeLeftSeconds(batchTotal_, batchRateDone_, batchRateElapsed_)) {
-            s.batchLeft = FormatTimeLeft(*t);
-        }
-    }
-    if (fileBytesShown_) {
-        s.fileBytes = FormatSentText(fileSent_, fileSize_);
-    }
-    if (fileRateShown_) {
-        s.fileRate = FormatRateText(fileRateSent_, fileRateElapsed_);
-        if (std::optional<double> t = TimeLeftSeconds(fileSize_, fileRateSent_, fileRateElapsed_)) {
-            s.fileLeft = FormatTimeLeft(*t);
-        }
-    }
+    s.batchBar = batch_.bar;
+    s.fileBar = file_.bar;
+    s.batchDone = batch_.done;
+    s.batchTotal = batch_.total;
+    s.fileSent = file_.done;
+    s.fileSize = file_.total;
+    batch_.Texts(s.batchBytes, s.batchRate, s.batchLeft);
+    file_.Texts(s.fileBytes, s.fileRate, s.fileLeft);
     return s;
 }
 

@@ -93,25 +93,29 @@ public:
 private:
     void Notify(bool force);
 
+    // The batch or the file: its counters, its bar and what its three texts
+    // (bytes, rate, time left) are made from.
+    struct Meter {
+        std::int64_t total = 0;
+        std::int64_t done = 0;
+        bool bytesShown = false;
+        bool rateShown = false;
+        std::int64_t rateDone = 0;
+        std::int64_t rateElapsed = 1;
+        int bar = 0;
+
+        // `done` changed (total > 0): the bar and the bytes text follow, the
+        // rate too when whole seconds are given.
+        void Show(int countUp, std::optional<std::int64_t> elapsed);
+        void HideTexts() { bytesShown = rateShown = false; }
+        void Texts(std::string& bytes, std::string& rate, std::string& left) const;
+    };
+
     mutable std::mutex mutex_;
     std::string server_, localFile_, remoteFile_;
     int countUp_ = 1;
-    // batch
-    std::int64_t batchTotal_ = 0;
-    std::int64_t batchDone_ = 0;
-    bool batchBytesShown_ = false;
-    bool batchRateShown_ = false;
-    std::int64_t batchRateDone_ = 0;
-    std::int64_t batchRateElapsed_ = 1;
-    int batchBar_ = 0;
-    // file
-    std::int64_t fileSize_ = 0;
-    std::int64_t fileSent_ = 0;
-    bool fileBytesShown_ = false;
-    bool fileRateShown_ = false;
-    std::int64_t fileRateSent_ = 0;
-    std::int64_t fileRateElapsed_ = 1;
-    int fileBar_ = 0;
+    Meter batch_;
+    Meter file_;
 
     std::mutex observersMutex_;
     std::vector<std::pair<int, std::shared_ptr<ProgressObserver>>> observers_;
