@@ -95,26 +95,32 @@ Row ReadRow(const IniDocument& doc, int number) {
     return r;
 }
 
-TransferServer FirstServer(const IniDocument& doc, const Row& row) {
+// The keys that hold one server of an entry.
+struct ServerKeys {
+    const char* login;
+    const char* password;
+    const char* remoteDir;
+    const char* port;
+};
+
+TransferServer ServerOf(const IniDocument& doc, const Row& row, std::string host, const ServerKeys& keys) {
     const std::string s = QueueSectionName(row.number);
     TransferServer server;
-    server.host = row.method == QueueMethod::Put ? row.destination : row.source;
-    server.login = Text(doc, s, qk::Login);
-    server.password = Text(doc, s, qk::Password);
-    server.remoteDir = Text(doc, s, qk::RemDir);
-    server.port = QueuePortOf(Text(doc, s, qk::Port));
+    server.host = std::move(host);
+    server.login = Text(doc, s, keys.login);
+    server.password = Text(doc, s, keys.password);
+    server.remoteDir = Text(doc, s, keys.remoteDir);
+    server.port = QueuePortOf(Text(doc, s, keys.port));
     return server;
 }
 
+TransferServer FirstServer(const IniDocument& doc, const Row& row) {
+    return ServerOf(doc, row, row.method == QueueMethod::Put ? row.destination : row.source,
+                    {qk::Login, qk::Password, qk::RemDir, qk::Port});
+}
+
 TransferServer SecondServer(const IniDocument& doc, const Row& row) {
-    const std::string s = QueueSectionName(row.number);
-    TransferServer server;
-    server.host = row.destination;
-    server.login = Text(doc, s, qk::RemLogin);
-    server.password = Text(doc, s, qk::RemPassword);
-    server.remoteDir = Text(doc, s, qk::RemRemDir);
-    server.port = QueuePortOf(Text(doc, s, qk::RemotePort));
-    return server;
+    return ServerOf(doc, row, row.destination, {qk::RemLogin, qk::RemPassword, qk::RemRemDir, qk::RemotePort});
 }
 
 CTransferJob JobOf(const IniDocument& doc, const Row& row) {
