@@ -331,6 +331,19 @@ bool MakeLocalFolder(const std::string& path, std::string& failure) {
     return false;
 }
 
+// Makes sure the local folder `path` exists: true when it was there or was
+// created (logged "Make Directory OK").
+bool EnsureLocalFolder(const std::string& path, std::string& failure) {
+    if (LocalExists(path)) {
+        return true;
+    }
+    if (!MakeLocalFolder(path, failure)) {
+        return false;
+    }
+    WriteLogEntry(logcode::MakeDirectoryOk, "-", kLocalMachine, path, "-");
+    return true;
+}
+
 struct LocalPlan {
     std::string targetPath;
     bool folderFailed = false;
@@ -378,14 +391,9 @@ LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::
     if (mode == DirTreeMode::LastDir) {
         if (!pieces.empty()) {
             path = JoinLocal(path, pieces.back());
-            if (!LocalExists(path)) {
-                std::string failure;
-                if (!MakeLocalFolder(path, failure)) {
-                    plan.leaveLoop = true;
-                    plan.failureText = failure;
-                    return plan;
-                }
-                WriteLogEntry(logcode::MakeDirectoryOk, "-", kLocalMachine, path, "-");
+            if (!EnsureLocalFolder(path, plan.failureText)) {
+                plan.leaveLoop = true;
+                return plan;
             }
         }
         plan.targetPath = JoinLocal(path, name);
@@ -393,14 +401,9 @@ LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::
     }
     for (const std::string& piece : pieces) {
         path = JoinLocal(path, piece);
-        if (!LocalExists(path)) {
-            std::string failure;
-            if (!MakeLocalFolder(path, failure)) {
-                plan.folderFailed = true;
-                plan.failureText = failure;
-                return plan;
-            }
-            WriteLogEntry(logcode::MakeDirectoryOk, "-", kLocalMachine, path, "-");
+        if (!EnsureLocalFolder(path, plan.failureText)) {
+            plan.folderFailed = true;
+            return plan;
         }
     }
     plan.targetPath = JoinLocal(path, name);
