@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <unistd.h>
 
 namespace zyfar {
@@ -152,16 +153,34 @@ std::vector<std::string> DeleteLinksNaming(const std::string& deletedPath) {
     return removed;
 }
 
+namespace {
+
+// Gives every site entry of a link the new path `retarget` names for it (none:
+// the entry stays); true when any entry changed.
+template <class RetargetFn>
+bool RetargetSites(IniDocument& doc, const RetargetFn& retarget) {
+    bool touched = false;
+    const int n = SiteCount(doc);
+    for (int i = 1; i <= n; ++i) {
+        const std::string section = LinkSiteSection(i);
+        const std::optional<std::string> site = doc.Get(section, kLinkSiteKey);
+        if (!site) continue;
+        if (const std::optional<std::string> moved = retarget(*site)) {
+            touched = doc.Set(section, kLinkSiteKey, *moved) || touched;
+        }
+    }
+    return touched;
+}
+
+}  // namespace
+
 std::vector<std::string> OnSiteProfileRenamed(const std::string& oldPath, const std::string& newPath) {
     if (oldPath.empty() || oldPath == newPath || !StoreableValue(newPath)) return {};
     return UpdateEveryLink([&](IniDocument& doc) {
-        bool touched = false;
-        const int n = SiteCount(doc);
-        for (int i = 1; i <= n; ++i) {
-            const std::string section = LinkSiteSection(i);
-            if (doc.Get(section, kLinkSiteKey) == oldPath) touched = doc.Set(section, kLinkSiteKey, newPath) || touched;
-        }
-        return touched;
+        return RetargetSites(doc, [&](const std::string& site) -> std::optional<std::string> {
+            if (site != oldPath) return std::nullopt;
+            return newPath;
+        });
     });
 }
 
@@ -170,15 +189,10 @@ std::vector<std::string> OnProfileFolderRenamed(const std::string& oldFolder, co
     const std::string to = WithoutTrailingSlash(newFolder);
     if (from.empty() || from == to || !StoreableValue(to)) return {};
     return UpdateEveryLink([&](IniDocument& doc) {
-        bool touched = false;
-        const int n = SiteCount(doc);
-        for (int i = 1; i <= n; ++i) {
-            const std::string section = LinkSiteSection(i);
-            const auto site = doc.Get(section, kLinkSiteKey);
-            if (site && IsSameOrBelow(*site, from, false))
-                touched = doc.Set(section, kLinkSiteKey, to + site->substr(from.size())) || touched;
-        }
-        return touched;
+        return RetargetSites(doc, [&](const std::string& site) -> std::optional<std::string> {
+            if (!IsSameOrBelow(site, from, false)) return std::nullopt;
+            return to + site.substr(from.size());
+        });
     });
 }
 
