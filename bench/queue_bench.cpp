@@ -48,13 +48,13 @@ std::string MakeQueue(const std::string& folder) {
     std::string text = "[QUEUE]\nNumQueues=" + std::to_string(kEntries) + "\n";
     const std::string one = Item(1).localName;
     for (int i = 1; i <= kEntries; ++i) {
-        text += "[" + QueueSectionName(i) + "]\n";
+        text.append("[").append(QueueSectionName(i)).append("]\n");
         const std::string name = Item(i).localName;
         for (const auto& [key, value] : keys) {
             std::string v = value;
             for (std::size_t at = v.find(one); at != std::string::npos; at = v.find(one, at + name.size()))
                 v.replace(at, one.size(), name);
-            text += key + "=" + v + "\n";
+            text.append(key).append("=").append(v).append("\n");
         }
     }
     const std::string path = folder + "/zyfarQue.ini";
