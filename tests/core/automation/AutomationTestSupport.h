@@ -248,6 +248,19 @@ inline std::vector<std::string> ErrorBlock(const std::string& message) {
     return {"========", "ERROR!", message, "========", ""};
 }
 
+// Output lines, where a line "!message" stands for the error block around it.
+inline std::vector<std::string> Expand(std::initializer_list<std::string> lines) {
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        if (line.rfind("!", 0) == 0) {
+            for (const std::string& l : ErrorBlock(line.substr(1))) out.push_back(l);
+        } else {
+            out.push_back(line);
+        }
+    }
+    return out;
+}
+
 // Scripts run with active data connections and their own transfer log.
 class ScriptTest : public AutomationTest {
 protected:

@@ -32,18 +32,7 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> LocalNames() const {
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(local_.c_str())) {
-            while (dirent* e = ::readdir(d)) {
-                const std::string n = e->d_name;
-                if (n != "." && n != "..") names.push_back(n);
-            }
-            ::closedir(d);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> LocalNames() const { return test::ListFolder(local_); }
 };
 
 TEST_F(FaultTest, ATransferCutShortFailsLeavesNoFileAndTheRunGoesOn) {

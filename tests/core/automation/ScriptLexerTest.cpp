@@ -129,22 +129,17 @@ TEST_F(ScriptReaderTest, SplitsLinesDropsLineEndsAndFlagsNulBytes) {
 }
 
 TEST_F(ScriptReaderTest, LongLinesAreCutAndFlaggedWithoutLosingTheNextLine) {
-    const std::string huge(1 << 20, 'g');
-    const std::vector<ScriptLine> lines = ReadAll(huge + "\nbeep\n");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[0].tooLong);
-    EXPECT_EQ(lines[0].text.size(), kMaxScriptLineBytes);
-    EXPECT_EQ(lines[1].text, "beep");
-    EXPECT_FALSE(lines[1].tooLong);
-}
-
-TEST_F(ScriptReaderTest, ALineOfExactlyTheLimitIsNotFlagged) {
     const std::string full(kMaxScriptLineBytes, 'a');
-    std::vector<ScriptLine> lines = ReadAll(full + "\r\n" + full + "b\r\n");
-    ASSERT_EQ(lines.size(), 2u);
+    const std::vector<ScriptLine> lines = ReadAll(full + "\r\n" + full + "b\r\n" + std::string(1 << 20, 'g') + "\nbeep\n");
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].text, full);  // exactly the limit: not flagged
     EXPECT_FALSE(lines[0].tooLong);
-    EXPECT_EQ(lines[0].text, full);
-    EXPECT_TRUE(lines[1].tooLong);
+    for (std::size_t i : {1u, 2u}) {
+        EXPECT_TRUE(lines[i].tooLong) << i;
+        EXPECT_EQ(lines[i].text.size(), kMaxScriptLineBytes) << i;
+    }
+    EXPECT_EQ(lines[3].text, "beep");
+    EXPECT_FALSE(lines[3].tooLong);
 }
 
 TEST_F(ScriptReaderTest, MissingFileAndFolderDoNotOpen) {

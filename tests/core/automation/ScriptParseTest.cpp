@@ -61,6 +61,8 @@ struct FatalCase {
     const char* line;
 };
 
+void PrintTo(const FatalCase& c, std::ostream* out) { *out << '"' << c.line << '"'; }
+
 class FatalParameterTest : public ScriptTest, public ::testing::WithParamInterface<FatalCase> {};
 
 TEST_P(FatalParameterTest, EndsTheRunAfterTheParameterErrorBlock) {

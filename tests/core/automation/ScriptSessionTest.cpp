@@ -24,10 +24,6 @@ protected:
         ASSERT_TRUE(server_.started()) << server_.error();
     }
     std::string Root(const std::string& name = "") const { return name.empty() ? server_.root() : server_.root() + "/" + name; }
-    static bool Exists(const std::string& path) {
-        struct stat st {};
-        return ::lstat(path.c_str(), &st) == 0;
-    }
     std::string Output() const {
         std::string all;
         for (const std::string& line : Lines()) all += line + "\n";
@@ -160,69 +156,38 @@ TEST_F(SessionTest, CdMovesAbsoluteRelativeUpAndStays) {
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 32868), 1);
 }
 
-TEST_F(SessionTest, MkdirReportsSuccessExistingAndMissingParent) {
-    MakeDir(Root("there"));
-    const ScriptRunResult r = Run(OpenLine("S", server_) + "mkdir S /new\nmkdir S there\nmkdir S /no/such/x\n");
+TEST_F(SessionTest, FolderAndFileOperationsReportEveryOutcome) {
+    for (const char* folder : {"there", "empty", "full", "dir.log"}) MakeDir(Root(folder));
+    for (const char* file : {"full/f", "a.log", "keep.txt", "old.txt", "taken.txt"}) WriteFile(Root(file), file);
+    const ScriptRunResult r =
+        Run(OpenLine("S", server_) + "mkdir S /new\nmkdir S there\nmkdir S /no/such/x\n"
+                                     "rmdir S empty\nrmdir S nothing\nrmdir S full\n"
+                                     "remove S *.log\nremove S *.zzz\nremove S keep.txt\n"
+                                     "rename S old.txt new.txt\nrename S gone.txt x.txt\nrename S new.txt taken.txt\n"
+                                     "rename S *.txt all.txt\n");
+    EXPECT_EQ(Body(), Expand({"S: Internet Connection OK", "S: FTP Connection OK", "S: Make Directory OK",
+                              "!S: Directory was not created, it already exists!",
+                              "!S: No such path to create directory", "S: Directory/File Deletion OK",
+                              "!S: No such path to remove directory", "!S: Directory/File Deletion Failed",
+                              "S: Directory/File Deletion OK a.log",
+                              "!S: No such file! *.zzz", "S: Directory/File Deletion OK keep.txt",
+                              "S: Directory/File Renaming OK old.txt ===> new.txt",
+                              "!S: File does not exist! Could not be renamed! gone.txt ===> x.txt",
+                              "!S: File was not renamed. A file by that name already exists! new.txt ===> taken.txt",
+                              "!S: Only one file can be selected at a time for this operation *.txt ===> all.txt"}));
+    EXPECT_EQ(r.errorBlocks, 8);
     EXPECT_TRUE(Exists(Root("new")));
-    EXPECT_TRUE(HasLine("S: Make Directory OK"));
-    EXPECT_TRUE(HasErrorBlock("S: Directory was not created, it already exists!"));
-    EXPECT_TRUE(HasErrorBlock("S: No such path to create directory"));
-    EXPECT_EQ(r.errorBlocks, 2);
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32873), 1);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32874), 2);
-}
-
-TEST_F(SessionTest, RmdirReportsSuccessMissingAndRefusal) {
-    MakeDir(Root("empty"));
-    MakeDir(Root("full"));
-    WriteFile(Root("full/f"), "x");
-    const ScriptRunResult r = Run(OpenLine("S", server_) + "rmdir S empty\nrmdir S nothing\nrmdir S full\n");
     EXPECT_FALSE(Exists(Root("empty")));
-    EXPECT_TRUE(Exists(Root("full/f")));
-    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK"));
-    EXPECT_TRUE(HasErrorBlock("S: No such path to remove directory"));
-    EXPECT_TRUE(HasErrorBlock("S: Directory/File Deletion Failed"));
-    EXPECT_EQ(r.errorBlocks, 2);
-}
-
-TEST_F(SessionTest, RemoveDeletesMatchingFilesAndSkipsFolders) {
-    WriteFile(Root("a.log"), "1");
-    WriteFile(Root("b.log"), "2");
-    WriteFile(Root("keep.txt"), "3");
-    MakeDir(Root("dir.log"));
-    const ScriptRunResult r = Run(OpenLine("S", server_) + "remove S *.log\nremove S *.zzz\nremove S keep.txt\n");
-    EXPECT_FALSE(Exists(Root("a.log")));
-    EXPECT_FALSE(Exists(Root("b.log")));
-    EXPECT_FALSE(Exists(Root("keep.txt")));
-    EXPECT_TRUE(Exists(Root("dir.log")));
-    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK a.log"));
-    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK b.log"));
-    EXPECT_TRUE(HasLine("S: Directory/File Deletion OK keep.txt"));
-    EXPECT_TRUE(HasErrorBlock("S: No such file! *.zzz"));
-    EXPECT_EQ(r.errorBlocks, 1);
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32869), 3);
-}
-
-TEST_F(SessionTest, RenameCoversEveryOutcome) {
-    WriteFile(Root("old.txt"), "o");
-    WriteFile(Root("taken.txt"), "t");
-    const ScriptRunResult r = Run(OpenLine("S", server_) +
-                                  "rename S old.txt new.txt\nrename S gone.txt x.txt\nrename S new.txt taken.txt\n"
-                                  "rename S *.txt all.txt\n");
-    EXPECT_EQ(ReadFile(Root("new.txt")).value_or(""), "o");
-    EXPECT_EQ(ReadFile(Root("taken.txt")).value_or(""), "t");
-    EXPECT_TRUE(HasLine("S: Directory/File Renaming OK old.txt ===> new.txt"));
-    EXPECT_TRUE(HasErrorBlock("S: File does not exist! Could not be renamed! gone.txt ===> x.txt"));
-    EXPECT_TRUE(
-        HasErrorBlock("S: File was not renamed. A file by that name already exists! new.txt ===> taken.txt"));
-    EXPECT_TRUE(
-        HasErrorBlock("S: Only one file can be selected at a time for this operation *.txt ===> all.txt"));
-    EXPECT_EQ(r.errorBlocks, 3);
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32871), 1);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32872), 3);
+    EXPECT_TRUE(Exists(Root("full/f")));  // a folder that is not empty stays
+    EXPECT_TRUE(Exists(Root("dir.log")));  // remove skips folders
+    for (const char* gone : {"a.log", "keep.txt", "old.txt"}) EXPECT_FALSE(Exists(Root(gone))) << gone;
+    EXPECT_EQ(ReadFile(Root("new.txt")), "old.txt");
+    EXPECT_EQ(ReadFile(Root("taken.txt")), "taken.txt");
+    // Make directory OK/failed, deletion OK, renaming OK/failed.
+    for (const auto& [code, count] : {std::pair{32873, 1}, {32874, 2}, {32871, 1}, {32872, 3}}) {
+        EXPECT_EQ(CountCode(code), count) << code;
+    }
+    EXPECT_EQ(CountCode(32869), 3);  // the folder and the two files deleted
 }
 
 TEST_F(SessionTest, AsciiConvertsLineEndsAndBinaryKeepsBytes) {
