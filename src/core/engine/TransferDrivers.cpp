@@ -509,6 +509,9 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
     if (!run.overwrite) {
         const Existing existing = CheckRemoteTarget(target, lookup, plan.targetPath);
         if (existing == Existing::SkipDirectory) {
+            // Nothing is sent over a folder, but its bytes count as done so the
+            // batch bar still reaches its end.
+            run.progress.AdvanceBatch(job.size);
             return Step::NextJob;
         }
         if (existing == Existing::Exists) {

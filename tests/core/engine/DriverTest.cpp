@@ -196,6 +196,7 @@ TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReaches
     auto folder = Put({Job(src, "d", "d", "/t", 1)});
     EXPECT_EQ(folder->run().jobs[0].status, kJobNotAttempted);
     EXPECT_EQ(folder->run().jobs[0].reason, "");
+    EXPECT_EQ(folder->run().progress.Snapshot().batchBar, 100);
 
     Set("CONFIG", "Overwrite", "YES");
     auto again = Put({Job(src, "a.bin", "a.bin", "/t", 1000)});
