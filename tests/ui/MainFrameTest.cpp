@@ -78,6 +78,13 @@ private slots:
         std::thread worker([&frame] { frame.SetTrayState(0); });
         worker.join();
         QTRY_COMPARE(frame.TrayState(), 0);
+        // A burst of changes from a worker ends at the last state asked for.
+        std::thread burst([&frame] {
+            for (int i = 0; i < 10000; ++i) frame.SetTrayState(1 + i % 2);
+            frame.SetTrayState(2);
+        });
+        burst.join();
+        QTRY_COMPARE(frame.TrayState(), 2);
     }
 
     void trayMenuOffersToggleAndClose() {

@@ -84,9 +84,25 @@ void CMainFrame::CreateTray() {
 void CMainFrame::SetTrayState(int state) {
     if (state < 0 || state > 2) return;
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, state] { SetTrayState(state); }, Qt::QueuedConnection);
+        // The copy loops change the state on every change of direction, up to
+        // twice per pass: keep only the latest request and post at most one
+        // event until the GUI thread has applied it.
+        requestedTrayState_.store(state);
+        if (!trayUpdatePosted_.exchange(true)) {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    trayUpdatePosted_.store(false);
+                    ApplyTrayState(requestedTrayState_.load());
+                },
+                Qt::QueuedConnection);
+        }
         return;
     }
+    ApplyTrayState(state);
+}
+
+void CMainFrame::ApplyTrayState(int state) {
     if (state == trayState_) return;
     trayState_ = state;
     if (tray_) tray_->setIcon(TrayIcon(state));

@@ -3,6 +3,7 @@
 // the global operations other parts of the program call on it.
 #include <QMainWindow>
 #include <QPointer>
+#include <atomic>
 
 #include "platform/UiHost.h"
 
@@ -53,7 +54,11 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;
     QTimer* saveTimer_ = nullptr;
+    void ApplyTrayState(int state);
+
     int trayState_ = 0;
+    std::atomic<int> requestedTrayState_{0};     // latest state asked for by a worker
+    std::atomic<bool> trayUpdatePosted_{false};  // an event to apply it is on its way
     bool restoring_ = false;
 };
 
