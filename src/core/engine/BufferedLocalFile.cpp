@@ -111,8 +111,9 @@ FtpOutcome<std::size_t> BufferedLocalFile::Read(char* buffer, std::size_t n) {
             break;
         }
         // Large requests go straight into the caller's buffer.
-        char* target = n - done >= buffer_.size() ? buffer + done : buffer_.data();
-        const std::size_t want = n - done >= buffer_.size() ? n - done : buffer_.size();
+        const bool direct = n - done >= kDirectIo;
+        char* target = direct ? buffer + done : buffer_.data();
+        const std::size_t want = direct ? n - done : buffer_.size();
         const ssize_t got = ::read(fd_, target, want);
         if (got < 0) {
             if (errno == EINTR) {
@@ -156,7 +157,8 @@ FtpResult BufferedLocalFile::Write(const char* buffer, std::size_t n) {
     if (fd_ < 0 || !writing_) {
         return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not open for writing.");
     }
-    if (end_ + n <= buffer_.size()) {
+    const bool direct = n >= kDirectIo;
+    if (!direct && end_ + n <= buffer_.size()) {
         std::memcpy(buffer_.data() + end_, buffer, n);
         end_ += n;
         return FtpOk();
@@ -165,7 +167,7 @@ FtpResult BufferedLocalFile::Write(const char* buffer, std::size_t n) {
     if (!r.ok()) {
         return r;
     }
-    if (n >= buffer_.size()) {
+    if (direct) {
         std::size_t off = 0;
         while (off < n) {
             const ssize_t put = ::write(fd_, buffer + off, n - off);

@@ -163,7 +163,8 @@ FtpResult FtpFileStream::FailTransfer(FtpResult why) {
 FtpResult FtpFileStream::Fill() {
     buffer_.clear();
     readPos_ = 0;
-    while (buffer_.empty() && !dataEnded_) {
+    readLen_ = 0;
+    while (readLen_ == 0 && !dataEnded_) {
         FtpOutcome<std::size_t> got = data_->ReceiveSome(raw_.data(), raw_.size(), timeouts_.receive);
         if (!got.ok()) {
             return got.result;
@@ -174,15 +175,29 @@ FtpResult FtpFileStream::Fill() {
                 decoder_.Finish(buffer_);
             }
             data_->CloseNow();
-            break;
-        }
-        if (ascii_) {
+        } else if (ascii_) {
             decoder_.Decode(raw_.data(), got.value, buffer_);
         } else {
-            buffer_.assign(raw_.data(), got.value);
+            // Binary bytes are handed out from where they were received.
+            readData_ = raw_.data();
+            readLen_ = got.value;
+        }
+        if (ascii_) {
+            readData_ = buffer_.data();
+            readLen_ = buffer_.size();
         }
     }
     return FtpOk();
+}
+
+FtpOutcome<std::size_t> FtpFileStream::EndOfData() {
+    // The data connection ended: only the final reply says whether that
+    // was the whole file.
+    FtpResult fin = ReadFinalReply();
+    if (!fin.ok()) {
+        return fin;
+    }
+    return std::size_t{0};
 }
 
 FtpOutcome<std::size_t> FtpFileStream::Read(char* out, std::size_t n) {
@@ -192,29 +207,36 @@ FtpOutcome<std::size_t> FtpFileStream::Read(char* out, std::size_t n) {
     if (n == 0) {
         return std::size_t{0};
     }
-    if (readPos_ == buffer_.size()) {
+    if (readPos_ == readLen_) {
         if (finished_) {
             if (!finalResult_.ok()) {
                 return finalResult_;
             }
             return std::size_t{0};
         }
+        if (!ascii_ && n >= kDirectRead && !dataEnded_) {
+            FtpOutcome<std::size_t> got = data_->ReceiveSome(out, n, timeouts_.receive);
+            if (!got.ok()) {
+                return FailTransfer(std::move(got.result));
+            }
+            if (got.value == 0) {
+                dataEnded_ = true;
+                data_->CloseNow();
+                return EndOfData();
+            }
+            transferred_ += static_cast<std::int64_t>(got.value);
+            return got.value;
+        }
         FtpResult f = Fill();
         if (!f.ok()) {
             return FailTransfer(std::move(f));
         }
-        if (buffer_.empty()) {
-            // The data connection ended: only the final reply says whether
-            // that was the whole file.
-            FtpResult fin = ReadFinalReply();
-            if (!fin.ok()) {
-                return fin;
-            }
-            return std::size_t{0};
+        if (readLen_ == 0) {
+            return EndOfData();
         }
     }
-    const std::size_t take = std::min(n, buffer_.size() - readPos_);
-    std::memcpy(out, buffer_.data() + readPos_, take);
+    const std::size_t take = std::min(n, readLen_ - readPos_);
+    std::memcpy(out, readData_ + readPos_, take);
     readPos_ += take;
     transferred_ += static_cast<std::int64_t>(take);
     return take;
@@ -274,7 +296,7 @@ FtpResult FtpFileStream::Close() {
         return ReadFinalReply();
     }
     // Reading: fine only at the end of the data.
-    if (readPos_ < buffer_.size()) {
+    if (readPos_ < readLen_) {
         return FailTransfer(FtpFail(ftpcode::kConnectionAborted, "The file was closed before its end."));
     }
     if (!dataEnded_) {
@@ -282,7 +304,7 @@ FtpResult FtpFileStream::Close() {
         if (!f.ok()) {
             return FailTransfer(std::move(f));
         }
-        if (!buffer_.empty()) {
+        if (readLen_ != 0) {
             return FailTransfer(FtpFail(ftpcode::kConnectionAborted, "The file was closed before its end."));
         }
     }

@@ -49,6 +49,9 @@ class FtpFileStream {
 public:
     enum class Direction { kRead, kWrite };
     static constexpr std::size_t kBufferSize = 256 * 1024;
+    // A binary read of at least this many bytes, with nothing buffered,
+    // receives straight into the caller's buffer.
+    static constexpr std::size_t kDirectRead = 64 * 1024;
 
     // The data connection is open and the server has sent its 1xx reply.
     // onFinished runs once, when the transfer's final reply has been dealt
@@ -81,6 +84,7 @@ public:
 
 private:
     [[nodiscard]] FtpResult Fill();
+    [[nodiscard]] FtpOutcome<std::size_t> EndOfData();
     [[nodiscard]] FtpResult Flush();
     [[nodiscard]] FtpResult ReadFinalReply();
     // A data-side failure: abort (so the control connection stays in step)
@@ -96,7 +100,10 @@ private:
     std::function<void()> onFinished_;
 
     std::vector<char> raw_;    // bytes as received
-    std::string buffer_;       // bytes for the caller (read) or collected (write)
+    std::string buffer_;       // decoded bytes for the caller (ASCII read) or collected (write)
+    // What Read hands out: raw_ in binary mode, buffer_ in ASCII mode.
+    const char* readData_ = nullptr;
+    std::size_t readLen_ = 0;
     std::size_t readPos_ = 0;
     std::string wire_;         // encoded bytes to send
     AsciiDecoder decoder_;
