@@ -340,11 +340,14 @@ private:
 // uploadFolder() ("/upload" when running as root, "/" otherwise).
 class VsftpdServer {
 public:
-    VsftpdServer() : dir_("zyfar-vsftpd") {
+    // The server exits by itself after `lifetimeSeconds` (a left-over one
+    // never outlives a crashed test for long).
+    explicit VsftpdServer(int lifetimeSeconds = 300) : dir_("zyfar-vsftpd") {
         ::chmod(dir_.path().c_str(), 0755);
         root_ = dir_ / "root";
         MakeDir(root_);
-        started_ = process_.Start({kPython, SupportDir() + "/ftp_vsftpd.py", "--root", root_, "--work", dir_.path()},
+        started_ = process_.Start({kPython, SupportDir() + "/ftp_vsftpd.py", "--root", root_, "--work", dir_.path(),
+                                   "--lifetime", std::to_string(lifetimeSeconds)},
                                   dir_ / "stderr.txt");
     }
 

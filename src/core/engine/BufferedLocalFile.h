@@ -36,9 +36,9 @@ inline constexpr std::int32_t kDiskFull = 13;
 class BufferedLocalFile {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
-    // Reads and writes of at least this many bytes that find the buffer
+    // Reads and writes of at least the buffer's size that find the buffer
     // empty go straight to the file (no copy through the buffer).
-    static constexpr std::size_t kDirectIo = 64 * 1024;
+    static constexpr std::size_t kDirectIo = kBufferSize;
 
     // Opens an existing regular file for reading (a FIFO or a device is
     // refused, never waited on).

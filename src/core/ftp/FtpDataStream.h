@@ -49,9 +49,9 @@ class FtpFileStream {
 public:
     enum class Direction { kRead, kWrite };
     static constexpr std::size_t kBufferSize = 256 * 1024;
-    // A binary read of at least this many bytes, with nothing buffered,
+    // A binary read of at least the buffer's size, with nothing buffered,
     // receives straight into the caller's buffer.
-    static constexpr std::size_t kDirectRead = 64 * 1024;
+    static constexpr std::size_t kDirectRead = kBufferSize;
 
     // The data connection is open and the server has sent its 1xx reply.
     // onFinished runs once, when the transfer's final reply has been dealt
