@@ -2,6 +2,7 @@
 // serial "Only this one" during a copy and before the connection, "All".
 // Waits are bounded; nothing here measures time.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
@@ -70,28 +71,58 @@ TEST_F(TransferCancelTest, WorkerDoneHandlerRunsWhenTheWorkerEndsByItself) {
     EXPECT_EQ(sink.Reports().size(), 1u);
 }
 
+// A get waits for bytes that never come; a put waits for room the server
+// never makes (it stops reading). Both with small and large copy buffers.
 TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
-    Set("FTP", "RecTo", "120");  // far beyond the wait below: only the cancel can end it
-    test::FaultServer stall(R"({"file_sizes": {"/st": 1000000},
-                                "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
-    ASSERT_TRUE(stall.started()) << stall.error();
-    auto c = Controller(Single(Server(stall.port()), {Job("", "st", "st", "/", 1000000), Job("", "st2", "st2", "/", 5)},
-                               TransferMode::Get, MakeLocalDir("yes")));
-    c->Start();
-    ASSERT_TRUE(stall.WaitForLine("RETR /st", 30s));
-    c->Suspend();
-    auto cancelled = std::async(std::launch::async, [&c] { c->Cancel(); });
-    ASSERT_EQ(cancelled.wait_for(30s), std::future_status::ready);
-    EXPECT_TRUE(c->Finished());
-    // Neither job counts as done; both are reported as never completed.
-    EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
-    EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);
-    const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
-    ASSERT_EQ(failed.size(), 2u);
-    EXPECT_EQ(failed[0].detail, "FTP Get Canceled");
-    ASSERT_EQ(sink.Reports().size(), 1u);
-    EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
-    EXPECT_EQ(LogEntries(logcode::SessionClosed).size(), 1u);
+    Set("FTP", "RecTo", "120");  // far beyond the waits below: only the cancel can end it
+    Set("FTP", "SendTo", "120");
+    // A put source far larger than what the socket buffers take in.
+    ASSERT_TRUE(test::WriteFile(Path("big.bin"), ""));
+    ASSERT_EQ(::truncate(Path("big.bin").c_str(), 64 << 20), 0);
+    for (const bool put : {false, true}) {
+        for (const int buffer : {4096, 65536}) {
+            SCOPED_TRACE(::testing::Message() << (put ? "put " : "get ") << buffer);
+            TheTransferLog().Clear();
+            const std::size_t earlier = sink.Reports().size();
+            Set("FTP", "ReadBuffer", std::to_string(buffer));
+            Set("FTP", "WriteBuffer", std::to_string(buffer));
+            test::FaultServer stall(put ? R"({"transfer": {"STOR": {"send_bytes": 100000, "outcome": "stall"}}})"
+                                        : R"({"file_sizes": {"/st": 1000000},
+                                             "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
+            ASSERT_TRUE(stall.started()) << stall.error();
+            auto c = put ? Controller(Single(Server(stall.port()),
+                                             {Job(Root(), "big.bin", "st", "/", 64 << 20), Job(Root(), "big.bin", "st2", "/", 5)},
+                                             TransferMode::PutKeep))
+                         : Controller(Single(Server(stall.port()),
+                                             {Job("", "st", "st", "/", 1000000), Job("", "st2", "st2", "/", 5)},
+                                             TransferMode::Get, MakeLocalDir(put ? "yes-put" : "yes-get")));
+            c->Start();
+            ASSERT_TRUE(stall.WaitForLine(put ? "STOR /st" : "RETR /st", 30s));
+            // The get has its first bytes and waits for more; the server has
+            // stopped reading the put's data.
+            ASSERT_TRUE(WaitUntil([&] {
+                if (!put) return c->run().progress.Snapshot().fileSent > 0;
+                for (const std::string& line : stall.Lines()) {
+                    if (line.rfind("#STORED ", 0) == 0) return true;
+                }
+                return false;
+            }));
+            c->Suspend();
+            auto cancelled = std::async(std::launch::async, [&c] { c->Cancel(); });
+            ASSERT_EQ(cancelled.wait_for(30s), std::future_status::ready);
+            EXPECT_TRUE(c->Finished());
+            // Neither job counts as done; both are reported as never completed.
+            EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
+            EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);
+            const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
+            ASSERT_EQ(failed.size(), 2u);
+            EXPECT_EQ(failed[0].detail, put ? "FTP Put Canceled" : "FTP Get Canceled");
+            ASSERT_EQ(sink.Reports().size(), earlier + 1);
+            EXPECT_EQ(sink.Reports().back().items.size(), 2u);
+            EXPECT_EQ(LogEntries(logcode::SessionClosed).size(), 1u);
+            EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
+        }
+    }
 }
 
 // Suspends the controller from the worker thread the first time the serial

@@ -145,6 +145,34 @@ TEST_F(TransferDriverTest, PutLastDirFailureLeavesTheLoop) {
     EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
 }
 
+TEST_F(TransferDriverTest, GetAndServerToServerLastDirFailureLeavesTheLoop) {
+    Set("CONFIG", "FTPDirTree", "LAST_DIR");
+    test::MakeDir(Remote("/data"));
+    test::MakeDir(Remote("/data/web"));
+    ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
+    ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
+    // Get: the local target folder is gone, so its "web" cannot be made.
+    const std::string base = Path("gone");
+    auto get = Get({Job("", "index.html", "index.html", "/t/data/web", 4), Job("", "b.txt", "b.txt", "/t", 1)}, base);
+    // Server to server: the destination folder is missing, so its "web" cannot be made.
+    const std::int64_t total = 5;
+    auto xfer = RunToEnd(MakeServerToServerRun(Site(), Site(),
+                                               {Job("/t/data/web", "index.html", "index.html", "/t/missing/deeper", 4),
+                                                Job("/t", "b.txt", "b.txt", "/t/x", 1)},
+                                               total, 2, nullptr, nullptr, false));
+    for (TransferController* c : {get.get(), xfer.get()}) {
+        SCOPED_TRACE(static_cast<int>(c->run().mode));
+        EXPECT_EQ(c->DriverResult(), 1);
+        EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
+        EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);  // never attempted, though it could have worked
+    }
+    EXPECT_FALSE(Exists(base + "/b.txt"));
+    EXPECT_FALSE(Exists(Remote("/x/b.txt")));
+    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
+    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 4u);
+    EXPECT_EQ(Logged(logcode::FtpTransferFailed)[0], "127.0.0.1 > Local Machine | index.html | FTP Get Canceled");
+}
+
 TEST_F(TransferDriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string web = MakeIndex();
@@ -281,12 +309,27 @@ TEST_F(TransferDriverTest, GetRefusesNamesAndFoldersThatLeaveTheTargetFolder) {
 // ---- whole-run cases ----
 
 TEST_F(TransferDriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
-    auto c = Put({});
-    EXPECT_EQ(c->DriverResult(), 1);
-    EXPECT_EQ(player_->played.Get(), (std::vector<std::string>{"ConnectOk.wav", "TransferOk.wav"}));
-    // The end closes the connection and the session.
-    EXPECT_EQ(Codes(), (std::vector<int>{logcode::InternetConnectionOk, logcode::FtpConnectionOk,
-                                         logcode::FtpConnectionClosed, StoredLogCode(logcode::SessionClosed)}));
+    for (const TransferMode mode : {TransferMode::Put, TransferMode::Get, TransferMode::ServerToServer}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        TheTransferLog().Clear();
+        player_->played.Clear();
+        auto c = mode == TransferMode::ServerToServer
+                     ? RunToEnd(MakeServerToServerRun(Site(), Site(), {}, 0, 2, nullptr, nullptr, false))
+                     : RunSingle(Site(), {}, mode, MakeLocalDir("empty"));
+        EXPECT_EQ(c->DriverResult(), 1);
+        EXPECT_TRUE(sink.Reports().back().items.empty());
+        if (mode == TransferMode::ServerToServer) {
+            // Both servers are connected, each with its sound.
+            EXPECT_EQ(player_->played.Get(),
+                      (std::vector<std::string>{"ConnectOk.wav", "ConnectOk.wav", "TransferOk.wav"}));
+            EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), 2u);
+            continue;
+        }
+        EXPECT_EQ(player_->played.Get(), (std::vector<std::string>{"ConnectOk.wav", "TransferOk.wav"}));
+        // The end closes the connection and the session.
+        EXPECT_EQ(Codes(), (std::vector<int>{logcode::InternetConnectionOk, logcode::FtpConnectionOk,
+                                             logcode::FtpConnectionClosed, StoredLogCode(logcode::SessionClosed)}));
+    }
 }
 
 TEST_F(TransferDriverTest, PerFileSoundsAndAFailedPutRemembersItsFolder) {

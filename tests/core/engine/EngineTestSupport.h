@@ -39,6 +39,10 @@ public:
         std::lock_guard guard(mutex_);
         return values_;
     }
+    void Clear() {
+        std::lock_guard guard(mutex_);
+        values_.clear();
+    }
 
 private:
     mutable std::mutex mutex_;

@@ -1,14 +1,18 @@
 // Byte-identical content through put and get runs: sizes around the buffer
-// sizes and a large file, the three buffer pairs, active and passive, against
-// pyftpdlib and vsftpd; server to server between the two servers with its
-// folder modes; the statistics counters and the tray states.
+// sizes, a large file and an ASCII text, the three buffer pairs, active and
+// passive, against pyftpdlib and vsftpd; the folder modes of the put and the
+// get on both servers; server to server between the two servers with its
+// folder modes and the overwrite rule; the statistics counters and the tray
+// states.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -26,75 +30,202 @@ namespace {
     return ::testing::AssertionSuccess();
 }
 
-struct ContentCase {
-    const char* name;
+// Text lines of varying length with Unix line ends, no CR anywhere.
+std::string TextLines(std::size_t n) {
+    std::string text;
+    const std::string pattern = test::PatternBytes(n, 21);
+    for (std::size_t i = 0; text.size() < n; ++i) {
+        const auto c = static_cast<unsigned char>(pattern[i % pattern.size()]);
+        text += c % 9 == 0 ? '\n' : static_cast<char>('a' + c % 26);
+    }
+    return text;
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// One of the two servers, reached in active or passive mode.
+struct ServerCase {
+    std::string name;
     bool vsftpd;
     bool passive;
+};
+
+void PrintTo(const ServerCase& c, std::ostream* out) { *out << c.name; }
+
+// A server of a case, with the folder this test may write to on it and the
+// same folder on this machine.
+struct ServerFolder {
+    TransferServer site;
+    std::string remote;  // as the client names it
+    std::string local;   // where the server keeps it
+    bool vsftpd = false;
+};
+
+class ServerCaseTest : public EngineTest {
+protected:
+    // Skips the test when vsftpd cannot run here; `sub` is made fresh below
+    // the writable folder of the server.
+    std::optional<ServerFolder> Open(const ServerCase& c, const std::string& sub) {
+        FastSettings(c.passive);
+        ServerFolder f;
+        f.vsftpd = c.vsftpd;
+        if (c.vsftpd) {
+            test::VsftpdServer& v = SharedVsftpd();
+            if (v.unavailable()) {
+                skipReason_ = "vsftpd cannot run here: " + v.error();
+                return std::nullopt;
+            }
+            EXPECT_TRUE(v.started()) << v.error();
+            if (!v.started()) return std::nullopt;
+            f.site = Server(v.port(), "anonymous", "");
+            f.remote = JoinRemote(v.uploadFolder(), sub);
+            f.local = v.uploadPath() + "/" + sub;
+        } else {
+            test::PyFtpdServer& p = SharedPyFtpd();
+            EXPECT_TRUE(p.started()) << p.error();
+            if (!p.started()) return std::nullopt;
+            f.site = Server(p.port());
+            f.remote = "/" + sub;
+            f.local = p.root() + "/" + sub;
+        }
+        test::RemoveTree(f.local);
+        test::MakeDir(f.local);
+        if (::geteuid() == 0) ::chmod(f.local.c_str(), 0777);  // vsftpd writes as its session user
+        return f;
+    }
+    std::string skipReason_;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<ServerCase>& tested) { return tested.param.name; }
+
+// ---- byte-identical content over both servers, both modes, three buffer pairs ----
+
+struct ContentCase {
+    ServerCase server;
     int readBuffer;
     int writeBuffer;
 };
 
-void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.server.name; }
 
-class TransferContentTest : public EngineTest, public ::testing::WithParamInterface<ContentCase> {};
+std::vector<ContentCase> ContentCases() {
+    std::vector<ContentCase> cases;
+    for (const bool vsftpd : {false, true}) {
+        for (const bool passive : {false, true}) {
+            for (const auto& [r, w] : {std::pair{4096, 1024}, std::pair{1024, 4096}, std::pair{65536, 65536}}) {
+                std::string name = vsftpd ? "Vs" : "Py";
+                name += passive ? "Passive" : "Active";
+                name += std::to_string(r) + "to" + std::to_string(w);
+                cases.push_back(ContentCase{ServerCase{name, vsftpd, passive}, r, w});
+            }
+        }
+    }
+    return cases;
+}
+
+class TransferContentTest : public ServerCaseTest, public ::testing::WithParamInterface<ContentCase> {};
 
 TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
     const ContentCase& c = GetParam();
-    FastSettings(c.passive);
     Set("FTP", "ReadBuffer", std::to_string(c.readBuffer));
     Set("FTP", "WriteBuffer", std::to_string(c.writeBuffer));
     Set("CONFIG", "Overwrite", "YES");
-    TransferServer site;
-    std::string remote;
-    std::string remotePath;
-    if (c.vsftpd) {
-        test::VsftpdServer& v = SharedVsftpd();
-        if (v.unavailable()) GTEST_SKIP() << "vsftpd cannot run here: " << v.error();
-        ASSERT_TRUE(v.started()) << v.error();
-        site = Server(v.port(), "anonymous", "");
-        remote = v.uploadFolder();
-        remotePath = v.uploadPath();
-    } else {
-        test::PyFtpdServer& p = SharedPyFtpd();
-        ASSERT_TRUE(p.started()) << p.error();
-        site = Server(p.port());
-        remote = "/up";
-        remotePath = p.root() + remote;
-        test::MakeDir(remotePath);
-    }
+    Set("CONFIG", "TextExtensions", "txt");
+    const std::optional<ServerFolder> server = Open(c.server, "up-" + c.server.name);
+    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    ASSERT_TRUE(server);
     const std::string src = MakeLocalDir("src");
     const std::string back = MakeLocalDir("back");
     std::vector<CTransferJob> puts;
     std::vector<CTransferJob> gets;
     std::uint32_t seed = 1;
+    const auto add = [&](const std::string& name, const std::string& content) {
+        ASSERT_TRUE(test::WriteFile(src + "/" + name, content));
+        const auto size = static_cast<std::int64_t>(content.size());
+        puts.push_back(Job(src, name, name, server->remote, size));
+        gets.push_back(Job("", name, name, server->remote, size));
+    };
     for (std::size_t size : {0, 1, 4095, 4096, 4097, 10'000'000}) {
-        const std::string name = "s" + std::to_string(size) + ".bin";
-        ASSERT_TRUE(test::WriteFile(src + "/" + name, test::PatternBytes(size, seed++)));
-        puts.push_back(Job(src, name, name, remote, static_cast<std::int64_t>(size)));
-        gets.push_back(Job("", name, name, remote, static_cast<std::int64_t>(size)));
+        add("s" + std::to_string(size) + ".bin", test::PatternBytes(size, seed++));
     }
-    auto put = RunSingle(site, puts, TransferMode::PutKeep);
+    // ASCII: Unix line ends locally, CR LF on the wire.
+    const std::string text = TextLines(300'000);
+    add("lines.txt", text);
+    auto put = RunSingle(server->site, puts, TransferMode::PutKeep);
     EXPECT_EQ(put->DriverResult(), 1);
     EXPECT_EQ(put->run().progress.Snapshot().batchBar, 100);
-    auto get = RunSingle(site, gets, TransferMode::Get, back);
+    auto get = RunSingle(server->site, gets, TransferMode::Get, back);
     EXPECT_EQ(get->DriverResult(), 1);
     for (std::size_t i = 0; i < puts.size(); ++i) {
         const std::string& name = puts[i].sourceName;
         EXPECT_EQ(put->run().jobs[i].status, 0) << name << ": " << put->run().jobs[i].reason;
         EXPECT_EQ(get->run().jobs[i].status, 0) << name << ": " << get->run().jobs[i].reason;
-        EXPECT_TRUE(SameFile(remotePath + "/" + name, src + "/" + name));
         EXPECT_TRUE(SameFile(back + "/" + name, src + "/" + name));
+        if (name != "lines.txt") {
+            EXPECT_TRUE(SameFile(server->local + "/" + name, src + "/" + name));
+        }
+    }
+    // pyftpdlib turns CR LF back into LF as it stores; vsftpd stores what came.
+    const std::optional<std::string> stored = test::ReadFile(server->local + "/lines.txt");
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(*stored == (server->vsftpd ? WithCrLf(text) : text)) << stored->size() << " bytes stored";
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, TransferContentTest, ::testing::ValuesIn(ContentCases()),
+                         [](const ::testing::TestParamInfo<ContentCase>& tested) { return tested.param.server.name; });
+
+// ---- folder modes of the put and the get on both servers, both modes ----
+
+class TransferFolderModeTest : public ServerCaseTest, public ::testing::WithParamInterface<ServerCase> {};
+
+TEST_P(TransferFolderModeTest, PutAndGetPlaceFilesWhereTheModeSays) {
+    const std::optional<ServerFolder> server = Open(GetParam(), "fm-" + GetParam().name);
+    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+    ASSERT_TRUE(server);
+    (void)MakeLocalDir("data");
+    const std::string web = MakeLocalDir("data/web");
+    ASSERT_TRUE(test::WriteFile(web + "/index.html", "<p>put</p>"));
+    // The get's source: <folder>/data/web/page.html on the server.
+    test::MakeDir(server->local + "/data");
+    test::MakeDir(server->local + "/data/web");
+    ASSERT_TRUE(test::WriteFile(server->local + "/data/web/page.html", "<p>get</p>"));
+    const std::string getDir = JoinRemote(server->remote, "data/web");
+
+    for (const char* mode : {"NO_PATH", "LAST_DIR", "FULL_PATH"}) {
+        SCOPED_TRACE(mode);
+        Set("CONFIG", "FTPDirTree", mode);
+        const std::string m = mode;
+        const std::string remote = JoinRemote(server->remote, m);
+        test::MakeDir(server->local + "/" + m);
+        if (::geteuid() == 0) ::chmod((server->local + "/" + m).c_str(), 0777);
+        auto put = RunSingle(server->site, {Job(web, "index.html", "index.html", remote, 10)}, TransferMode::PutKeep);
+        ASSERT_EQ(put->run().jobs[0].status, 0) << put->run().jobs[0].reason;
+        std::string putFolder = server->local + "/" + m;
+        if (m == "LAST_DIR") putFolder += "/web";
+        if (m == "FULL_PATH") putFolder += web;  // every piece of the local folder
+        EXPECT_EQ(test::ReadFile(putFolder + "/index.html"), "<p>put</p>") << putFolder;
+
+        const std::string base = MakeLocalDir("get-" + m);
+        auto get = RunSingle(server->site, {Job("", "page.html", "page.html", getDir, 10)}, TransferMode::Get, base);
+        ASSERT_EQ(get->run().jobs[0].status, 0) << get->run().jobs[0].reason;
+        std::string getFolder = base;
+        if (m == "LAST_DIR") getFolder += "/web";
+        if (m == "FULL_PATH") getFolder += (getDir.front() == '/' ? "" : "/") + getDir;
+        EXPECT_EQ(test::ReadFile(getFolder + "/page.html"), "<p>get</p>") << getFolder;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, TransferContentTest,
-                         ::testing::Values(ContentCase{"PyPassive4096to1024", false, true, 4096, 1024},
-                                           ContentCase{"PyPassive1024to4096", false, true, 1024, 4096},
-                                           ContentCase{"PyPassive65536", false, true, 65536, 65536},
-                                           ContentCase{"PyActive4096", false, false, 4096, 4096},
-                                           ContentCase{"VsActive4096", true, false, 4096, 4096},
-                                           ContentCase{"VsPassive1024to4096", true, true, 1024, 4096}),
-                         [](const ::testing::TestParamInfo<ContentCase>& tested) { return tested.param.name; });
+INSTANTIATE_TEST_SUITE_P(Servers, TransferFolderModeTest,
+                         ::testing::Values(ServerCase{"PyActive", false, false}, ServerCase{"PyPassive", false, true},
+                                           ServerCase{"VsActive", true, false}, ServerCase{"VsPassive", true, true}),
+                         CaseName);
 
 using TransferCountersTest = EngineTest;
 
@@ -177,24 +308,63 @@ TEST_F(TransferServerToServerTest, BothWaysKeepEveryByteAndCountAsServerToServer
     EXPECT_TRUE(test::ReadFile(pyftpd().root() + "/in/copy.bin") == data);
 }
 
-TEST_F(TransferServerToServerTest, FolderModesRebuildTheSourcePath) {
-    FastSettings(false);
-    test::MakeDir(pyftpd().root() + "/data");
-    test::MakeDir(pyftpd().root() + "/data/web");
-    ASSERT_TRUE(test::WriteFile(pyftpd().root() + "/data/web/index.html", "s2s"));
-    const std::pair<const char*, const char*> modes[] = {
-        {"NO_PATH", "index.html"}, {"LAST_DIR", "web/index.html"}, {"FULL_PATH", "data/web/index.html"}};
-    for (const auto& [mode, expected] : modes) {
-        SCOPED_TRACE(mode);
-        Set("CONFIG", "FTPDirTree", mode);
-        const std::string folder = vsftpd().uploadPath() + "/" + mode;
-        test::MakeDir(folder);
-        if (::geteuid() == 0) ::chmod(folder.c_str(), 0777);  // vsftpd writes as its session user
-        auto c = Copy(Vsftpd(), Server(pyftpd().port()),
-                      {Job("/data/web", "index.html", "index.html", vsftpd().uploadFolder() + "/" + mode, 3)});
-        ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
-        EXPECT_EQ(test::ReadFile(folder + "/" + expected), "s2s");
+TEST_F(TransferServerToServerTest, FolderModesRebuildTheSourcePathBothWaysInBothModes) {
+    // <pyftpd>/data/web/index.html and <vsftpd upload>/data/web/index.html
+    for (const std::string& root : {pyftpd().root(), vsftpd().uploadPath()}) {
+        test::MakeDir(root + "/data");
+        test::MakeDir(root + "/data/web");
+        ASSERT_TRUE(test::WriteFile(root + "/data/web/index.html", "s2s"));
     }
+    for (const bool toVsftpd : {true, false}) {
+        for (const bool passive : {false, true}) {
+            FastSettings(passive);
+            const std::string tag = std::string(toVsftpd ? "to-vs-" : "to-py-") + (passive ? "passive" : "active");
+            const std::string sourceDir = toVsftpd ? "/data/web" : JoinRemote(vsftpd().uploadFolder(), "data/web");
+            const TransferServer from = toVsftpd ? Server(pyftpd().port()) : Vsftpd();
+            const TransferServer to = toVsftpd ? Vsftpd() : Server(pyftpd().port());
+            const std::string targetRoot = toVsftpd ? vsftpd().uploadPath() : pyftpd().root();
+            const std::string targetRemote = toVsftpd ? JoinRemote(vsftpd().uploadFolder(), tag) : "/" + tag;
+            test::MakeDir(targetRoot + "/" + tag);
+            const std::pair<const char*, std::string> modes[] = {
+                {"NO_PATH", "index.html"},
+                {"LAST_DIR", "web/index.html"},
+                {"FULL_PATH", sourceDir.substr(1) + "/index.html"}};  // the whole source path
+            for (const auto& [mode, expected] : modes) {
+                SCOPED_TRACE(tag + " " + mode);
+                Set("CONFIG", "FTPDirTree", mode);
+                const std::string folder = targetRoot + "/" + tag + "/" + mode;
+                test::MakeDir(folder);
+                if (::geteuid() == 0) ::chmod(folder.c_str(), 0777);  // vsftpd writes as its session user
+                auto c = Copy(to, from,
+                              {Job(sourceDir, "index.html", "index.html", JoinRemote(targetRemote, mode), 3)});
+                ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
+                EXPECT_EQ(test::ReadFile(folder + "/" + expected), "s2s");
+            }
+        }
+    }
+}
+
+TEST_F(TransferServerToServerTest, OverwriteOffSkipsAnExistingTargetAndTheBatchBarReachesTheEnd) {
+    Set("CONFIG", "Overwrite", "NO");
+    FastSettings(true);
+    test::MakeDir(pyftpd().root() + "/ow");
+    ASSERT_TRUE(test::WriteFile(pyftpd().root() + "/ow/a.bin", std::string(1000, 'a')));
+    ASSERT_TRUE(test::WriteFile(pyftpd().root() + "/ow/b.bin", std::string(3000, 'b')));
+    const std::string folder = vsftpd().uploadPath() + "/ow";
+    test::MakeDir(folder);
+    if (::geteuid() == 0) ::chmod(folder.c_str(), 0777);
+    ASSERT_TRUE(test::WriteFile(folder + "/a.bin", "old"));
+    const std::string remote = JoinRemote(vsftpd().uploadFolder(), "ow");
+    auto c = Copy(Vsftpd(), Server(pyftpd().port()),
+                  {Job("/ow", "a.bin", "a.bin", remote, 1000), Job("/ow", "b.bin", "b.bin", remote, 3000)});
+    EXPECT_EQ(c->run().jobs[0].status, kJobTargetExists);
+    EXPECT_EQ(c->run().jobs[0].reason, "Can't overwrite existing file!");
+    EXPECT_EQ(test::ReadFile(folder + "/a.bin"), "old");
+    EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
+    EXPECT_EQ(test::ReadFile(folder + "/b.bin"), std::string(3000, 'b'));
+    const ProgressSnapshot p = c->run().progress.Snapshot();
+    EXPECT_EQ(p.batchBar, 100);
+    EXPECT_EQ(p.batchBytes, "Sent 4000 bytes out of 4000 (100.00%)");
 }
 
 }  // namespace
