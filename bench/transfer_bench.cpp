@@ -215,10 +215,10 @@ public:
                     rounds_, LoadAverage().c_str());
         bool ok = true;
         if (Wanted("put")) {
-            ok = RunRounds("1 GiB put", PutCases(), kGiB, mbps_) && ok;
+            ok = RunRounds("1 GiB put", "MB/s", PutCases(), kGiB, mbps_) && ok;
         }
         if (Wanted("get")) {
-            ok = RunRounds("1 GiB get", GetCases(), kGiB, mbps_) && ok;
+            ok = RunRounds("1 GiB get", "MB/s", GetCases(), kGiB, mbps_) && ok;
         }
         if (Wanted("small")) {
             ok = RunSmallFiles() && ok;
@@ -396,9 +396,9 @@ private:
 
     // Each round runs every case once, starting one case further on than the
     // round before, so that no case always runs first or after the same one.
-    bool RunRounds(const char* title, const std::vector<Case>& cases, double units,
+    bool RunRounds(const char* title, const char* unit, const std::vector<Case>& cases, double units,
                    std::map<std::string, Samples>& into) {
-        std::printf("\n%s (MB/s per round)\n", title);
+        std::printf("\n%s (%s per round)\n", title, unit);
         bool ok = true;
         for (int round = 0; round < rounds_; ++round) {
             std::printf("  round %d:", round + 1);
@@ -463,9 +463,7 @@ private:
         }
         char title[64];
         std::snprintf(title, sizeof title, "%d x 4 KiB in one batch", kSmallFiles);
-        const bool ok = RunRounds(title, cases, kSmallFiles * 1e6, filesPerSecond_);
-        std::printf("  (figures above are files per second)\n");
-        return ok;
+        return RunRounds(title, "files/s", cases, kSmallFiles * 1e6, filesPerSecond_);
     }
 
     bool RunPeakMemory(const char* self) {
