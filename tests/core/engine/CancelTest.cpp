@@ -72,7 +72,8 @@ TEST_F(TransferCancelTest, WorkerDoneHandlerRunsWhenTheWorkerEndsByItself) {
 }
 
 // A get waits for bytes that never come; a put waits for room the server
-// never makes (it stops reading). Both with small and large copy buffers.
+// never makes (it stops reading). Both with small buffers and with buffers
+// that take the direct path.
 TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
     Set("FTP", "RecTo", "120");  // far beyond the waits below: only the cancel can end it
     Set("FTP", "SendTo", "120");
@@ -80,7 +81,7 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
     ASSERT_TRUE(test::WriteFile(Path("big.bin"), ""));
     ASSERT_EQ(::truncate(Path("big.bin").c_str(), 64 << 20), 0);
     for (const bool put : {false, true}) {
-        for (const int buffer : {4096, 65536}) {
+        for (const int buffer : {4096, kDirectBuffer}) {
             SCOPED_TRACE(::testing::Message() << (put ? "put " : "get ") << buffer);
             TheTransferLog().Clear();
             const std::size_t earlier = sink.Reports().size();
@@ -90,12 +91,12 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
                                         : R"({"file_sizes": {"/st": 1000000},
                                              "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
             ASSERT_TRUE(stall.started()) << stall.error();
-            auto c = put ? Controller(Single(Server(stall.port()),
-                                             {Job(Root(), "big.bin", "st", "/", 64 << 20), Job(Root(), "big.bin", "st2", "/", 5)},
-                                             TransferMode::PutKeep))
-                         : Controller(Single(Server(stall.port()),
-                                             {Job("", "st", "st", "/", 1000000), Job("", "st2", "st2", "/", 5)},
-                                             TransferMode::Get, MakeLocalDir(put ? "yes-put" : "yes-get")));
+            auto c = Controller(
+                put ? Single(Server(stall.port()),
+                             {Job(Root(), "big.bin", "st", "/", 64 << 20), Job(Root(), "big.bin", "st2", "/", 5)},
+                             TransferMode::PutKeep)
+                    : Single(Server(stall.port()), {Job("", "st", "st", "/", 1000000), Job("", "st2", "st2", "/", 5)},
+                             TransferMode::Get, MakeLocalDir("yes-get-" + std::to_string(buffer))));
             c->Start();
             ASSERT_TRUE(stall.WaitForLine(put ? "STOR /st" : "RETR /st", 30s));
             // The get has its first bytes and waits for more; the server has

@@ -5,6 +5,7 @@
 // and runs built the way the views build them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -13,11 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/BufferedLocalFile.h"
 #include "engine/TransferController.h"
 #include "engine/TransferJob.h"
 #include "engine/TransferQueueSink.h"
 #include "engine/TransferRun.h"
 #include "engine/TransferStats.h"
+#include "ftp/FtpDataStream.h"
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
 #include "platform/UiHost.h"
@@ -26,6 +29,12 @@
 namespace zyfar::enginetest {
 
 using test::Exists;
+
+// The smallest copy buffer (ReadBuffer and WriteBuffer) whose reads and
+// writes go straight between the pass's buffer and the data connection or
+// the local file, past their own buffers.
+inline constexpr int kDirectBuffer =
+    static_cast<int>(std::max(FtpFileStream::kDirectRead, BufferedLocalFile::kDirectIo));
 
 // A list that several threads may add to.
 template <typename T>

@@ -52,10 +52,11 @@ protected:
     }
 };
 
-// The copy passes read ReadBuffer bytes at a time. With 4096 the data
-// stream hands bytes out of its own buffer; with 65536 a binary read with
-// nothing buffered receives straight into the pass's buffer, and the local
-// file is read and written directly. Each data fault runs with both.
+// The copy passes read ReadBuffer bytes at a time. With 4096 and 65536 the
+// data stream hands bytes out of its own buffer; with kDirectBuffer a binary
+// read with nothing buffered receives straight into the pass's buffer, and
+// the local file is read and written directly. Each data fault runs with all
+// three.
 class TransferFaultBufferTest : public TransferFaultTest, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
@@ -65,7 +66,7 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Buffers, TransferFaultBufferTest, ::testing::Values(4096, 65536),
+INSTANTIATE_TEST_SUITE_P(Buffers, TransferFaultBufferTest, ::testing::Values(4096, 65536, kDirectBuffer),
                          [](const ::testing::TestParamInfo<int>& tested) {
                              return "Buffer" + std::to_string(tested.param);
                          });

@@ -1,5 +1,5 @@
 // Byte-identical content through put and get runs: sizes around the buffer
-// sizes, a large file and an ASCII text, the three buffer pairs, active and
+// sizes, a large file and an ASCII text, four buffer pairs, active and
 // passive, against pyftpdlib and vsftpd; the folder modes of the put and the
 // get on both servers; server to server between the two servers with its
 // folder modes and the overwrite rule; the statistics counters and the tray
@@ -105,7 +105,7 @@ protected:
 
 std::string CaseName(const ::testing::TestParamInfo<ServerCase>& tested) { return tested.param.name; }
 
-// ---- byte-identical content over both servers, both modes, three buffer pairs ----
+// ---- byte-identical content over both servers, both modes, four buffer pairs ----
 
 struct ContentCase {
     ServerCase server;
@@ -119,7 +119,10 @@ std::vector<ContentCase> ContentCases() {
     std::vector<ContentCase> cases;
     for (const bool vsftpd : {false, true}) {
         for (const bool passive : {false, true}) {
-            for (const auto& [r, w] : {std::pair{4096, 1024}, std::pair{1024, 4096}, std::pair{65536, 65536}}) {
+            // The last pair moves binary data past the stream's and the
+            // local file's own buffers.
+            for (const auto& [r, w] : {std::pair{4096, 1024}, std::pair{1024, 4096}, std::pair{65536, 65536},
+                                       std::pair{kDirectBuffer, kDirectBuffer}}) {
                 std::string name = vsftpd ? "Vs" : "Py";
                 name += passive ? "Passive" : "Active";
                 name += std::to_string(r) + "to" + std::to_string(w);
@@ -301,11 +304,18 @@ TEST_F(TransferServerToServerTest, BothWaysKeepEveryByteAndCountAsServerToServer
     EXPECT_GT(s.serverToServerSeconds, 0.0);
     EXPECT_EQ(s.transferSeconds, 0.0);
 
+    // Back again, with the default buffers and with buffers that take the direct path.
     test::MakeDir(pyftpd().root() + "/in");
-    auto home = Copy(Server(pyftpd().port()), Vsftpd(),
-                     {Job(vsftpd().uploadFolder(), "big.bin", "copy.bin", "/in", 3'000'000)});
-    ASSERT_EQ(home->run().jobs[0].status, 0) << home->run().jobs[0].reason;
-    EXPECT_TRUE(test::ReadFile(pyftpd().root() + "/in/copy.bin") == data);
+    for (const int buffer : {4096, kDirectBuffer}) {
+        SCOPED_TRACE(buffer);
+        Set("FTP", "ReadBuffer", std::to_string(buffer));
+        Set("FTP", "WriteBuffer", std::to_string(buffer));
+        const std::string name = "copy" + std::to_string(buffer) + ".bin";
+        auto home = Copy(Server(pyftpd().port()), Vsftpd(),
+                         {Job(vsftpd().uploadFolder(), "big.bin", name, "/in", 3'000'000)});
+        ASSERT_EQ(home->run().jobs[0].status, 0) << home->run().jobs[0].reason;
+        EXPECT_TRUE(test::ReadFile(pyftpd().root() + "/in/" + name) == data);
+    }
 }
 
 TEST_F(TransferServerToServerTest, FolderModesRebuildTheSourcePathBothWaysInBothModes) {
