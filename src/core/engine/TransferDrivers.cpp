@@ -334,8 +334,14 @@ bool MakeLocalFolder(const std::string& path, std::string& failure) {
 // Makes sure the local folder `path` exists: true when it was there or was
 // created (logged "Make Directory OK").
 bool EnsureLocalFolder(const std::string& path, std::string& failure) {
-    if (LocalExists(path)) {
-        return true;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return true;
+        }
+        // A file where the folder belongs: the folder cannot be made.
+        failure = "Cannot create " + path + ": " + std::strerror(EEXIST);
+        return false;
     }
     if (!MakeLocalFolder(path, failure)) {
         return false;

@@ -199,6 +199,34 @@ TEST_F(TransferDriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
     EXPECT_EQ(test::ReadFile(folder + "/other/o.txt"), "o");
 }
 
+TEST_F(TransferDriverTest, GetFindsAFileWhereItsLocalFolderBelongs) {
+    test::MakeDir(Remote("/data"));
+    test::MakeDir(Remote("/data/web"));
+    ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
+    ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
+    const std::vector<CTransferJob> jobs = {Job("", "index.html", "index.html", "/t/data/web", 4),
+                                            Job("", "b.txt", "b.txt", "/t", 1)};
+    // FULL_PATH: a file named "data" stands in the way of the first job only.
+    Set("CONFIG", "FTPDirTree", "FULL_PATH");
+    const std::string full = MakeLocalDir("full");
+    test::MakeDir(full + "/t");
+    ASSERT_TRUE(test::WriteFile(full + "/t/data", "in the way"));
+    auto c = Get(jobs, full);
+    EXPECT_EQ(c->run().jobs[0].status, kJobFolderFailed);
+    EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
+    EXPECT_EQ(test::ReadFile(full + "/t/data"), "in the way");
+    EXPECT_EQ(test::ReadFile(full + "/t/b.txt"), "b");
+    // LAST_DIR: a file named "web" in the target folder leaves the loop.
+    Set("CONFIG", "FTPDirTree", "LAST_DIR");
+    const std::string last = MakeLocalDir("last");
+    ASSERT_TRUE(test::WriteFile(last + "/web", "in the way"));
+    auto l = Get(jobs, last);
+    EXPECT_EQ(l->DriverResult(), 1);
+    EXPECT_EQ(l->run().jobs[0].status, kJobNotAttempted);
+    EXPECT_EQ(l->run().jobs[1].status, kJobNotAttempted);
+    EXPECT_EQ(test::ReadFile(last + "/web"), "in the way");
+}
+
 // ---- overwrite, names, deletion ----
 
 TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReachesTheEnd) {
