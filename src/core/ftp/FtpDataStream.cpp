@@ -160,32 +160,37 @@ FtpResult FtpFileStream::FailTransfer(FtpResult why) {
     return finalResult_;
 }
 
+FtpOutcome<std::size_t> FtpFileStream::ReceiveData(char* into, std::size_t n) {
+    FtpOutcome<std::size_t> got = data_->ReceiveSome(into, n, timeouts_.receive);
+    if (got.ok() && got.value == 0) {
+        dataEnded_ = true;
+        data_->CloseNow();
+    }
+    return got;
+}
+
 FtpResult FtpFileStream::Fill() {
     buffer_.clear();
     readPos_ = 0;
     readLen_ = 0;
     while (readLen_ == 0 && !dataEnded_) {
-        FtpOutcome<std::size_t> got = data_->ReceiveSome(raw_.data(), raw_.size(), timeouts_.receive);
+        FtpOutcome<std::size_t> got = ReceiveData(raw_.data(), raw_.size());
         if (!got.ok()) {
             return got.result;
         }
-        if (got.value == 0) {
-            dataEnded_ = true;
-            if (ascii_) {
-                decoder_.Finish(buffer_);
-            }
-            data_->CloseNow();
-        } else if (ascii_) {
-            decoder_.Decode(raw_.data(), got.value, buffer_);
-        } else {
+        if (!ascii_) {
             // Binary bytes are handed out from where they were received.
             readData_ = raw_.data();
             readLen_ = got.value;
+            continue;
         }
-        if (ascii_) {
-            readData_ = buffer_.data();
-            readLen_ = buffer_.size();
+        if (got.value == 0) {
+            decoder_.Finish(buffer_);
+        } else {
+            decoder_.Decode(raw_.data(), got.value, buffer_);
         }
+        readData_ = buffer_.data();
+        readLen_ = buffer_.size();
     }
     return FtpOk();
 }
@@ -215,13 +220,11 @@ FtpOutcome<std::size_t> FtpFileStream::Read(char* out, std::size_t n) {
             return std::size_t{0};
         }
         if (!ascii_ && n >= kDirectRead && !dataEnded_) {
-            FtpOutcome<std::size_t> got = data_->ReceiveSome(out, n, timeouts_.receive);
+            FtpOutcome<std::size_t> got = ReceiveData(out, n);
             if (!got.ok()) {
                 return FailTransfer(std::move(got.result));
             }
             if (got.value == 0) {
-                dataEnded_ = true;
-                data_->CloseNow();
                 return EndOfData();
             }
             transferred_ += static_cast<std::int64_t>(got.value);

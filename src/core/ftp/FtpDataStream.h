@@ -83,6 +83,9 @@ public:
     [[nodiscard]] std::int64_t BytesTransferred() const { return transferred_; }
 
 private:
+    // One receive into `into`; at the end of the data the data connection
+    // is closed.
+    [[nodiscard]] FtpOutcome<std::size_t> ReceiveData(char* into, std::size_t n);
     [[nodiscard]] FtpResult Fill();
     [[nodiscard]] FtpOutcome<std::size_t> EndOfData();
     [[nodiscard]] FtpResult Flush();
