@@ -2,7 +2,9 @@
 // rule, the "LAST_DIR" failure, names that must stay inside the target
 // folder, deletion after transfer, folder changes, log entries and sounds.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -225,6 +227,31 @@ TEST_F(TransferDriverTest, GetFindsAFileWhereItsLocalFolderBelongs) {
     EXPECT_EQ(l->run().jobs[0].status, kJobNotAttempted);
     EXPECT_EQ(l->run().jobs[1].status, kJobNotAttempted);
     EXPECT_EQ(test::ReadFile(last + "/web"), "in the way");
+}
+
+// A get whose local disk fills up: the file size limit makes the local
+// write fail as a full disk does (with EFBIG instead of ENOSPC).
+TEST_F(TransferDriverTest, AGetOntoAFullDiskFailsThatJobWithTheReasonAndTheBatchGoesOn) {
+    ASSERT_TRUE(test::WriteFile(Remote("/big.bin"), test::PatternBytes(3 * 1024 * 1024, 7)));
+    ASSERT_TRUE(test::WriteFile(Remote("/small.txt"), "small"));
+    const std::string base = MakeLocalDir("full");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 1024 * 1024;
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of killing the process
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    auto c = Get({Job("", "big.bin", "big.bin", "/t", 3 * 1024 * 1024), Job("", "small.txt", "small.txt", "/t", 5)},
+                 base);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(c->run().jobs[0].status, filecause::kDiskFull);
+    EXPECT_NE(c->run().jobs[0].reason.find(base + "/big.bin"), std::string::npos) << c->run().jobs[0].reason;
+    EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
+    EXPECT_EQ(test::ReadFile(base + "/small.txt"), "small");
+    ASSERT_EQ(sink.Reports().size(), 1u);
+    ASSERT_EQ(sink.Reports()[0].items.size(), 1u);
+    EXPECT_EQ(sink.Reports()[0].items[0].errorText, c->run().jobs[0].reason);
 }
 
 // ---- overwrite, names, deletion ----
