@@ -8,74 +8,58 @@
 namespace zyfar {
 namespace {
 
-TEST(CommandLine, FlagsTakeTheNextWordAndOnlyTheFirstPairCounts) {
-    struct Case {
+// Every field of a parsed line that differs from its default, in one text.
+std::string Describe(const CommandLine& c) {
+    std::string s;
+    auto add = [&s](bool on, const std::string& text) { s += on ? (s.empty() ? "" : " ") + text : ""; };
+    add(c.commandLineJob, "job");
+    add(!c.scriptPath.empty(), "script=" + c.scriptPath);
+    add(!c.linkName.empty(), "link=" + c.linkName);
+    add(c.headless, "headless");
+    add(c.help, "help");
+    add(c.version, "version");
+    add(c.ls, "ls=" + c.lsUrl);
+    add(c.passive, "passive");
+    for (const std::string& u : c.unknownOptions) add(true, "unknown=" + u);
+    add(!c.optionError.empty(), "error");
+    return s;
+}
+
+TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSeparate) {
+    const struct {
         std::vector<std::string> words;
-        std::string script, link;  // both empty: no job
+        const char* want;
+    } cases[] = {
+        {{"/b", "/home/me/nightly.cmd"}, "job script=/home/me/nightly.cmd"},
+        {{"-B", "/x.cmd"}, "job script=/x.cmd"},  // the word after a flag is its value, whatever it starts with
+        {{"/L", "Nightly"}, "job link=Nightly"},
+        {{"-l", "-weird"}, "job link=-weird"},
+        {{"/tmp/x.cmd"}, ""},  // a path is no flag, and a value without a flag is ignored
+        {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "job link=Sites"},
+        {{"-b", "/a.cmd", "-b", "/b.cmd"}, "job script=/a.cmd"},
+        {{"-q", "/tmp/run.cmd"}, ""},  // an unknown flag takes no value
+        {{"-q", "x", "-l", "L2"}, "job link=L2"},
+        {{"stray", "/l", "L1"}, "job link=L1"},
+        {{"-l"}, ""},
+        {{}, ""},
+        {{"--headless", "-b", "/tmp/r.cmd", "--version", "--bogus"}, "job script=/tmp/r.cmd headless version unknown=--bogus"},
+        {{"--help"}, "help"},
+        {{"--ls", "ftp://me@host/pub/"}, "ls=ftp://me@host/pub/"},
+        {{"--passive", "--ls=ftp://host/"}, "ls=ftp://host/ passive"},
+        {{"--passive"}, "passive"},
+        // The --ls value is taken whatever it looks like, and never becomes a flag's value.
+        {{"--ls", "--help", "-b", "/x.cmd"}, "job script=/x.cmd ls=--help"},
+        {{"-b", "--ls", "ftp://h/"}, "ls=ftp://h/"},
+        {{"--ls"}, "ls= error"},
+        {{"--ls="}, "ls= error"},
     };
-    const Case cases[] = {
-        {{"/b", "/home/me/nightly.cmd"}, "/home/me/nightly.cmd", ""},
-        {{"-B", "/x.cmd"}, "/x.cmd", ""},  // the word after a flag is its value, whatever it starts with
-        {{"/L", "Nightly"}, "", "Nightly"},
-        {{"-l", "-weird"}, "", "-weird"},
-        {{"/tmp/x.cmd"}, "", ""},  // a path is no flag, and a value without a flag is ignored
-        {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "", "Sites"},
-        {{"-b", "/a.cmd", "-b", "/b.cmd"}, "/a.cmd", ""},
-        {{"-q", "/tmp/run.cmd"}, "", ""},  // an unknown flag takes no value
-        {{"-q", "x", "-l", "L2"}, "", "L2"},
-        {{"stray", "/l", "L1"}, "", "L1"},
-        {{"-l"}, "", ""},
-    };
-    for (const Case& c : cases) {
-        const CommandLine line = ParseCommandLine(c.words);
-        SCOPED_TRACE(c.words[0] + (c.words.size() > 1 ? " " + c.words[1] : std::string()));
-        EXPECT_EQ(line.scriptPath, c.script);
-        EXPECT_EQ(line.linkName, c.link);
-        EXPECT_EQ(line.commandLineJob, !c.script.empty() || !c.link.empty());
+    for (const auto& c : cases) {
+        std::string words;
+        for (const std::string& w : c.words) words += w + " ";
+        EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << words;
     }
     for (const char* word : {"/tmp/x.cmd", "/", "-", "plain"}) EXPECT_FALSE(IsFrameworkFlag(word)) << word;
     for (const char* word : {"/b", "-xyz"}) EXPECT_TRUE(IsFrameworkFlag(word)) << word;
-}
-
-TEST(CommandLine, LongOptionsAreSeparateFromTheFlags) {
-    const CommandLine line = ParseCommandLine({"--headless", "-b", "/tmp/r.cmd", "--version", "--bogus"});
-    EXPECT_TRUE(line.headless);
-    EXPECT_TRUE(line.version);
-    EXPECT_FALSE(line.help);
-    EXPECT_EQ(line.scriptPath, "/tmp/r.cmd");
-    ASSERT_EQ(line.unknownOptions.size(), 1u);
-    EXPECT_EQ(line.unknownOptions[0], "--bogus");
-    EXPECT_TRUE(ParseCommandLine({"--help"}).help);
-}
-
-TEST(CommandLine, LsTakesTheNextWordAsItsUrl) {
-    CommandLine line = ParseCommandLine({"--ls", "ftp://me@host/pub/"});
-    EXPECT_TRUE(line.ls);
-    EXPECT_EQ(line.lsUrl, "ftp://me@host/pub/");
-    EXPECT_FALSE(line.passive);
-    EXPECT_TRUE(line.optionError.empty());
-    EXPECT_FALSE(line.commandLineJob);
-
-    line = ParseCommandLine({"--passive", "--ls=ftp://host/"});
-    EXPECT_TRUE(line.ls);
-    EXPECT_TRUE(line.passive);
-    EXPECT_EQ(line.lsUrl, "ftp://host/");
-
-    // The value is taken whatever it looks like, and never becomes a flag's value.
-    line = ParseCommandLine({"--ls", "--help", "-b", "/x.cmd"});
-    EXPECT_EQ(line.lsUrl, "--help");
-    EXPECT_FALSE(line.help);
-    EXPECT_EQ(line.scriptPath, "/x.cmd");
-    line = ParseCommandLine({"-b", "--ls", "ftp://h/"});
-    EXPECT_EQ(line.lsUrl, "ftp://h/");
-    EXPECT_FALSE(line.commandLineJob);  // "-b" still waits for its value
-}
-
-TEST(CommandLine, LsWithoutUrlIsAnError) {
-    EXPECT_FALSE(ParseCommandLine({"--ls"}).optionError.empty());
-    EXPECT_FALSE(ParseCommandLine({"--ls="}).optionError.empty());
-    EXPECT_TRUE(ParseCommandLine({"--passive"}).optionError.empty());
-    EXPECT_TRUE(ParseCommandLine({}).optionError.empty());
 }
 
 TEST(CommandLine, UsageNamesEveryFlag) {

@@ -40,10 +40,6 @@ TEST(MessageTable, ExactTextsAcrossEveryRange) {
       {241, "Please insert the number of times in the\nScheduler Frequency edit box."},
       {254, "January"},
       {265, "December"},
-      {266, "Once"},
-      {272, "Yearly"},
-      {273, "Sunday"},
-      {279, "Saturday"},
       {280, "Bad log file format. Logging is turned off.\n"
             "Please change file name in Log Configurator. "},
       {295, "Can't schedule in the past ... Please change time!"},
@@ -109,9 +105,8 @@ TEST(MessageTable, IdsAreAscendingUniqueAndAllFoundByLookup) {
 }
 
 TEST(MessageTable, TextsHoldRealLineBreaksAndPlaceholdersOnlyWhereFilled) {
-  // Callers format 177, 183, 347 and 349 with their arguments; every other
-  // text is shown as it stands, so a stray "%" would be misread by a
-  // formatting caller.
+  // Only 177, 183, 347 and 349 are formatted with arguments; a "%" elsewhere
+  // would be misread by a formatting caller.
   const std::map<int, int> conversions = {{177, 2}, {183, 1}, {347, 2}, {349, 1}};
   for (int id : MessageIds()) {
     const std::string_view text = MessageText(id);
@@ -123,15 +118,10 @@ TEST(MessageTable, TextsHoldRealLineBreaksAndPlaceholdersOnlyWhereFilled) {
     else EXPECT_EQ(CountConversions(text), it->second) << "id " << id;
     EXPECT_EQ(text.find("%d"), std::string_view::npos) << "id " << id;
   }
-  // Multi-line texts that the dialogs split into lines.
-  EXPECT_EQ(std::count(MessageText(33049).begin(), MessageText(33049).end(), '\n'), 2);
-  EXPECT_EQ(std::count(MessageText(12041).begin(), MessageText(12041).end(), '\n'), 3);
 }
 
 TEST(MessageTable, LogEventTextsMatchTheirSuccessClass) {
-  // The log counts an even offset from 32861 as successful and an odd one as
-  // unsuccessful; the texts have to agree with that (except the closing pair,
-  // where the internet session's close is counted as unsuccessful).
+  // An even offset from 32861 counts as successful, an odd one as failed.
   for (int code = kFirstLogEventCode; code <= 32874; ++code) {
     const std::string_view text = MessageText(code);
     ASSERT_FALSE(text.empty()) << "code " << code;
@@ -155,8 +145,7 @@ TEST(MessageTable, NameListsRunInCalendarOrder) {
   for (const auto& [first, names] : lists) {
     for (std::size_t i = 0; i < names.size(); ++i) {
       const std::string_view text = MessageText(first + static_cast<int>(i));
-      // Month names are checked by their first three letters (the whole name
-      // is in the exact-text table for January and December).
+      // Months by their first three letters (January and December are exact above).
       EXPECT_EQ(text.substr(0, first == 254 ? 3 : text.size()), names[i]) << "id " << first + static_cast<int>(i);
       // Scheduler entries are blank-separated fields: no name may hold a blank.
       EXPECT_EQ(text.find(' '), std::string_view::npos);
