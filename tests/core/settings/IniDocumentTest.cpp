@@ -126,6 +126,30 @@ TEST(IniDocument, EditsChangeOnlyWhatTheyMust) {
          "[New]\n"},
         {"same value is no change", "[A]\nk = v\n", [](IniDocument& d) { EXPECT_TRUE(d.Set("A", "K", "v")); },
          "[A]\nk = v\n"},
+        {"rename keeps the lines in place and later writes find the section", "[A]\nx=1\n; note\n[B]\ny=2\n[C]\nz=3\n",
+         [](IniDocument& d) {
+             EXPECT_TRUE(d.RenameSection("b", "Q7"));
+             EXPECT_FALSE(d.HasSection("B"));
+             EXPECT_EQ(d.Get("q7", "Y"), "2");
+             EXPECT_TRUE(d.Set("Q7", "w", "4"));
+         },
+         "[A]\nx=1\n; note\n[Q7]\ny=2\nw=4\n[C]\nz=3\n"},
+        {"rename refuses to merge, a missing source and bad names", "[A]\nx=1\n[B]\ny=2\n",
+         [](IniDocument& d) {
+             EXPECT_FALSE(d.RenameSection("A", "b"));  // target exists (names ignore case)
+             EXPECT_FALSE(d.RenameSection("Missing", "Z"));
+             EXPECT_FALSE(d.RenameSection("A", "bad]name"));
+             EXPECT_FALSE(d.RenameSection("A", ""));
+         },
+         "[A]\nx=1\n[B]\ny=2\n"},
+        {"rename makes a later duplicate the first of its name", "[D]\na=first\n[E]\n[D]\na=second\n",
+         [](IniDocument& d) {
+             EXPECT_TRUE(d.RenameSection("D", "F"));
+             EXPECT_EQ(d.Get("D", "a"), "second");
+             EXPECT_TRUE(d.RenameSection("D", "G"));
+             EXPECT_FALSE(d.HasSection("D"));
+         },
+         "[F]\na=first\n[E]\n[G]\na=second\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -172,7 +196,6 @@ TEST(IniDocument, RandomBytesNeverBreakRoundTrips) {
 }
 
 TEST(IniDocument, CopiesAndPieces) {
-    // Long lines are covered through the file functions (BadContentIsPreservedThroughWrites).
     const std::string big(1 << 16, 'x');
     IniDocument doc = IniDocument::Parse("[A]\nbig=" + big + "\nk=v\n");
     // Copies share the parsed text but not their edits.
