@@ -40,11 +40,10 @@ const std::vector<Expected>& DosTable() {
     return table;
 }
 
-TEST(ListingDos, TableLineByLine) {
+TEST(ListingDos, Table) {
     RunLineByLine(DosTable(), [](std::string_view l) { return ParseDosLine(l, TestContext()); });
+    RunAsListing(DosTable());
 }
-
-TEST(ListingDos, TableAsListing) { RunAsListing(DosTable()); }
 
 TEST(ListingDos, LinesOfOtherShapesDoNotMatch) {
     const ListingContext ctx = TestContext();

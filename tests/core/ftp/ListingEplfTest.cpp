@@ -23,15 +23,18 @@ const std::vector<Expected>& EplfTable() {
          T(2000, 2, 29)},
         {"+m4102444799,r,\tfar", "2099-12-31 23:59:59", "far", false, false, {}, -1,
          T(2099, 12, 31, 23, 59, 59)},
+        {"+sXYZ,m99999999999999999999999,r,\tdamaged", "a size or time that is no number or overflows is left out",
+         "damaged", false, false, {}, -1, {}},
+        {"+m9000000000000,r,\ttoolate", "a time past the year 9999 has no calendar form", "toolate", false, false,
+         {}, -1, {}},
     };
     return table;
 }
 
-TEST(ListingEplf, TableLineByLine) {
+TEST(ListingEplf, Table) {
     RunLineByLine(EplfTable(), [](std::string_view l) { return ParseEplfLine(l, TestContext()); });
+    RunAsListing(EplfTable());
 }
-
-TEST(ListingEplf, TableAsListing) { RunAsListing(EplfTable()); }
 
 TEST(ListingEplf, LinesOfOtherShapes) {
     const ListingContext ctx = TestContext();
@@ -41,19 +44,6 @@ TEST(ListingEplf, LinesOfOtherShapes) {
     EXPECT_EQ(ParseEplfLine("+/,\t..", ctx).kind, LineResult::Ignore);
     EXPECT_EQ(ParseEplfLine("+r,\ta/b", ctx).kind, LineResult::Ignore);
     EXPECT_EQ(ParseEplfLine("+r,\t", ctx).kind, LineResult::Ignore);
-}
-
-TEST(ListingEplf, DamagedFactsAreSkipped) {
-    const ListingContext ctx = TestContext();
-    // A size or time that is no number, or overflows, is left out.
-    LineResult r = ParseEplfLine("+sXYZ,m99999999999999999999999,r,\tdamaged", ctx);
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.size, -1);
-    EXPECT_FALSE(r.entry.modified.valid);
-    // A time past the year 9999 has no calendar form.
-    r = ParseEplfLine("+m9000000000000,r,\ttoolate", ctx);
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_FALSE(r.entry.modified.valid);
 }
 
 }  // namespace

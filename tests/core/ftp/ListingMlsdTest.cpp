@@ -13,8 +13,12 @@ const std::vector<Expected>& MlsdTable() {
         {"Type=File;Size=5368709120;Modify=20260101120000.123; big file;v2.txt",
          "fact names and values in any case; fraction of a second; \";\" and blanks in the name",
          "big file;v2.txt", false, false, {}, 5368709120LL, T(2026, 1, 1, 12, 0)},
-        {"type=dir;modify=20251231235959;UNIX.mode=0755; sub dir", "directory", "sub dir", true, false, {},
-         -1, T(2025, 12, 31, 23, 59, 59)},
+        {"type=dir;modify=20251231235959;UNIX.mode=0755; sub dir", "directory; UNIX.mode as permission text",
+         "sub dir", true, false, {}, -1, T(2025, 12, 31, 23, 59, 59), "drwxr-xr-x"},
+        {"type=file;unix.MODE=640; f", "mode fact name in any case, no leading 0", "f", false, false, {}, -1, {},
+         "-rw-r-----"},
+        {"type=file;UNIX.mode=9x; g", "a mode that is no octal number gives no permission text", "g", false,
+         false, {}, -1, {}, ""},
         {"type=dir;sizd=4096;modify=20251231235959; withsizd", "directory size in \"sizd\"", "withsizd", true,
          false, {}, 4096, T(2025, 12, 31, 23, 59, 59)},
         {"type=OS.unix=symlink;size=9;modify=20260101120000; link", "ProFTPD-style link without target",
@@ -40,46 +44,33 @@ const std::vector<Expected>& MlsdTable() {
          "a fact value with a blank (Windows owner names)", "report.txt", false, false, {}, 5, {}},
         {"type=file;size=5; a; b", "\"; \" inside the name", "a; b", false, false, {}, 5, {}},
         {"modify=20261207005936;perm=radfwMT;size=0;type=file;unique=fe00ga7200a;unix.mode=0o644;   lead",
-         "pyftpdlib: a name with leading blanks", "  lead", false, false, {}, 0, T(2026, 12, 7, 0, 59, 36)},
+         "pyftpdlib: a name with leading blanks, mode 0o644", "  lead", false, false, {}, 0,
+         T(2026, 12, 7, 0, 59, 36), "-rw-r--r--"},
         {"modify=20261207005936;perm=eldfmMTcp;size=4096;type=dir;unique=fe00ga7222a;unix.mode=0o755; sub dir",
          "pyftpdlib: a directory with its size", "sub dir", true, false, {}, 4096, T(2026, 12, 7, 0, 59, 36)},
         {" nofacts", "an entry without facts", "nofacts", false, false, {}, -1, {}},
+        {" type=file;size=12; notes.txt", "indented by one blank as in an MLST reply", "notes.txt", false, false, {},
+         12, {}},
         {"type=file;size=3;modify=20240229235960; leapsecond", "a leap second reads as :59", "leapsecond",
          false, false, {}, 3, T(2024, 2, 29, 23, 59, 59)},
     };
     return table;
 }
 
-TEST(ListingMlsd, TableLineByLine) { RunLineByLine(MlsdTable(), [](std::string_view l) { return ParseMlsxLine(l); }); }
-
-TEST(ListingMlsd, TableAsListing) { RunAsMlsd(MlsdTable()); }
-
-TEST(ListingMlsd, UnixModeBecomesThePermissionText) {
-    LineResult r = ParseMlsxLine("type=dir;UNIX.mode=0755; d");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.permissions, "drwxr-xr-x");
-    r = ParseMlsxLine("type=file;unix.MODE=640; f");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.permissions, "-rw-r-----");
-    // pyftpdlib 1.5.7 on Python 3 (real line).
-    r = ParseMlsxLine("modify=20261207005936;perm=radfwMT;size=5;type=file;unique=fe00ga7222b;unix.mode=0o644; a b.txt");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.name, "a b.txt");
-    EXPECT_EQ(r.entry.permissions, "-rw-r--r--");
-    r = ParseMlsxLine("type=file;UNIX.mode=9x; f");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.permissions, "");
+TEST(ListingMlsd, Table) {
+    RunLineByLine(MlsdTable(), [](std::string_view l) { return ParseMlsxLine(l); });
+    RunAsMlsd(MlsdTable());
 }
 
 TEST(ListingMlsd, CurrentAndParentAndUnsafeAreDropped) {
-    for (std::string_view line : {"type=cdir;modify=20260101120000; /pub", "type=pdir;modify=20260101120000; /",
-                                  "type=CDIR; .", "type=Pdir; ..", "type=dir; .", "type=dir; ..",
-                                  "type=file;size=1; a/b", "type=file;size=1; ", "", "   "}) {
+    for (const std::string& line :
+         {std::string("type=cdir;modify=20260101120000; /pub"), std::string("type=pdir;modify=20260101120000; /"),
+          std::string("type=CDIR; ."), std::string("type=Pdir; .."), std::string("type=dir; ."),
+          std::string("type=dir; .."), std::string("type=file;size=1; a/b"), std::string("type=file;size=1; "),
+          std::string(), std::string("   "), std::string("type=file;size=1; a") + '\0' + "b",
+          std::string("type=file;size=1; a\rb"), std::string(" type=file;size=12; /pub/notes.txt")}) {
         EXPECT_EQ(ParseMlsxLine(line).kind, LineResult::Ignore) << "[" << line << "]";
     }
-    const std::string nul = std::string("type=file;size=1; a") + '\0' + "b";
-    EXPECT_EQ(ParseMlsxLine(nul).kind, LineResult::Ignore);
-    EXPECT_EQ(ParseMlsxLine("type=file;size=1; a\rb").kind, LineResult::Ignore);
 }
 
 TEST(ListingMlsd, LinesOfOtherShapesDoNotMatch) {
@@ -88,32 +79,18 @@ TEST(ListingMlsd, LinesOfOtherShapesDoNotMatch) {
     }
 }
 
+// The MLST reply line: " facts; path"; the entry is named by the path's last part.
 TEST(ListingMlsd, MlstFactLineWithPath) {
-    // The MLST reply: " facts; path", indented by one blank.
-    LineResult r = ParseMlstPathLine(" type=file;size=12;modify=20260101120000; /pub/notes.txt");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.name, "notes.txt");
-    EXPECT_EQ(r.entry.size, 12);
-    EXPECT_EQ(r.entry.modified, T(2026, 1, 1, 12, 0));
-
-    r = ParseMlstPathLine(" type=cdir;modify=20260101120000; /pub/");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.name, "pub");
-    EXPECT_TRUE(r.entry.isDirectory);
-
-    r = ParseMlstPathLine("type=file;size=3; relative name.txt");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.name, "relative name.txt");
-
+    RunLineByLine(
+        {{" type=file;size=12;modify=20260101120000; /pub/notes.txt", "absolute path", "notes.txt", false, false,
+          {}, 12, T(2026, 1, 1, 12, 0)},
+         {" type=cdir;modify=20260101120000; /pub/", "folder, final slash", "pub", true, false, {}, -1,
+          T(2026, 1, 1, 12, 0)},
+         {"type=file;size=3; relative name.txt", "relative, not indented", "relative name.txt", false, false, {}, 3,
+          {}}},
+        ParseMlstPathLine);
     EXPECT_EQ(ParseMlstPathLine(" type=dir; /").kind, LineResult::Ignore);
     EXPECT_EQ(ParseMlstPathLine(" type=dir; /pub/..").kind, LineResult::Ignore);
-    // The MLSD line parser never lets a path through.
-    EXPECT_EQ(ParseMlsxLine(" type=file;size=12; /pub/notes.txt").kind, LineResult::Ignore);
-    // Yet the indented fact line itself is understood.
-    r = ParseMlsxLine(" type=file;size=12; notes.txt");
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.size, 12);
-    EXPECT_EQ(r.entry.name, "notes.txt");
 }
 
 }  // namespace

@@ -236,18 +236,10 @@ TEST(ListingParser, RandomDamageNeverCrashesOrLetsUnsafeNamesOut) {
 }
 
 TEST(ListingParser, SafeNameRule) {
-    EXPECT_TRUE(IsSafeRemoteName("a"));
-    EXPECT_TRUE(IsSafeRemoteName("..."));
-    EXPECT_TRUE(IsSafeRemoteName(".hidden"));
-    EXPECT_TRUE(IsSafeRemoteName(" "));
-    EXPECT_TRUE(IsSafeRemoteName("a\\b"));  // a backslash is an ordinary character on the server
-    EXPECT_FALSE(IsSafeRemoteName(""));
-    EXPECT_FALSE(IsSafeRemoteName("."));
-    EXPECT_FALSE(IsSafeRemoteName(".."));
-    EXPECT_FALSE(IsSafeRemoteName("a/b"));
-    EXPECT_FALSE(IsSafeRemoteName(std::string_view("a\0b", 3)));
-    EXPECT_FALSE(IsSafeRemoteName("a\rb"));
-    EXPECT_FALSE(IsSafeRemoteName("a\nb"));
+    for (std::string_view name : {"a", "...", ".hidden", " ", "a\\b"})  // a backslash is ordinary on the server
+        EXPECT_TRUE(IsSafeRemoteName(name)) << name;
+    const std::string_view unsafe[] = {"", ".", "..", "a/b", std::string_view("a\0b", 3), "a\rb", "a\nb"};
+    for (std::string_view name : unsafe) EXPECT_FALSE(IsSafeRemoteName(name)) << name;
 }
 
 }  // namespace

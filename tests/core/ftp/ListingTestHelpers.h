@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ struct Expected {
     std::string_view target = {};
     std::int64_t size = -1;
     RemoteTime time = {};
+    std::optional<std::string_view> perms = {};  // checked when given
 };
 
 inline RemoteTime T(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
@@ -46,12 +48,16 @@ inline void ExpectEntry(const RemoteEntry& got, const Expected& want) {
     EXPECT_EQ(got.modified, want.time) << "got " << got.modified.year << "-" << got.modified.month
                                        << "-" << got.modified.day << " " << got.modified.hour << ":"
                                        << got.modified.minute << ":" << got.modified.second;
+    if (want.perms) {
+        EXPECT_EQ(got.permissions, *want.perms);
+    }
 }
 
 using LineParser = std::function<LineResult(std::string_view)>;
 
 // Each row through its own line parser.
 inline void RunLineByLine(const std::vector<Expected>& table, const LineParser& parse) {
+    SCOPED_TRACE("line by line");
     for (const Expected& row : table) {
         const LineResult r = parse(row.line);
         ASSERT_EQ(r.kind, LineResult::Entry) << row.why << " | " << row.line;

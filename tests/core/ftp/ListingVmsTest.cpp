@@ -9,7 +9,8 @@ namespace {
 const std::vector<Expected>& VmsTable() {
     static const std::vector<Expected> table = {
         {"FILE.TXT;1   5/9   1-JAN-2026 12:00:00 [GROUP,OWNER] (RWED,RWED,RE,)",
-         "file: 5 blocks used of 9", "FILE.TXT", false, false, {}, 5 * 512, T(2026, 1, 1, 12, 0)},
+         "file: 5 blocks used of 9; the protection mask is kept", "FILE.TXT", false, false, {}, 5 * 512,
+         T(2026, 1, 1, 12, 0), "(RWED,RWED,RE,)"},
         {"SUBDIR.DIR;1   1/3   15-MAR-2025 08:05:10 [GROUP,OWNER] (RWE,RWE,RE,E)",
          "directory: \".DIR;1\" is dropped", "SUBDIR", true, false, {}, -1, T(2025, 3, 15, 8, 5, 10)},
         {"LOGIN.COM;12   2   1-FEB-2026 09:30 [USER] (RWED,RWED,RE,)",
@@ -27,64 +28,39 @@ const std::vector<Expected>& VmsTable() {
     return table;
 }
 
-TEST(ListingVms, TableLineByLine) {
+TEST(ListingVms, TableWithHeaders) {
     RunLineByLine(VmsTable(), [](std::string_view l) { return ParseVmsLine(l, TestContext()); });
-}
-
-TEST(ListingVms, TableAsListingWithHeaders) {
-    // The directory header and the totals line around the entries.
     RunAsListing(VmsTable(), "\r\nDirectory DISK$USER:[USER]\r\n\r\n");
     std::string body = "Directory DISK$USER:[USER]\r\n\r\n" + JoinLines(VmsTable(), "\r\n") +
                        "\r\nTotal of 6 files, 10485770/10485780 blocks.\r\n";
     ExpectAll(ParseList(body, TestContext()), VmsTable());
 }
 
-TEST(ListingVms, KeepsTheProtectionMask) {
-    const LineResult r = ParseVmsLine(VmsTable()[0].line, TestContext());
-    ASSERT_EQ(r.kind, LineResult::Entry);
-    EXPECT_EQ(r.entry.permissions, "(RWED,RWED,RE,)");
-}
-
-// A long name stands alone on its line; its details follow on the next.
-TEST(ListingVms, NameAloneOnItsLineJoinsTheNext) {
+// A long name stands alone on its line and its details follow on the next;
+// a name whose details never come (another entry or the end follows) is
+// still listed.
+TEST(ListingVms, NameAloneOnItsLine) {
     const std::string body =
         "Directory DISK$USER:[USER]\r\n"
         "\r\n"
         "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT;1\r\n"
         "                    7/9   2-JAN-2026 10:00:00 [GROUP,OWNER] (RWED,RWED,RE,)\r\n"
+        "ORPHAN.TXT;4\r\n"
         "SHORT.TXT;1   1/3   3-JAN-2026 11:00:00 [GROUP,OWNER] (RWED,RWED,RE,)\r\n"
         "ANOTHER_LONG_DIRECTORY_NAME.DIR;1\r\n"
         "                    1/3   4-JAN-2026 12:00:00 [GROUP,OWNER] (RWE,RWE,RE,E)\r\n"
+        "LAST.TXT;2\r\n"
         "\r\n"
         "Total of 3 files, 9/15 blocks.\r\n";
-    for (const auto& got : {ParseList(body, TestContext()), StreamByteByByte(body, false)}) {
-        ASSERT_EQ(got.size(), 3u);
-        EXPECT_EQ(got[0].name, "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT");
-        EXPECT_EQ(got[0].size, 7 * 512);
-        EXPECT_EQ(got[0].modified, T(2026, 1, 2, 10, 0));
-        EXPECT_EQ(got[1].name, "SHORT.TXT");
-        EXPECT_EQ(got[2].name, "ANOTHER_LONG_DIRECTORY_NAME");
-        EXPECT_TRUE(got[2].isDirectory);
-        EXPECT_EQ(got[2].modified, T(2026, 1, 4, 12, 0));
-    }
-}
-
-TEST(ListingVms, NameWithoutDetailsStillListed) {
-    // The details never came (end of listing, or a line of another shape).
-    const std::string body =
-        "FIRST.TXT;1   1/3   3-JAN-2026 11:00:00 [GROUP,OWNER] (RWED,RWED,RE,)\r\n"
-        "ORPHAN.TXT;4\r\n"
-        "SECOND.TXT;1   1/3   3-JAN-2026 11:00:00 [GROUP,OWNER] (RWED,RWED,RE,)\r\n"
-        "LAST.TXT;2\r\n";
-    for (const auto& got : {ParseList(body, TestContext()), StreamByteByByte(body, false)}) {
-        ASSERT_EQ(got.size(), 4u);
-        EXPECT_EQ(got[0].name, "FIRST.TXT");
-        EXPECT_EQ(got[1].name, "ORPHAN.TXT");
-        EXPECT_EQ(got[1].size, -1);
-        EXPECT_FALSE(got[1].modified.valid);
-        EXPECT_EQ(got[2].name, "SECOND.TXT");
-        EXPECT_EQ(got[3].name, "LAST.TXT");
-    }
+    const std::vector<Expected> want = {
+        {"", "wrapped", "A_VERY_LONG_FILE_NAME_THAT_WRAPS.TXT", false, false, {}, 7 * 512, T(2026, 1, 2, 10, 0)},
+        {"", "no details", "ORPHAN.TXT", false, false, {}, -1, {}},
+        {"", "one line", "SHORT.TXT", false, false, {}, 512, T(2026, 1, 3, 11, 0)},
+        {"", "wrapped folder", "ANOTHER_LONG_DIRECTORY_NAME", true, false, {}, -1, T(2026, 1, 4, 12, 0)},
+        {"", "no details at the end", "LAST.TXT", false, false, {}, -1, {}},
+    };
+    ExpectAll(ParseList(body, TestContext()), want);
+    ExpectAll(StreamByteByByte(body, false), want);
 }
 
 TEST(ListingVms, HeadersIgnoredAndOtherShapesDoNotMatch) {
