@@ -19,37 +19,30 @@ protected:
 TEST_F(SessionSettingsTest, FreshStoreGivesTheSessionDefaults) {
     const FtpConnectOptions o = SessionOptionsFromSettings();
     EXPECT_EQ(o.access, FtpAccess::kPreconfig);  // AccessType absent
-    EXPECT_EQ(o.connectTimeout, Millis(20000));
-    EXPECT_EQ(o.dataReceiveTimeout, Millis(20000));
-    EXPECT_EQ(o.dataSendTimeout, Millis(20000));
-    EXPECT_EQ(o.controlReceiveTimeout, Millis(20000));
-    EXPECT_EQ(o.controlSendTimeout, Millis(20000));
+    for (Millis t : {o.connectTimeout, o.dataReceiveTimeout, o.dataSendTimeout, o.controlReceiveTimeout,
+                     o.controlSendTimeout})
+        EXPECT_EQ(t, Millis(20000));
     EXPECT_EQ(o.retries, 2);
     EXPECT_TRUE(o.reload);
     EXPECT_FALSE(o.cache);
     EXPECT_FALSE(o.passive);
-    EXPECT_TRUE(o.host.empty());
-    EXPECT_TRUE(o.user.empty());
-    EXPECT_TRUE(o.password.empty());
+    EXPECT_EQ(o.host + o.user + o.password, "");
     EXPECT_TRUE(SessionProxyString(o).empty());
 }
 
 TEST_F(SessionSettingsTest, StoredTextsBecomeOptions) {
-    using Get = long long (*)(const FtpConnectOptions&);
-    const Get access = [](const FtpConnectOptions& o) { return static_cast<long long>(o.access); };
-    const Get connect = [](const FtpConnectOptions& o) { return static_cast<long long>(o.connectTimeout.count()); };
-    const Get dataIn = [](const FtpConnectOptions& o) { return static_cast<long long>(o.dataReceiveTimeout.count()); };
-    const Get dataOut = [](const FtpConnectOptions& o) { return static_cast<long long>(o.dataSendTimeout.count()); };
-    const Get ctrlIn = [](const FtpConnectOptions& o) { return static_cast<long long>(o.controlReceiveTimeout.count()); };
-    const Get ctrlOut = [](const FtpConnectOptions& o) { return static_cast<long long>(o.controlSendTimeout.count()); };
-    const Get retries = [](const FtpConnectOptions& o) { return static_cast<long long>(o.retries); };
-    const Get passive = [](const FtpConnectOptions& o) { return static_cast<long long>(o.passive); };
-    const Get proxyPort = [](const FtpConnectOptions& o) { return static_cast<long long>(o.proxyPort); };
+    enum Field { access, connect, dataIn, dataOut, ctrlIn, ctrlOut, retries, passive, proxyPort };
+    const auto values = [](const FtpConnectOptions& o) {
+        return std::vector<long long>{static_cast<long long>(o.access), o.connectTimeout.count(),
+                                      o.dataReceiveTimeout.count(), o.dataSendTimeout.count(),
+                                      o.controlReceiveTimeout.count(), o.controlSendTimeout.count(),
+                                      o.retries, o.passive, o.proxyPort};
+    };
     const auto mode = [](FtpAccess a) { return static_cast<long long>(a); };
     const struct {
         const char* key;
         const char* value;
-        Get get;
+        Field field;
         long long expected;
     } cases[] = {
         {"AccessType", "DirectAccess", access, mode(FtpAccess::kDirect)},
@@ -79,7 +72,7 @@ TEST_F(SessionSettingsTest, StoredTextsBecomeOptions) {
     };
     for (const auto& c : cases) {
         Set(c.key, c.value);
-        EXPECT_EQ(c.get(SessionOptionsFromSettings()), c.expected) << c.key << "=" << c.value;
+        EXPECT_EQ(values(SessionOptionsFromSettings())[c.field], c.expected) << c.key << "=" << c.value;
     }
 }
 
