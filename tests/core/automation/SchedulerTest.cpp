@@ -1,12 +1,12 @@
-// The scheduler: entry fields and lines, the editor's "Add" rules (the
-// past-entry rule included), loading and saving the store, the start/stop
-// command, and the tick, walked minute by minute across hour, day, month and
-// year ends for every frequency. Calendar steps in the tests come from the C
-// library, independent of the code under test.
+// The scheduler: entry fields and lines, the editor's "Add", the store, the
+// start/stop command, the tick walked minute by minute for every frequency
+// (calendar steps come from the C library, not from the code under test), and
+// the background resend and scheduler timers on a manual timer service.
 #include "automation/Scheduler.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <ostream>
 #include <string>
@@ -172,6 +172,7 @@ TEST(ScheduleLine, WellFormedShapes) {
         {"Daily", "----", "10:1a", false},         {"Weekly", "sunday", "10:10", false},
         {"Monthly", "00/--/--", "10:10", false},   {"Monthly", "05/01/--", "10:10", false},
         {"Yearly", "31/04/--", "10:10", false},    {"Yearly", "05/--/--", "10:10", false},
+        {"Daily", "----", "7:00", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsWellFormed(Entry("x", c.frequency, c.date, c.time)), c.ok) << c.frequency << " " << c.date << " " << c.time;
@@ -214,31 +215,63 @@ protected:
     const LocalDateTime now_ = At(2025, 6, 15, 14, 30, 20);
 };
 
-TEST_F(ScheduleRequestTest, FieldsByFrequency) {
+TEST_F(ScheduleRequestTest, FieldsByFrequencyAndRefusedMoments) {
+    using F = ScheduleFrequency;
+    using E = ScheduleRequestError;
     struct Case {
         ScheduleRequest request;
-        const char* date;
+        E error;
+        const char* date;  // of the entry when there is no error
         const char* time;
     };
+    ScheduleRequest weekday = Request(F::Weekly);
+    weekday.weekday = 7;
     const Case cases[] = {
-        {Request(ScheduleFrequency::Once), "09/11/2026", "07:05"},
-        {Request(ScheduleFrequency::Today, 0, 1, 1, 15, 5), "15/06/2025", "15:05"},
-        {Request(ScheduleFrequency::Hourly, 0, 1, 1, 99, 5), "----", "--:05"},  // the hour is not used
-        {Request(ScheduleFrequency::Daily), "----", "07:05"},
-        {Request(ScheduleFrequency::Weekly), "Wednesday", "07:05"},
-        {Request(ScheduleFrequency::Monthly), "09/--/--", "07:05"},
-        {Request(ScheduleFrequency::Yearly, 2026, 2, 29), "29/02/--", "07:05"},
+        {Request(F::Once), E::None, "09/11/2026", "07:05"},
+        {Request(F::Today, 0, 1, 1, 15, 5), E::None, "15/06/2025", "15:05"},
+        {Request(F::Hourly, 0, 1, 1, 99, 5), E::None, "----", "--:05"},  // the hour is not used
+        {Request(F::Daily), E::None, "----", "07:05"},
+        {Request(F::Weekly), E::None, "Wednesday", "07:05"},
+        {Request(F::Monthly), E::None, "09/--/--", "07:05"},
+        {Request(F::Yearly, 2026, 2, 29), E::None, "29/02/--", "07:05"},
         // Repeating entries are never in the past.
-        {Request(ScheduleFrequency::Daily, 2025, 1, 1, 0, 0), "----", "00:00"},
-        {Request(ScheduleFrequency::Yearly, 2025, 1, 1, 0, 0), "01/01/--", "00:00"},
+        {Request(F::Daily, 2025, 1, 1, 0, 0), E::None, "----", "00:00"},
+        {Request(F::Yearly, 2025, 1, 1, 0, 0), E::None, "01/01/--", "00:00"},
+        {Request(F::Once, 2025, 6, 15, 14, 30), E::InPast, "", ""},  // this minute
+        {Request(F::Once, 2025, 6, 15, 13, 59), E::InPast, "", ""},
+        {Request(F::Once, 2025, 6, 14, 23, 59), E::InPast, "", ""},
+        {Request(F::Once, 2025, 5, 31, 23, 59), E::InPast, "", ""},
+        {Request(F::Once, 2025, 6, 15, 14, 31), E::None, "15/06/2025", "14:31"},
+        {Request(F::Once, 2026, 1, 1, 0, 0), E::None, "01/01/2026", "00:00"},    // an earlier day of a later year
+        {Request(F::Once, 2020, 12, 24, 18, 0), E::None, "24/12/2025", "18:00"},  // a past year means this year
+        {Request(F::Once, 2020, 1, 24, 18, 0), E::InPast, "", ""},
+        {Request(F::Today, 0, 1, 1, 14, 30), E::InPast, "", ""},
+        {Request(F::Today, 0, 1, 1, 13, 59), E::InPast, "", ""},
+        {Request(F::Today, 0, 1, 1, 14, 31), E::None, "15/06/2025", "14:31"},
+        {Request(F::Once, 2026, 4, 31), E::InvalidDate, "", ""},
+        {Request(F::Once, 2027, 2, 29), E::InvalidDate, "", ""},
+        {Request(F::Once, 2028, 2, 29), E::None, "29/02/2028", "07:05"},
+        {Request(F::Once, 10000, 2, 1), E::InvalidDate, "", ""},
+        {Request(F::Yearly, 2026, 2, 30), E::InvalidDate, "", ""},
+        {Request(F::Daily, 2026, 1, 1, 24), E::InvalidDate, "", ""},
+        {Request(F::Daily, 2026, 1, 1, -1), E::InvalidDate, "", ""},
+        {Request(F::Hourly, 2026, 1, 1, 1, 60), E::InvalidDate, "", ""},
+        {weekday, E::InvalidDate, "", ""},
     };
+    int row = 0;
     for (const Case& c : cases) {
-        const std::string name(FrequencyName(c.request.frequency));
+        SCOPED_TRACE(::testing::Message() << "row " << row++);
         const auto result = MakeScheduleEntry(c.request, now_);
-        ASSERT_TRUE(result.entry.has_value()) << name << " " << c.date;
-        EXPECT_EQ(result.error, ScheduleRequestError::None);
-        EXPECT_EQ(*result.entry, Entry("site-group", name, c.date, c.time));
+        EXPECT_EQ(result.error, c.error);
+        if (c.error != E::None) {
+            EXPECT_FALSE(result.entry.has_value());
+            continue;
+        }
+        ASSERT_TRUE(result.entry.has_value());
+        EXPECT_EQ(*result.entry, Entry("site-group", std::string(FrequencyName(c.request.frequency)), c.date, c.time));
     }
+    EXPECT_EQ(MessageIdFor(E::InPast), 295);
+    EXPECT_EQ(MessageIdFor(E::InvalidDate), 0);
 }
 
 TEST_F(ScheduleRequestTest, TargetIsTheScriptOnlyWhenCheckedAndNotEmpty) {
@@ -254,48 +287,6 @@ TEST_F(ScheduleRequestTest, TargetIsTheScriptOnlyWhenCheckedAndNotEmpty) {
     EXPECT_FALSE(none.entry.has_value());
     EXPECT_EQ(none.error, ScheduleRequestError::NoTarget);
     EXPECT_EQ(MessageIdFor(none.error), 33046);
-}
-
-TEST_F(ScheduleRequestTest, PastMomentsAndImpossibleDatesAreRefused) {
-    using F = ScheduleFrequency;
-    using E = ScheduleRequestError;
-    struct Case {
-        ScheduleRequest request;
-        E error;
-        const char* date;  // of the entry when there is no error
-    };
-    ScheduleRequest weekday = Request(F::Weekly);
-    weekday.weekday = 7;
-    const Case cases[] = {
-        {Request(F::Once, 2025, 6, 15, 14, 30), E::InPast, ""},  // this minute
-        {Request(F::Once, 2025, 6, 15, 13, 59), E::InPast, ""},
-        {Request(F::Once, 2025, 6, 14, 23, 59), E::InPast, ""},
-        {Request(F::Once, 2025, 5, 31, 23, 59), E::InPast, ""},
-        {Request(F::Once, 2025, 6, 15, 14, 31), E::None, "15/06/2025"},
-        {Request(F::Once, 2026, 1, 1, 0, 0), E::None, "01/01/2026"},  // an earlier day of a later year
-        {Request(F::Once, 2020, 12, 24, 18, 0), E::None, "24/12/2025"},  // a past year means this year
-        {Request(F::Once, 2020, 1, 24, 18, 0), E::InPast, ""},
-        {Request(F::Today, 0, 1, 1, 14, 30), E::InPast, ""},
-        {Request(F::Today, 0, 1, 1, 13, 59), E::InPast, ""},
-        {Request(F::Today, 0, 1, 1, 14, 31), E::None, "15/06/2025"},
-        {Request(F::Once, 2026, 4, 31), E::InvalidDate, ""},
-        {Request(F::Once, 2027, 2, 29), E::InvalidDate, ""},
-        {Request(F::Once, 2028, 2, 29), E::None, "29/02/2028"},
-        {Request(F::Once, 10000, 2, 1), E::InvalidDate, ""},
-        {Request(F::Yearly, 2026, 2, 30), E::InvalidDate, ""},
-        {Request(F::Daily, 2026, 1, 1, 24), E::InvalidDate, ""},
-        {Request(F::Daily, 2026, 1, 1, -1), E::InvalidDate, ""},
-        {Request(F::Hourly, 2026, 1, 1, 1, 60), E::InvalidDate, ""},
-        {weekday, E::InvalidDate, ""},
-    };
-    int row = 0;
-    for (const Case& c : cases) {
-        const auto result = MakeScheduleEntry(c.request, now_);
-        EXPECT_EQ(result.error, c.error) << "row " << row;
-        EXPECT_EQ(result.entry ? result.entry->date : "", c.date) << "row " << row++;
-    }
-    EXPECT_EQ(MessageIdFor(E::InPast), 295);
-    EXPECT_EQ(MessageIdFor(E::InvalidDate), 0);
 }
 
 // ---- the store and the start/stop command ----
@@ -545,6 +536,8 @@ TEST_F(SchedulerTickTest, TheStoredCountAndMissingKeysBoundTheEntries) {
     }
 }
 
+// Lines that do not parse and entries that are not well formed (the shapes
+// themselves are in WellFormedShapes) are reported and never start.
 TEST_F(SchedulerTickTest, MalformedEntriesAreReportedAndNeverStart) {
     const std::string huge(1 << 20, 'x');
     StoreTimerLines({
@@ -552,25 +545,154 @@ TEST_F(SchedulerTickTest, MalformedEntriesAreReportedAndNeverStart) {
         "job Daily ---- 07:00",                       // 1: four fields
         "job Daily ---- 07:00 On B extra",            // 2: seven fields
         "job Sometimes ---- 07:00 On",                // 3: unknown frequency
-        "job daily ---- 07:00 On",                    // 4: frequency case differs
-        "job Daily 01/01/2025 07:00 On",              // 5: date does not fit Daily
-        "job Daily ---- 7:00 On",                     // 6: one-digit hour
-        "job Daily ---- 24:00 On",                    // 7: hour out of range
-        "job Hourly ---- 07:00 On",                   // 8: hourly without dashes
-        "job Once 31/04/2025 07:00 On",               // 9: a day April lacks
-        "job Once 29/02/2025 07:00 On",               // 10: no leap day in 2025
-        "job Weekly Funday 07:00 On",                 // 11: unknown weekday
-        "job Monthly 32/--/-- 07:00 On",              // 12: day 32
-        "job Yearly 30/02/-- 07:00 On",               // 13: never exists
-        huge + " Daily ---- 07:00 On " + huge,        // 14: huge, but six well-shaped fields
-        huge,                                         // 15: one huge field
-        "job\x01\x7f Daily ---- 07:00 Off \xff\xfe",  // 16: odd bytes, well shaped, Off
-        "job Daily ---- 07:00 On",                    // 17: the only good one
+        "job Daily ---- 24:00 On",                    // 4: hour out of range
+        "job Monthly 32/--/-- 07:00 On",              // 5: day 32
+        huge + " Daily ---- 07:00 On " + huge,        // 6: huge, but six well-shaped fields
+        huge,                                         // 7: one huge field
+        "job\x01\x7f Daily ---- 07:00 Off \xff\xfe",  // 8: odd bytes, well shaped, Off
+        "job Daily ---- 07:00 On",                    // 9: the only good one
     });
     const auto report = TickAt(At(2025, 1, 1, 7, 0));
-    EXPECT_EQ(report.started, (std::vector<int>{14, 17}));
-    EXPECT_EQ(report.malformed, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15}));
+    EXPECT_EQ(report.started, (std::vector<int>{6, 9}));
+    EXPECT_EQ(report.malformed, (std::vector<int>{0, 1, 2, 3, 4, 5, 7}));
     EXPECT_EQ(links_, (std::vector<std::string>{huge, "job"}));
+}
+
+// ---- the background timers: the resend period from ResendTime, the 5-second
+// first pass with StartQueueProg 1, a changed period taking effect after the
+// next pass, and the scheduler timer's 5-second first tick and 60-second period ----
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+
+TEST(ResendPeriod, LeadingMinutesWithLimits) {
+    const std::pair<const char*, long long> cases[] = {
+        {"10", 10}, {" 7 ", 7}, {"3 minutes", 3}, {"+2", 2}, {"1", 1},
+        // Zero, negative and text give one minute.
+        {"0", 1}, {"", 1}, {"abc", 1}, {"-4", 1}, {"-", 1}, {"   ", 1}, {"0.5", 1}, {"x10", 1},
+        // Huge values are capped, not wrapped (71583 minutes would wrap a 32-bit millisecond count).
+        {"35791", 35791}, {"35792", 35791}, {"71583", 35791}, {"99999999999999999999", 35791}};
+    for (const auto& [text, minutes] : cases) {
+        EXPECT_EQ(ResendPeriodFromText(text), milliseconds{minutes * 60000}) << '"' << text << '"';
+    }
+    EXPECT_LE(ResendPeriodFromText("99999999999999999999"), kMaximumTimerPeriod);
+}
+
+class BackgroundTimersTest : public test::IsolatedHomeTest {
+protected:
+    BackgroundTimers::Callbacks Counting() {
+        return {[this] {
+                    ++passes_;
+                    passTimes_.push_back(service_.Now());
+                    return 1;
+                },
+                [this] {
+                    ++ticks_;
+                    tickTimes_.push_back(service_.Now());
+                }};
+    }
+
+    ManualTimerService service_;
+    int passes_ = 0;
+    int ticks_ = 0;
+    std::vector<milliseconds> passTimes_;
+    std::vector<milliseconds> tickTimes_;
+};
+
+TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
+    struct Case {
+        int startAction;        // StartQueueProg; 1 sends the queue 5 s after start-up
+        const char* resendTime; // nullptr: absent
+        milliseconds run;
+        std::vector<milliseconds> passes;
+    };
+    const std::vector<Case> cases{
+        {0, nullptr, 30min, {10min, 20min, 30min}},
+        {2, nullptr, 10min, {10min}},
+        {7, "10", 10min, {10min}},
+        {1, "3", 3min + 5s, {5s, 3min + 5s}},
+        {1, "0", 2min + 5s, {5s, 1min + 5s, 2min + 5s}},  // never keeps the 5-second period
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.startAction << " " << (c.resendTime ? c.resendTime : "absent"));
+        WriteInt(keys::StartQueueProg, c.startAction);
+        if (c.resendTime != nullptr) WriteProfileString("SCHEDULE", "ResendTime", c.resendTime);
+        ManualTimerService service;
+        std::vector<milliseconds> passes;
+        BackgroundTimers timers(service, {[&] {
+                                              passes.push_back(service.Now());
+                                              return 0;
+                                          },
+                                          {}});
+        service.Advance(c.run - 1ms);
+        EXPECT_EQ(passes.size() + 1, c.passes.size());
+        service.Advance(1ms);
+        EXPECT_EQ(passes, c.passes);
+        EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
+    }
+}
+
+TEST_F(BackgroundTimersTest, ChangedResendTimeTakesEffectAfterTheNextPass) {
+    WriteProfileString("SCHEDULE", "ResendTime", "10");
+    BackgroundTimers timers(service_, Counting());
+    service_.Advance(2min);
+    WriteProfileString("SCHEDULE", "ResendTime", "5");
+    // The running period is not touched by the change itself.
+    EXPECT_EQ(service_.Period(kResendTimerId), 10min);
+    service_.Advance(8min);  // the pass at 10 min reads the new value
+    EXPECT_EQ(service_.Period(kResendTimerId), 5min);
+    service_.Advance(10min);
+    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min, 15min, 20min}));
+}
+
+TEST_F(BackgroundTimersTest, ChangeMadeByThePassItselfIsSeenAfterThatPass) {
+    WriteProfileString("SCHEDULE", "ResendTime", "4");
+    BackgroundTimers timers(service_, {[this] {
+                                           ++passes_;
+                                           passTimes_.push_back(service_.Now());
+                                           WriteProfileString("SCHEDULE", "ResendTime", "2");
+                                           return 0;
+                                       },
+                                       {}});
+    service_.Advance(8min);
+    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{4min, 6min, 8min}));
+}
+
+TEST_F(BackgroundTimersTest, SchedulerTicksFiveSecondsAfterEachStartThenEveryMinute) {
+    BackgroundTimers timers(service_, Counting());
+    timers.OnTimer(kSchedulerTimerId);  // never started: a late call does nothing
+    timers.OnTimer(4242);               // an id it does not own
+    service_.Advance(3min);
+    EXPECT_EQ(ticks_, 0);
+    timers.SetSchedulerRunning(true);
+    EXPECT_TRUE(timers.SchedulerRunning());
+    service_.Advance(5s + 2min);
+    EXPECT_EQ(tickTimes_, (std::vector<milliseconds>{3min + 5s, 4min + 5s, 5min + 5s}));
+    EXPECT_EQ(service_.Period(kSchedulerTimerId), 1min);
+    timers.SetSchedulerRunning(false);
+    timers.OnTimer(kSchedulerTimerId);
+    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
+    EXPECT_EQ(timers.SchedulerPeriod(), 5s);
+    service_.Advance(4min);
+    EXPECT_EQ(ticks_, 3);
+    timers.SetSchedulerRunning(true);
+    service_.Advance(5s);
+    EXPECT_EQ(ticks_, 4);
+    // The resend timer runs whatever the scheduler does.
+    service_.Advance(50s);
+    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min}));
+}
+
+TEST_F(BackgroundTimersTest, DestructionStopsBothTimers) {
+    {
+        BackgroundTimers timers(service_, Counting());
+        timers.SetSchedulerRunning(true);
+        EXPECT_TRUE(service_.IsActive(kResendTimerId));
+        EXPECT_TRUE(service_.IsActive(kSchedulerTimerId));
+    }
+    EXPECT_FALSE(service_.IsActive(kResendTimerId));
+    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
+    EXPECT_EQ(service_.Advance(1h), 0);
 }
 
 }  // namespace
