@@ -1,17 +1,12 @@
-// The transfer lines of scripts end to end against pyftpdlib: wildcards, age
-// filters (server file times set through the server's root folder, "now"
-// fixed), the overwrite rule, put from the LOCAL folder, send between two
-// servers, and downloads that must stay inside the local folder.
-#include <gtest/gtest.h>
+// Transfer lines of scripts end to end: wildcards, age filters (server file
+// times set through the server's root, "now" fixed), the overwrite rule, put
+// from the LOCAL folder, send between two servers, downloads that stay inside
+// the local folder, and the same lines against vsftpd (LIST listings only).
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
+#include <ctime>
 
 #include "AutomationTestSupport.h"
-#include "engine/TransferStats.h"
 
 namespace zyfar::autotest {
 namespace {
@@ -242,6 +237,54 @@ TEST_F(SendTest, SendToTheSameSessionIsRefused) {
     EXPECT_TRUE(HasErrorBlock("A: The source and the destination are the same session. x.txt"));
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
     EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+}
+
+// ---- against vsftpd ----
+
+class VsftpdScriptTest : public ScriptTest {
+protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        if (vsftpd_.unavailable()) GTEST_SKIP() << "vsftpd cannot run here: " << vsftpd_.error();
+        ASSERT_TRUE(vsftpd_.started()) << vsftpd_.error();
+    }
+    std::string OpenVsftpd(const std::string& directory = "") const {
+        std::string line = "open V 127.0.0.1 anonymous guest " + std::to_string(vsftpd_.port());
+        if (!directory.empty()) line += " " + directory;
+        return line + "\n";
+    }
+    VsftpdServer vsftpd_;
+};
+
+TEST_F(VsftpdScriptTest, GetWithAnAgeFilterFromAListListing) {
+    const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+    WriteFile(vsftpd_.root() + "/young.log", "young");
+    WriteFile(vsftpd_.root() + "/old.log", "old");
+    ASSERT_TRUE(SetFileTime(vsftpd_.root() + "/young.log", now - 3600));
+    ASSERT_TRUE(SetFileTime(vsftpd_.root() + "/old.log", now - 10 * kDay));
+    const ScriptRunResult r = Run(OpenVsftpd() + "get V *.log fresh < 2\n");
+    EXPECT_EQ(r.errorBlocks, 0);
+    EXPECT_EQ(ReadFile(LocalFile("young.log")).value_or(""), "young");
+    EXPECT_FALSE(ReadFile(LocalFile("old.log")));
+    const ScriptRunResult r2 = Run(OpenVsftpd() + "get V *.log stale > 5\n");
+    EXPECT_EQ(r2.errorBlocks, 0);
+    EXPECT_EQ(ReadFile(LocalFile("old.log")).value_or(""), "old");
+}
+
+TEST_F(VsftpdScriptTest, PutAndSendFromPyftpdlibIntoTheUploadFolder) {
+    PyFtpdServer source;
+    ASSERT_TRUE(source.started()) << source.error();
+    const std::string put = PatternBytes(300000, 5), sent = PatternBytes(700000, 13);
+    WriteFile(LocalFile("up.bin"), put);
+    WriteFile(source.root() + "/s.bin", sent);
+    const ScriptRunResult r = Run(OpenLine("P", source) + OpenVsftpd(vsftpd_.uploadFolder()) +
+                                  "put V up.bin\nput V up.bin\nbinary P\nsend P V s.bin\n");
+    EXPECT_TRUE(SameBytes(ReadFile(vsftpd_.uploadPath() + "/up.bin"), put));
+    EXPECT_TRUE(HasLine("V: FTP Transfer Complete up.bin"));
+    EXPECT_TRUE(HasErrorBlock("V: Can't overwrite existing file! up.bin"));
+    EXPECT_TRUE(SameBytes(ReadFile(vsftpd_.uploadPath() + "/s.bin"), sent));
+    EXPECT_TRUE(HasLine("P: FTP Transfer Complete s.bin"));
+    EXPECT_EQ(r.errorBlocks, 1);
 }
 
 }  // namespace
