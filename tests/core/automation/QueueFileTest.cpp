@@ -1,6 +1,6 @@
-// The queue file: the entries a run adds, counts up, removes and purges, the
-// reading of damaged files, deleting in display order, marking entries as
-// being sent, and appends from many threads and processes at once.
+// The queue file: entries added, counted up, removed and purged, damaged files,
+// deleting in display order, marking as sent, and appends from many threads
+// and processes at once.
 #include "automation/QueueFile.h"
 
 #include <sys/wait.h>
@@ -78,7 +78,7 @@ TEST_F(QueueFileTest, DefaultFileLivesInTheSettingsFolder) {
     EXPECT_EQ(QueueFile().path(), Path("config/Quorvane/zyfarQue.ini"));
 }
 
-TEST_F(QueueFileTest, AppendedPutEntryHasTheKeysInOrder) {
+TEST_F(QueueFileTest, AppendedEntriesHaveTheKeysInOrderAndOnlyXferTheSecondServer) {
     QueueFile q(path_);
     const QueueRunSummary s = q.ApplyRun(Put(), {Failed("a.txt")}, Adding(), true);
     EXPECT_EQ(s.appended, 1);
@@ -87,27 +87,22 @@ TEST_F(QueueFileTest, AppendedPutEntryHasTheKeysInOrder) {
               "LocDirFile=/home/me/data\nReason=550 No access\nPassword=pw\nLogin=me\nRemDir=/in\n"
               "Source=Local\nDestination=up.test\nFtpMethod=ZYFAR_PUT\nFileSize=1234\nPort=2121\nStatus=0\n"
               "[QUEUE]\nNumQueues=1\n");
-}
-
-TEST_F(QueueFileTest, XferEntryCarriesTheSecondServerAndGetDoesNot) {
-    QueueFile q(path_);
     ASSERT_TRUE(q.RecordFailure(Xfer(), Failed("x.bin")));
     ASSERT_TRUE(q.RecordFailure(Get(), Failed("g.bin")));
     const IniDocument doc = ReadPrivateProfile(path_);
-    const auto x = doc.GetSection("QUEUE1");
     std::vector<std::string> keys;
-    for (const auto& [k, v] : x) keys.push_back(k);
+    for (const auto& [k, v] : doc.GetSection("QUEUE2")) keys.push_back(k);
     EXPECT_EQ(keys, (std::vector<std::string>{"NumTimes", "LocalName", "RemoteName", "RemDirFile", "LocDirFile",
                                               "Reason", "Password", "Login", "RemDir", "Source", "Destination",
                                               "FtpMethod", "RemPassword", "RemLogin", "RemRemDir", "RemotePort",
                                               "FileSize", "Port", "Status"}));
-    EXPECT_EQ(doc.Get("QUEUE1", "Source"), "one.test");
-    EXPECT_EQ(doc.Get("QUEUE1", "Destination"), "two.test");
-    EXPECT_EQ(doc.Get("QUEUE1", "RemotePort"), "2200");
-    EXPECT_EQ(doc.Get("QUEUE2", "Source"), "down.test");
-    EXPECT_EQ(doc.Get("QUEUE2", "Destination"), "Local");
-    EXPECT_EQ(doc.Get("QUEUE2", "FtpMethod"), "ZYFAR_GET");
-    EXPECT_FALSE(doc.Get("QUEUE2", "RemPassword").has_value());
+    EXPECT_EQ(doc.Get("QUEUE2", "Source"), "one.test");
+    EXPECT_EQ(doc.Get("QUEUE2", "Destination"), "two.test");
+    EXPECT_EQ(doc.Get("QUEUE2", "RemotePort"), "2200");
+    EXPECT_EQ(doc.Get("QUEUE3", "Source"), "down.test");
+    EXPECT_EQ(doc.Get("QUEUE3", "Destination"), "Local");
+    EXPECT_EQ(doc.Get("QUEUE3", "FtpMethod"), "ZYFAR_GET");
+    EXPECT_FALSE(doc.Get("QUEUE3", "RemPassword").has_value());
 }
 
 TEST_F(QueueFileTest, SecondFailureOfTheSameTransferCountsInsteadOfAdding) {

@@ -1,8 +1,8 @@
-// The queue send pass: which entries are taken, how they are grouped into
-// runs, what is written back to the queue file and how the runs are started
-// (with a recording starter), and against pyftpdlib: a queue built by failed
-// puts and gets is sent again once the servers can take the files; the
-// entries that arrived are removed and the others move up.
+// The queue send pass: which entries are taken, how they are grouped into runs,
+// what is written back and how the runs are started (recording starter); the
+// engine's reports kept in the queue file, twenty runs failing at once; and
+// against pyftpdlib, a queue built by failed puts and gets sent again once the
+// servers can take the files (entries that arrived removed, the others moved up).
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "automation/QueueSend.h"
@@ -48,7 +48,8 @@ std::string JobText(const CTransferJob& j) {
            " " + std::to_string(j.status);
 }
 
-std::string ServerText(const TransferServer& s) {
+template <class Server>
+std::string ServerText(const Server& s) {
     return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
 }
 
@@ -208,11 +209,80 @@ TEST_F(QueueSendTest, LongEntriesMoveWhole) {
     EXPECT_EQ(Q(2, "Password"), "pw3");
 }
 
+// ---- engine reports ----
+
+TEST_F(QueueSendTest, ReportsMapOntoQueueRunsAndItems) {
+    QueueReport report;
+    report.method = QueueReportMethod::Xfer;
+    report.first = QueueReportServer{"a.example", "al", "ap", "/a", 2100};
+    report.second = QueueReportServer{"b.example", "bl", "bp", "/b", 2200};
+    const QueueRun run = QueueRunOf(report);
+    EXPECT_EQ(run.method, QueueMethod::Xfer);
+    EXPECT_EQ(ServerText(run.first), "a.example al/ap /a :2100");
+    EXPECT_EQ(ServerText(run.second), "b.example bl/bp /b :2200");
+    EXPECT_EQ(QueueRouteSource(run) + " > " + QueueRouteDestination(run), "a.example > b.example");
+    const QueueItem q = QueueItemOf(QueueReportItem{"/l", "ln", "rn", "/r", "why", 5'000'000'000LL, 12002, 4});
+    EXPECT_EQ(q.localDir + q.localName + q.remoteName + q.remoteDir + q.errorText, "/llnrn/rwhy");
+    EXPECT_EQ(q.size, 5'000'000'000LL);
+    EXPECT_EQ(q.result, 12002);
+    EXPECT_EQ(q.queueEntry, 4);
+}
+
+TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries) {
+    Set("SCHEDULE", "ResendFail", "1");
+    test::FaultServer refusing(R"({"mode": "close"})");  // every connection is closed at once
+    ASSERT_TRUE(refusing.started()) << refusing.error();
+    QueueFileSink sink(queuePath_);
+    // Each run ends by itself (its connection fails), then all report at
+    // about the same time, each on its own thread.
+    auto runAll = [&] {
+        std::vector<std::unique_ptr<TransferController>> controllers;
+        for (int r = 0; r < 20; ++r) {
+            std::vector<CTransferJob> jobs;
+            for (int f = 0; f < 5; ++f) {
+                jobs.push_back(Item("/data", "run" + std::to_string(r) + "-file" + std::to_string(f), 100));
+                jobs.back().remoteDir = "/in";
+            }
+            const TransferServer server{"127.0.0.1", "user", "pass", "", refusing.port()};
+            controllers.push_back(std::make_unique<TransferController>(
+                MakeSingleServerRun(server, jobs, "", 500, TransferMode::PutKeep, 1, nullptr, nullptr, false), &sink));
+        }
+        for (auto& c : controllers) c->Start();
+        std::vector<std::thread> finishers;
+        for (auto& c : controllers) {
+            finishers.emplace_back([&c] {
+                ASSERT_TRUE(c->WaitForWorker(std::chrono::seconds(60)));
+                c->Finish();
+            });
+        }
+        for (std::thread& t : finishers) t.join();
+    };
+    runAll();
+    const std::vector<QueueEntry> rows = sink.file().LoadRows();
+    EXPECT_EQ(sink.file().Count(), 100);
+    ASSERT_EQ(rows.size(), 100u);
+    for (const QueueEntry& e : rows) {
+        EXPECT_EQ(std::to_string(e.numTimes) + " " + e.reason + " " + e.source + " > " + e.destination + " " + e.ftpMethod,
+                  "1 FTP Put Canceled Local > 127.0.0.1 ZYFAR_PUT");
+    }
+    // The same failures again count up instead of adding entries.
+    runAll();
+    EXPECT_EQ(sink.file().Count(), 100);
+    for (const QueueEntry& e : sink.file().LoadRows()) EXPECT_EQ(e.numTimes, 2);
+}
+
 // ---- against pyftpdlib ----
 
 TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir = "",
                       const std::string& password = "pass") {
     return TransferServer{"127.0.0.1", "user", password, remoteDir, s.port()};
+}
+
+// One run to its end, reporting to the queue file.
+void RunOnce(QueueFileSink& sink, const TransferServer& server, const std::vector<CTransferJob>& jobs,
+             std::int64_t batchSize, TransferMode mode) {
+    TransferController(MakeSingleServerRun(server, jobs, "", batchSize, mode, 1, nullptr, nullptr, false), &sink)
+        .RunToEnd();
 }
 
 void AddStuckEntry(const std::string& queuePath, const std::string& host, const std::string& name) {
@@ -228,7 +298,7 @@ void AddStuckEntry(const std::string& queuePath, const std::string& host, const 
     ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(file.Count()), "Status", "1", queuePath));
 }
 
-TEST_F(QueueSendTest, FailedPutsAndGetsAreSentAgainAndLeaveTheQueue) {
+TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveTheQueue) {
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();
     WriteProfileString("SCHEDULE", "ResendFail", "1");
@@ -238,26 +308,11 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreSentAgainAndLeaveTheQueue) {
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
 
-    // A put into a folder the server does not have yet: the session fails,
-    // both files are queued.
-    {
-        std::vector<CTransferJob> jobs{Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)};
-        TransferController put(MakeSingleServerRun(Server(server, "/incoming"), jobs, "", 71234, TransferMode::Put, 1,
-                                                   nullptr, nullptr, false),
-                               &sink);
-        put.RunToEnd();
-    }
-    // A get from a folder the server does not have yet.
-    {
-        CTransferJob job;
-        job.localDir = local_;
-        job.sourceName = "g.txt";
-        job.targetName = "g.txt";
-        TransferController get(MakeSingleServerRun(Server(server, "/outgoing"), {job}, "", 0, TransferMode::Get, 1,
-                                                   nullptr, nullptr, false),
-                               &sink);
-        get.RunToEnd();
-    }
+    // A put into and a get from folders the server does not have yet: the
+    // sessions fail, the files are queued.
+    RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)}, 71234,
+            TransferMode::Put);
+    RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, 0, TransferMode::Get);
     AddStuckEntry(queuePath_, "last-other", "s2.txt");
 
     ASSERT_EQ(QueueCount(), 5);
@@ -270,6 +325,17 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreSentAgainAndLeaveTheQueue) {
     EXPECT_EQ(Q(4, "Source"), "127.0.0.1");
     EXPECT_EQ(Q(4, "Destination"), "Local");
     EXPECT_EQ(Q(4, "RemDir"), "/outgoing");
+
+    // A pass while the folders are still missing: each entry is counted once
+    // more and idle again.
+    {
+        QuickStarter first(&sink);
+        ASSERT_EQ(RunQueueSendPass(first, queuePath_), 1);
+        for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "Status"), "1") << n;
+        first.WaitAll();
+    }
+    ASSERT_EQ(QueueCount(), 5);
+    for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status"), "2 0") << n;
 
     // The servers can take the files now.
     ASSERT_TRUE(test::MakeDir(server.root() + "/incoming"));
@@ -296,29 +362,6 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreSentAgainAndLeaveTheQueue) {
     EXPECT_EQ(Q(2, "Status"), "1");
     for (int n : {3, 4, 5}) EXPECT_EQ(Q(n, "LocalName"), "<absent>") << n;
     EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 3u);
-}
-
-TEST_F(QueueSendTest, AFailingSendSetsItsEntriesIdleAgainWithOneMoreTry) {
-    test::PyFtpdServer server;
-    ASSERT_TRUE(server.started()) << server.error();
-    WriteProfileString("SCHEDULE", "ResendFail", "1");
-    QueueFileSink sink(queuePath_);
-    MakeLocalFile("p.txt", 100);
-    {
-        TransferController put(MakeSingleServerRun(Server(server, "/incoming"), {Item(local_, "p.txt", 100)}, "", 100,
-                                                   TransferMode::Put, 1, nullptr, nullptr, false),
-                               &sink);
-        put.RunToEnd();
-    }
-    ASSERT_EQ(QueueCount(), 1);
-    QuickStarter starter(&sink);
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    EXPECT_EQ(Q(1, "Status"), "1");
-    starter.WaitAll();
-    // Still no folder: the entry is counted and idle again.
-    ASSERT_EQ(QueueCount(), 1);
-    EXPECT_EQ(Q(1, "NumTimes"), "2");
-    EXPECT_EQ(Q(1, "Status"), "0");
 }
 
 TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
