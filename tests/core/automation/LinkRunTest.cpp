@@ -1,6 +1,6 @@
-// Running a link: reading the link, its file list and its site profiles
-// (with clear words for everything wrong with them), PendingLinkTransfers of
-// the command-line run, and whole runs against pyftpdlib.
+// Running a link: reading the link, its file list and its site profiles (with
+// clear words for what is wrong with them), PendingLinkTransfers of the
+// command-line run, and a whole run to three pyftpdlib servers.
 #include "automation/EngineQueue.h"
 #include "automation/LinkRun.h"
 #include "AutomationTestSupport.h"
@@ -83,50 +83,40 @@ TEST_F(LinkRunTest, MalformedLinkAndListFilesGiveClearErrors) {
     MakeLocalFile("a.txt", 1);
     const std::string site = MakeProfile("site", "h.example", 21);
     const std::string list = MakeFileList("list", {"a.txt"});
-
-    // Written without a file list.
-    MakeLink("nolist", {site}, std::nullopt);
-    LinkRunPlan plan = PlanLinkRun("nolist");
-    EXPECT_TRUE(plan.found);
-    EXPECT_FALSE(plan.CanRun());
-    EXPECT_TRUE(HasProblem(plan.problems, "names no file list"));
-
-    // Garbage instead of a link.
-    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/garbage.ini", std::string("\x01\x02not an ini\n\xff", 16)));
-    plan = PlanLinkRun("garbage");
-    EXPECT_TRUE(plan.found);
-    EXPECT_FALSE(plan.CanRun());
-    EXPECT_TRUE(HasProblem(plan.problems, "names no file list"));
-    EXPECT_TRUE(HasProblem(plan.problems, "names no site profiles"));
-
-    // A count above the sections present, and a missing SITE section.
-    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/holes.ini", "[LinkItems]\nSites=3\nFiles=" + list +
-                                                                  "/flist.ini\n[SITE1]\nSITE=" + site +
-                                                                  "\n[SITE3]\nSITE=" + site + "\n"));
-    plan = PlanLinkRun("holes");
-    EXPECT_TRUE(plan.CanRun());
-    EXPECT_EQ(plan.servers.size(), 2u);
-    EXPECT_TRUE(HasProblem(plan.problems, "Section SITE2 of the link names no site profile"));
-
-    // A file list that is missing, one that is garbage, one that promises more.
-    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/lost.ini",
-                                "[LinkItems]\nSites=1\nFiles=/nonexistent/flist.ini\n[SITE1]\nSITE=" + site + "\n"));
-    plan = PlanLinkRun("lost");
-    EXPECT_FALSE(plan.CanRun());
-    EXPECT_TRUE(HasProblem(plan.problems, "The file list /nonexistent/flist.ini does not exist"));
-
+    const std::string five = MakeFileList("five", {"a.txt"});
+    ASSERT_TRUE(WritePrivateProfileString("LIST", "NumItems", "5", five + "/flist.ini"));
+    const std::string oneSite = "[SITE1]\nSITE=" + site + "\n";
+    const std::pair<const char*, std::string> files[] = {
+        {"garbage", std::string("\x01\x02not an ini\n\xff", 16)},
+        {"holes", "[LinkItems]\nSites=3\nFiles=" + list + "/flist.ini\n" + oneSite + "[SITE3]\nSITE=" + site + "\n"},
+        {"lost", "[LinkItems]\nSites=1\nFiles=/nonexistent/flist.ini\n" + oneSite},
+        {"junk", "[LinkItems]\nSites=1\nFiles=" + Path("junk.ini") + "\n" + oneSite},
+    };
+    for (const auto& [name, text] : files) ASSERT_TRUE(test::WriteFile(LinksFolder() + "/" + name + ".ini", text));
     ASSERT_TRUE(test::WriteFile(Path("junk.ini"), "this is not a file list\n"));
-    ASSERT_TRUE(test::WriteFile(LinksFolder() + "/junk.ini",
-                                "[LinkItems]\nSites=1\nFiles=" + Path("junk.ini") + "\n[SITE1]\nSITE=" + site + "\n"));
-    plan = PlanLinkRun("junk");
-    EXPECT_FALSE(plan.CanRun());
-    EXPECT_TRUE(HasProblem(plan.problems, "lists no files"));
-
-    ASSERT_TRUE(WritePrivateProfileString("LIST", "NumItems", "5", list + "/flist.ini"));
-    MakeLink("short", {site}, list);
-    plan = PlanLinkRun("short");
-    EXPECT_TRUE(plan.CanRun());
-    EXPECT_TRUE(HasProblem(plan.problems, "says it lists 5 files, but only 1 of them can be read"));
+    MakeLink("nolist", {site}, std::nullopt);
+    MakeLink("short", {site}, five);
+    struct Case {
+        const char* link;
+        bool canRun;
+        std::vector<std::string> problems;  // words each of some problem
+    };
+    const std::vector<Case> cases{
+        {"nolist", false, {"names no file list"}},
+        {"garbage", false, {"names no file list", "names no site profiles"}},
+        {"holes", true, {"Section SITE2 of the link names no site profile"}},  // a count above the sections
+        {"lost", false, {"The file list /nonexistent/flist.ini does not exist"}},
+        {"junk", false, {"lists no files"}},
+        {"short", true, {"says it lists 5 files, but only 1 of them can be read"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        const LinkRunPlan plan = PlanLinkRun(c.link);
+        EXPECT_TRUE(plan.found);
+        EXPECT_EQ(plan.CanRun(), c.canRun);
+        for (const std::string& words : c.problems) EXPECT_TRUE(HasProblem(plan.problems, words)) << words;
+    }
+    EXPECT_EQ(PlanLinkRun("holes").servers.size(), 2u);
 }
 
 TEST_F(LinkRunTest, CommandLineRunCountsItsRunsBeforeTheFirstStarts) {
