@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "FtpTestHelpers.h"
 #include "log/TransferLog.h"
 #include "platform/SoundPlayer.h"
 #include "platform/UiHost.h"
@@ -54,36 +55,28 @@ private:
     std::vector<std::string> lines_;
 };
 
-class RecordingSounds final : public SoundPlayer {
-public:
-    explicit RecordingSounds(Timeline& t) : timeline_(t) {}
-    void Play(const std::string& path) override { timeline_.Add("sound " + path); }
-
-private:
-    Timeline& timeline_;
+// The sounds, the UI host and the log report into the timeline.
+struct RecordingSounds final : SoundPlayer {
+    explicit RecordingSounds(Timeline& t) : timeline(t) {}
+    void Play(const std::string& path) override { timeline.Add("sound " + path); }
+    Timeline& timeline;
 };
 
-class RecordingHost final : public UiHost {
-public:
-    explicit RecordingHost(Timeline& t) : timeline_(t) {}
-    void SetTrayState(int state) override { timeline_.Add("tray " + std::to_string(state)); }
+struct RecordingHost final : UiHost {
+    explicit RecordingHost(Timeline& t) : timeline(t) {}
+    void SetTrayState(int state) override { timeline.Add("tray " + std::to_string(state)); }
     void RequestQuit() override {}
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons) override {
-        timeline_.Add(std::string(kind == MessageKind::Stop ? "stop " : "message ") + text);
+        timeline.Add(std::string(kind == MessageKind::Stop ? "stop " : "message ") + text);
         return MessageAnswer::Ok;
     }
-
-private:
-    Timeline& timeline_;
+    Timeline& timeline;
 };
 
-class LogRecorder final : public LogSubscriber {
-public:
-    explicit LogRecorder(Timeline& t) : timeline_(t) {}
-    void OnLogEntry(const LogEntry& entry, bool) override { timeline_.Add("log " + std::to_string(entry.code)); }
-
-private:
-    Timeline& timeline_;
+struct LogRecorder final : LogSubscriber {
+    explicit LogRecorder(Timeline& t) : timeline(t) {}
+    void OnLogEntry(const LogEntry& entry, bool) override { timeline.Add("log " + std::to_string(entry.code)); }
+    Timeline& timeline;
 };
 
 constexpr const char* kSecret = "s3cr3t-Pa55";
@@ -225,10 +218,7 @@ TEST_F(BrowseConnectTest, LoginFailureLogsAndNeverLeaksThePassword) {
 }
 
 TEST_F(BrowseConnectTest, RefusedConnectionBadPortAndProxyWithoutNameFail) {
-    // A bound socket that does not listen holds the port: connects are refused.
-    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
-    SocketAddress any = SocketAddress::Loopback4(0);
-    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
+    const Socket holder = test::RefusingSocket();
     EXPECT_EQ(Connect(kSecret, "", holder.LocalAddress().port()).code, ftpcode::kCannotConnect);
     EXPECT_TRUE(Entry(32862));
     TheTransferLog().Clear();

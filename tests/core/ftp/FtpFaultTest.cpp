@@ -103,10 +103,7 @@ TEST(FtpConnectFailures, UnresolvableNamesGiveNameNotResolved) {
 }
 
 TEST(FtpConnectFailures, ClosedPortGivesCannotConnect) {
-    // A bound socket that does not listen holds the port: connects are refused.
-    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
-    SocketAddress any = SocketAddress::Loopback4(0);
-    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
+    const Socket holder = test::RefusingSocket();
     FtpClient client;
     FtpConnectOptions o = LoopbackOptions(holder.LocalAddress().port());
     o.retries = 2;

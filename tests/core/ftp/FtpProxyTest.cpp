@@ -42,29 +42,31 @@ TEST(FtpProxyUrl, Parses) {
     for (const auto& [url, want] : cases) EXPECT_EQ(ParseHttpProxyUrl(url), want) << url;
 }
 
-TEST(FtpProxyEnvironment, FtpProxyFirstThenAllProxy) {
-    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "http://a:1"}, {"all_proxy", "http://b:2"}})),
-              (ProxyEndpoint{"a", 1}));
-    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"FTP_PROXY", "http://a:1"}})), (ProxyEndpoint{"a", 1}));
-    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"all_proxy", "http://b:2"}})), (ProxyEndpoint{"b", 2}));
-    EXPECT_EQ(ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "  "}, {"ALL_PROXY", "http://b:2"}})),
-              (ProxyEndpoint{"b", 2}));
-    EXPECT_FALSE(ProxyFromEnvironment("h", FakeEnv({})).has_value());
-    // Not http:// means a direct connection (ftp_proxy is not skipped for all_proxy).
-    EXPECT_FALSE(
-        ProxyFromEnvironment("h", FakeEnv({{"ftp_proxy", "socks5://s:1"}, {"all_proxy", "http://b:2"}})).has_value());
-}
-
-TEST(FtpProxyEnvironment, NoProxyExcludesHosts) {
-    auto env = [](const char* list) {
-        return FakeEnv({{"ftp_proxy", "http://p:1"}, {"no_proxy", list}});
+// ftp_proxy first, then all_proxy; no_proxy excludes hosts.
+TEST(FtpProxyEnvironment, Table) {
+    const ProxyEndpoint a{"a", 1}, b{"b", 2}, p{"p", 1};
+    const struct {
+        const char* host;
+        std::map<std::string, std::string> env;
+        std::optional<ProxyEndpoint> want;
+    } cases[] = {
+        {"h", {{"ftp_proxy", "http://a:1"}, {"all_proxy", "http://b:2"}}, a},
+        {"h", {{"FTP_PROXY", "http://a:1"}}, a},
+        {"h", {{"all_proxy", "http://b:2"}}, b},
+        {"h", {{"ftp_proxy", "  "}, {"ALL_PROXY", "http://b:2"}}, b},
+        {"h", {}, std::nullopt},
+        // Not http:// means a direct connection (ftp_proxy is not skipped for all_proxy).
+        {"h", {{"ftp_proxy", "socks5://s:1"}, {"all_proxy", "http://b:2"}}, std::nullopt},
+        {"ftp.example.com", {{"ftp_proxy", "http://p:1"}, {"no_proxy", "example.com"}}, std::nullopt},
+        {"ftp.example.com", {{"ftp_proxy", "http://p:1"}, {"no_proxy", ".example.com"}}, std::nullopt},
+        {"FTP.Example.com", {{"ftp_proxy", "http://p:1"}, {"no_proxy", "other, example.com"}}, std::nullopt},
+        {"anything", {{"ftp_proxy", "http://p:1"}, {"no_proxy", "*"}}, std::nullopt},
+        {"ftp.badexample.com", {{"ftp_proxy", "http://p:1"}, {"no_proxy", "example.com"}}, p},
+        {"ftp.example.org", {{"ftp_proxy", "http://p:1"}, {"no_proxy", "example.com"}}, p},
     };
-    EXPECT_FALSE(ProxyFromEnvironment("ftp.example.com", env("example.com")).has_value());
-    EXPECT_FALSE(ProxyFromEnvironment("ftp.example.com", env(".example.com")).has_value());
-    EXPECT_FALSE(ProxyFromEnvironment("FTP.Example.com", env("other, example.com")).has_value());
-    EXPECT_FALSE(ProxyFromEnvironment("anything", env("*")).has_value());
-    EXPECT_TRUE(ProxyFromEnvironment("ftp.badexample.com", env("example.com")).has_value());
-    EXPECT_TRUE(ProxyFromEnvironment("ftp.example.org", env("example.com")).has_value());
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProxyFromEnvironment(c.host, FakeEnv(c.env)), c.want) << "row " << (&c - cases);
+    }
 }
 
 class FtpThroughProxy : public ::testing::Test {
@@ -120,10 +122,8 @@ TEST_F(FtpThroughProxy, PreconfiguredAccessUsesAnHttpProxyOnly) {
 }
 
 TEST_F(FtpThroughProxy, RefusedTunnelIsCannotConnectQuotingTheProxy) {
-    Socket holder(::socket(AF_INET, SOCK_STREAM, 0));
-    SocketAddress any = SocketAddress::Loopback4(0);
-    ASSERT_EQ(::bind(holder.fd(), any.raw(), any.length()), 0);
-    options_.port = holder.LocalAddress().port();  // nobody listens there
+    const Socket holder = test::RefusingSocket();
+    options_.port = holder.LocalAddress().port();
     options_.access = FtpAccess::kProxy;
     options_.proxyName = "127.0.0.1";
     options_.proxyPort = proxy_.port();

@@ -49,26 +49,17 @@ protected:
     }
 
     std::string Root(const std::string& rel) const { return server_->root() + "/" + rel; }
+    std::vector<FtpFoundFile> Find(const std::string& path) {
+        FtpOutcome<std::vector<FtpFoundFile>> f = client_.Find(path);
+        EXPECT_TRUE(f.ok()) << path << ": " << f.result.text;
+        return f.value;
+    }
 
     std::unique_ptr<PyFtpdServer> server_;
     FtpConnectOptions options_;
     TraceLog trace_;
     FtpClient client_;
 };
-
-TEST_P(FtpPyftpd, ConnectsAndKnowsItsFeatures) {
-    Connect();
-    EXPECT_TRUE(client_.IsConnected());
-    EXPECT_EQ(client_.features().mlsd, GetParam().mlsd);
-    EXPECT_EQ(client_.features().mlst, GetParam().mlsd);
-    EXPECT_TRUE(client_.features().size);
-    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
-    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
-    EXPECT_EQ(pwd.value, "/");
-    EXPECT_EQ(trace_.Count("> FEAT"), 1u);
-    EXPECT_EQ(trace_.Count("> PASS ****"), 1u);
-    EXPECT_EQ(trace_.Count("> PASS pass"), 0u);
-}
 
 TEST_P(FtpPyftpd, FiveMebibyteBinaryRoundTripIsByteExact) {
     Connect();
@@ -121,39 +112,22 @@ TEST_P(FtpPyftpd, FindExactWildcardFolderAndMissing) {
     ASSERT_TRUE(test::WriteFile(Root("pub/A.TXT"), "case"));
     Connect();
 
-    FtpOutcome<std::vector<FtpFoundFile>> exact = client_.Find("/pub/a.txt");
-    ASSERT_TRUE(exact.ok()) << exact.result.text;
-    ASSERT_EQ(exact.value.size(), 1u);
-    EXPECT_EQ(exact.value[0].FileName(), "a.txt");
-    EXPECT_EQ(exact.value[0].FilePath(), "/pub/a.txt");
-    EXPECT_EQ(exact.value[0].Length(), 5);
-    EXPECT_FALSE(exact.value[0].IsDirectory());
-    EXPECT_TRUE(exact.value[0].LastWriteTime().valid);
-
-    FtpOutcome<std::vector<FtpFoundFile>> dir = client_.Find("/pub/sub");
-    ASSERT_TRUE(dir.ok());
-    ASSERT_EQ(dir.value.size(), 1u);
-    EXPECT_TRUE(dir.value[0].IsDirectory());
-    EXPECT_EQ(dir.value[0].FilePath(), "/pub/sub");
-
-    FtpOutcome<std::vector<FtpFoundFile>> masked = client_.Find("/pub/*.txt");
-    ASSERT_TRUE(masked.ok());
-    EXPECT_EQ(Names(masked.value), (std::vector<std::string>{"a.txt", "b.txt"}));  // case-sensitive
-
-    FtpOutcome<std::vector<FtpFoundFile>> q = client_.Find("/pub/?.*");
-    ASSERT_TRUE(q.ok());
-    EXPECT_EQ(Names(q.value), (std::vector<std::string>{"A.TXT", "a.txt", "b.txt", "c.bin"}));
-
-    FtpOutcome<std::vector<FtpFoundFile>> all = client_.Find("/pub/");
-    ASSERT_TRUE(all.ok());
-    EXPECT_EQ(all.value.size(), 5u);
-
-    FtpOutcome<std::vector<FtpFoundFile>> missing = client_.Find("/pub/nothing.txt");
-    ASSERT_TRUE(missing.ok()) << missing.result.text;
-    EXPECT_TRUE(missing.value.empty());
-    FtpOutcome<std::vector<FtpFoundFile>> noFolder = client_.Find("/nofolder/*");
-    ASSERT_TRUE(noFolder.ok()) << noFolder.result.text;
-    EXPECT_TRUE(noFolder.value.empty());
+    const std::vector<FtpFoundFile> exact = Find("/pub/a.txt");
+    ASSERT_EQ(exact.size(), 1u);
+    EXPECT_EQ(exact[0].FileName(), "a.txt");
+    EXPECT_EQ(exact[0].FilePath(), "/pub/a.txt");
+    EXPECT_EQ(exact[0].Length(), 5);
+    EXPECT_FALSE(exact[0].IsDirectory());
+    EXPECT_TRUE(exact[0].LastWriteTime().valid);
+    const std::vector<FtpFoundFile> dir = Find("/pub/sub");
+    ASSERT_EQ(dir.size(), 1u);
+    EXPECT_TRUE(dir[0].IsDirectory());
+    EXPECT_EQ(dir[0].FilePath(), "/pub/sub");
+    EXPECT_EQ(Names(Find("/pub/*.txt")), (std::vector<std::string>{"a.txt", "b.txt"}));  // case-sensitive
+    EXPECT_EQ(Names(Find("/pub/?.*")), (std::vector<std::string>{"A.TXT", "a.txt", "b.txt", "c.bin"}));
+    EXPECT_EQ(Find("/pub/").size(), 5u);
+    EXPECT_TRUE(Find("/pub/nothing.txt").empty());  // a missing name or folder finds nothing
+    EXPECT_TRUE(Find("/nofolder/*").empty());
     EXPECT_TRUE(client_.IsConnected());
     if (GetParam().mlsd) {
         EXPECT_EQ(trace_.Count("> MLST /pub/a.txt"), 1u);
@@ -173,19 +147,25 @@ TEST_P(FtpPyftpdLarge, LargeListing) {
         ASSERT_TRUE(test::WriteFile(Root("many/file_" + std::to_string(i) + ".dat"), std::string(i % 7, 'x')));
     }
     Connect();
-    FtpOutcome<std::vector<FtpFoundFile>> all = client_.Find("/many/*");
-    ASSERT_TRUE(all.ok()) << all.result.text;
-    ASSERT_EQ(all.value.size(), static_cast<std::size_t>(kFiles));
+    const std::vector<FtpFoundFile> all = Find("/many/*");
+    ASSERT_EQ(all.size(), static_cast<std::size_t>(kFiles));
     std::int64_t total = 0;
-    for (const FtpFoundFile& f : all.value) total += f.Length();
+    for (const FtpFoundFile& f : all) total += f.Length();
     EXPECT_EQ(total, 428 * 21 + 0 + 1 + 2 + 3);  // sizes i % 7 for i below 3000: 428 rounds of 0..6, then 0..3
-    FtpOutcome<std::vector<FtpFoundFile>> some = client_.Find("/many/file_29??.dat");
-    ASSERT_TRUE(some.ok());
-    EXPECT_EQ(some.value.size(), 100u);
+    EXPECT_EQ(Find("/many/file_29??.dat").size(), 100u);
 }
 
-TEST_P(FtpPyftpd, FolderAndFileOperations) {
+TEST_P(FtpPyftpd, ConnectFeaturesAndFolderAndFileOperations) {
     Connect();
+    EXPECT_TRUE(client_.IsConnected());
+    EXPECT_EQ(client_.features().mlsd, GetParam().mlsd);
+    EXPECT_EQ(client_.features().mlst, GetParam().mlsd);
+    EXPECT_TRUE(client_.features().size);
+    EXPECT_EQ(client_.GetCurrentDirectory().value, "/");
+    EXPECT_EQ(trace_.Count("> FEAT"), 1u);
+    EXPECT_EQ(trace_.Count("> PASS ****"), 1u);
+    EXPECT_EQ(trace_.Count("> PASS pass"), 0u);
+
     ASSERT_TRUE(client_.CreateDirectory("/work").ok());
     ASSERT_TRUE(client_.SetCurrentDirectory("/work").ok());
     EXPECT_EQ(client_.GetCurrentDirectory().value, "/work");

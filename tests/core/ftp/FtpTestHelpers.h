@@ -2,6 +2,8 @@
 // Shared helpers of the FTP client tests.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -26,6 +28,14 @@ inline FtpConnectOptions LoopbackOptions(std::uint16_t port, const std::string& 
     o.controlReceiveTimeout = std::chrono::seconds(10);
     o.controlSendTimeout = std::chrono::seconds(10);
     return o;
+}
+
+// A bound loopback socket that does not listen: connects to its port are refused.
+inline Socket RefusingSocket() {
+    Socket s(::socket(AF_INET, SOCK_STREAM, 0));
+    const SocketAddress any = SocketAddress::Loopback4(0);
+    EXPECT_EQ(::bind(s.fd(), any.raw(), any.length()), 0);
+    return s;
 }
 
 // Collects trace lines.

@@ -35,7 +35,7 @@ protected:
     FtpClient client_;
 };
 
-TEST_P(FtpVsftpd, LoginListPutGet) {
+TEST_P(FtpVsftpd, LoginListPutGetAndRefusals) {
     ASSERT_TRUE(test::WriteFile(server_->root() + "/readme.txt", "read me\n"));
     ASSERT_TRUE(test::MakeDir(server_->root() + "/docs"));
     FtpResult r = client_.Connect(options_);
@@ -74,10 +74,8 @@ TEST_P(FtpVsftpd, LoginListPutGet) {
     // One data connection each: three listings (no cache, no MLST), put, two gets.
     EXPECT_EQ(trace_.CountPrefix(GetParam() ? "> EPSV" : "> PORT"), 6u);
     EXPECT_EQ(trace_.CountPrefix("> LIST"), 3u);
-}
 
-TEST_P(FtpVsftpd, RefusedCommandsQuoteTheServer) {
-    ASSERT_TRUE(client_.Connect(options_).ok());
+    // Refusals quote the server and keep the session.
     FtpResult cd = client_.SetCurrentDirectory("/does/not/exist");
     EXPECT_EQ(cd.code, ftpcode::kExtendedError);
     EXPECT_EQ(cd.text.rfind("550", 0), 0u) << cd.text;

@@ -111,37 +111,26 @@ TEST(FtpUrl, RefusedUrls) {
 
 // ---- output lines -------------------------------------------------------------------------
 
-TEST(ListLine, TypeSizeTimeName) {
-    RemoteEntry file;
-    file.name = "notes.txt";
-    file.size = 5'000'000'000LL;  // over 4 GiB
-    file.modified = RemoteTime{2026, 1, 15, 10, 30, 0, true};
-    EXPECT_EQ(FormatListLine(file), "f\t5000000000\t2026-01-15T10:30:00\tnotes.txt");
-
-    RemoteEntry dir;
-    dir.name = "pub";
-    dir.isDirectory = true;
-    EXPECT_EQ(FormatListLine(dir), "d\t\t\tpub");  // size and time unknown
-
-    RemoteEntry link;
-    link.name = "latest";
-    link.isLink = true;
-    link.isDirectory = true;
-    link.size = 0;
-    link.modified = RemoteTime{1999, 12, 31, 23, 59, 58, true};
-    EXPECT_EQ(FormatListLine(link), "l\t0\t1999-12-31T23:59:58\tlatest");
-}
-
-TEST(ListLine, ControlCharactersInNamesArePrintedAsQuestionMarks) {
-    RemoteEntry e;
-    e.name = "a\tb\x1b[2Jc\x7f";
-    e.size = 1;
-    EXPECT_EQ(FormatListLine(e), "f\t1\t\ta?b?[2Jc?");
-    e.name = "n\xC3\xA4me with blanks ";
-    EXPECT_EQ(FormatListLine(e), "f\t1\t\tn\xC3\xA4me with blanks ");
-}
-
-TEST(ListLine, IsoTimeNeedsAValidTime) {
+// Type, size, time and name; control characters in names are printed as "?".
+TEST(ListLine, Table) {
+    const auto entry = [](std::string name, bool dir, bool link, std::int64_t size, RemoteTime time) {
+        RemoteEntry e;
+        e.name = std::move(name);
+        e.isDirectory = dir;
+        e.isLink = link;
+        e.size = size;
+        e.modified = time;
+        return e;
+    };
+    const std::pair<RemoteEntry, std::string> rows[] = {
+        {entry("notes.txt", false, false, 5'000'000'000LL, RemoteTime{2026, 1, 15, 10, 30, 0, true}),
+         "f\t5000000000\t2026-01-15T10:30:00\tnotes.txt"},
+        {entry("pub", true, false, -1, {}), "d\t\t\tpub"},  // size and time unknown
+        {entry("latest", true, true, 0, RemoteTime{1999, 12, 31, 23, 59, 58, true}), "l\t0\t1999-12-31T23:59:58\tlatest"},
+        {entry("a\tb\x1b[2Jc\x7f", false, false, 1, {}), "f\t1\t\ta?b?[2Jc?"},
+        {entry("n\xC3\xA4me with blanks ", false, false, 1, {}), "f\t1\t\tn\xC3\xA4me with blanks "},
+    };
+    for (const auto& [e, line] : rows) EXPECT_EQ(FormatListLine(e), line);
     EXPECT_EQ(FormatIsoTime(RemoteTime{}), "");
     EXPECT_EQ(FormatIsoTime(RemoteTime{2026, 2, 3, 4, 5, 6, true}), "2026-02-03T04:05:06");
 }
