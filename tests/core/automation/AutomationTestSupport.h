@@ -1,9 +1,7 @@
 #pragma once
-// Shared pieces of the automation tests: a private home per test (settings,
-// XDG folders, profile base, queue file, local folder; see
-// support/TestEnv.h), hosts and run starters that record what they are
-// asked, helpers that make site profiles, file lists and links, the script
-// fixture, captured streams, and the built program run as a process.
+// Shared pieces of the automation tests: the private home fixture, recording
+// hosts and run starters, profile, list and link makers, the script fixture,
+// captured streams, and the built program run as a process.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -60,6 +58,12 @@ inline ::testing::AssertionResult SameBytes(const std::optional<std::string>& go
     return ::testing::AssertionSuccess();
 }
 
+// "host login/password remoteDir :port" of any server or site.
+template <class Server>
+std::string ServerText(const Server& s) {
+    return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
+}
+
 // Sets a file's modification time (seconds since 1970).
 inline bool SetFileTime(const std::string& path, std::int64_t when) {
     struct utimbuf times {};
@@ -74,24 +78,18 @@ public:
     void RequestQuit() override { ++quits; }
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons) override {
         std::lock_guard guard(mutex_);
-        messages_.push_back(text);
-        kinds_.push_back(kind);
+        messages_.emplace_back(text, kind);
         return MessageAnswer::Ok;
     }
-    std::vector<std::string> Messages() {
+    std::vector<std::pair<std::string, MessageKind>> Messages() {
         std::lock_guard guard(mutex_);
         return messages_;
-    }
-    std::vector<MessageKind> Kinds() {
-        std::lock_guard guard(mutex_);
-        return kinds_;
     }
     std::atomic<int> quits{0};
 
 private:
     std::mutex mutex_;
-    std::vector<std::string> messages_;
-    std::vector<MessageKind> kinds_;
+    std::vector<std::pair<std::string, MessageKind>> messages_;
 };
 
 // Keeps the runs it is given and writes down starts and pauses in order

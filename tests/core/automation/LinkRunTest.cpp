@@ -39,9 +39,7 @@ TEST_F(LinkRunTest, PlanReadsFilesAndSitesWithCasing) {
     EXPECT_EQ(jobs, (std::vector<std::string>{local_ + "/One.TXT > one.txt 10 -1", local_ + "/two.bin > two.bin 20 -1"}));
     EXPECT_EQ(plan.batchSize, 30);
     std::vector<std::string> servers;
-    for (const TransferServer& t : plan.servers) {
-        servers.push_back(t.host + " " + t.login + "/" + t.password + " " + t.remoteDir + " :" + std::to_string(t.port));
-    }
+    for (const TransferServer& t : plan.servers) servers.push_back(ServerText(t));
     EXPECT_EQ(servers, (std::vector<std::string>{"alpha.example u1/p1 /pub :2121", "beta.example u2/p2  :21"}));
 }
 

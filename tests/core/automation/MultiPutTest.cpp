@@ -95,9 +95,10 @@ TEST_F(MultiPutJobsTest, EmptySiteListOrFileListStartsNothing) {
     // Only a pattern that matches nothing: nothing to send either.
     EXPECT_EQ(SendParallel(sites, {Item(local_, "*.none", 0)}, starter).outcome, MultiPutOutcome::NoFiles);
     EXPECT_TRUE(starter.runs.empty());
-    EXPECT_EQ(ui_.Messages(), (std::vector<std::string>{"No target FTP sites have been selected", "No files to FTP!",
-                                                        "No files to FTP!"}));
-    for (MessageKind kind : ui_.Kinds()) EXPECT_EQ(kind, MessageKind::Stop);
+    using Shown = std::pair<std::string, MessageKind>;
+    EXPECT_EQ(ui_.Messages(), (std::vector<Shown>{{"No target FTP sites have been selected", MessageKind::Stop},
+                                                  {"No files to FTP!", MessageKind::Stop},
+                                                  {"No files to FTP!", MessageKind::Stop}}));
 }
 
 TEST_F(MultiPutJobsTest, ParallelStartsOneKeepingPutPerSiteTwoHundredMsApartAndSerialOneRun) {
@@ -123,10 +124,7 @@ TEST_F(MultiPutJobsTest, ParallelStartsOneKeepingPutPerSiteTwoHundredMsApartAndS
         EXPECT_TRUE(run.localTargetDir.empty());
         EXPECT_FALSE(run.forceLastDir);
         EXPECT_EQ(run.batchSize, 33);
-        const TransferServer& s = run.source;
-        EXPECT_EQ(s.host + s.login + s.password + s.remoteDir + std::to_string(s.port),
-                  sites[i].host + sites[i].login + sites[i].password + sites[i].remoteDir +
-                      std::to_string(sites[i].port));
+        EXPECT_EQ(ServerText(run.source), ServerText(sites[i]));
         EXPECT_EQ(Names(run.jobs, true), (std::vector<std::string>{"A.TXT", "B.TXT"}));
     }
     // Each run owns its jobs: a change to one run's jobs is not seen by another.

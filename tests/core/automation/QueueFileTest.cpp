@@ -25,34 +25,16 @@ protected:
     void WriteText(const std::string& text) const { ASSERT_TRUE(test::WriteText(path_, text)); }
 
     static QueueRun Put(const std::string& host = "up.test") {
-        QueueRun r;
-        r.method = QueueMethod::Put;
-        r.first = {host, "me", "pw", "/in", 2121};
-        return r;
+        return {QueueMethod::Put, {host, "me", "pw", "/in", 2121}, {}};
     }
     static QueueRun Get(const std::string& host = "down.test") {
-        QueueRun r;
-        r.method = QueueMethod::Get;
-        r.first = {host, "you", "pw2", "/out", 21};
-        return r;
+        return {QueueMethod::Get, {host, "you", "pw2", "/out", 21}, {}};
     }
     static QueueRun Xfer() {
-        QueueRun r;
-        r.method = QueueMethod::Xfer;
-        r.first = {"one.test", "l1", "p1", "/d1", 21};
-        r.second = {"two.test", "l2", "p2", "/d2", 2200};
-        return r;
+        return {QueueMethod::Xfer, {"one.test", "l1", "p1", "/d1", 21}, {"two.test", "l2", "p2", "/d2", 2200}};
     }
     static QueueItem Failed(const std::string& name, const std::string& error = "550 No access") {
-        QueueItem i;
-        i.localDir = "/home/me/data";
-        i.localName = name;
-        i.remoteName = name;
-        i.remoteDir = "/in/sub";
-        i.errorText = error;
-        i.size = 1234;
-        i.result = 12003;
-        return i;
+        return {"/home/me/data", name, name, "/in/sub", error, 1234, 12003, 0};
     }
     static QueueItem Succeeded(const std::string& name, int entry) {
         QueueItem i = Failed(name);

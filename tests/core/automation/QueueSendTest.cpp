@@ -31,8 +31,8 @@ std::string Section(int n, const E& e) {
     return s;
 }
 
-std::string QueueText(const std::vector<E>& entries, int count = -1) {
-    std::string text = "[QUEUE]\nNumQueues=" + std::to_string(count < 0 ? static_cast<int>(entries.size()) : count) + "\n";
+std::string QueueText(const std::vector<E>& entries) {
+    std::string text = "[QUEUE]\nNumQueues=" + std::to_string(entries.size()) + "\n";
     for (std::size_t i = 0; i < entries.size(); ++i) text += Section(static_cast<int>(i + 1), entries[i]);
     return text;
 }
@@ -46,11 +46,6 @@ std::vector<std::string> LocalNames(const TransferRun& run) {
 std::string JobText(const CTransferJob& j) {
     return j.localDir + "|" + j.sourceName + " > " + j.remoteDir + "|" + j.targetName + " " + std::to_string(j.size) +
            " " + std::to_string(j.status);
-}
-
-template <class Server>
-std::string ServerText(const Server& s) {
-    return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
 }
 
 std::vector<int> Entries(const TransferRun& run) {
@@ -211,7 +206,7 @@ TEST_F(QueueSendTest, LongEntriesMoveWhole) {
 
 // ---- engine reports ----
 
-TEST_F(QueueSendTest, ReportsMapOntoQueueRunsAndItems) {
+TEST_F(QueueSendTest, AnXferReportKeepsBothServers) {
     QueueReport report;
     report.method = QueueReportMethod::Xfer;
     report.first = QueueReportServer{"a.example", "al", "ap", "/a", 2100};
@@ -221,11 +216,6 @@ TEST_F(QueueSendTest, ReportsMapOntoQueueRunsAndItems) {
     EXPECT_EQ(ServerText(run.first), "a.example al/ap /a :2100");
     EXPECT_EQ(ServerText(run.second), "b.example bl/bp /b :2200");
     EXPECT_EQ(QueueRouteSource(run) + " > " + QueueRouteDestination(run), "a.example > b.example");
-    const QueueItem q = QueueItemOf(QueueReportItem{"/l", "ln", "rn", "/r", "why", 5'000'000'000LL, 12002, 4});
-    EXPECT_EQ(q.localDir + q.localName + q.remoteName + q.remoteDir + q.errorText, "/llnrn/rwhy");
-    EXPECT_EQ(q.size, 5'000'000'000LL);
-    EXPECT_EQ(q.result, 12002);
-    EXPECT_EQ(q.queueEntry, 4);
 }
 
 TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries) {
@@ -289,12 +279,7 @@ void AddStuckEntry(const std::string& queuePath, const std::string& host, const 
     QueueFile file(queuePath);
     QueueRun run;
     run.first.host = host;
-    QueueItem item;
-    item.localDir = "/nowhere";
-    item.localName = name;
-    item.remoteName = name;
-    item.errorText = "stuck";
-    ASSERT_TRUE(file.RecordFailure(run, item));
+    ASSERT_TRUE(file.RecordFailure(run, QueueItem{"/nowhere", name, name, "", "stuck", 0, -1, 0}));
     ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(file.Count()), "Status", "1", queuePath));
 }
 
