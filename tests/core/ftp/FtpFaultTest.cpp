@@ -21,10 +21,6 @@ using test::Names;
 using test::PutBytes;
 using test::TraceLog;
 
-bool Contains(const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
-}
-
 bool AnyStartsWith(const std::vector<std::string>& v, const std::string& prefix) {
     return std::any_of(v.begin(), v.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
 }
@@ -81,7 +77,7 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         ASSERT_FALSE(trace_.lines.empty());
         for (const std::string& l : trace_.lines) EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
         const std::vector<std::string> cmds = server_->Commands();
-        EXPECT_TRUE(Contains(cmds, "USER user"));
+        EXPECT_GE(server_->Count("USER user"), 1u);
         EXPECT_FALSE(AnyStartsWith(cmds, "ACCT"));
         EXPECT_EQ(AnyStartsWith(cmds, "PASS"), std::string(c.script).find("\"USER\"") == std::string::npos);
         if (c.code == 0) {
@@ -197,7 +193,7 @@ TEST_F(FtpFault, ExactPathUsesMlstWhenOffered) {
     EXPECT_EQ(f.value[0].Length(), 42);
     EXPECT_EQ(f.value[0].LastWriteTime().year, 2024);
     std::vector<std::string> cmds = server_->Commands();
-    EXPECT_TRUE(Contains(cmds, "MLST /pub/x.txt"));
+    EXPECT_GE(server_->Count("MLST /pub/x.txt"), 1u);
     EXPECT_FALSE(AnyStartsWith(cmds, "MLSD"));
     EXPECT_FALSE(AnyStartsWith(cmds, "LIST"));
 }
@@ -215,8 +211,8 @@ TEST_F(FtpFault, PassiveReplyNamingAnotherHostIsIgnored) {
     ASSERT_TRUE(got.ok()) << got.result.text;  // reached 127.0.0.1, not 10.1.2.3
     EXPECT_EQ(got.value, "from the real server");
     std::vector<std::string> cmds = server_->Commands();
-    EXPECT_TRUE(Contains(cmds, "EPSV"));
-    EXPECT_TRUE(Contains(cmds, "PASV"));
+    EXPECT_GE(server_->Count("EPSV"), 1u);
+    EXPECT_GE(server_->Count("PASV"), 1u);
     // EPSV is not tried again once the server said it does not know it.
     EXPECT_EQ(GetBytes(client_, "/f").value, "from the real server");
     EXPECT_EQ(server_->Count("EPSV"), 1u);
@@ -231,7 +227,7 @@ TEST_F(FtpFault, ActiveModeTurnsAwayAForeignPeer) {
     EXPECT_EQ(got.result.code, ftpcode::kTimeout);
     EXPECT_TRUE(AnyStartsWith(server_->Commands(), "PORT 127,0,0,1,"));
     // The server was told to stop and the session is still in step.
-    EXPECT_TRUE(Contains(server_->Commands(), "ABOR"));
+    EXPECT_GE(server_->Count("ABOR"), 1u);
     EXPECT_TRUE(client_.GetCurrentDirectory().ok());
 }
 
