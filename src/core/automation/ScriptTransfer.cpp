@@ -27,7 +27,6 @@ namespace {
 
 constexpr std::int64_t kDay = 86400;
 
-FtpResult CancelledCopy() { return FtpFail(ftpcode::kCancelled, "The operation was canceled."); }
 
 // A temporary file next to the target: O_EXCL, never following a link.
 struct TempFile {
@@ -142,7 +141,7 @@ FtpResult RunScriptPasses(WorkerControl* control, FtpFileStream* readStream, con
     if (passes.end == PassEnd::Cancelled) {
         if (readStream) (void)readStream->Abort();
         if (writeStream) (void)writeStream->Abort();
-        return CancelledCopy();
+        return CancelledResult();
     }
     if (FtpFileStream* other = readFailed ? writeStream : readStream) (void)other->Abort();
     return passes.failure;

@@ -36,8 +36,9 @@ inline constexpr std::int32_t kDiskFull = 13;
 class BufferedLocalFile {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
-    // Reads and writes of at least the buffer's size that find the buffer
-    // empty go straight to the file (no copy through the buffer).
+    // Reads and writes of at least the buffer's size go straight between
+    // the caller's buffer and the file (bytes already buffered are handed
+    // out or flushed first).
     static constexpr std::size_t kDirectIo = kBufferSize;
 
     // Opens an existing regular file for reading (a FIFO or a device is

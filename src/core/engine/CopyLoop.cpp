@@ -115,7 +115,7 @@ CopyOutcome Fail(const FtpResult& r, std::int64_t moved = 0) {
 CopyOutcome Cancelled(std::int64_t moved) {
     CopyOutcome out;
     out.result = ftpcode::kCancelled;
-    out.errorText = "The operation was canceled.";
+    out.errorText = CancelledResult().text;
     out.cancelled = true;
     out.bytesMoved = moved;
     return out;

@@ -72,7 +72,8 @@ BrowseConnectResult Failure(const FtpResult& r) {
 
 bool Cancelled(WorkerControl* control) { return control != nullptr && control->IsCancelled(); }
 
-FtpResult CancelledResult() { return FtpFail(ftpcode::kCancelled, MessageText(ftpcode::kCancelled)); }
+// The browsing window shows the message table's full text for a cancel.
+FtpResult CancelledWithMessage() { return FtpFail(ftpcode::kCancelled, MessageText(ftpcode::kCancelled)); }
 
 void RememberSite(const BrowseSite& site) {
     Write(keys::QuickServer, site.host);
@@ -150,7 +151,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
     BrowseConnectResult out;
     if (!site.remotePath.empty() && !Cancelled(control)) out.changeDirectoryFailed = !EnterSiteFolder(*client, site);
 
-    FtpOutcome<std::string> pwd = Cancelled(control) ? FtpOutcome<std::string>(CancelledResult())
+    FtpOutcome<std::string> pwd = Cancelled(control) ? FtpOutcome<std::string>(CancelledWithMessage())
                                                      : client->GetCurrentDirectory();
     if (!pwd.ok()) {
         // A cancel is the user's own doing: no message box for it.

@@ -37,8 +37,6 @@ ListingContext NowContext() {
 
 bool Cancelled(const WorkerControl* control) { return control != nullptr && control->IsCancelled(); }
 
-FtpResult CancelledResult() { return FtpFail(ftpcode::kCancelled, "The operation was canceled."); }
-
 }  // namespace
 
 RemotePathParts SplitRemotePath(const std::string& path) {

@@ -17,6 +17,8 @@ std::string TruncateUtf8(std::string_view text, std::size_t max) {
     return std::string(text.substr(0, cut));
 }
 
+FtpResult CancelledResult() { return FtpFail(ftpcode::kCancelled, "The operation was canceled."); }
+
 FtpResult FtpFail(std::int32_t code, std::string_view text) {
     FtpResult r;
     r.code = code;

@@ -43,6 +43,8 @@ struct [[nodiscard]] FtpResult {
 // A failure; the text is cut to kFtpErrorTextMax bytes (never inside a UTF-8
 // sequence) and control characters other than '\n' become blanks.
 [[nodiscard]] FtpResult FtpFail(std::int32_t code, std::string_view text);
+// The failure of work stopped by a cancel (12017).
+[[nodiscard]] FtpResult CancelledResult();
 
 // A value or a failure.
 template <typename T>

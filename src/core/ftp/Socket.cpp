@@ -257,7 +257,7 @@ FtpResult WaitReady(int fd, short events, Millis timeout, const WorkerControl* c
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         if (control != nullptr && control->IsCancelled()) {
-            return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+            return CancelledResult();
         }
         const auto now = Clock::now();
         if (now >= deadline) {
@@ -277,7 +277,7 @@ FtpResult WaitReady(int fd, short events, Millis timeout, const WorkerControl* c
         }
         if (rc > 0) {
             if (control != nullptr && control->IsCancelled()) {
-                return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+                return CancelledResult();
             }
             return FtpOk();
         }
@@ -313,7 +313,7 @@ FtpOutcome<Socket> ConnectTcp(const SocketAddress& to, Millis timeout, WorkerCon
             err = errno;
         }
         if (control != nullptr && control->IsCancelled()) {
-            return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+            return CancelledResult();
         }
         if (err != 0) {
             return FtpFail(err == ETIMEDOUT ? ftpcode::kTimeout : ftpcode::kCannotConnect,
@@ -360,7 +360,7 @@ FtpOutcome<Socket> AcceptFrom(const Socket& listener, const SocketAddress& expec
                 continue;
             }
             if (control != nullptr && control->IsCancelled()) {
-                return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+                return CancelledResult();
             }
             return FtpFail(ftpcode::kCannotConnect, ErrnoText("accept", errno));
         }
@@ -392,9 +392,11 @@ void TcpStream::SetCancellable(bool cancellable) {
     cancellable_ = cancellable;
 }
 
+bool TcpStream::CancelRequested() const { return ActiveControl() != nullptr && ActiveControl()->IsCancelled(); }
+
 FtpResult TcpStream::IoError(int err, const char* what) const {
-    if (ActiveControl() != nullptr && ActiveControl()->IsCancelled()) {
-        return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+    if (CancelRequested()) {
+        return CancelledResult();
     }
     if (err == ECONNRESET) {
         return FtpFail(ftpcode::kConnectionReset, "The connection with the server has been reset.");
@@ -413,8 +415,8 @@ FtpResult TcpStream::SendAll(std::string_view data, Millis timeout) {
     // full: a copy that keeps up with the peer makes one system call per
     // buffer, not two.
     while (!data.empty()) {
-        if (ActiveControl() != nullptr && ActiveControl()->IsCancelled()) {
-            return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+        if (CancelRequested()) {
+            return CancelledResult();
         }
         const ssize_t n = ::send(socket_.fd(), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
@@ -432,8 +434,8 @@ FtpResult TcpStream::SendAll(std::string_view data, Millis timeout) {
         }
         data.remove_prefix(static_cast<std::size_t>(n));
     }
-    if (ActiveControl() != nullptr && ActiveControl()->IsCancelled()) {
-        return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+    if (CancelRequested()) {
+        return CancelledResult();
     }
     return FtpOk();
 }
@@ -444,8 +446,8 @@ FtpOutcome<std::size_t> TcpStream::ReceiveSome(char* buffer, std::size_t n, Mill
     }
     // As in SendAll: receive first, wait only when nothing is there.
     for (;;) {
-        if (ActiveControl() != nullptr && ActiveControl()->IsCancelled()) {
-            return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+        if (CancelRequested()) {
+            return CancelledResult();
         }
         const ssize_t got = ::recv(socket_.fd(), buffer, n, MSG_DONTWAIT);
         if (got < 0) {
@@ -463,8 +465,8 @@ FtpOutcome<std::size_t> TcpStream::ReceiveSome(char* buffer, std::size_t n, Mill
         }
         // A cancel shuts the socket down, which looks like an orderly end:
         // never let that pass for the end of the data.
-        if (got == 0 && ActiveControl() != nullptr && ActiveControl()->IsCancelled()) {
-            return FtpFail(ftpcode::kCancelled, "The operation was canceled.");
+        if (got == 0 && CancelRequested()) {
+            return CancelledResult();
         }
         return static_cast<std::size_t>(got);
     }

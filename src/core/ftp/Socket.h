@@ -132,6 +132,7 @@ public:
 
 private:
     [[nodiscard]] const WorkerControl* ActiveControl() const { return cancellable_ ? control_ : nullptr; }
+    [[nodiscard]] bool CancelRequested() const;
     [[nodiscard]] FtpResult IoError(int err, const char* what) const;
 
     Socket socket_;
