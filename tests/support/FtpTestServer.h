@@ -284,6 +284,8 @@ private:
 
 struct PyFtpdOptions {
     std::vector<std::pair<std::string, std::string>> users{{"user", "pass"}};
+    // Users who may store but not list, read or ask sizes.
+    std::vector<std::pair<std::string, std::string>> uploadUsers;
     bool anonymous = false;
     bool noMlsd = false;  // neither MLSD nor MLST: clients must use LIST
     bool ipv6 = false;    // bind ::1
@@ -302,6 +304,10 @@ public:
                                       std::to_string(options_.lifetimeSeconds)};
         for (const auto& [name, password] : options_.users) {
             argv.push_back("--user");
+            argv.push_back(name + ":" + password);
+        }
+        for (const auto& [name, password] : options_.uploadUsers) {
+            argv.push_back("--upload-user");
             argv.push_back(name + ":" + password);
         }
         if (options_.anonymous) {

@@ -5,6 +5,8 @@
   --root DIR              folder served (required)
   --user NAME:PASSWORD    a user with full permissions (repeatable)
   --anonymous             also allow anonymous logins (read and write)
+  --upload-user NAME:PASSWORD  a user who may change folders and store
+                          files, but not list, read or ask sizes (repeatable)
   --passive-ports LO-HI   passive port range
   --no-mlsd               offer neither MLSD nor MLST (the LIST path)
   --ipv6                  bind ::1 instead of 127.0.0.1
@@ -35,6 +37,7 @@ def main():
     ap.add_argument("--root", required=True)
     ap.add_argument("--user", action="append", default=[])
     ap.add_argument("--anonymous", action="store_true")
+    ap.add_argument("--upload-user", action="append", default=[])
     ap.add_argument("--passive-ports", default="")
     ap.add_argument("--no-mlsd", action="store_true")
     ap.add_argument("--ipv6", action="store_true")
@@ -48,6 +51,9 @@ def main():
     for entry in args.user:
         name, _, password = entry.partition(":")
         authorizer.add_user(name, password, args.root, perm="elradfmwMT")
+    for entry in args.upload_user:
+        name, _, password = entry.partition(":")
+        authorizer.add_user(name, password, args.root, perm="ew")
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm="elradfmwMT")
 

@@ -7,6 +7,10 @@
 #include <ctime>
 #include <utility>
 
+#include "engine/CopyLoop.h"
+#include "engine/RemoteLookup.h"
+#include "engine/TransferSession.h"
+#include "engine/TransferPaths.h"
 #include "ftp/NameMask.h"
 #include "ftp/SessionSettings.h"
 #include "log/EventSound.h"
@@ -36,7 +40,6 @@ constexpr int kMsgOneFileOnly = 170;
 constexpr int kMsgNameTaken = 174;
 
 constexpr const char* kBlockRule = "========";
-constexpr const char* kLocalMachine = "Local Machine";
 constexpr const char* kNotConnectedText = "Not connected to an FTP server.";
 
 std::string Text(int id) { return std::string(MessageText(id)); }
@@ -50,13 +53,9 @@ std::string Sanitize(std::string_view line) {
     return out;
 }
 
-char RemoteSeparator(const std::string& path) {
-    return path.find('/') == std::string::npos && path.find('\\') != std::string::npos ? '\\' : '/';
-}
-
 // The folder above a remote folder; ".." when it cannot be worked out.
 std::string ParentDirectory(std::string path) {
-    const char sep = RemoteSeparator(path);
+    const char sep = RemoteSeparatorFor(path);
     while (path.size() > 1 && path.back() == sep) path.pop_back();
     const std::size_t cut = path.rfind(sep);
     if (cut == std::string::npos) return "..";
@@ -67,7 +66,7 @@ std::string ParentDirectory(std::string path) {
 }
 
 std::string WithoutTrailingSeparators(std::string path) {
-    const char sep = RemoteSeparator(path);
+    const char sep = RemoteSeparatorFor(path);
     while (path.size() > 1 && path.back() == sep) path.pop_back();
     return path;
 }
@@ -78,6 +77,46 @@ bool IsLocalFolder(const std::string& path) {
 }
 
 bool Lost(bool wasUp, const FtpClient& client) { return wasUp && !client.IsConnected(); }
+
+// A copy of a script line: the session's transfer type, the size the listing
+// (or the local file) gave, which also drives nothing but the check of a get.
+CopyRequest ScriptCopy(std::string source, std::string target, FtpTransferType type,
+                       std::optional<std::int64_t> size) {
+    CopyRequest request;
+    request.sourcePath = std::move(source);
+    request.targetPath = std::move(target);
+    request.type = type;
+    request.size = size.value_or(0);
+    request.listedSize = size;
+    return request;
+}
+
+std::optional<std::int64_t> ListedSize(const FtpFoundFile& file) {
+    if (file.entry.size < 0) return std::nullopt;
+    return file.entry.size;
+}
+
+// A copy's outcome as a script lists it.
+FtpResult CopyResult(const CopyOutcome& copy) {
+    if (copy.ok()) return FtpOk();
+    if (copy.cancelled) return CancelledResult();
+    return FtpFail(copy.result, copy.errorText);
+}
+
+// Overwrite "NO": FtpOk when nothing stands at `name` where the server
+// stands; 239 when something does or the server would not say.
+FtpResult TargetFree(RemoteLookup& lookup, FtpClient& client, const std::string& name) {
+    const RemoteLookup::Found found = lookup.Find(client, "", name);
+    switch (found.kind) {
+        case RemoteLookup::Kind::Absent:
+            return FtpOk();
+        case RemoteLookup::Kind::Unknown:
+            if (found.failure.code == ftpcode::kCancelled) return found.failure;
+            return FtpFail(kMsgCantOverwrite, CannotTellText(found.failure));
+        default:
+            return FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite));
+    }
+}
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
 
@@ -570,6 +609,7 @@ ScriptInterpreter::Step ScriptInterpreter::DoGet(ScriptSession& s, const std::st
     const bool overwrite = Read(keys::Overwrite) != "NO";
     const std::string folder = LocalSession().directory;
     FtpClient& c = Client(s);
+    CTransferSession copier(s.host, c, control_);
     int attempted = 0;
     int failed = 0;
     Ui().SetTrayState(static_cast<int>(TrayState::Receiving));
@@ -581,10 +621,17 @@ ScriptInterpreter::Step ScriptInterpreter::DoGet(ScriptSession& s, const std::st
         if (!PassesFilter(s, file, filter)) continue;
         ++attempted;
         const bool wasUp = c.IsConnected();
-        const FtpResult r =
-            DownloadFile(c, file.FilePath(), folder, file.FileName(), s.transferType, overwrite, control_);
+        const std::string target = JoinLocal(folder, file.FileName());
+        FtpResult r = FtpOk();
+        if (!IsPlainLocalName(file.FileName())) {
+            r = FtpFail(ftpcode::kInvalidOperation, "Unsafe local file name: " + file.FileName());
+        } else {
+            CopyRequest request = ScriptCopy(file.FilePath(), target, s.transferType, ListedSize(file));
+            request.overwrite = overwrite;
+            r = CopyResult(GetCopyLoop(copier, request));
+        }
         failed += r.ok() ? 0 : 1;
-        step = TransferOutcome(s, r, file.FileName(), s.host, kLocalMachine, JoinPath(folder, file.FileName()),
+        step = TransferOutcome(s, r, file.FileName(), s.host, kLocalMachine, target,
                                Lost(wasUp, c));
         if (step != Step::Next) break;
     }
@@ -606,6 +653,8 @@ ScriptInterpreter::Step ScriptInterpreter::DoPut(ScriptSession& s, const std::st
     }
     const bool overwrite = Read(keys::Overwrite) != "NO";
     FtpClient& c = Client(s);
+    CTransferSession copier(s.host, c, control_);
+    RemoteLookup lookup;
     Step step = Step::Next;
     int attempted = 0;
     int failed = 0;
@@ -618,15 +667,14 @@ ScriptInterpreter::Step ScriptInterpreter::DoPut(ScriptSession& s, const std::st
         if (filter != nullptr && !filter->Passes(now_() - file.modified)) continue;
         ++attempted;
         const bool wasUp = c.IsConnected();
-        FtpResult r = FtpOk();
-        if (!overwrite) {
-            FtpOutcome<std::vector<FtpFoundFile>> there = c.Find(file.name);
-            if (!there.ok()) r = there.result;
-            else if (!there.value.empty()) r = FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite));
+        FtpResult r = overwrite ? FtpOk() : TargetFree(lookup, c, file.name);
+        if (r.ok()) {
+            CopyRequest request = ScriptCopy(file.path, file.name, s.transferType, file.size);
+            request.mode = TransferMode::PutKeep;  // a script never deletes the file it sent
+            r = CopyResult(PutCopyLoop(copier, request));
         }
-        if (r.ok()) r = UploadFile(c, file.path, file.name, s.transferType, control_);
         failed += r.ok() ? 0 : 1;
-        step = TransferOutcome(s, r, file.name, kLocalMachine, s.host, JoinRemotePath(s.directory, file.name),
+        step = TransferOutcome(s, r, file.name, kLocalMachine, s.host, JoinRemote(s.directory, file.name),
                                Lost(wasUp, c));
         if (step != Step::Next) break;
     }
@@ -650,6 +698,9 @@ ScriptInterpreter::Step ScriptInterpreter::DoSend(ScriptSession& from, ScriptSes
     const bool overwrite = Read(keys::Overwrite) != "NO";
     FtpClient& source = *from.connection;
     FtpClient& target = *to.connection;
+    CTransferSession sourceCopier(from.host, source, control_);
+    CTransferSession targetCopier(to.host, target, control_);
+    RemoteLookup lookup;
     int attempted = 0;
     int failed = 0;
     Ui().SetTrayState(static_cast<int>(TrayState::Sending));
@@ -662,17 +713,14 @@ ScriptInterpreter::Step ScriptInterpreter::DoSend(ScriptSession& from, ScriptSes
         ++attempted;
         const bool sourceUp = source.IsConnected();
         const bool targetUp = target.IsConnected();
-        FtpResult r = FtpOk();
-        if (!overwrite) {
-            FtpOutcome<std::vector<FtpFoundFile>> there = target.Find(file.FileName());
-            if (!there.ok()) r = there.result;
-            else if (!there.value.empty()) r = FtpFail(kMsgCantOverwrite, MessageText(kMsgCantOverwrite));
+        FtpResult r = overwrite ? FtpOk() : TargetFree(lookup, target, file.FileName());
+        if (r.ok()) {
+            r = CopyResult(ServerToServerCopyLoop(
+                sourceCopier, targetCopier, ScriptCopy(file.FilePath(), file.FileName(), from.transferType, ListedSize(file))));
         }
-        if (r.ok())
-            r = CopyServerToServer(source, file.FilePath(), target, file.FileName(), from.transferType, control_);
         failed += r.ok() ? 0 : 1;
         step = TransferOutcome(from, r, file.FileName(), from.host, to.host,
-                               JoinRemotePath(to.directory, file.FileName()),
+                               JoinRemote(to.directory, file.FileName()),
                                Lost(sourceUp, source) || Lost(targetUp, target));
         if (step != Step::Next) break;
     }

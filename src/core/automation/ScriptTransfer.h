@@ -1,7 +1,7 @@
 #pragma once
-// The file side of a script's "get", "put" and "send" lines: the age filter,
-// local file matching, and the streaming copies (constant memory, one
-// buffer per copy).
+// The file side of a script's "get", "put" and "send" lines: the age filter
+// and local file matching. The copies themselves are the engine's copy
+// loops (engine/CopyLoop.h), with every check they make.
 //
 // Local file errors carry the file-exception cause of the failure as their
 // code (2 not found, 3 bad path, 4 too many open files, 5 access denied,
@@ -13,16 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ftp/FtpClient.h"
 #include "ftp/FtpError.h"
 #include "ftp/RemoteEntry.h"
 
 namespace zyfar {
-
-class WorkerControl;
-
-// Bytes moved per pass of a script copy.
-inline constexpr std::size_t kScriptCopyChunk = 64 * 1024;
 
 // The optional "word op days" of a transfer line: a file takes part when its
 // age (now minus its last-write time, in seconds) satisfies op against
@@ -62,24 +56,5 @@ struct LocalFind {
 
 // A local file failure (see the codes above).
 [[nodiscard]] FtpResult LocalFileError(int err, std::string_view what, const std::string& path);
-
-// Downloads remotePath into folder/name. The bytes go to a temporary file in
-// that folder, which then takes the target's place; a failed copy leaves no
-// partial target behind. Without overwrite an existing target (of any kind,
-// a symbolic link included) is left alone and the result is 239 "Can't
-// overwrite existing file!". The name must pass IsSafeLocalName.
-[[nodiscard]] FtpResult DownloadFile(FtpClient& client, const std::string& remotePath, const std::string& folder,
-                                     const std::string& name, FtpTransferType type, bool overwrite,
-                                     WorkerControl* control);
-
-// Uploads a local regular file to remotePath.
-[[nodiscard]] FtpResult UploadFile(FtpClient& client, const std::string& localPath, const std::string& remotePath,
-                                   FtpTransferType type, WorkerControl* control);
-
-// Copies fromPath on one server to toPath on another. The two clients must
-// be different connections.
-[[nodiscard]] FtpResult CopyServerToServer(FtpClient& from, const std::string& fromPath, FtpClient& to,
-                                           const std::string& toPath, FtpTransferType type,
-                                           WorkerControl* control);
 
 }  // namespace zyfar

@@ -1,11 +1,16 @@
 #include "engine/BufferedLocalFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <random>
+
+#include "engine/TransferJob.h"
 
 namespace zyfar {
 
@@ -55,6 +60,9 @@ BufferedLocalFile::~BufferedLocalFile() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+    }
 }
 
 FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const std::string& path) {
@@ -80,16 +88,40 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const
     return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, false, static_cast<std::int64_t>(st.st_size)));
 }
 
-FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::Create(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return LocalFileFailure("Cannot create", path, errno);
+namespace {
+
+// The folder part of a local path ("." for a bare name).
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    if (cut == std::string::npos) {
+        return ".";
     }
-    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, true, 0));
+    return cut == 0 ? std::string("/") : path.substr(0, cut);
 }
 
-std::unique_ptr<BufferedLocalFile> BufferedLocalFile::AdoptForWriting(int fd, std::string path) {
-    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, std::move(path), true, 0));
+}  // namespace
+
+FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::CreateFor(const std::string& target) {
+    static std::atomic<std::uint64_t> counter{0};
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string folder = FolderOf(target);
+    int error = 0;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = ".zyfar-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+                                 std::to_string(random() % 1000000000U) + ".part";
+        std::string temporary = folder + "/" + name;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            std::unique_ptr<BufferedLocalFile> file(new BufferedLocalFile(fd, target, true, 0));
+            file->temporary_ = std::move(temporary);
+            return file;
+        }
+        error = errno;
+        if (error != EEXIST) {
+            break;
+        }
+    }
+    return LocalFileFailure("Cannot create", target, error);
 }
 
 FtpResult BufferedLocalFile::Fail(const char* what, int error) const { return LocalFileFailure(what, path_, error); }
@@ -198,7 +230,55 @@ FtpResult BufferedLocalFile::Close() {
         r = Fail("Cannot write", errno);
     }
     fd_ = -1;
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
     return r;
+}
+
+FtpResult BufferedLocalFile::PlaceFailure(int error) const {
+    if (error == EEXIST) {
+        return FtpFail(kJobTargetExists, kCantOverwriteText);
+    }
+    return Fail("Cannot create", error);
+}
+
+FtpResult BufferedLocalFile::Place(bool replace) {
+    if (temporary_.empty()) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not a download's file.");
+    }
+    const std::string temporary = std::move(temporary_);
+    temporary_.clear();
+    struct Remover {
+        const std::string& path;
+        bool keep = false;
+        ~Remover() {
+            if (!keep) {
+                ::unlink(path.c_str());
+            }
+        }
+    } remover{temporary};
+    FtpResult r = Close();
+    if (!r.ok()) {
+        return r;
+    }
+    int error = 0;
+    if (replace) {
+        error = ::rename(temporary.c_str(), path_.c_str()) == 0 ? 0 : errno;
+    } else if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        if (error == EINVAL || error == ENOSYS) {
+            // A file system without RENAME_NOREPLACE: a hard link fails on an
+            // existing name; the temporary name is then removed.
+            return ::link(temporary.c_str(), path_.c_str()) == 0 ? FtpOk() : PlaceFailure(errno);
+        }
+    }
+    if (error != 0) {
+        return PlaceFailure(error);
+    }
+    remover.keep = true;  // the rename took the temporary name along
+    return FtpOk();
 }
 
 }  // namespace zyfar

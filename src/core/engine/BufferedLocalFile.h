@@ -44,11 +44,12 @@ public:
     // Opens an existing regular file for reading (a FIFO or a device is
     // refused, never waited on).
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenRead(const std::string& path);
-    // Creates (or truncates) a file for writing; others may read it.
-    [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> Create(const std::string& path);
-    // Takes over `fd`, opened for writing by the caller (a temporary file, for
-    // instance); `path` is the name failures give.
-    [[nodiscard]] static std::unique_ptr<BufferedLocalFile> AdoptForWriting(int fd, std::string path);
+    // A download's file: a new file under a fresh hidden name in the folder of
+    // `target` (created exclusively, never through a link), which takes the
+    // target's place only through Place(). Until then the target is left
+    // exactly as it was; a file that is never placed is removed when it is
+    // closed. Failures name the target.
+    [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> CreateFor(const std::string& target);
 
     ~BufferedLocalFile();
     BufferedLocalFile(const BufferedLocalFile&) = delete;
@@ -62,16 +63,24 @@ public:
     [[nodiscard]] FtpOutcome<std::size_t> Read(char* buffer, std::size_t n);
     // All n bytes (buffered).
     [[nodiscard]] FtpResult Write(const char* buffer, std::size_t n);
-    // Writes what is buffered and closes; the result of the last write.
+    // Writes what is buffered and closes; the result of the last write. A
+    // download's file that was not placed is removed.
     [[nodiscard]] FtpResult Close();
+    // A download's file: closes it and renames it to the target. With
+    // `replace` an existing target (a link itself, not what it points to) is
+    // replaced; without, an existing target is kept and the result is 239
+    // "Can't overwrite existing file!".
+    [[nodiscard]] FtpResult Place(bool replace);
 
 private:
     BufferedLocalFile(int fd, std::string path, bool writing, std::int64_t size);
     [[nodiscard]] FtpResult Flush();
     [[nodiscard]] FtpResult Fail(const char* what, int error) const;
+    [[nodiscard]] FtpResult PlaceFailure(int error) const;
 
     int fd_;
     std::string path_;
+    std::string temporary_;  // a download's file until it is placed
     bool writing_;
     std::int64_t sizeAtOpen_;
     std::vector<char> buffer_;

@@ -1,5 +1,6 @@
 #include "engine/CopyLoop.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -274,11 +275,40 @@ CopyWriteFn ServerWriter(FtpFileStream& stream, Tray& tray) {
 
 FtpTransferType TypeOf(int choice) { return choice == 1 ? FtpTransferType::kAscii : FtpTransferType::kBinary; }
 
+// The copy's type: the one the request fixes, else ChooseTransferType's.
+bool IsAscii(const CopyRequest& request, std::string_view name) {
+    if (request.type) {
+        return *request.type == FtpTransferType::kAscii;
+    }
+    return ChooseTransferType(name, request.typeFlag) == 1;
+}
+
 std::string SizeMismatchText(const char* what, std::int64_t moved, std::int64_t expected) {
     char text[200];
     std::snprintf(text, sizeof text, "%s: %lld bytes moved, %lld expected.", what, static_cast<long long>(moved),
                   static_cast<long long>(expected));
     return text;
+}
+
+// A binary get or server-to-server copy that did not move the whole file:
+// the bytes differ from the server's SIZE answer, or, without one, are fewer
+// than the listing gave. The failure's text, or nothing when the copy is whole
+// as far as can be told.
+std::optional<std::string> ShortCopy(bool ascii, const std::optional<std::int64_t>& sized,
+                                     const CopyRequest& request, std::int64_t moved, const char* what) {
+    if (ascii) {
+        return std::nullopt;  // line ends change the count
+    }
+    if (sized) {
+        if (moved != *sized) {
+            return SizeMismatchText(what, moved, *sized);
+        }
+        return std::nullopt;
+    }
+    if (request.listedSize && moved < *request.listedSize) {
+        return SizeMismatchText(what, moved, *request.listedSize);
+    }
+    return std::nullopt;
 }
 
 // DeleteGet: removes the source file on the source server and logs it.
@@ -314,7 +344,7 @@ CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassRe
 
 CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
-    const bool ascii = ChooseTransferType(LocalBaseName(request.sourcePath), request.typeFlag) == 1;
+    const bool ascii = IsAscii(request, LocalBaseName(request.sourcePath));
     FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::OpenRead(request.sourcePath);
     if (!local.ok()) {
         return Fail(local.result);
@@ -368,7 +398,17 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
 
 CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
-    const bool ascii = ChooseTransferType(LocalBaseName(request.targetPath), request.typeFlag) == 1;
+    const bool ascii = IsAscii(request, LocalBaseName(request.targetPath));
+    // A folder at the target is never replaced; without overwrite nothing is.
+    struct stat st {};
+    if (::lstat(request.targetPath.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return Fail(LocalFileFailure("Cannot replace", request.targetPath, EISDIR));
+        }
+        if (!request.overwrite) {
+            return Fail(FtpFail(kJobTargetExists, kCantOverwriteText));
+        }
+    }
     std::optional<std::int64_t> expected;
     if (!ascii) {
         FtpOutcome<std::int64_t> size = s.connection().Size(request.sourcePath);
@@ -378,16 +418,16 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
             return Cancelled(0);
         }
     }
-    // The server's file is opened first: a file the server cannot give
-    // leaves no empty local file behind (which would then block a retry
-    // from the queue as "Can't overwrite existing file!").
     FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
         s.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2));
     if (!remote.ok()) {
         return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
     }
     s.remoteFile = std::move(remote.value);
-    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::Create(request.targetPath);
+    // The bytes go to a new file beside the target, which takes the
+    // target's place only when the copy is verified: a failed or cancelled
+    // get leaves an existing target as it was and nothing else behind.
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::CreateFor(request.targetPath);
     if (!local.ok()) {
         s.ReleaseFiles();
         return Fail(local.result);
@@ -404,19 +444,20 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
         return EndFailed(s, nullptr, passes);
     }
     FtpResult closed = s.remoteFile->Close();  // the final reply was read at the end of the data
-    tray.Set(0);
-    FtpResult localClosed = s.localFile->Close();
-    s.ReleaseFiles();
     if (!closed.ok()) {
+        s.ReleaseFiles();
         return IsCancelled(s) ? Cancelled(passes.moved) : Fail(closed, passes.moved);
     }
-    if (!localClosed.ok()) {
-        return Fail(localClosed, passes.moved);
+    if (const std::optional<std::string> shortText = ShortCopy(ascii, expected, request, passes.moved,
+                                                                 "The server ended the file early")) {
+        s.ReleaseFiles();
+        return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
     }
-    if (expected && passes.moved != *expected) {
-        return Fail(FtpFail(ftpcode::kConnectionAborted,
-                            SizeMismatchText("The server ended the file early", passes.moved, *expected)),
-                    passes.moved);
+    tray.Set(0);
+    FtpResult placed = s.localFile->Place(request.overwrite);
+    s.ReleaseFiles();
+    if (!placed.ok()) {
+        return Fail(placed, passes.moved);
     }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(s, request.sourcePath);
@@ -428,7 +469,7 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
 CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& destination,
                                    const CopyRequest& request) {
     LoadBufferSizes(source);
-    const bool ascii = ChooseTransferType(SplitRemotePath(request.sourcePath).name, request.typeFlag) == 1;
+    const bool ascii = IsAscii(request, SplitRemotePath(request.sourcePath).name);
     const FtpTransferType type = TypeOf(ascii ? 1 : 2);
     std::optional<std::int64_t> expected;
     if (!ascii) {
@@ -473,10 +514,9 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
         }
         return Fail(!written.ok() ? written : read, passes.moved);
     }
-    if (expected && passes.moved != *expected) {
-        return Fail(FtpFail(ftpcode::kConnectionAborted,
-                            SizeMismatchText("The source server ended the file early", passes.moved, *expected)),
-                    passes.moved);
+    if (const std::optional<std::string> shortText = ShortCopy(ascii, expected, request, passes.moved,
+                                                                 "The source server ended the file early")) {
+        return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
     }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(source, request.sourcePath);

@@ -15,7 +15,15 @@
 // server's final reply was 2xx, and in binary mode the bytes moved equal the
 // source's size when it was opened (the local file's size for a put, the
 // server's SIZE answer for a get or server-to-server copy when the server
-// gives one). A failed copy leaves a partial target where it is.
+// gives one). When the server does not answer SIZE, a get or
+// server-to-server copy that moved fewer bytes than the listing gave for the
+// file fails; only when neither is known does the final reply alone decide.
+//
+// A get writes into a new file beside the target and renames it over the
+// target only once the copy is verified, so a failed or cancelled get leaves
+// the old file as it was and no partial file behind; a link at the target is
+// replaced, never written through. A failed put or server-to-server copy
+// leaves the server's partial file where it is.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -24,6 +32,7 @@
 #include <string>
 
 #include "engine/TransferJob.h"
+#include "ftp/FtpClient.h"
 #include "ftp/FtpError.h"
 
 namespace zyfar {
@@ -39,6 +48,12 @@ struct CopyRequest {
     // The batch start, for the batch rate and time left; none leaves them.
     std::optional<std::chrono::steady_clock::time_point> batchStart;
     TransferMode mode = TransferMode::Put;  // put: only mode 0 honours DeletePut
+    // The transfer type; none lets ChooseTransferType decide by typeFlag.
+    std::optional<FtpTransferType> type;
+    // Get: an existing target is replaced; without it the copy ends with 239.
+    bool overwrite = true;
+    // Get and server to server: the file's size as a listing gave it, if it did.
+    std::optional<std::int64_t> listedSize;
 };
 
 struct CopyOutcome {

@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/CopyLoop.h"
+#include "engine/RemoteLookup.h"
 #include "engine/TransferPaths.h"
 #include "engine/TransferRun.h"
 #include "engine/TransferSession.h"
@@ -45,77 +45,6 @@ DriverSettings ReadDriverSettings(const TransferRun& run) {
 }
 
 bool Cancelled(const TransferRun& run) { return run.control != nullptr && run.control->IsCancelled(); }
-
-// Existence checks on one server within one batch: MLST on the exact path
-// when the server offers it, otherwise one listing per folder, kept for the
-// rest of the batch and updated with what the batch creates.
-class RemoteLookup {
-public:
-    void Reset() { folders_.clear(); }
-
-    // The entry at `path`; nothing when there is none or the server could
-    // not say.
-    std::optional<FtpFoundFile> Find(FtpClient& client, const std::string& path) {
-        if (client.features().mlst) {
-            FtpOutcome<std::vector<FtpFoundFile>> found = client.Find(path);
-            if (!found.ok() || found.value.empty()) {
-                return std::nullopt;
-            }
-            return found.value.front();
-        }
-        const RemotePathParts parts = SplitRemotePath(path);
-        if (parts.folder.empty()) {
-            // A bare name: look it up where the server stands.
-            FtpOutcome<std::vector<FtpFoundFile>> found = client.Find(path);
-            if (!found.ok() || found.value.empty()) {
-                return std::nullopt;
-            }
-            return found.value.front();
-        }
-        auto folder = folders_.find(parts.folder);
-        if (folder == folders_.end()) {
-            const char sep = path.find('/') != std::string::npos ? '/' : '\\';
-            std::string listPath = parts.folder;
-            if (listPath.back() != sep) {
-                listPath.push_back(sep);
-            }
-            FtpOutcome<std::vector<FtpFoundFile>> listed = client.Find(listPath);
-            if (!listed.ok()) {
-                return std::nullopt;  // not kept: the next job asks again
-            }
-            std::map<std::string, FtpFoundFile> names;
-            for (FtpFoundFile& f : listed.value) {
-                std::string name = f.entry.name;
-                f.path = path.substr(0, path.size() - parts.name.size()) + name;
-                names.emplace(std::move(name), std::move(f));
-            }
-            folder = folders_.emplace(parts.folder, std::move(names)).first;
-        }
-        auto it = folder->second.find(parts.name);
-        if (it == folder->second.end()) {
-            return std::nullopt;
-        }
-        return it->second;
-    }
-
-    // Something now exists at `path`.
-    void NoteCreated(const std::string& path, bool isDirectory) {
-        const RemotePathParts parts = SplitRemotePath(path);
-        auto folder = folders_.find(parts.folder);
-        if (folder == folders_.end()) {
-            return;
-        }
-        FtpFoundFile f;
-        f.entry.name = parts.name;
-        f.entry.isDirectory = isDirectory;
-        f.entry.size = isDirectory ? 0 : -1;
-        f.path = path;
-        folder->second.insert_or_assign(parts.name, std::move(f));
-    }
-
-private:
-    std::map<std::string, std::map<std::string, FtpFoundFile>> folders_;
-};
 
 // Sounds and the batch-succeeded flag of one driver run.
 class Outcomes {
@@ -152,6 +81,7 @@ std::string CurrentDirectory(CTransferSession& s) {
 // ---- remote target folders (put and server-to-server) ----
 
 struct TargetPlan {
+    std::string folder;  // the folder the target goes in, as targetPath spells it
     std::string targetPath;
     bool folderFailed = false;  // FULL_PATH: status 240
     bool leaveLoop = false;     // LAST_DIR: this and later jobs stay unattempted
@@ -178,24 +108,24 @@ std::vector<std::string> RebuiltPieces(const std::vector<std::string>& pieces, c
     return out;
 }
 
-// Makes sure the folder `buffer` exists on the server: true when it was there
-// or was created.
-bool EnsureRemoteFolder(CTransferSession& s, RemoteLookup& lookup, const std::string& buffer,
-                        std::string& failure) {
-    std::optional<FtpFoundFile> found = lookup.Find(s.connection(), buffer);
-    if (!found) {
-        FtpResult made = s.connection().CreateDirectory(buffer);
-        if (!made.ok()) {
-            failure = made.text;
-            return false;
-        }
-        WriteLogEntry(logcode::MakeDirectoryOk, "-", s.host(), buffer, "-");
-        lookup.NoteCreated(buffer, true);
+// Makes sure the folder `piece` exists in `parent` (which ends with its
+// separator, or is empty) on the server: true when something of that name
+// was there (a file there makes the copy fail) or the folder was created. A
+// lookup that cannot tell is answered by trying to create it.
+bool EnsureRemoteFolder(CTransferSession& s, RemoteLookup& lookup, const std::string& parent,
+                        const std::string& piece, std::string& failure) {
+    const RemoteLookup::Found found = lookup.Find(s.connection(), parent, piece);
+    if (found.kind == RemoteLookup::Kind::Folder || found.kind == RemoteLookup::Kind::File) {
         return true;
     }
-    if (found->FilePath() != buffer) {
-        (void)s.connection().CreateDirectory(buffer);  // as it has always been: neither checked nor logged
+    const std::string path = parent + piece;
+    FtpResult made = s.connection().CreateDirectory(path);
+    if (!made.ok()) {
+        failure = made.text;
+        return false;
     }
+    WriteLogEntry(logcode::MakeDirectoryOk, "-", s.host(), path, "-");
+    lookup.NoteCreated(parent, piece, true);
     return true;
 }
 
@@ -204,6 +134,7 @@ TargetPlan PlanRemoteTarget(DirTreeMode mode, CTransferSession& s, RemoteLookup&
                             const std::string& plain, const std::vector<std::string>& sourcePieces) {
     TargetPlan plan;
     if (mode == DirTreeMode::NoPath) {
+        plan.folder = remoteDir;
         plan.targetPath = plain;
         return plan;
     }
@@ -211,49 +142,32 @@ TargetPlan PlanRemoteTarget(DirTreeMode mode, CTransferSession& s, RemoteLookup&
     const std::vector<std::string> pieces = RebuiltPieces(sourcePieces, plain, name);
     if (mode == DirTreeMode::LastDir) {
         if (!pieces.empty()) {
-            buffer += pieces.back();
             std::string failure;
-            if (!EnsureRemoteFolder(s, lookup, buffer, failure)) {
+            if (!EnsureRemoteFolder(s, lookup, buffer, pieces.back(), failure)) {
                 plan.leaveLoop = true;
                 plan.failureText = failure;
                 return plan;
             }
+            buffer += pieces.back();
             buffer.push_back(sep);
         }
+        plan.folder = buffer;
         plan.targetPath = buffer + name;
         return plan;
     }
     for (const std::string& piece : pieces) {
-        buffer += piece;
         std::string failure;
-        if (!EnsureRemoteFolder(s, lookup, buffer, failure)) {
+        if (!EnsureRemoteFolder(s, lookup, buffer, piece, failure)) {
             plan.folderFailed = true;
             plan.failureText = failure.empty() ? std::string(kCantCreateFolderText) : failure;
             return plan;
         }
+        buffer += piece;
         buffer.push_back(sep);
     }
+    plan.folder = buffer;
     plan.targetPath = buffer + name;
     return plan;
-}
-
-// Overwrite off: what is at the target already.
-enum class Existing { None, Exists, SkipDirectory };
-
-Existing CheckRemoteTarget(CTransferSession& s, RemoteLookup& lookup, const std::string& target) {
-    std::optional<FtpFoundFile> found = lookup.Find(s.connection(), target);
-    if (!found) {
-        return Existing::None;
-    }
-    // A folder of that name: the job is left alone. (Servers give folders
-    // all kinds of sizes, so the size is not looked at.)
-    if (found->IsDirectory()) {
-        return Existing::SkipDirectory;
-    }
-    if (found->FilePath() == target || found->FileName() == target) {
-        return Existing::Exists;
-    }
-    return Existing::None;
 }
 
 // ---- reconnecting between jobs ----
@@ -308,6 +222,10 @@ CopyRequest MakeRequest(const TransferRun& run, const CTransferJob& job, std::st
     request.size = job.size;
     request.batchStart = batchStart;
     request.mode = run.mode;
+    request.overwrite = run.overwrite;
+    if (job.size > 0) {
+        request.listedSize = job.size;  // as the view's or the queue's listing gave it
+    }
     return request;
 }
 
@@ -499,7 +417,7 @@ void RecordTargetExists(TransferRun& run, CTransferJob& job, Outcomes& outcomes)
 // a folder that could not be made and, with Overwrite off, what already
 // stands at the target. Step::Go when the copy may start.
 Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup& lookup, CTransferJob& job,
-                        const TargetPlan& plan, Outcomes& outcomes) {
+                        const std::string& name, const TargetPlan& plan, Outcomes& outcomes) {
     if (Cancelled(run)) {
         return Step::Cancelled;
     }
@@ -513,15 +431,22 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
         return Step::NextJob;
     }
     if (!run.overwrite) {
-        const Existing existing = CheckRemoteTarget(target, lookup, plan.targetPath);
-        if (existing == Existing::SkipDirectory) {
+        const RemoteLookup::Found found = lookup.Find(target.connection(), plan.folder, name);
+        if (found.kind == RemoteLookup::Kind::Folder) {
             // Nothing is sent over a folder, but its bytes count as done so the
             // batch bar still reaches its end.
             run.progress.AdvanceBatch(job.size);
             return Step::NextJob;
         }
-        if (existing == Existing::Exists) {
+        if (found.kind == RemoteLookup::Kind::File) {
             RecordTargetExists(run, job, outcomes);
+            return Step::NextJob;
+        }
+        if (found.kind == RemoteLookup::Kind::Unknown) {
+            // The server would not say whether the target exists: it is
+            // treated as there, so an existing file is never replaced.
+            RecordTargetExists(run, job, outcomes);
+            job.reason = TruncateUtf8(CannotTellText(found.failure), kFtpErrorTextMax);
             return Step::NextJob;
         }
     }
@@ -572,7 +497,7 @@ std::int32_t RunPutJobs(TransferRun& run) {
 
         const TargetPlan plan = PlanRemoteTarget(settings.dirMode, s, lookup, remoteDir, sep, name, plain,
                                                  SplitPieces(job.localDir, '/'));
-        if (const Step step = SettleRemoteTarget(run, s, lookup, job, plan, outcomes); step != Step::Go) {
+        if (const Step step = SettleRemoteTarget(run, s, lookup, job, name, plan, outcomes); step != Step::Go) {
             return step;
         }
         const CopyOutcome copy = PutCopyLoop(s, MakeRequest(run, job, localPath, plan.targetPath, batchStart));
@@ -580,7 +505,7 @@ std::int32_t RunPutJobs(TransferRun& run) {
             return Step::Cancelled;
         }
         if (RecordCopy(job, copy, outcomes, kLocalMachine, s.host(), plan.targetPath)) {
-            lookup.NoteCreated(plan.targetPath, false);
+            lookup.NoteCreated(plan.folder, name, false);
         } else {
             std::string folder = FolderBeforeName(plan.targetPath, name);
             job.remoteDir = folder.empty() ? currentDir : folder;
@@ -695,7 +620,7 @@ std::int32_t RunServerToServerJobs(TransferRun& run) {
 
         const TargetPlan plan = PlanRemoteTarget(settings.dirMode, dst, lookup, targetDir, sep, name, plain,
                                                  SplitPieces(sourcePath, sourceSep));
-        if (const Step step = SettleRemoteTarget(run, dst, lookup, job, plan, outcomes); step != Step::Go) {
+        if (const Step step = SettleRemoteTarget(run, dst, lookup, job, name, plan, outcomes); step != Step::Go) {
             return step;
         }
         const CopyOutcome copy =
@@ -704,7 +629,7 @@ std::int32_t RunServerToServerJobs(TransferRun& run) {
             return Step::Cancelled;
         }
         if (RecordCopy(job, copy, outcomes, src.host(), dst.host(), plan.targetPath)) {
-            lookup.NoteCreated(plan.targetPath, false);
+            lookup.NoteCreated(plan.folder, name, false);
         }
         return Step::Go;
     });

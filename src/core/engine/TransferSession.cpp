@@ -11,11 +11,16 @@
 namespace zyfar {
 
 CTransferSession::CTransferSession(std::string host, WorkerControl* control)
-    : host_(std::move(host)), control_(control), client_(std::make_unique<FtpClient>(control)) {}
+    : host_(std::move(host)), control_(control), owned_(std::make_unique<FtpClient>(control)), client_(owned_.get()) {}
+
+CTransferSession::CTransferSession(std::string host, FtpClient& connection, WorkerControl* control)
+    : host_(std::move(host)), control_(control), client_(&connection) {
+    hasConnection_.store(connection.IsConnected());
+}
 
 CTransferSession::~CTransferSession() {
     ReleaseFiles();
-    client_.reset();
+    owned_.reset();
     Ui().SetTrayState(0);
 }
 

@@ -25,6 +25,9 @@ class CTransferSession {
 public:
     // The session's client is bound to the worker's control (may be null).
     explicit CTransferSession(std::string host, WorkerControl* control);
+    // A session on a connection its caller owns and keeps open (a script's
+    // session): copies run in it; connecting and closing stay with the owner.
+    CTransferSession(std::string host, FtpClient& connection, WorkerControl* control);
     // Closes any file still open in it and sets the tray state to 0.
     ~CTransferSession();
     CTransferSession(const CTransferSession&) = delete;
@@ -61,7 +64,8 @@ public:
 private:
     std::string host_;
     WorkerControl* control_;
-    std::unique_ptr<FtpClient> client_;
+    std::unique_ptr<FtpClient> owned_;
+    FtpClient* client_;
     std::atomic<bool> hasConnection_{false};
 };
 

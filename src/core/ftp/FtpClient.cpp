@@ -401,7 +401,7 @@ FtpOutcome<std::unique_ptr<FtpFileStream>> FtpClient::OpenFile(const std::string
 
 // ---- listings ------------------------------------------------------------------------------
 
-FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& folder) {
+FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& folder, bool refusalIsEmpty) {
     const bool reuse = options_.cache && !options_.reload;
     if (reuse) {
         auto it = listingCache_.find(folder);
@@ -419,7 +419,7 @@ FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& fo
         // No such folder: nothing found. (Servers say 550, some 450 for an
         // empty match, and MLSD of a missing folder may draw 501.)
         const int code = ctrl_->lastReplyCode();
-        if (ctrl_->usable() && data.result.code == ftpcode::kExtendedError &&
+        if (refusalIsEmpty && ctrl_->usable() && data.result.code == ftpcode::kExtendedError &&
             (code == 550 || code == 450 || (mlsd && code == 501))) {
             return std::vector<RemoteEntry>{};
         }
@@ -492,6 +492,36 @@ FtpOutcome<std::vector<FtpFoundFile>> FtpClient::FindExact(const std::string& fo
         }
     }
     return found;
+}
+
+FtpOutcome<RemoteEntry> FtpClient::MlstEntry(const std::string& path) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (!IsSafeArgument(path)) {
+        return Unsafe();
+    }
+    FtpOutcome<std::string> line = ctrl_->Mlst(path);
+    if (!line.ok()) {
+        return line.result;
+    }
+    LineResult parsed = ParseMlstPathLine(line.value);
+    if (parsed.kind != LineResult::Entry) {
+        return FtpFail(ftpcode::kExtendedError, "The server's MLST answer could not be read.");
+    }
+    return std::move(parsed.entry);
+}
+
+FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListEntries(const std::string& folder) {
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return r;
+    }
+    if (!IsSafeArgument(folder)) {
+        return Unsafe();
+    }
+    return ListFolder(folder, false);
 }
 
 FtpOutcome<std::vector<FtpFoundFile>> FtpClient::Find(const std::string& path) {

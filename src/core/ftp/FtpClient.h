@@ -101,6 +101,13 @@ public:
     // the whole folder. Nothing found is a success with no entries.
     [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> Find(const std::string& path);
 
+    // For existence checks, where a refusal must not read as "nothing there":
+    // the MLST entry of one path (any 4xx/5xx reply is a failure), and the
+    // entries of one folder (a refused listing, 550, 450 and 501 included, is
+    // a failure).
+    [[nodiscard]] FtpOutcome<RemoteEntry> MlstEntry(const std::string& path);
+    [[nodiscard]] FtpOutcome<std::vector<RemoteEntry>> ListEntries(const std::string& folder);
+
     // Sends QUIT and closes. Safe to call at any time, also when not connected.
     void Close();
 
@@ -118,7 +125,9 @@ private:
                                                                           std::string_view arg);
     [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> OpenActiveData(std::string_view verb,
                                                                          std::string_view arg);
-    [[nodiscard]] FtpOutcome<std::vector<RemoteEntry>> ListFolder(const std::string& folder);
+    // refusalIsEmpty: a refused listing (550, 450, MLSD 501) is an empty folder.
+    [[nodiscard]] FtpOutcome<std::vector<RemoteEntry>> ListFolder(const std::string& folder,
+                                                                  bool refusalIsEmpty = true);
     [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> FindExact(const std::string& folder,
                                                                   const std::string& name);
     void ForgetListings() { listingCache_.clear(); }

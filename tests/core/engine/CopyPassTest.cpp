@@ -129,7 +129,7 @@ TEST_F(BufferedLocalFileTest, SmallReadsAndWritesKeepEveryByte) {
     auto in = BufferedLocalFile::OpenRead(dir_ / "in");
     ASSERT_TRUE(in.ok()) << in.result.text;
     EXPECT_EQ(in.value->SizeAtOpen(), static_cast<std::int64_t>(content.size()));
-    auto out = BufferedLocalFile::Create(dir_ / "out");
+    auto out = BufferedLocalFile::CreateFor(dir_ / "out");
     ASSERT_TRUE(out.ok());
     std::vector<char> buffer(BufferedLocalFile::kBufferSize + 7);
     // Mixed sizes, including reads larger than the internal buffer.
@@ -143,7 +143,8 @@ TEST_F(BufferedLocalFileTest, SmallReadsAndWritesKeepEveryByte) {
         }
         ASSERT_TRUE(out.value->Write(buffer.data(), got.value).ok());
     }
-    ASSERT_TRUE(out.value->Close().ok());
+    EXPECT_FALSE(test::ReadFile(dir_ / "out"));  // not before it is placed
+    ASSERT_TRUE(out.value->Place(true).ok());
     EXPECT_EQ(test::ReadFile(dir_ / "out").value_or(""), content);
 }
 
@@ -157,7 +158,7 @@ TEST_F(BufferedLocalFileTest, FailuresCarryCausesAndNameTheFile) {
     ASSERT_FALSE(folder.ok());
     EXPECT_EQ(folder.result.code, filecause::kAccessDenied);
 
-    auto badPath = BufferedLocalFile::Create(dir_ / "no/such/folder/file");
+    auto badPath = BufferedLocalFile::CreateFor(dir_ / "no/such/folder/file");
     ASSERT_FALSE(badPath.ok());
     EXPECT_EQ(badPath.result.code, filecause::kFileNotFound);
 }

@@ -108,71 +108,60 @@ TEST_F(TransferDriverTest, PutFolderModes) {
     }
 }
 
-class TransferGetModes : public TransferDriverTest,
-                         public ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
-
-TEST_P(TransferGetModes, StoresWhereTheModeSays) {
-    Set("CONFIG", "FTPDirTree", GetParam().first);
+TEST_F(TransferDriverTest, GetStoresWhereTheModeSays) {
     test::MakeDir(Remote("/data"));
     test::MakeDir(Remote("/data/web"));
     ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
-    const std::string base = MakeLocalDir("getbase");
-    auto c = Get({Job("", "index.html", "index.html", "/t/data/web", 4)}, base);
-    ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
-    const std::string expected = base + "/" + GetParam().second;
-    EXPECT_EQ(test::ReadFile(expected), "page") << expected;
-    EXPECT_EQ(Logged(logcode::FtpTransferComplete),
-              std::vector<std::string>{"127.0.0.1 > Local Machine | " + expected + " | -"});
+    // Without a target folder ("") each job's own local folder is used.
+    for (const auto& [mode, stored] : {std::pair{"NO_PATH", "index.html"}, std::pair{"LAST_DIR", "web/index.html"},
+                                       std::pair{"FULL_PATH", "t/data/web/index.html"}, std::pair{"", "index.html"}}) {
+        SCOPED_TRACE(mode);
+        TheTransferLog().Clear();
+        Set("CONFIG", "FTPDirTree", *mode != '\0' ? mode : "NO_PATH");
+        const std::string base = MakeLocalDir(std::string("get") + mode);
+        auto c = Get({Job(*mode != '\0' ? "" : base, "index.html", "index.html", "/t/data/web", 4)},
+                     *mode != '\0' ? base : "");
+        ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
+        const std::string expected = base + "/" + stored;
+        EXPECT_EQ(test::ReadFile(expected), "page") << expected;
+        EXPECT_EQ(Logged(logcode::FtpTransferComplete),
+                  std::vector<std::string>{"127.0.0.1 > Local Machine | " + expected + " | -"});
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, TransferGetModes,
-                         ::testing::Values(std::make_pair("NO_PATH", "index.html"),
-                                           std::make_pair("LAST_DIR", "web/index.html"),
-                                           std::make_pair("FULL_PATH", "t/data/web/index.html")));
-
-TEST_F(TransferDriverTest, PutLastDirFailureLeavesTheLoop) {
+// A "LAST_DIR" folder that cannot be made leaves the job loop: this and the
+// later jobs stay unattempted, though they could have worked.
+TEST_F(TransferDriverTest, LastDirFailureLeavesTheLoopInEveryMode) {
     Set("CONFIG", "FTPDirTree", "LAST_DIR");
     const std::string web = MakeIndex();
     ASSERT_TRUE(test::WriteFile(web + "/b.txt", "b"));
-    // The remote folder does not exist, so its sub-folder cannot be made.
-    auto c = Put({Job(web, "index.html", "index.html", "/t/missing/deeper", 18), Job(web, "b.txt", "b.txt", "/t", 1)});
-    EXPECT_EQ(c->DriverResult(), 1);
-    EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
-    EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);  // never attempted, though it could have worked
-    EXPECT_FALSE(Exists(Remote("/web/b.txt")));
-    EXPECT_EQ(Logged(logcode::FtpTransferFailed),
-              (std::vector<std::string>{"Local Machine > 127.0.0.1 | index.html | FTP Put Canceled",
-                                        "Local Machine > 127.0.0.1 | b.txt | FTP Put Canceled"}));
-    ASSERT_EQ(sink.Reports().size(), 1u);
-    EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
-}
-
-TEST_F(TransferDriverTest, GetAndServerToServerLastDirFailureLeavesTheLoop) {
-    Set("CONFIG", "FTPDirTree", "LAST_DIR");
     test::MakeDir(Remote("/data"));
     test::MakeDir(Remote("/data/web"));
     ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
     ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
-    // Get: the local target folder is gone, so its "web" cannot be made.
-    const std::string base = Path("gone");
-    auto get = Get({Job("", "index.html", "index.html", "/t/data/web", 4), Job("", "b.txt", "b.txt", "/t", 1)}, base);
-    // Server to server: the destination folder is missing, so its "web" cannot be made.
-    const std::int64_t total = 5;
+    // The remote folder (put, server to server) or the local target folder (get) is missing.
+    auto put = Put({Job(web, "index.html", "index.html", "/t/missing/deeper", 18), Job(web, "b.txt", "b.txt", "/t", 1)});
+    auto get = Get({Job("", "index.html", "index.html", "/t/data/web", 4), Job("", "b.txt", "b.txt", "/t", 1)},
+                   Path("gone"));
     auto xfer = RunToEnd(MakeServerToServerRun(Site(), Site(),
                                                {Job("/t/data/web", "index.html", "index.html", "/t/missing/deeper", 4),
                                                 Job("/t", "b.txt", "b.txt", "/t/x", 1)},
-                                               total, 2, nullptr, nullptr, false));
-    for (TransferController* c : {get.get(), xfer.get()}) {
+                                               5, 2, nullptr, nullptr, false));
+    for (TransferController* c : {put.get(), get.get(), xfer.get()}) {
         SCOPED_TRACE(static_cast<int>(c->run().mode));
         EXPECT_EQ(c->DriverResult(), 1);
         EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
-        EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);  // never attempted, though it could have worked
+        EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);
     }
-    EXPECT_FALSE(Exists(base + "/b.txt"));
+    EXPECT_FALSE(Exists(Remote("/web/b.txt")));
+    EXPECT_FALSE(Exists(Path("gone")));
     EXPECT_FALSE(Exists(Remote("/x/b.txt")));
-    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
-    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 4u);
-    EXPECT_EQ(Logged(logcode::FtpTransferFailed)[0], "127.0.0.1 > Local Machine | index.html | FTP Get Canceled");
+    const std::vector<std::string> failed = Logged(logcode::FtpTransferFailed);
+    ASSERT_EQ(failed.size(), 6u);
+    EXPECT_EQ(failed[0], "Local Machine > 127.0.0.1 | index.html | FTP Put Canceled");
+    EXPECT_EQ(failed[2], "127.0.0.1 > Local Machine | index.html | FTP Get Canceled");
+    ASSERT_EQ(sink.Reports().size(), 3u);
+    EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
 }
 
 TEST_F(TransferDriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
@@ -248,6 +237,7 @@ TEST_F(TransferDriverTest, AGetOntoAFullDiskFailsThatJobWithTheReasonAndTheBatch
     EXPECT_EQ(c->run().jobs[0].status, filecause::kDiskFull);
     EXPECT_NE(c->run().jobs[0].reason.find(base + "/big.bin"), std::string::npos) << c->run().jobs[0].reason;
     EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
+    EXPECT_EQ(test::ListFolder(base), std::vector<std::string>{"small.txt"});  // no partial or temporary file
     EXPECT_EQ(test::ReadFile(base + "/small.txt"), "small");
     ASSERT_EQ(sink.Reports().size(), 1u);
     ASSERT_EQ(sink.Reports()[0].items.size(), 1u);
@@ -287,7 +277,7 @@ TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReaches
     EXPECT_EQ(test::ReadFile(Remote("/a.bin")), std::string(1000, 'a'));
 }
 
-TEST_F(TransferDriverTest, GetOverwriteOffKeepsTheLocalFile) {
+TEST_F(TransferDriverTest, GetOverwriteOffKeepsTheLocalFileAndLongNamesAreShortenedWhenAsked) {
     ASSERT_TRUE(test::WriteFile(Remote("/g.txt"), "remote"));
     const std::string base = MakeLocalDir("getow");
     ASSERT_TRUE(test::WriteFile(base + "/g.txt", "local"));
@@ -296,18 +286,36 @@ TEST_F(TransferDriverTest, GetOverwriteOffKeepsTheLocalFile) {
     EXPECT_EQ(c->run().jobs[0].localDir, base);
     EXPECT_EQ(test::ReadFile(base + "/g.txt"), "local");
     EXPECT_EQ(c->run().progress.Snapshot().batchBar, 100);
-}
 
-TEST_F(TransferDriverTest, LongNamesAreShortenedWhenAsked) {
     Set("CONFIG", "RenameLongFileNames", "YES");
     const std::string src = MakeLocalDir("long");
     ASSERT_TRUE(test::WriteFile(src + "/Quarterly Report.txt", "q"));
-    ASSERT_TRUE(test::WriteFile(src + "/short.txt", "s"));
-    auto c = Put({Job(src, "Quarterly Report.txt", "Quarterly Report.txt", "/t", 1),
-                  Job(src, "short.txt", "short.txt", "/t", 1)});
-    EXPECT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
+    auto put = Put({Job(src, "Quarterly Report.txt", "Quarterly Report.txt", "/t", 1)});
+    EXPECT_EQ(put->run().jobs[0].status, 0) << put->run().jobs[0].reason;
     EXPECT_EQ(test::ReadFile(Remote("/Quarte~1.txt")), "q");
-    EXPECT_EQ(test::ReadFile(Remote("/short.txt")), "s");
+}
+
+// An account that may store but not list, read or ask sizes: with Overwrite
+// "NO" nothing can be known about the target, so nothing is stored over it.
+TEST_F(TransferDriverTest, AnUploadOnlyAccountNeverOverwritesWithOverwriteOff) {
+    test::PyFtpdOptions options;
+    options.uploadUsers = {{"drop", "box"}};
+    test::PyFtpdServer server(options);
+    ASSERT_TRUE(server.started()) << server.error();
+    ASSERT_TRUE(test::WriteFile(server.root() + "/report.txt", "the server's copy"));
+    const std::string src = MakeLocalDir("drop");
+    ASSERT_TRUE(test::WriteFile(src + "/report.txt", "mine"));
+    const auto put = [&] {
+        return RunSingle(Server(server.port(), "drop", "box"), {Job(src, "report.txt", "report.txt", "/", 4)},
+                         TransferMode::PutKeep);
+    };
+    auto c = put();
+    EXPECT_EQ(c->run().jobs[0].status, kJobTargetExists);
+    EXPECT_NE(c->run().jobs[0].reason.find("does not say"), std::string::npos) << c->run().jobs[0].reason;
+    EXPECT_EQ(test::ReadFile(server.root() + "/report.txt"), "the server's copy");
+    Set("CONFIG", "Overwrite", "YES");
+    EXPECT_EQ(put()->run().jobs[0].status, 0);
+    EXPECT_EQ(test::ReadFile(server.root() + "/report.txt"), "mine");
 }
 
 TEST_F(TransferDriverTest, DeleteAfterTransfer) {
@@ -330,14 +338,6 @@ TEST_F(TransferDriverTest, DeleteAfterTransfer) {
     EXPECT_EQ(test::ReadFile(base + "/m0.txt"), "zero");
     EXPECT_FALSE(Exists(Remote("/m0.txt")));
     EXPECT_EQ(Logged(logcode::DeletionOk), std::vector<std::string>{"- > 127.0.0.1 | /t/m0.txt | -"});
-}
-
-TEST_F(TransferDriverTest, GetUsesEachJobsOwnFolderWithoutATargetFolder) {
-    ASSERT_TRUE(test::WriteFile(Remote("/own.txt"), "own"));
-    const std::string own = MakeLocalDir("own");
-    auto c = Get({Job(own, "own.txt", "own.txt", "/t", 3)}, "");
-    ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
-    EXPECT_EQ(test::ReadFile(own + "/own.txt"), "own");
 }
 
 TEST_F(TransferDriverTest, GetRefusesNamesAndFoldersThatLeaveTheTargetFolder) {
