@@ -32,23 +32,30 @@ protected:
     std::vector<std::string> LocalNames() const { return test::ListFolder(local_); }
 };
 
-TEST_F(FaultTest, ATransferCutShortFailsLeavesNoFileAndTheRunGoesOn) {
-    FaultServer server(FaultScript(R"("-rw-r--r-- 1 u g 1000 Jan 01  2024 f.txt\r\n")",
-                                   R"({"f.txt": ")" + std::string(1000, 'x') + R"("})",
-                                   R"({"RETR": {"send_bytes": 10, "outcome": "426"}})"));
+// A RETR cut at 30000 of 100000 bytes and then "226", from a server that
+// does not answer SIZE: the listing's size shows it short. The old local
+// copy stays, DeleteGet removes only the file that arrived whole, and the
+// run goes on.
+TEST_F(FaultTest, AGetCutShortWith226FailsAndKeepsTheOldFile) {
+    FaultServer server(FaultScript(
+        R"("-rw-r--r-- 1 u g 20000 Jan 01  2024 a.bin\r\n-rw-r--r-- 1 u g 100000 Jan 01  2024 f.bin\r\n")", "{}",
+        R"({"RETR": {"send_bytes": 30000}}, "file_sizes": {"a.bin": 20000, "f.bin": 100000},)"
+        R"( "replies": {"SIZE": "502 Not implemented."})"));
     ASSERT_TRUE(server.started()) << server.error();
-    const ScriptRunResult r = Run(OpenFault(server) + "get F f.txt\nmessage on\n");
+    WriteProfileString("CONFIG", "Overwrite", "YES");
+    WriteProfileString("CONFIG", "DeleteGet", "YES");
+    WriteFile(LocalFile("f.bin"), "old");
+    const ScriptRunResult r = Run(OpenFault(server) + "get F *.bin\nmessage on\n");
     EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
     EXPECT_EQ(r.errorBlocks, 1);
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
-    EXPECT_TRUE(LocalNames().empty()) << "a partial or temporary file was left";
-    const std::vector<std::string> body = Body();
-    ASSERT_GE(body.size(), 5u);
-    const std::string& message = body[body.size() - 3];
-    EXPECT_EQ(message.rfind("F: ", 0), 0u);
-    EXPECT_EQ(message.substr(message.size() - 6), " f.txt");
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32864), 1);
+    EXPECT_TRUE(HasLine("F: FTP Transfer Complete a.bin"));
+    EXPECT_FALSE(HasLine("F: FTP Transfer Complete f.bin"));
+    EXPECT_EQ(ReadFile(LocalFile("f.bin")).value_or(""), "old");
+    EXPECT_EQ(LocalNames(), (std::vector<std::string>{"a.bin", "f.bin"}));  // no partial or temporary file
+    EXPECT_EQ(server.Count("DELE a.bin"), 1u);
+    EXPECT_EQ(server.Count("DELE f.bin"), 0u);
+    EXPECT_EQ(CountCode(32864), 1);
 }
 
 TEST_F(FaultTest, AConnectionDroppedDuringAGetEndsTheRunAndClosesTheSessions) {
