@@ -91,12 +91,15 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
                                         : R"({"file_sizes": {"/st": 1000000},
                                              "transfer": {"RETR": {"send_bytes": 1000, "outcome": "stall"}}})");
             ASSERT_TRUE(stall.started()) << stall.error();
+            // The get's target is there already and must stay as it was.
+            const std::string base = MakeLocalDir("yes-get-" + std::to_string(buffer));
+            ASSERT_TRUE(test::WriteFile(base + "/st", "old"));
             auto c = Controller(
                 put ? Single(Server(stall.port()),
                              {Job(Root(), "big.bin", "st", "/", 64 << 20), Job(Root(), "big.bin", "st2", "/", 5)},
                              TransferMode::PutKeep)
                     : Single(Server(stall.port()), {Job("", "st", "st", "/", 1000000), Job("", "st2", "st2", "/", 5)},
-                             TransferMode::Get, MakeLocalDir("yes-get-" + std::to_string(buffer))));
+                             TransferMode::Get, base));
             c->Start();
             ASSERT_TRUE(stall.WaitForLine(put ? "STOR /st" : "RETR /st", 30s));
             // The get has its first bytes and waits for more; the server has
@@ -122,6 +125,8 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
             EXPECT_EQ(sink.Reports().back().items.size(), 2u);
             EXPECT_EQ(LogEntries(logcode::SessionClosed).size(), 1u);
             EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
+            EXPECT_EQ(test::ListFolder(base), std::vector<std::string>{"st"});  // no temporary file
+            EXPECT_EQ(test::ReadFile(base + "/st"), "old");
         }
     }
 }

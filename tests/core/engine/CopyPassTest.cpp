@@ -1,6 +1,7 @@
 // The pass structure of the copy loops and the buffered local files, without
 // a server: fake sources and targets record every read and write.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,9 +10,11 @@
 
 #include "engine/BufferedLocalFile.h"
 #include "engine/CopyLoop.h"
+#include "engine/TransferJob.h"
 #include "engine/TransferPaths.h"
 #include "platform/WorkerControl.h"
 #include "support/FtpTestServer.h"
+#include "support/TestEnv.h"
 
 namespace zyfar {
 namespace {
@@ -153,51 +156,55 @@ TEST_F(BufferedLocalFileTest, FailuresCarryCausesAndNameTheFile) {
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.result.code, filecause::kFileNotFound);
     EXPECT_NE(missing.result.text.find(dir_ / "nope"), std::string::npos);
+    EXPECT_EQ(BufferedLocalFile::OpenRead(dir_.path()).result.code, filecause::kAccessDenied);
+    EXPECT_EQ(BufferedLocalFile::CreateFor(dir_ / "no/such/folder/file").result.code, filecause::kFileNotFound);
+    // A FIFO is refused at once, never waited on.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(BufferedLocalFile::OpenRead(dir_ / "pipe").ok());
+}
 
-    auto folder = BufferedLocalFile::OpenRead(dir_.path());
-    ASSERT_FALSE(folder.ok());
-    EXPECT_EQ(folder.result.code, filecause::kAccessDenied);
-
-    auto badPath = BufferedLocalFile::CreateFor(dir_ / "no/such/folder/file");
-    ASSERT_FALSE(badPath.ok());
-    EXPECT_EQ(badPath.result.code, filecause::kFileNotFound);
+// A download's file replaces the target only when placed: closed unplaced it
+// leaves nothing; placed without replace it keeps an existing target (239).
+TEST_F(BufferedLocalFileTest, ADownloadsFileTakesTheTargetsPlaceOnlyWhenPlaced) {
+    ASSERT_TRUE(test::WriteFile(dir_ / "t", "old"));
+    for (const int step : {0, 1, 2}) {
+        auto f = BufferedLocalFile::CreateFor(dir_ / "t");
+        ASSERT_TRUE(f.ok()) << f.result.text;
+        ASSERT_TRUE(f.value->Write("new", 3).ok());
+        const FtpResult r = step == 0 ? f.value->Close() : f.value->Place(step == 2);
+        EXPECT_EQ(r.code, step == 1 ? kJobTargetExists : 0) << r.text;
+        f.value.reset();
+        EXPECT_EQ(test::ReadFile(dir_ / "t").value_or(""), step == 2 ? "new" : "old") << step;
+        EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"t"}) << step;
+    }
 }
 
 // ---- path rules ----
 
-TEST(TransferPaths, SeparatorsAndJoins) {
-    EXPECT_EQ(RemoteSeparatorFor("/pub"), '/');
-    EXPECT_EQ(RemoteSeparatorFor("C:\\ftp"), '\\');
-    EXPECT_EQ(JoinRemote("/pub", "a"), "/pub/a");
+// One separator rule for remote paths: "\" when the folder holds one, else
+// "/" (a "/" elsewhere in the folder does not matter).
+TEST(TransferPaths, RemoteSeparatorAndJoins) {
+    const std::pair<const char*, char> separators[] = {
+        {"/pub", '/'}, {"C:\\ftp", '\\'}, {"/pub\\in", '\\'}, {"C:\\ftp/x", '\\'}, {"a/b\\", '\\'}, {"", '/'}};
+    for (const auto& [folder, sep] : separators) EXPECT_EQ(RemoteSeparatorFor(folder), sep) << folder;
     EXPECT_EQ(JoinRemote("/pub/", "a"), "/pub/a");
-    EXPECT_EQ(JoinRemote("/", "a"), "/a");
-    EXPECT_EQ(JoinRemote("C:\\ftp", "a"), "C:\\ftp\\a");
+    EXPECT_EQ(JoinRemote("/pub\\in", "a"), "/pub\\in\\a");
     EXPECT_EQ(JoinRemote("", "a"), "a");
-    EXPECT_EQ(JoinLocal("/data/web", "index.html"), "/data/web/index.html");
-    EXPECT_EQ(SplitPieces("/data//web/", '/'), (std::vector<std::string>{"data", "web"}));
-    EXPECT_EQ(LocalBaseName("/data/web/index.html"), "index.html");
 }
 
-TEST(TransferPaths, LongNamesAreShortenedToTwelveCharacters) {
-    EXPECT_EQ(ShortenLongName("Quarterly Report.txt"), "Quarte~1.txt");
-    EXPECT_EQ(ShortenLongName("my.long.file.name"), "my.lon~1.lon");
-    EXPECT_EQ(ShortenLongName("abcdefghijkl"), "abcdefghijkl");    // 12: kept
-    EXPECT_EQ(ShortenLongName("abcdefghijklm"), "abcdef~1");       // 13, no dot
-    EXPECT_EQ(ShortenLongName("a b c d e f g h.doc"), "abcdef~1.doc");
-}
-
-TEST(TransferPaths, PlainLocalNames) {
-    EXPECT_TRUE(IsPlainLocalName("report.txt"));
+TEST(TransferPaths, NamesAndFolders) {
+    const std::pair<const char*, const char*> shortened[] = {
+        {"Quarterly Report.txt", "Quarte~1.txt"}, {"my.long.file.name", "my.lon~1.lon"},
+        {"abcdefghijkl", "abcdefghijkl"},  // 12: kept
+        {"abcdefghijklm", "abcdef~1"}, {"a b c d e f g h.doc", "abcdef~1.doc"}};
+    for (const auto& [name, expected] : shortened) EXPECT_EQ(ShortenLongName(name), expected);
     EXPECT_TRUE(IsPlainLocalName("..hidden"));
-    for (const std::string name : {"", ".", "..", "../x", "a/b"}) EXPECT_FALSE(IsPlainLocalName(name)) << name;
-    EXPECT_FALSE(IsPlainLocalName(std::string("a\0b", 3)));
-}
-
-TEST(TransferPaths, FolderOfAFailedPut) {
+    for (const std::string& name : std::vector<std::string>{"", ".", "..", "../x", "a/b", std::string("a\0b", 3)}) {
+        EXPECT_FALSE(IsPlainLocalName(name)) << name;
+    }
     EXPECT_EQ(FolderBeforeName("/pub/web/index.html", "index.html"), "/pub/web/");
     EXPECT_EQ(FolderBeforeName("index.html", "index.html"), "");
     EXPECT_EQ(FolderBeforeName("/pub/pub", "pub"), "/pub/");  // the name at the end, not its first occurrence
-    EXPECT_EQ(FolderBeforeName("/pub/a.txt", "b.txt"), "");
 }
 
 }  // namespace

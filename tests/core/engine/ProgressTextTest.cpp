@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "engine/ProgressText.h"
@@ -57,12 +59,9 @@ TEST(ProgressText, TimeLeftAndBarPositions) {
 TEST(StatisticsText, WindowFieldsFromASnapshot) {
     StatisticsSnapshot s;
     StatisticsTexts empty = FormatStatistics(s);
-    EXPECT_EQ(empty.localBytesRead, "");
-    EXPECT_EQ(empty.filesTransferred, "0");
-    EXPECT_EQ(empty.localRate, "");
-    EXPECT_EQ(empty.localTime, "");
-    EXPECT_EQ(empty.remoteRate, "");
-    EXPECT_EQ(empty.remoteTime, "");
+    EXPECT_EQ(std::vector<std::string>({empty.localBytesRead, empty.filesTransferred, empty.localRate,
+                                        empty.localTime, empty.remoteRate, empty.remoteTime}),
+              std::vector<std::string>({"", "0", "", "", "", ""}));
 
     s.localBytesRead = 1'000'000;
     s.localBytesWritten = 1'000'000;
@@ -132,46 +131,33 @@ TEST(TransferProgress, TextsComeFromTheCountersOnDemand) {
     EXPECT_EQ(s.fileLeft, "Left: 3.00 secs");
 }
 
-TEST(TransferProgress, BarsClampWhenAFileOutgrowsItsJob) {
-    TransferProgress p;
-    p.SetBatch(100, 0, 1);
-    p.BeginFile(100);
-    p.OnPass(150, std::nullopt, std::nullopt);
-    ProgressSnapshot s = p.Snapshot();
-    EXPECT_EQ(s.fileBar, 100);
-    EXPECT_EQ(s.batchBar, 100);
-    EXPECT_EQ(s.fileSent, 150);
-}
-
-TEST(TransferProgress, CountDownAndSkippedFiles) {
-    TransferProgress p;
-    p.SetBatch(400, 0, 2);
-    p.BeginFile(100);
-    EXPECT_EQ(p.Snapshot().fileBar, 100);
-    p.AdvanceBatch(100);  // a file skipped as existing
-    ProgressSnapshot s = p.Snapshot();
-    EXPECT_EQ(s.batchBar, 75);
-    EXPECT_EQ(s.batchBytes, "Sent 100 bytes out of 400 (25.00%)");
-    EXPECT_EQ(s.batchRate, "");
-}
-
-TEST(TransferProgress, DestinationResetKeepsFileTextsAndBars) {
+// A file larger than its job clamps the bars; counting down, a skipped file
+// advances only the batch; the destination's reset keeps the file's texts.
+TEST(TransferProgress, ClampsCountsDownSkipsAndResetsForTheDestination) {
     TransferProgress p;
     p.ResetForConnect("src");
     p.SetLocalFile("/a/b");
     p.SetRemoteFile("/r/b");
     p.SetBatch(100, 0, 1);
-    p.BeginFile(100);
-    p.OnPass(50, std::int64_t{1}, std::int64_t{1});
+    p.BeginFile(50);
+    p.OnPass(75, std::int64_t{1}, std::int64_t{1});
+    EXPECT_EQ(p.Snapshot().fileBar, 100);
+    EXPECT_EQ(p.Snapshot().fileSent, 75);
     p.ResetForDestination("dst");
     ProgressSnapshot s = p.Snapshot();
-    EXPECT_EQ(s.server, "dst");
-    EXPECT_EQ(s.localFile, "/a/b");
-    EXPECT_EQ(s.remoteFile, "");
-    EXPECT_EQ(s.batchBytes, "");
+    EXPECT_EQ(std::vector<std::string>({s.server, s.localFile, s.remoteFile, s.batchBytes, s.batchRate, s.fileBytes}),
+              std::vector<std::string>({"dst", "/a/b", "", "", "", "Sent 75 bytes out of 50 (150.00%)"}));
+    EXPECT_EQ(s.batchBar, 75);
+
+    TransferProgress down;
+    down.SetBatch(400, 0, 2);
+    down.BeginFile(100);
+    EXPECT_EQ(down.Snapshot().fileBar, 100);
+    down.AdvanceBatch(100);  // a file skipped as existing
+    s = down.Snapshot();
+    EXPECT_EQ(s.batchBar, 75);
+    EXPECT_EQ(s.batchBytes, "Sent 100 bytes out of 400 (25.00%)");
     EXPECT_EQ(s.batchRate, "");
-    EXPECT_EQ(s.fileBytes, "Sent 50 bytes out of 100 (50.00%)");
-    EXPECT_EQ(s.batchBar, 50);
 }
 
 class CountingObserver final : public ProgressObserver {
