@@ -12,14 +12,28 @@ QueueRun QueueRunOf(const QueueReport& report) {
     return run;
 }
 
-QueueItem QueueItemOf(const QueueReportItem& item) { return item; }
-
 void QueueFileSink::ApplyRun(const QueueReport& report) {
     QueueOptions options;
     options.resendFail = report.resendFail;
     options.resendFreq = report.resendFreq;
     options.resendFreqNum = report.resendFreqNum;
-    (void)file_.ApplyRun(QueueRunOf(report), report.items, options, report.purge, report.perFile);
+    const QueueRunSummary summary = file_.ApplyRun(QueueRunOf(report), report.items, options, report.purge,
+                                                   report.perFile);
+    if (summary.written) return;
+    std::vector<std::string> files;
+    int sent = 0;
+    for (const QueueItem& item : report.items) {
+        if (item.result != 0 && options.AddsFailures() && report.perFile) files.push_back(item.localName);
+        if (item.result == 0 && item.queueEntry > 0) ++sent;
+    }
+    std::string consequence;
+    if (!files.empty()) consequence = std::to_string(files.size()) + " failed file(s) were not added to the queue.";
+    if (sent > 0) {
+        if (!consequence.empty()) consequence.push_back(' ');
+        consequence.append(std::to_string(sent)).append(" sent file(s) are still in the queue and will be sent again.");
+    }
+    if (consequence.empty()) consequence = "The queue was not updated.";
+    ReportQueueWriteFailure(file_.path(), file_.lastError(), files, consequence);
 }
 
 void InstallQueueFileSink() {

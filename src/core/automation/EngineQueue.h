@@ -1,7 +1,10 @@
 #pragma once
 // The transfer engine's queue reports, kept in the queue file: each run's
-// report becomes one locked read-modify-write of "zyfarQue.ini".
+// report becomes one locked read-modify-write of "zyfarQue.ini". A report
+// that cannot be written is said (ReportQueueWriteFailure): no file of it is
+// taken for queued.
 #include <string>
+#include <utility>
 
 #include "automation/QueueFile.h"
 #include "engine/TransferQueueSink.h"
@@ -23,10 +26,8 @@ private:
     QueueFile file_;
 };
 
-// The queue run of a report; a report item is already a queue item
-// (both exposed for tests).
+// The queue run of a report.
 [[nodiscard]] QueueRun QueueRunOf(const QueueReport& report);
-[[nodiscard]] QueueItem QueueItemOf(const QueueReportItem& item);
 
 // Installs a QueueFileSink over the user's queue file as the engine's sink
 // (start-up; the sink lives for the rest of the process).

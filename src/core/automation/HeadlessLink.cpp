@@ -63,6 +63,7 @@ int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err,
         sink = ownSink.get();
     }
 
+    const int queueFailuresBefore = QueueWriteFailures();
     int failed = 0;
     int sent = 0;
     {
@@ -84,7 +85,9 @@ int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err,
         PrintLine(err, "zyfar: link \"" + linkName + "\": " + std::to_string(failed) + " of " +
                            std::to_string(failed + sent) + " file transfers failed.");
     }
-    return failed == 0 && plan.problems.empty() ? kHeadlessLinkOk : kHeadlessLinkFailed;
+    const bool queueWritten = QueueWriteFailures() == queueFailuresBefore;
+    if (!queueWritten) PrintLine(err, "zyfar: the transfer queue file could not be written.");
+    return failed == 0 && plan.problems.empty() && queueWritten ? kHeadlessLinkOk : kHeadlessLinkFailed;
 }
 
 }  // namespace zyfar

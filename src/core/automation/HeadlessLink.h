@@ -15,7 +15,7 @@ namespace zyfar {
 class TransferQueueSink;
 
 inline constexpr int kHeadlessLinkOk = 0;        // every file reached every site of the link
-inline constexpr int kHeadlessLinkFailed = 1;    // anything less, or a link with problems
+inline constexpr int kHeadlessLinkFailed = 1;    // anything less, a link with problems, or a queue file not written
 inline constexpr int kHeadlessLinkNotFound = 2;  // no such link: message 33051 on `err`
 
 // Runs the link on the calling thread until every run has ended. A null

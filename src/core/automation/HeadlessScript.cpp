@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "automation/QueueFile.h"
 #include "automation/ScriptOutput.h"
 #include "automation/ScriptRunner.h"
 #include "platform/MessageTable.h"
@@ -110,6 +111,7 @@ int RunHeadlessScript(const std::string& path, std::FILE* out, std::FILE* err) {
         PrintMessage(err, kMsgCannotOpenScript);
         return kHeadlessBadScript;
     }
+    const int queueFailuresBefore = QueueWriteFailures();
     StreamOutput output(out);
     StreamHost host(out);
     ScriptRunResult result;
@@ -130,7 +132,9 @@ int RunHeadlessScript(const std::string& path, std::FILE* out, std::FILE* err) {
         PrintMessage(err, kMsgCannotOpenScript);
         return kHeadlessBadScript;
     }
-    return result.errorBlocks == 0 && result.end == ScriptEnd::EndOfFile ? kHeadlessOk : kHeadlessErrors;
+    const bool queueWritten = QueueWriteFailures() == queueFailuresBefore;
+    return result.errorBlocks == 0 && result.end == ScriptEnd::EndOfFile && queueWritten ? kHeadlessOk
+                                                                                          : kHeadlessErrors;
 }
 
 }  // namespace zyfar

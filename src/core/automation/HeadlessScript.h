@@ -10,7 +10,7 @@ namespace zyfar {
 
 // Exit statuses of a headless run.
 inline constexpr int kHeadlessOk = 0;         // no error block was listed
-inline constexpr int kHeadlessErrors = 1;     // at least one error block, or the run ended early
+inline constexpr int kHeadlessErrors = 1;     // an error block, an early end, or a queue file not written
 inline constexpr int kHeadlessBadScript = 2;  // not a ".cmd" file that exists and can be read
 
 // True when the path ends in ".cmd" (any case) and names an existing regular file.

@@ -1,6 +1,21 @@
 #include "automation/QueueFile.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "engine/TransferJob.h"
+#include "log/LogEntry.h"
+#include "log/TransferLog.h"
 #include "platform/MessageTable.h"
+#include "platform/UiHost.h"
 #include "platform/Paths.h"
 #include "settings/IniFile.h"
 #include "settings/Keys.h"
@@ -83,6 +98,7 @@ QueueEntry ReadEntry(const IniDocument& doc, int number) {
     e.remLogin = Text(doc, s, qk::RemLogin);
     e.remRemDir = Text(doc, s, qk::RemRemDir);
     e.remotePort = Text(doc, s, qk::RemotePort);
+    e.sendOwner = Text(doc, s, qk::SendOwner);
     return e;
 }
 
@@ -113,6 +129,7 @@ IniDocument::Entries EntryKeys(const QueueEntry& e) {
     if (!e.fileSize.empty()) out.emplace_back(qk::FileSize, e.fileSize);
     if (!e.port.empty()) out.emplace_back(qk::Port, e.port);
     out.emplace_back(qk::Status, std::to_string(e.status));
+    if (!e.sendOwner.empty()) out.emplace_back(qk::SendOwner, e.sendOwner);
     return out;
 }
 
@@ -155,106 +172,188 @@ bool Storeable(const QueueEntry& e) {
     return true;
 }
 
-// The queue inside one locked update: the document and its entry count.
-class QueueDoc {
-public:
-    explicit QueueDoc(IniDocument& doc) : doc_(doc), count_(EffectiveCount(doc)) {}
 
-    [[nodiscard]] int count() const { return count_; }
-
-    // The first entry 1..count with these names and route, or 0.
-    [[nodiscard]] int Find(const std::string& local, const std::string& remote, const std::string& source,
-                           const std::string& destination) const {
-        for (int i = 1; i <= count_; ++i) {
-            const std::string s = QueueSectionName(i);
-            if (Text(doc_, s, qk::LocalName) == local && Text(doc_, s, qk::RemoteName) == remote &&
-                Text(doc_, s, qk::Source) == source && Text(doc_, s, qk::Destination) == destination)
-                return i;
-        }
-        return 0;
+// Field 22 of /proc/<pid>/stat: when the process started, in clock ticks
+// since boot ("" when it cannot be read). With the pid it names one process
+// even after the pid is used again.
+std::string ProcessStartTime(long pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');  // the command name may hold blanks and ')'
+    if (close == std::string::npos) return {};
+    std::istringstream fields(text.substr(close + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && (fields >> field); ++i) {
+        if (i == 22) return field;
     }
+    return {};
+}
 
-    [[nodiscard]] int Find(const QueueRun& run, const QueueItem& item) const {
-        return Find(item.localName, item.remoteName, QueueRouteSource(run), QueueRouteDestination(run));
-    }
+std::atomic<int> gWriteFailures{0};
 
-    void Count(int number) {
-        const std::string s = QueueSectionName(number);
-        doc_.Set(s, qk::NumTimes, std::to_string(Int(doc_, s, qk::NumTimes, 1) + 1));
-        doc_.Set(s, qk::Status, "0");
-    }
-
-    bool Append(const QueueEntry& e) {
-        if (!doc_.ReplaceSection(QueueSectionName(count_ + 1), EntryKeys(e))) return false;
-        ++count_;
-        doc_.Set(kQueueSection, kQueueCountKey, std::to_string(count_));
-        return true;
-    }
-
-    // Gives section `from` the number `to` in place (a missing section
-    // leaves none behind). Renaming keeps each entry's lines as they are and
-    // costs the same for any entry size, so removing the first of 10,000
-    // entries stays fast.
-    void Renumber(int from, int to) {
-        if (from == to) return;
-        const std::string target = QueueSectionName(to);
-        doc_.RemoveSection(target);
-        doc_.RenameSection(QueueSectionName(from), target);
-    }
-
-    void RemoveAt(int p) {
-        for (int q = p; q < count_; ++q) Renumber(q + 1, q);
-        doc_.RemoveSection(QueueSectionName(count_));
-        --count_;
-        doc_.Set(kQueueSection, kQueueCountKey, std::to_string(count_));
-    }
-
-    int Purge(int limit) {
-        int w = 1;
-        for (int i = 1; i <= count_; ++i) {
-            if (Int(doc_, QueueSectionName(i), qk::NumTimes, 1) > limit) {
-                doc_.RemoveSection(QueueSectionName(i));
-                continue;
-            }
-            Renumber(i, w);
-            ++w;
-        }
-        const int kept = w - 1;
-        const int removed = count_ - kept;
-        if (removed == 0) return 0;
-        for (int i = kept + 1; i <= count_; ++i) doc_.RemoveSection(QueueSectionName(i));
-        count_ = kept;
-        doc_.Set(kQueueSection, kQueueCountKey, std::to_string(count_));
-        return removed;
-    }
-
-    // Replaces all entries by `entries`; sections above the new count up to
-    // the old count are removed.
-    bool Rewrite(const std::vector<QueueEntry>& entries) {
-        const int old = count_;
-        for (std::size_t r = 0; r < entries.size(); ++r)
-            if (!doc_.ReplaceSection(QueueSectionName(static_cast<int>(r + 1)), EntryKeys(entries[r]))) return false;
-        count_ = static_cast<int>(entries.size());
-        doc_.Set(kQueueSection, kQueueCountKey, std::to_string(count_));
-        for (int i = count_ + 1; i <= old; ++i) doc_.RemoveSection(QueueSectionName(i));
-        return true;
-    }
-
-    [[nodiscard]] std::vector<QueueEntry> Entries() const {
-        std::vector<QueueEntry> out;
-        out.reserve(static_cast<std::size_t>(count_));
-        for (int i = 1; i <= count_; ++i) out.push_back(ReadEntry(doc_, i));
-        return out;
-    }
-
-    IniDocument& doc() { return doc_; }
-
-private:
-    IniDocument& doc_;
-    int count_;
-};
+// Why a write of `path` failed, as far as can be told afterwards.
+std::string WriteFailureText(const std::string& path, int savedErrno) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? "a folder is in the way" : "it is not a regular file";
+    if (savedErrno != 0) return std::strerror(savedErrno);
+    return "the file could not be written";
+}
 
 }  // namespace
+
+// ---- QueueEditor ----
+
+QueueEditor::QueueEditor(IniDocument& doc) : doc_(doc), count_(EffectiveCount(doc)) {}
+
+QueueEntry QueueEditor::Read(int number) const { return ReadEntry(doc_, number); }
+
+std::vector<QueueEntry> QueueEditor::Entries() const {
+    std::vector<QueueEntry> out;
+    out.reserve(static_cast<std::size_t>(count_));
+    for (int i = 1; i <= count_; ++i) out.push_back(ReadEntry(doc_, i));
+    return out;
+}
+
+int QueueEditor::Find(const std::string& local, const std::string& remote, const std::string& source,
+                      const std::string& destination) const {
+    for (int i = 1; i <= count_; ++i) {
+        const std::string s = QueueSectionName(i);
+        if (Text(doc_, s, qk::LocalName) == local && Text(doc_, s, qk::RemoteName) == remote &&
+            Text(doc_, s, qk::Source) == source && Text(doc_, s, qk::Destination) == destination)
+            return i;
+    }
+    return 0;
+}
+
+int QueueEditor::Find(const QueueRun& run, const QueueItem& item) const {
+    return Find(item.localName, item.remoteName, QueueRouteSource(run), QueueRouteDestination(run));
+}
+
+void QueueEditor::Count(int number) {
+    doc_.Set(QueueSectionName(number), qk::NumTimes,
+             std::to_string(Int(doc_, QueueSectionName(number), qk::NumTimes, 1) + 1));
+    MarkIdle(number);
+}
+
+bool QueueEditor::Append(const QueueEntry& e) {
+    if (!doc_.ReplaceSection(QueueSectionName(count_ + 1), EntryKeys(e))) return false;
+    SetCount(count_ + 1);
+    return true;
+}
+
+void QueueEditor::MarkSending(int number) {
+    const std::string s = QueueSectionName(number);
+    doc_.Set(s, qk::Status, "1");
+    doc_.Set(s, qk::SendOwner, QueueOwnerOfThisProcess());
+}
+
+void QueueEditor::MarkIdle(int number) {
+    const std::string s = QueueSectionName(number);
+    if (doc_.Get(s, qk::Status) != "0") doc_.Set(s, qk::Status, "0");
+    if (doc_.Get(s, qk::SendOwner)) doc_.RemoveKey(s, qk::SendOwner);
+}
+
+// Gives section `from` the number `to` in place. Renaming keeps each entry's
+// lines as they are and costs the same for any entry size.
+void QueueEditor::Renumber(int from, int to) {
+    if (from == to) return;
+    doc_.RemoveSection(QueueSectionName(to));
+    doc_.RenameSection(QueueSectionName(from), QueueSectionName(to));
+}
+
+void QueueEditor::SetCount(int count) {
+    count_ = count;
+    doc_.Set(kQueueSection, kQueueCountKey, std::to_string(count_));
+}
+
+void QueueEditor::RemoveAt(int p) {
+    for (int q = p; q < count_; ++q) Renumber(q + 1, q);
+    doc_.RemoveSection(QueueSectionName(count_));
+    SetCount(count_ - 1);
+}
+
+int QueueEditor::Purge(int limit) {
+    int kept = 0;
+    for (int i = 1; i <= count_; ++i) {
+        if (Int(doc_, QueueSectionName(i), qk::NumTimes, 1) > limit) {
+            doc_.RemoveSection(QueueSectionName(i));
+        } else {
+            Renumber(i, ++kept);
+        }
+    }
+    const int removed = count_ - kept;
+    if (removed > 0) SetCount(kept);
+    return removed;
+}
+
+bool QueueEditor::Rewrite(const std::vector<QueueEntry>& entries) {
+    const int old = count_;
+    for (std::size_t r = 0; r < entries.size(); ++r)
+        if (!doc_.ReplaceSection(QueueSectionName(static_cast<int>(r + 1)), EntryKeys(entries[r]))) return false;
+    SetCount(static_cast<int>(entries.size()));
+    for (int i = count_ + 1; i <= old; ++i) doc_.RemoveSection(QueueSectionName(i));
+    return true;
+}
+
+int QueueEditor::ReleaseAbandoned(bool processStart) {
+    int freed = 0;
+    for (int i = 1; i <= count_; ++i) {
+        const std::string s = QueueSectionName(i);
+        if (Int(doc_, s, qk::Status, 0) == 0) continue;
+        const std::string owner = Text(doc_, s, qk::SendOwner);
+        const bool gone = owner.empty() ? processStart
+                                        : owner != QueueOwnerOfThisProcess() && !QueueOwnerAlive(owner);
+        if (gone) {
+            MarkIdle(i);
+            ++freed;
+        }
+    }
+    return freed;
+}
+
+// ---- owners ----
+
+const std::string& QueueOwnerOfThisProcess() {
+    static const std::string owner = [] {
+        const long pid = static_cast<long>(::getpid());
+        return std::to_string(pid) + ":" + ProcessStartTime(pid);
+    }();
+    return owner;
+}
+
+bool QueueOwnerAlive(const std::string& owner) {
+    const std::size_t colon = owner.find(':');
+    const std::string pidText = owner.substr(0, colon);
+    if (pidText.empty() || pidText.size() > 9 || pidText.find_first_not_of("0123456789") != std::string::npos)
+        return true;
+    const long pid = std::stol(pidText);
+    if (pid <= 0) return true;
+    const std::string started = colon == std::string::npos ? std::string() : owner.substr(colon + 1);
+    const std::string now = ProcessStartTime(pid);
+    if (!now.empty()) return started.empty() || started == now;
+    // No /proc entry for it: ask the kernel whether the pid exists at all.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// ---- failures ----
+
+int QueueWriteFailures() { return gWriteFailures.load(); }
+
+void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
+                             const std::vector<std::string>& files, const std::string& consequence) {
+    ++gWriteFailures;
+    const std::string detail = "Queue file not written: " + reason;
+    if (files.empty()) {
+        WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, path, "-", detail);
+    } else {
+        for (const std::string& file : files)
+            WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, path, file, detail + "; not queued");
+    }
+    (void)Ui().ShowMessage("The transfer queue file " + path + " could not be written (" + reason + "). " +
+                               consequence,
+                           MessageKind::Stop, MessageButtons::Ok);
+}
 
 const char* QueueMethodText(QueueMethod method) {
     switch (method) {
@@ -302,7 +401,17 @@ int QueueFile::Count() const { return EffectiveCount(ReadPrivateProfile(path_));
 
 std::vector<QueueEntry> QueueFile::LoadRows() const {
     IniDocument doc = ReadPrivateProfile(path_);
-    return QueueDoc(doc).Entries();
+    return QueueEditor(doc).Entries();
+}
+
+bool QueueFile::Edit(const std::function<void(QueueEditor&)>& fn) {
+    errno = 0;
+    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
+        QueueEditor q(doc);
+        fn(q);
+    });
+    lastError_ = written ? std::string() : WriteFailureText(path_, errno);
+    return written;
 }
 
 QueueRunSummary QueueFile::ApplyRun(const QueueRun& run, const std::vector<QueueItem>& items,
@@ -310,9 +419,8 @@ QueueRunSummary QueueFile::ApplyRun(const QueueRun& run, const std::vector<Queue
     QueueRunSummary summary;
     const bool purges = purge && options.Purges();
     if (!purges && (!perFile || items.empty())) return summary;
-    summary.written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
+    summary.written = Edit([&](QueueEditor& q) {
         summary = QueueRunSummary{};
-        QueueDoc q(doc);
         for (const QueueItem& item : items) {
             if (!perFile) break;
             if (item.result != 0) {
@@ -337,77 +445,31 @@ QueueRunSummary QueueFile::ApplyRun(const QueueRun& run, const std::vector<Queue
         }
         if (purges) summary.purged = q.Purge(options.resendFreqNum);
     });
+    if (!summary.written) {
+        // Nothing of it reached the file: no entry was added, counted or removed.
+        summary = QueueRunSummary{};
+        summary.written = false;
+        if (perFile && options.AddsFailures())
+            for (const QueueItem& item : items) summary.notQueued += item.result != 0 ? 1 : 0;
+    }
     return summary;
 }
 
-bool QueueFile::RecordFailure(const QueueRun& run, const QueueItem& item) {
-    const QueueEntry e = NewEntry(run, item);
-    if (!Storeable(e)) return false;
-    bool stored = false;
-    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        QueueDoc q(doc);
-        if (const int k = q.Find(run, item); k > 0) {
-            q.Count(k);
-            stored = true;
-        } else {
-            stored = q.Append(e);
-        }
-    });
-    return written && stored;
-}
-
-bool QueueFile::RemoveTransfer(const QueueRun& run, const QueueItem& item) {
-    bool removed = false;
-    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        QueueDoc q(doc);
-        if (const int k = q.Find(run, item); k > 0) {
-            q.RemoveAt(k);
-            removed = true;
-        }
-    });
-    return written && removed;
-}
-
-int QueueFile::PurgeOverLimit(int limit) {
-    int removed = 0;
-    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) { removed = QueueDoc(doc).Purge(limit); });
-    return written ? removed : 0;
-}
-
-std::vector<int> QueueFile::MarkSending(const std::vector<QueueEntry>& entries) {
-    std::vector<int> numbers(entries.size(), 0);
-    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        QueueDoc q(doc);
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const QueueEntry& e = entries[i];
-            numbers[i] = q.Find(e.localName, e.remoteName, e.source, e.destination);
-            if (numbers[i] > 0) doc.Set(QueueSectionName(numbers[i]), qk::Status, "1");
-        }
-    });
-    if (!written) std::fill(numbers.begin(), numbers.end(), 0);
-    return numbers;
-}
-
 bool QueueFile::ResetAll() {
-    return UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        QueueDoc q(doc);
-        for (int i = 1; i <= q.count(); ++i) {
-            const std::string s = QueueSectionName(i);
-            if (doc.HasSection(s) && doc.Get(s, qk::Status) != "0") doc.Set(s, qk::Status, "0");
-        }
+    return Edit([](QueueEditor& q) {
+        for (int i = 1; i <= q.count(); ++i) q.MarkIdle(i);
     });
 }
 
 bool QueueFile::Clear() {
-    return UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        if (doc.Get(kQueueSection, kQueueCountKey) != "0") doc.Set(kQueueSection, kQueueCountKey, "0");
+    return Edit([](QueueEditor& q) {
+        if (q.count() != 0) q.SetCount(0);
     });
 }
 
 bool QueueFile::DeleteRows(const std::vector<QueueEntry>& remaining, const std::vector<QueueEntry>& deleted) {
     bool stored = true;
-    const bool written = UpdatePrivateProfile(path_, [&](IniDocument& doc) {
-        QueueDoc q(doc);
+    const bool written = Edit([&](QueueEditor& q) {
         std::vector<QueueEntry> current = q.Entries();
         std::vector<bool> used(current.size(), false);
         auto take = [&](const QueueEntry& row) -> std::optional<std::size_t> {

@@ -4,11 +4,19 @@
 //   [QUEUE]   NumQueues=<n>
 //   [QUEUE1] .. [QUEUEn]   one failed single-file transfer each
 //
-// Every change is one locked read-modify-write of the whole file
-// (UpdatePrivateProfile), so transfer workers, the queue dialog, the send
-// pass and other processes never lose or duplicate an entry. Entries are
-// moved section by section with all their keys, whatever their length.
+// This module is the one owner of that layout: every reader and writer of
+// the file goes through QueueFile, and every change is one locked
+// read-modify-write of the whole file (QueueFile::Edit), so transfer
+// workers, the queue dialog, the send pass and other processes never lose or
+// duplicate an entry. Entries are renumbered by renaming their sections, so
+// an entry moves with all its keys, whatever their length.
+//
+// Besides the keys every version writes, an entry being sent carries
+// SendOwner, "<pid>:<start time>" of the process whose run sends it. Older
+// versions ignore the key; it lets a later start tell an entry whose run is
+// gone (a crash, a kill) from one that another live process is sending.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +24,8 @@
 #include "engine/TransferQueueSink.h"
 
 namespace zyfar {
+
+class IniDocument;
 
 inline constexpr const char* kQueueFileName = "zyfarQue.ini";
 inline constexpr const char* kQueueSection = "QUEUE";
@@ -41,6 +51,7 @@ inline constexpr const char* RemPassword = "RemPassword";
 inline constexpr const char* RemLogin = "RemLogin";
 inline constexpr const char* RemRemDir = "RemRemDir";
 inline constexpr const char* RemotePort = "RemotePort";
+inline constexpr const char* SendOwner = "SendOwner";
 }  // namespace queue_keys
 
 inline constexpr const char* kQueueLocal = "Local";
@@ -91,6 +102,7 @@ struct QueueEntry {
     std::string remDirFile, locDirFile, remDir, password, login, ftpMethod;
     std::string fileSize, port;
     std::string remPassword, remLogin, remRemDir, remotePort;
+    std::string sendOwner;  // SendOwner ("" when absent)
 
     [[nodiscard]] bool IsXfer() const { return ftpMethod == kQueueMethodXfer; }
     // "SENDING" when Status is not 0, else "IDLE".
@@ -115,8 +127,68 @@ struct QueueRunSummary {
     int removed = 0;   // entries removed because their transfer succeeded
     int purged = 0;    // entries removed by the FREQ_NUM purge
     int refused = 0;   // failed items that cannot be stored (a name with a line break)
-    bool written = true;  // false when the file could not be read or written
+    int notQueued = 0; // failed items that were to be queued but the file could not be written
+    bool written = true;  // false when the file could not be read or written (all counts are then 0)
 };
+
+// The queue inside one locked update of the file.
+class QueueEditor {
+public:
+    explicit QueueEditor(IniDocument& doc);
+
+    [[nodiscard]] int count() const { return count_; }
+    [[nodiscard]] QueueEntry Read(int number) const;
+    [[nodiscard]] std::vector<QueueEntry> Entries() const;
+    // The first entry 1..count with these names and route, or 0.
+    [[nodiscard]] int Find(const std::string& local, const std::string& remote, const std::string& source,
+                           const std::string& destination) const;
+    [[nodiscard]] int Find(const QueueRun& run, const QueueItem& item) const;
+
+    // A further failure: NumTimes + 1, idle again (Reason kept).
+    void Count(int number);
+    bool Append(const QueueEntry& entry);
+    // Status 1, owned by this process.
+    void MarkSending(int number);
+    // Status 0, no owner.
+    void MarkIdle(int number);
+    // Removes entry `number`; the entries behind it move up by one.
+    void RemoveAt(int number);
+    // Keeps the entries whose NumTimes (absent 1) is not above `limit`, in
+    // order and renumbered; returns how many were removed.
+    int Purge(int limit);
+    // Replaces all entries; sections above the new count up to the old count
+    // are removed.
+    bool Rewrite(const std::vector<QueueEntry>& entries);
+    // Entries left at Status 1 by a run that is gone become idle: those owned
+    // by another process that no longer runs, and, at the start of a process
+    // (`processStart`), those without an owner (written by an older version).
+    // Entries of this process are left alone. Returns how many were freed.
+    int ReleaseAbandoned(bool processStart);
+    // NumQueues := count (sections above it stay in the file but are no
+    // longer entries).
+    void SetCount(int count);
+
+private:
+    void Renumber(int from, int to);
+
+    IniDocument& doc_;
+    int count_;
+};
+
+// "<pid>:<start time>" of this process.
+[[nodiscard]] const std::string& QueueOwnerOfThisProcess();
+// Whether the process an owner text names is still running (an unreadable
+// text counts as running: nothing is freed on a guess).
+[[nodiscard]] bool QueueOwnerAlive(const std::string& owner);
+
+// Failed writes of any queue file in this process so far; an unattended run
+// compares it before and after to end with a failure status.
+[[nodiscard]] int QueueWriteFailures();
+// Says that the queue file could not be written: a transfer log entry per
+// file that was not queued (or one entry when `files` is empty) with the
+// reason, and the user's message through the UI host. Counts the failure.
+void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
+                             const std::vector<std::string>& files, const std::string& consequence);
 
 class QueueFile {
 public:
@@ -146,22 +218,11 @@ public:
     QueueRunSummary ApplyRun(const QueueRun& run, const std::vector<QueueItem>& items,
                              const QueueOptions& options, bool purge, bool perFile = true);
 
-    // The single steps, each one write.
-    // Counts or appends a failure; false when it cannot be stored.
-    bool RecordFailure(const QueueRun& run, const QueueItem& item);
-    // Removes the first entry matching the item's transfer; the entries
-    // behind it move up by one. False when none matches.
-    bool RemoveTransfer(const QueueRun& run, const QueueItem& item);
-    // Keeps the entries whose NumTimes (absent 1) is not above `limit`, in
-    // order and renumbered; returns how many were removed.
-    int PurgeOverLimit(int limit);
-
-    // ---- Send pass ----
-
-    // Sets Status 1 on the entries (found by file names and route, the entry
-    // numbers may have moved) and returns their current numbers, 0 for an
-    // entry that is gone.
-    std::vector<int> MarkSending(const std::vector<QueueEntry>& entries);
+    // Any other change, as one locked update; false (with lastError()) when
+    // the file could not be read or written.
+    bool Edit(const std::function<void(QueueEditor&)>& fn);
+    // Why the last Edit failed.
+    [[nodiscard]] const std::string& lastError() const { return lastError_; }
 
     // ---- Queue dialog and start-up ----
 
@@ -185,6 +246,7 @@ public:
 
 private:
     std::string path_;
+    std::string lastError_;
 };
 
 }  // namespace zyfar

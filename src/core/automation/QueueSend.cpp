@@ -1,6 +1,7 @@
 #include "automation/QueueSend.h"
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <tuple>
 
@@ -10,39 +11,6 @@
 
 namespace zyfar {
 namespace {
-
-namespace qk = queue_keys;
-
-// The number of a "QUEUE<digits>" section name (any case), or 0.
-int SectionNumber(std::string_view name) {
-    constexpr std::string_view upper = "QUEUE";
-    constexpr std::string_view lower = "queue";
-    if (name.size() <= upper.size() || name.size() > upper.size() + 9) return 0;
-    int n = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (i < upper.size()) {
-            if (name[i] != upper[i] && name[i] != lower[i]) return 0;
-        } else {
-            if (name[i] < '0' || name[i] > '9') return 0;
-            n = n * 10 + (name[i] - '0');
-        }
-    }
-    return n;
-}
-
-// NumQueues, but never more than the highest entry section present.
-int EntryCount(const IniDocument& doc) {
-    const std::optional<std::string> stored = doc.Get(kQueueSection, kQueueCountKey);
-    const int count = stored ? std::max(0, ParseLeadingInt(*stored)) : 0;
-    if (count == 0) return 0;
-    int highest = 0;
-    for (const std::string& name : doc.SectionNames()) highest = std::max(highest, SectionNumber(name));
-    return std::min(count, highest);
-}
-
-std::string Text(const IniDocument& doc, const std::string& section, const char* key) {
-    return doc.Get(section, key).value_or("");
-}
 
 QueueMethod MethodOf(const std::string& text) {
     if (text == kQueueMethodGet) return QueueMethod::Get;
@@ -62,93 +30,41 @@ std::int64_t SizeOf(const std::string& text) {
 }
 
 // The file's full local path as the pass compares it: a put's local folder
-// is a local path ("/"); for a get or a remote-to-remote transfer "\" is the
+// is a local path ("/"); for a get or a remote-to-remote transfer "\\" is the
 // separator when the folder already holds one.
 std::string FullLocalPath(QueueMethod method, const std::string& folder, const std::string& name) {
     if (method == QueueMethod::Put) return JoinLocal(folder, name);
     return JoinWithSeparator(folder, folder.find('\\') != std::string::npos ? '\\' : '/', name);
 }
 
-struct Row {
-    int number = 0;
-    bool usable = false;  // the section exists and names a route and a file
-    int status = 0;
-    QueueMethod method = QueueMethod::Put;
-    std::string source, destination, localName, remoteName, locDirFile, remDirFile;
-};
+bool Usable(const QueueEntry& e) { return !e.source.empty() && !e.destination.empty() && !e.localName.empty(); }
 
-Row ReadRow(const IniDocument& doc, int number) {
-    Row r;
-    r.number = number;
-    const std::string s = QueueSectionName(number);
-    if (!doc.HasSection(s)) return r;
-    r.source = Text(doc, s, qk::Source);
-    r.destination = Text(doc, s, qk::Destination);
-    r.localName = Text(doc, s, qk::LocalName);
-    r.remoteName = Text(doc, s, qk::RemoteName);
-    r.locDirFile = Text(doc, s, qk::LocDirFile);
-    r.remDirFile = Text(doc, s, qk::RemDirFile);
-    r.method = MethodOf(Text(doc, s, qk::FtpMethod));
-    const std::optional<std::string> status = doc.Get(s, qk::Status);
-    r.status = status ? ParseLeadingInt(*status) : 0;
-    r.usable = !r.source.empty() && !r.destination.empty() && !r.localName.empty();
-    return r;
+TransferServer ServerOf(std::string host, const std::string& login, const std::string& password,
+                        const std::string& remoteDir, const std::string& port) {
+    return TransferServer{std::move(host), login, password, remoteDir, QueuePortOf(port)};
 }
 
-// The keys that hold one server of an entry.
-struct ServerKeys {
-    const char* login;
-    const char* password;
-    const char* remoteDir;
-    const char* port;
-};
-
-TransferServer ServerOf(const IniDocument& doc, const Row& row, std::string host, const ServerKeys& keys) {
-    const std::string s = QueueSectionName(row.number);
-    TransferServer server;
-    server.host = std::move(host);
-    server.login = Text(doc, s, keys.login);
-    server.password = Text(doc, s, keys.password);
-    server.remoteDir = Text(doc, s, keys.remoteDir);
-    server.port = QueuePortOf(Text(doc, s, keys.port));
-    return server;
-}
-
-TransferServer FirstServer(const IniDocument& doc, const Row& row) {
-    return ServerOf(doc, row, row.method == QueueMethod::Put ? row.destination : row.source,
-                    {qk::Login, qk::Password, qk::RemDir, qk::Port});
-}
-
-TransferServer SecondServer(const IniDocument& doc, const Row& row) {
-    return ServerOf(doc, row, row.destination, {qk::RemLogin, qk::RemPassword, qk::RemRemDir, qk::RemotePort});
-}
-
-CTransferJob JobOf(const IniDocument& doc, const Row& row) {
+CTransferJob JobOf(const QueueEntry& e, QueueMethod method) {
     CTransferJob job;
-    job.localDir = row.locDirFile;
-    job.remoteDir = row.remDirFile;
-    if (row.method == QueueMethod::Get) {
-        job.sourceName = row.remoteName;  // the server's file
-        job.targetName = row.localName;   // the local file to create
+    job.localDir = e.locDirFile;
+    job.remoteDir = e.remDirFile;
+    if (method == QueueMethod::Get) {
+        job.sourceName = e.remoteName;  // the server's file
+        job.targetName = e.localName;   // the local file to create
     } else {
-        job.sourceName = row.localName;
-        job.targetName = row.remoteName;
+        job.sourceName = e.localName;
+        job.targetName = e.remoteName;
     }
-    job.size = SizeOf(Text(doc, QueueSectionName(row.number), qk::FileSize));
+    job.size = SizeOf(e.fileSize);
     job.status = kJobNotAttempted;
-    job.queueEntry = row.number;
+    job.queueEntry = e.number;
     job.marked = 1;
     return job;
 }
 
-// Removes entry `number` of `count`: the entries behind it move up by one.
-void RemoveEntry(IniDocument& doc, int number, int count) {
-    for (int q = number; q < count; ++q) {
-        doc.ReplaceSection(QueueSectionName(q), doc.GetSection(QueueSectionName(q + 1)));
-    }
-    doc.RemoveSection(QueueSectionName(count));
-    doc.Set(kQueueSection, kQueueCountKey, std::to_string(count - 1));
-}
+// Whether this process has made its first pass (entries left at "being
+// sent" by an earlier process are freed then).
+std::atomic<bool> gFirstPassDone{false};
 
 }  // namespace
 
@@ -158,74 +74,79 @@ std::uint16_t QueuePortOf(const std::string& text) {
     return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : std::uint16_t{21};
 }
 
-QueueSendPlan TakeQueueRoutes(const std::string& queuePath) {
+QueueSendPlan TakeQueueRoutes(const std::string& queuePath, bool processStart) {
     QueueSendPlan plan;
-    plan.written = UpdatePrivateProfile(queuePath, [&](IniDocument& doc) {
-        plan.routes.clear();
-        plan.merged = 0;
-        const int count = EntryCount(doc);
-        std::vector<Row> rows;
-        rows.reserve(static_cast<std::size_t>(count));
-        for (int i = 1; i <= count; ++i) rows.push_back(ReadRow(doc, i));
+    QueueFile file(queuePath);
+    plan.written = file.Edit([&](QueueEditor& q) {
+        plan = QueueSendPlan{};
+        plan.freed = q.ReleaseAbandoned(processStart);
+        const std::vector<QueueEntry> entries = q.Entries();
 
         // Routes in the order of their first idle entry.
         using Key = std::tuple<std::string, std::string, QueueMethod>;
         std::vector<Key> order;
         std::set<Key> seen;
-        for (const Row& r : rows) {
-            if (!r.usable || r.status != 0) continue;
-            Key key{r.source, r.destination, r.method};
+        for (const QueueEntry& e : entries) {
+            if (!Usable(e) || e.status != 0) continue;
+            Key key{e.source, e.destination, MethodOf(e.ftpMethod)};
             if (seen.insert(key).second) order.push_back(std::move(key));
         }
 
-        std::vector<int> merged;  // entry numbers to remove, ascending
+        std::vector<int> merged;  // entry numbers to remove
         for (const Key& key : order) {
             QueueSendRoute route;
             std::tie(route.source, route.destination, route.method) = key;
             std::vector<std::pair<std::string, std::string>> paths;  // full local path, remote name
-            for (const Row& r : rows) {
-                if (!r.usable || r.status != 0 || r.source != route.source || r.destination != route.destination ||
-                    r.method != route.method) {
-                    continue;
-                }
-                const std::string path = FullLocalPath(r.method, r.locDirFile, r.localName);
+            std::vector<int> taken, duplicates;
+            bool idleTaken = false;
+            // A route with an idle entry takes all its entries, whatever their
+            // Status: one that is still marked as being sent is sent again.
+            for (const QueueEntry& e : entries) {
+                if (!Usable(e) || Key{e.source, e.destination, MethodOf(e.ftpMethod)} != key) continue;
+                const std::string path = FullLocalPath(route.method, e.locDirFile, e.localName);
                 const auto same = std::find_if(paths.begin(), paths.end(),
                                                [&](const auto& p) { return p.first == path; });
                 if (same != paths.end()) {
                     // Not sent twice: the same transfer merges into the first,
                     // another remote name waits for a later pass.
-                    if (same->second == r.remoteName) merged.push_back(r.number);
+                    if (same->second == e.remoteName) duplicates.push_back(e.number);
                     continue;
                 }
                 if (route.jobs.empty()) {
-                    route.server = FirstServer(doc, r);
-                    if (route.method == QueueMethod::Xfer) route.second = SecondServer(doc, r);
+                    route.server = ServerOf(route.method == QueueMethod::Put ? e.destination : e.source, e.login,
+                                            e.password, e.remDir, e.port);
+                    if (route.method == QueueMethod::Xfer)
+                        route.second = ServerOf(e.destination, e.remLogin, e.remPassword, e.remRemDir, e.remotePort);
                 }
-                paths.emplace_back(path, r.remoteName);
-                route.jobs.push_back(JobOf(doc, r));
-                doc.Set(QueueSectionName(r.number), qk::Status, "1");
+                paths.emplace_back(path, e.remoteName);
+                route.jobs.push_back(JobOf(e, route.method));
+                taken.push_back(e.number);
+                idleTaken = idleTaken || e.status == 0;
             }
+            // Only idle entries that wait behind a file of the same path: the
+            // route has nothing new to send.
+            if (!idleTaken) continue;
+            for (const int number : taken) q.MarkSending(number);
+            merged.insert(merged.end(), duplicates.begin(), duplicates.end());
             plan.routes.push_back(std::move(route));
         }
 
         // Merged duplicates leave the queue; every number behind one moves up.
-        int total = count;
-        for (auto it = merged.rbegin(); it != merged.rend(); ++it) {
-            RemoveEntry(doc, *it, total);
-            --total;
-        }
+        std::sort(merged.begin(), merged.end());
+        for (auto it = merged.rbegin(); it != merged.rend(); ++it) q.RemoveAt(*it);
         plan.merged = static_cast<int>(merged.size());
-        if (!merged.empty()) {
-            for (QueueSendRoute& route : plan.routes) {
-                for (CTransferJob& job : route.jobs) {
-                    const auto below = std::count_if(merged.begin(), merged.end(),
-                                                     [&](int n) { return n < job.queueEntry; });
-                    job.queueEntry -= static_cast<std::int32_t>(below);
-                }
+        for (QueueSendRoute& route : plan.routes) {
+            for (CTransferJob& job : route.jobs) {
+                const auto below =
+                    std::count_if(merged.begin(), merged.end(), [&](int n) { return n < job.queueEntry; });
+                job.queueEntry -= static_cast<std::int32_t>(below);
             }
         }
     });
-    if (!plan.written) plan.routes.clear();
+    if (!plan.written) {
+        plan.routes.clear();
+        plan.error = file.lastError();
+    }
     return plan;
 }
 
@@ -249,7 +170,12 @@ int RunQueueSendPass(TransferRunStarter& starter) {
 }
 
 int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath) {
-    QueueSendPlan plan = TakeQueueRoutes(queuePath);
+    const bool processStart = !gFirstPassDone.exchange(true);
+    QueueSendPlan plan = TakeQueueRoutes(queuePath, processStart);
+    if (!plan.written) {
+        ReportQueueWriteFailure(queuePath, plan.error, {}, "The queue was not sent.");
+        return kQueueSendFailed;
+    }
     if (plan.routes.empty()) return 0;
     bool pauseBeforeNext = false;
     for (const QueueSendRoute& route : plan.routes) {

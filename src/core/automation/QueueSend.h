@@ -6,8 +6,9 @@
 // engine queue update removes the entries whose files arrived and sets the
 // others back to idle.
 //
-// Per route:
-//  - the route's idle entries are taken in queue order; an entry whose full
+// Per route (a route is chosen when it has at least one idle entry):
+//  - all the route's entries are taken in queue order, whatever their
+//    Status (an entry still marked as being sent is sent again); an entry whose full
 //    local path is already in the route's job is not sent twice: when it is
 //    the same transfer (same remote name too) it is merged into the first
 //    (removed from the queue, the entries behind it move up), otherwise it
@@ -21,8 +22,10 @@
 //    2), a remote-to-remote route a server-to-server run; after a put or get
 //    run is started the pass waits 200 ms before the next route.
 //
-// Entries already being sent (Status not 0) are never taken again, so one
-// file is never sent twice at the same time. Entries without a source, a
+// Before that, entries marked as being sent by a run that is gone become
+// idle (QueueEditor::ReleaseAbandoned): those of a process that no longer
+// runs, and at the first pass of a process those without an owner. Entries
+// without a source, a
 // destination or a local name cannot be sent and are left alone. FtpMethod
 // "ZYFAR_GET" is a get, "ZYFAR_XFER" a remote-to-remote transfer, anything
 // else (absent included) a put; entries of one route with different methods
@@ -51,23 +54,31 @@ struct QueueSendRoute {
 struct QueueSendPlan {
     std::vector<QueueSendRoute> routes;
     int merged = 0;       // duplicate entries merged into the first of their transfer
+    int freed = 0;        // entries of a run that is gone, made idle again
     bool written = true;  // false when the queue file could not be read or written
+    std::string error;    // why, when not written
 };
+
+// The pass's result when the queue file could not be read or written (said
+// to the user and logged by the pass).
+inline constexpr int kQueueSendFailed = -1;
 
 // The port of a queue entry's text: its leading integer, 21 when absent or
 // outside 1..65535.
 [[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
 
 // Reads the queue, picks the routes and marks the taken entries "1", all in
-// one locked read-modify-write of the file at `queuePath`.
-[[nodiscard]] QueueSendPlan TakeQueueRoutes(const std::string& queuePath);
+// one locked read-modify-write of the file at `queuePath`. `processStart`:
+// the first pass of this process.
+[[nodiscard]] QueueSendPlan TakeQueueRoutes(const std::string& queuePath, bool processStart);
 
 // The run of one route (see above).
 [[nodiscard]] std::unique_ptr<TransferRun> MakeRouteRun(const QueueSendRoute& route);
 
 // The whole pass over the user's queue file ("zyfarQue.ini" in the settings
 // folder) or another one: 1 when at least one route was started, 0 when the
-// queue is empty or has no idle entry that can be sent.
+// queue is empty or has no idle entry that can be sent, kQueueSendFailed when
+// the file could not be read or written.
 int RunQueueSendPass(TransferRunStarter& starter);
 int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath);
 

@@ -7,6 +7,7 @@
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <tuple>
@@ -125,19 +126,37 @@ bool TimeFits(ScheduleFrequency frequency, std::string_view time) {
     return ParseClockTime(time).has_value();
 }
 
-bool IsTimerKey(std::string_view key) {
+// The n of a "Timer<n>" key (any case), or -1.
+long long TimerKeyNumber(std::string_view key) {
     constexpr std::string_view prefix = "timer";
-    if (key.size() <= prefix.size()) return false;
+    if (key.size() <= prefix.size() || key.size() > prefix.size() + 12) return -1;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if ((key[i] | 0x20) != prefix[i]) return false;
-    for (std::size_t i = prefix.size(); i < key.size(); ++i)
-        if (!IsDigit(key[i])) return false;
-    return true;
+        if ((key[i] | 0x20) != prefix[i]) return -1;
+    long long n = 0;
+    for (std::size_t i = prefix.size(); i < key.size(); ++i) {
+        if (!IsDigit(key[i])) return -1;
+        n = n * 10 + (key[i] - '0');
+    }
+    return n;
 }
 
 LocalDateTime MinuteOf(LocalDateTime now) {
     now.second = 0;
     return now;
+}
+
+LocalDateTime PreviousMinute(LocalDateTime t) {
+    if (--t.minute >= 0) return t;
+    t.minute = 59;
+    if (--t.hour >= 0) return t;
+    t.hour = 23;
+    if (--t.day >= 1) return t;
+    if (--t.month < 1) {
+        t.month = 12;
+        --t.year;
+    }
+    t.day = DaysInMonth(t.year, t.month);
+    return t;
 }
 
 bool AskOkCancel(int messageId) {
@@ -301,6 +320,16 @@ TickReport Scheduler::Tick() {
         report.repeatedMinute = true;
         return report;
     }
+    // The minutes to run: this one, and the ones skipped since the last tick
+    // when that lies at most kScheduleCatchUpMinutes + 1 minutes back.
+    std::vector<LocalDateTime> minutes{now};
+    if (lastMinute_) {
+        std::vector<LocalDateTime> skipped;
+        LocalDateTime m = PreviousMinute(now);
+        for (int i = 0; i < kScheduleCatchUpMinutes && !(m == *lastMinute_); ++i, m = PreviousMinute(m))
+            skipped.push_back(m);
+        if (m == *lastMinute_) minutes.insert(minutes.begin(), skipped.rbegin(), skipped.rend());
+    }
     lastMinute_ = now;
 
     // One snapshot of the file for the whole tick.
@@ -315,7 +344,8 @@ TickReport Scheduler::Tick() {
             report.malformed.push_back(i);
             continue;
         }
-        if (!IsDue(*entry, now)) continue;
+        if (std::none_of(minutes.begin(), minutes.end(), [&](const LocalDateTime& m) { return IsDue(*entry, m); }))
+            continue;
         report.started.push_back(i);
         if (IsScriptTarget(entry->target)) {
             if (actions_.runScript) actions_.runScript(entry->target);
@@ -334,29 +364,42 @@ LoadedSchedule LoadSchedule(const LocalDateTime& now) {
     for (int i = 0;; ++i) {
         const auto line = store.Get(sections::Schedule, NumberedKey(keys::TimerN, i));
         if (!line) break;
-        const auto entry = ParseScheduleLine(*line);
+        auto entry = ParseScheduleLine(*line);
         if (!entry || !IsWellFormed(*entry)) {
-            loaded.malformed.push_back(*line);
+            loaded.malformed.push_back({loaded.entries.size(), *line});
         } else if (IsExpired(*entry, now)) {
             ++loaded.expired;
         } else {
-            loaded.entries.push_back(*entry);
+            entry->stored = *line;
+            loaded.entries.push_back(std::move(*entry));
         }
     }
     return loaded;
 }
 
-bool SaveSchedule(const std::vector<ScheduleEntry>& entries) {
+bool SaveSchedule(const std::vector<ScheduleEntry>& entries, const std::vector<KeptScheduleLine>& kept) {
+    std::vector<std::string> lines;
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (; k < kept.size() && kept[k].before <= i; ++k) lines.push_back(kept[k].line);
+        const ScheduleEntry& entry = entries[i];
+        if (!IsWellFormed(entry)) continue;
+        const auto asStored = ParseScheduleLine(entry.stored);
+        const bool unchanged = asStored && asStored->target == entry.target && asStored->frequency == entry.frequency &&
+                               asStored->date == entry.date && asStored->time == entry.time &&
+                               asStored->state == entry.state;
+        lines.push_back(unchanged ? entry.stored : FormatScheduleLine(entry));
+    }
+    for (; k < kept.size(); ++k) lines.push_back(kept[k].line);
+
     return UpdatePrivateProfile(CurrentSettingsFile(), [&](IniDocument& doc) {
+        auto setIfChanged = [&](const std::string& key, const std::string& value) {
+            if (doc.Get(sections::Schedule, key) != value) doc.Set(sections::Schedule, key, value);
+        };
+        for (std::size_t i = 0; i < lines.size(); ++i) setIfChanged(NumberedKey(keys::TimerN, static_cast<int>(i)), lines[i]);
         for (const auto& [key, value] : doc.GetSection(sections::Schedule))
-            if (IsTimerKey(key)) doc.RemoveKey(sections::Schedule, key);
-        int written = 0;
-        for (const ScheduleEntry& entry : entries) {
-            if (!IsWellFormed(entry)) continue;
-            doc.Set(sections::Schedule, NumberedKey(keys::TimerN, written), FormatScheduleLine(entry));
-            ++written;
-        }
-        doc.Set(sections::Schedule, keys::NumTimers.key, std::to_string(written));
+            if (TimerKeyNumber(key) >= static_cast<long long>(lines.size())) doc.RemoveKey(sections::Schedule, key);
+        setIfChanged(keys::NumTimers.key, std::to_string(lines.size()));
     });
 }
 

@@ -27,7 +27,12 @@
 //
 // Lines that do not have this shape (wrong field count, unknown frequency or
 // state, a date or time that does not fit the frequency) are malformed: the
-// tick never starts them and reports them; the editor does not load them.
+// tick never starts them and reports them; the editor does not show them, and
+// saving keeps them as they are.
+//
+// A tick that comes late also runs the minutes it skipped since the previous
+// tick, up to kScheduleCatchUpMinutes of them, each entry at most once; after
+// a longer gap (a suspended machine) only the current minute runs.
 #include "platform/Clock.h"
 
 #include <functional>
@@ -56,6 +61,7 @@ enum class ScheduleFrequency { Once, Today, Hourly, Daily, Weekly, Monthly, Year
 
 inline constexpr const char* kScheduleNoDate = "----";
 inline constexpr const char* kScheduleDefaultExtra = "B";
+inline constexpr int kScheduleCatchUpMinutes = 5;
 
 struct ScheduleEntry {
     std::string target;  // the script path or link name as the user gave it
@@ -64,6 +70,7 @@ struct ScheduleEntry {
     std::string time;
     std::string state;
     std::string extra = kScheduleDefaultExtra;
+    std::string stored;  // the line as loaded ("" for a new entry); written back as it was while the fields match
 
     friend bool operator==(const ScheduleEntry&, const ScheduleEntry&) = default;
 };
@@ -121,9 +128,10 @@ public:
     Scheduler(const Clock& clock, ScheduleActions actions);
 
     // Reads NumTimers and Timer0 .. Timer<NumTimers-1> (a missing key ends the
-    // list) and starts every due entry, in order. A tick in the same minute as
-    // the previous one does nothing, so an early timer never starts an entry
-    // twice. Runs on the thread of the timer service (the GUI thread).
+    // list) and starts every entry due in this minute or in a skipped one (see
+    // above), in order. A tick in the same minute as the previous one does
+    // nothing, so an early timer never starts an entry twice. Runs on the
+    // thread of the timer service (the GUI thread).
     TickReport Tick();
 
 private:
@@ -134,20 +142,29 @@ private:
 
 // ---- Store access for the editor ----
 
+struct KeptScheduleLine {
+    std::size_t before = 0;  // the number of loaded entries in front of it
+    std::string line;        // as stored
+};
+
 struct LoadedSchedule {
     std::vector<ScheduleEntry> entries;
     int expired = 0;                      // "Once"/"Today" entries left out, past their time
-    std::vector<std::string> malformed;   // lines left out as malformed, as stored
+    std::vector<KeptScheduleLine> malformed;  // lines the editor does not show, kept by the save
 };
 
 // Entries from Timer0 on until a key is missing (NumTimers is not consulted).
-// Expired and malformed entries are left out; the next save drops them.
+// Expired entries are left out (the next save drops them); malformed lines
+// are not shown but kept.
 [[nodiscard]] LoadedSchedule LoadSchedule(const LocalDateTime& now);
 
-// Replaces the stored entries in one file update: every "Timer<n>" key of
-// SCHEDULE is removed, the entries are written as Timer0.., NumTimers is set
-// to their number. False when the settings file could not be written.
-bool SaveSchedule(const std::vector<ScheduleEntry>& entries);
+// Writes the edited entries in one file update, as Timer0.. with NumTimers
+// their number: each kept line goes back in front of the entry it stood
+// before (or at the end), an entry whose fields are as loaded keeps its
+// stored line, and keys whose value is unchanged are not touched (nothing is
+// written when nothing changed). Stale "Timer<n>" keys above the new count
+// are removed. False when the settings file could not be written.
+bool SaveSchedule(const std::vector<ScheduleEntry>& entries, const std::vector<KeptScheduleLine>& kept = {});
 
 // ---- Making an entry in the editor ----
 

@@ -21,7 +21,7 @@ TransferController::~TransferController() {
     }
     if (!finished_ && control_) {
         finished_ = true;
-        FinishTransfer(*run_, sink_);
+        FinishTransfer(*run_, sink_, &originalJobs_);
     }
 }
 
@@ -90,7 +90,7 @@ void TransferController::SerialWorker(std::size_t firstSite) {
             return;
         }
         site.status = r == kDriverDone ? 0 : r;
-        PerSiteQueueStep(*run_, site, sink_);
+        PerSiteQueueStep(*run_, site, sink_, &originalJobs_);
         CloseTransferSessions(*run_);
     }
     {
@@ -139,7 +139,7 @@ void TransferController::Finish() {
     }
     JoinWorker();
     finished_ = true;
-    FinishTransfer(*run_, sink_);
+    FinishTransfer(*run_, sink_, &originalJobs_);
 }
 
 void TransferController::RunToEnd() {
@@ -183,11 +183,11 @@ void TransferController::Cancel() {
                     job.status = kJobNotAttempted;
                 }
             }
-            PerSiteQueueStep(*run_, run_->sites[i], sink_);
+            PerSiteQueueStep(*run_, run_->sites[i], sink_, &originalJobs_);
         }
     }
     finished_ = true;
-    FinishTransfer(*run_, sink_);
+    FinishTransfer(*run_, sink_, &originalJobs_);
 }
 
 TransferController::OnlyThisOne TransferController::CancelOnlyThisOne() {
@@ -206,14 +206,14 @@ TransferController::OnlyThisOne TransferController::CancelOnlyThisOne() {
     CloseTransferSessions(*run_);
     const std::size_t current = CurrentSiteIndex();
     if (current < run_->sites.size()) {
-        PerSiteQueueStep(*run_, run_->sites[current], sink_);
+        PerSiteQueueStep(*run_, run_->sites[current], sink_, &originalJobs_);
     }
     if (current + 1 < run_->sites.size()) {
         Launch(current + 1);
         return OnlyThisOne::SkippedSite;
     }
     finished_ = true;
-    FinishTransfer(*run_, sink_);
+    FinishTransfer(*run_, sink_, &originalJobs_);
     return OnlyThisOne::Finished;
 }
 

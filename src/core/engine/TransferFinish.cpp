@@ -36,10 +36,23 @@ QueueReportMethod MethodOf(TransferMode mode) {
     }
 }
 
-QueueReportItem ItemOf(TransferMode mode, const CTransferJob& job, std::int32_t status) {
+// The job as the run was built (its start folders), when known.
+const CTransferJob& BuiltJob(const TransferRun& run, const std::vector<CTransferJob>* built, std::size_t index) {
+    return built != nullptr && index < built->size() ? (*built)[index] : run.jobs[index];
+}
+
+QueueReportItem ItemOf(const TransferRun& run, const CTransferJob& job, const CTransferJob& asBuilt,
+                       std::int32_t status) {
+    const TransferMode mode = run.mode;
     QueueReportItem item;
     item.localDir = job.localDir;
     item.remoteDir = job.remoteDir;
+    if (IsPutMode(mode)) {
+        item.remoteDir = asBuilt.remoteDir;
+    } else if (mode == TransferMode::Get) {
+        // The folder the get stores into: the run's local target folder, else the job's own.
+        item.localDir = run.localTargetDir.empty() ? asBuilt.localDir : run.localTargetDir;
+    }
     if (mode == TransferMode::Get) {
         item.localName = job.targetName;
         item.remoteName = job.sourceName;
@@ -78,7 +91,7 @@ void RefreshIfShowing(const std::weak_ptr<TransferViewLink>& link, const std::st
 
 }  // namespace
 
-void FinishTransfer(TransferRun& run, TransferQueueSink* sink) {
+void FinishTransfer(TransferRun& run, TransferQueueSink* sink, const std::vector<CTransferJob>* built) {
     CloseTransferSessions(run);
     if (sink == nullptr) {
         sink = GetTransferQueueSink();
@@ -93,10 +106,11 @@ void FinishTransfer(TransferRun& run, TransferQueueSink* sink) {
     report.perFile = !run.serial;  // the serial worker reported per site
     report.purge = true;
     if (!run.serial) {
-        for (const CTransferJob& job : run.jobs) {
+        for (std::size_t j = 0; j < run.jobs.size(); ++j) {
+            const CTransferJob& job = run.jobs[j];
             if (job.status == 0) {
                 if (job.queueEntry != 0) {
-                    report.items.push_back(ItemOf(run.mode, job, 0));
+                    report.items.push_back(ItemOf(run, job, BuiltJob(run, built, j), 0));
                 }
                 continue;
             }
@@ -109,7 +123,7 @@ void FinishTransfer(TransferRun& run, TransferQueueSink* sink) {
                 WriteLogEntry(logcode::FtpTransferFailed, run.source.host, run.destination.host, job.sourceName,
                               reason);
             }
-            QueueReportItem item = ItemOf(run.mode, job, job.status);
+            QueueReportItem item = ItemOf(run, job, BuiltJob(run, built, j), job.status);
             item.errorText = reason;
             report.items.push_back(std::move(item));
         }
@@ -131,7 +145,8 @@ void FinishTransfer(TransferRun& run, TransferQueueSink* sink) {
     ReleasePendingLinkTransfer();
 }
 
-void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueueSink* sink) {
+void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueueSink* sink,
+                      const std::vector<CTransferJob>* built) {
     if (sink == nullptr) {
         sink = GetTransferQueueSink();
     }
@@ -141,10 +156,11 @@ void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueue
     ReadQueueOptions(report);
     report.perFile = true;
     report.purge = false;
-    for (CTransferJob& job : run.jobs) {
+    for (std::size_t j = 0; j < run.jobs.size(); ++j) {
+        CTransferJob& job = run.jobs[j];
         if (job.status == 0) {
             if (job.queueEntry != 0) {
-                report.items.push_back(ItemOf(run.mode, job, 0));
+                report.items.push_back(ItemOf(run, job, BuiltJob(run, built, j), 0));
             }
             continue;
         }
@@ -157,7 +173,7 @@ void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueue
         if (IsPutMode(run.mode)) {
             WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, site.host, target, reason);
         }
-        QueueReportItem item = ItemOf(run.mode, job, status);
+        QueueReportItem item = ItemOf(run, job, BuiltJob(run, built, j), status);
         item.errorText = reason;
         report.items.push_back(std::move(item));
     }

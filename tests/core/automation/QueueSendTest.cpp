@@ -1,10 +1,12 @@
-// The queue send pass: which entries are taken, how they are grouped into runs,
-// what is written back and how the runs are started (recording starter); the
-// engine's reports kept in the queue file, twenty runs failing at once; and
-// against pyftpdlib, a queue built by failed puts and gets sent again once the
-// servers can take the files (entries that arrived removed, the others moved up).
+// The queue send pass: which entries are taken, how they are grouped into runs
+// and how the runs are started (recording starter); a queue file that cannot
+// be written; twenty runs reporting at once; and against pyftpdlib, failed
+// puts and gets sent again once the server can take them, a LAST_DIR put
+// retried into the folder its first attempt aimed at, and a remote-to-remote
+// entry with its second server.
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
+#include "automation/HeadlessLink.h"
 #include "automation/QueueSend.h"
 #include "engine/TransferController.h"
 
@@ -18,204 +20,194 @@ struct E {
     std::string extra{};  // further "key=value" lines
 };
 
-std::string Section(int n, const E& e) {
-    std::string s = "[QUEUE" + std::to_string(n) + "]\nNumTimes=1\nLocalName=" + e.localName +
-                    "\nRemoteName=" + e.remoteName + "\nRemDirFile=/rem" + std::to_string(n) +
-                    "\nLocDirFile=" + e.locDir + "\nReason=r\nPassword=pw" + std::to_string(n) +
-                    "\nLogin=lg" + std::to_string(n) + "\nRemDir=/start" + std::to_string(n) +
-                    "\nSource=" + e.source + "\nDestination=" + e.destination;
-    if (!e.method.empty()) s += "\nFtpMethod=" + e.method;
-    s += "\nFileSize=" + std::to_string(100 + n) + "\nPort=" + std::to_string(2000 + n) + "\n";
-    s += e.extra;
-    s += "Status=" + e.status + "\n";
-    return s;
-}
-
 std::string QueueText(const std::vector<E>& entries) {
     std::string text = "[QUEUE]\nNumQueues=" + std::to_string(entries.size()) + "\n";
-    for (std::size_t i = 0; i < entries.size(); ++i) text += Section(static_cast<int>(i + 1), entries[i]);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const E& e = entries[i];
+        const std::string n = std::to_string(i + 1);
+        text += "[QUEUE" + n + "]\nNumTimes=1\nLocalName=" + e.localName + "\nRemoteName=" + e.remoteName +
+                "\nRemDirFile=/rem" + n + "\nLocDirFile=" + e.locDir + "\nPassword=pw" + n + "\nLogin=lg" + n +
+                "\nRemDir=/start" + n + "\nSource=" + e.source + "\nDestination=" + e.destination +
+                (e.method.empty() ? "" : "\nFtpMethod=" + e.method) + "\nFileSize=10" + n + "\nPort=200" + n + "\n" +
+                e.extra + "Status=" + e.status + "\n";
+    }
     return text;
 }
 
-std::vector<std::string> LocalNames(const TransferRun& run) {
-    std::vector<std::string> out;
-    for (const CTransferJob& j : run.jobs) out.push_back(run.mode == TransferMode::Get ? j.targetName : j.sourceName);
-    return out;
-}
-
-std::string JobText(const CTransferJob& j) {
-    return j.localDir + "|" + j.sourceName + " > " + j.remoteDir + "|" + j.targetName + " " + std::to_string(j.size) +
-           " " + std::to_string(j.status);
-}
-
-std::vector<int> Entries(const TransferRun& run) {
-    std::vector<int> out;
-    for (const CTransferJob& j : run.jobs) out.push_back(j.queueEntry);
+// "entry:localDir|source>remoteDir|target size" of each job.
+std::string Jobs(const TransferRun& run) {
+    std::string out;
+    for (const CTransferJob& j : run.jobs)
+        out += std::to_string(j.queueEntry) + ":" + j.localDir + "|" + j.sourceName + ">" + j.remoteDir + "|" +
+               j.targetName + " " + std::to_string(j.size) + " ";
     return out;
 }
 
 TEST_F(QueueSendTest, EmptyQueueOrNoIdleEntryStartsNothing) {
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
-    ASSERT_TRUE(test::WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + Section(1, {"Local", "h", "", "a", "a", "/l"})));
+    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + QueueText({{"Local", "h", "", "a", "a", "/l"}}).substr(20)));
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // the section is no entry
-    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1"},
-                                                       {"h", "Local", "ZYFAR_GET", "b", "b", "/l", "1"}})));
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // everything is being sent
+    // Everything is being sent by this process.
+    const std::string mine = "SendOwner=" + QueueOwnerOfThisProcess() + "\n";
+    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1", mine},
+                                                 {"h", "Local", "ZYFAR_GET", "b", "b", "/l", "1", mine}})));
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);
     EXPECT_TRUE(starter.runs.empty());
-    EXPECT_EQ(Q(1, "Status"), "1");
 }
 
-TEST_F(QueueSendTest, RoutesInOrderOfFirstAppearanceWithTheirServers) {
-    ASSERT_TRUE(test::WriteFile(
+TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
+    ASSERT_TRUE(WriteFile(
         queuePath_,
         QueueText({
-            {"Local", "alpha", "ZYFAR_PUT", "a.txt", "A.TXT", "/loc"},                             // 1 put alpha
+            {"Local", "alpha", "ZYFAR_PUT", "a.txt", "A.TXT", "/loc"},
             {"alpha", "beta", "ZYFAR_XFER", "x.bin", "x.bin", "/srcdir", "0",
-             "RemLogin=rl\nRemPassword=rp\nRemRemDir=/dst\nRemotePort=2121\n"},                    // 2 xfer
-            {"gamma", "Local", "ZYFAR_GET", "g.txt", "g-remote.txt", "/down"},                     // 3 get gamma
-            {"Local", "alpha", "", "b.txt", "b.txt", "/loc"},                                       // 4 put (no method)
-            {"Local", "delta", "ZYFAR_PUT", "d.txt", "d.txt", "/loc", "1"},                       // 5 being sent
+             "RemLogin=rl\nRemPassword=rp\nRemRemDir=/dst\nRemotePort=2121\n"},
+            {"gamma", "Local", "ZYFAR_GET", "g.txt", "g-remote.txt", "/down"},
+            // Left at "being sent" by a run of another process that still runs:
+            // taken all the same because its route has an idle entry.
+            {"Local", "alpha", "", "b.txt", "b.txt", "/loc", "1", "SendOwner=1\n"},
+            {"Local", "delta", "ZYFAR_PUT", "d.txt", "d.txt", "/loc", "1", "SendOwner=1\n"},  // no idle entry
             {"alpha", "beta", "ZYFAR_XFER", "y.bin", "y.bin", "/srcdir", "0",
-             "RemLogin=other\nRemPassword=other\nRemRemDir=/other\nRemotePort=1\n"},              // 6 xfer
+             "RemLogin=other\nRemPassword=other\nRemRemDir=/other\nRemotePort=1\n"},
         })));
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 1);
     // Put and get runs are followed by the pause, a remote-to-remote run is not.
     EXPECT_EQ(starter.events, (std::vector<std::string>{"start alpha", "pause 200", "start alpha", "start gamma"}));
     ASSERT_EQ(starter.runs.size(), 3u);
-
     const TransferRun& put = *starter.runs[0];
     EXPECT_EQ(put.mode, TransferMode::Put);
     EXPECT_EQ(put.typeFlag, 2);
-    EXPECT_EQ(LocalNames(put), (std::vector<std::string>{"a.txt", "b.txt"}));
-    EXPECT_EQ(Entries(put), (std::vector<int>{1, 4}));
-    EXPECT_EQ(JobText(put.jobs[0]), "/loc|a.txt > /rem1|A.TXT 101 -1");
+    EXPECT_EQ(Jobs(put), "1:/loc|a.txt>/rem1|A.TXT 101 4:/loc|b.txt>/rem4|b.txt 104 ");
     // A put's server is its destination, with the login of the route's first entry.
     EXPECT_EQ(ServerText(put.source), "alpha lg1/pw1 /start1 :2001");
     EXPECT_EQ(put.batchSize, 101 + 104);
-
     const TransferRun& xfer = *starter.runs[1];
     EXPECT_EQ(xfer.mode, TransferMode::ServerToServer);
-    EXPECT_EQ(Entries(xfer), (std::vector<int>{2, 6}));
+    EXPECT_EQ(Jobs(xfer), "2:/srcdir|x.bin>/rem2|x.bin 102 6:/srcdir|y.bin>/rem6|y.bin 106 ");
     EXPECT_EQ(ServerText(xfer.source), "alpha lg2/pw2 /start2 :2002");
     EXPECT_EQ(ServerText(xfer.destination), "beta rl/rp /dst :2121");  // the second server of the first entry
-    EXPECT_EQ(xfer.localTargetDir, "/dst");
-
     const TransferRun& get = *starter.runs[2];
     EXPECT_EQ(get.mode, TransferMode::Get);
-    EXPECT_EQ(get.typeFlag, 2);
     EXPECT_EQ(get.source.host, "gamma");  // a get's server is its source
-    ASSERT_EQ(get.jobs.size(), 1u);
-    EXPECT_EQ(JobText(get.jobs[0]), "/down|g-remote.txt > /rem3|g.txt 103 -1");  // the server's name, the local name
-
-    // Every taken entry is being sent now; the one already being sent stays so.
-    for (int n : {1, 2, 3, 4, 5, 6}) EXPECT_EQ(Q(n, "Status"), "1") << n;
-    // The pass only marks: every other key is as it was.
+    EXPECT_EQ(Jobs(get), "3:/down|g-remote.txt>/rem3|g.txt 103 ");  // the server's name, the local name
+    // Every taken entry is being sent now, by this process; only that changed.
+    for (int n : {1, 2, 3, 4, 6}) EXPECT_EQ(Q(n, "Status") + Q(n, "SendOwner"), "1" + QueueOwnerOfThisProcess()) << n;
+    EXPECT_EQ(Q(5, "SendOwner"), "1");
     EXPECT_EQ(Q(1, "NumTimes"), "1");
-    EXPECT_EQ(QueueCount(), 6);
-    // Nothing is idle any more: the next pass starts nothing.
     RecordingStarter again;
     EXPECT_EQ(RunQueueSendPass(again, queuePath_), 0);
 }
 
-TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
-    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
-                                                {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
-                                                {"Local", "h", "", "keep.txt", "keep.txt", "/loc"},    // 2
-                                                {"Local", "h", "", "a.txt", "a.txt", "/loc/"},         // 3 same transfer
-                                                {"Local", "h", "", "a.txt", "copy-of-a.txt", "/loc"},  // 4 other name
-                                                {"Local", "other", "", "a.txt", "a.txt", "/loc"},      // 5 other route
-                                            })));
-    RecordingStarter starter;
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    ASSERT_EQ(starter.runs.size(), 2u);
-    EXPECT_EQ(LocalNames(*starter.runs[0]), (std::vector<std::string>{"a.txt", "keep.txt"}));
-    EXPECT_EQ(LocalNames(*starter.runs[1]), (std::vector<std::string>{"a.txt"}));
-
-    // Entry 3 was the same transfer as entry 1: merged, the entries behind it
-    // moved up. Entry 4 (another remote name) waits idle for a later pass.
-    EXPECT_EQ(QueueCount(), 4);
-    EXPECT_EQ(Q(3, "RemoteName"), "copy-of-a.txt");
-    EXPECT_EQ(Q(3, "Status"), "0");
-    EXPECT_EQ(Q(4, "Destination"), "other");
-    EXPECT_EQ(Q(4, "Status"), "1");
-    EXPECT_EQ(GetPrivateProfileString("QUEUE5", "LocalName", "<absent>", queuePath_), "<absent>");
-    // The jobs carry the entries' numbers after the move.
-    EXPECT_EQ(Entries(*starter.runs[0]), (std::vector<int>{1, 2}));
-    EXPECT_EQ(Entries(*starter.runs[1]), (std::vector<int>{4}));
-
-    // A later pass sends the waiting entry.
-    RecordingStarter later;
-    ASSERT_EQ(RunQueueSendPass(later, queuePath_), 1);
-    ASSERT_EQ(later.runs.size(), 1u);
-    EXPECT_EQ(later.runs[0]->jobs.at(0).targetName, "copy-of-a.txt");
+TEST_F(QueueSendTest, AbandonedEntriesAreSentAgain) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1", "SendOwner=" + std::to_string(child) + ":7\n"},
+                                                 {"Local", "k", "", "b", "b", "/l", "1"}})));
+    // The run of a gone process is freed on any pass; an entry without an
+    // owner only at the first pass of a process.
+    QueueSendPlan later = TakeQueueRoutes(queuePath_, false);
+    ASSERT_EQ(later.routes.size(), 1u);
+    EXPECT_EQ(later.routes[0].destination, "h");
+    QueueSendPlan first = TakeQueueRoutes(queuePath_, true);
+    EXPECT_EQ(first.freed, 1);
+    ASSERT_EQ(first.routes.size(), 1u);
+    EXPECT_EQ(first.routes[0].destination, "k");
 }
 
-TEST_F(QueueSendTest, GetPathsUseTheFoldersOwnSeparator) {
-    // "C:\in" + "a" and "C:\in\" + "a" are one file; "/in" + "a" is another.
-    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
-                                                {"h", "Local", "ZYFAR_GET", "a", "a", "C:\\in"},
-                                                {"h", "Local", "ZYFAR_GET", "a", "a", "C:\\in\\"},
-                                                {"h", "Local", "ZYFAR_GET", "a", "a", "/in"},
-                                            })));
+TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
+    ASSERT_TRUE(WriteFile(queuePath_, QueueText({
+                                          {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
+                                          {"Local", "h", "", "keep.txt", "keep.txt", "/loc"},    // 2
+                                          {"Local", "h", "", "a.txt", "a.txt", "/loc/"},         // 3 same transfer
+                                          {"Local", "h", "", "a.txt", "copy-of-a.txt", "/loc"},  // 4 other name
+                                          {"Local", "other", "", "a.txt", "a.txt", "/loc"},      // 5 other route
+                                          {"g", "Local", "ZYFAR_GET", "a", "a", "C:\\in"},       // 6
+                                          {"g", "Local", "ZYFAR_GET", "a", "a", "C:\\in\\"},     // 7 same as 6
+                                          {"g", "Local", "ZYFAR_GET", "a", "a", "/in"},          // 8 another file
+                                      })));
     RecordingStarter starter;
     ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    ASSERT_EQ(starter.runs.size(), 1u);
-    EXPECT_EQ(Entries(*starter.runs[0]), (std::vector<int>{1, 2}));  // entry 3 moved up to 2
-    EXPECT_EQ(QueueCount(), 2);
+    ASSERT_EQ(starter.runs.size(), 3u);
+    // 3 and 7 were merged into 1 and 6, the entries behind them moved up, and
+    // the jobs carry the numbers after the move. 4 waits idle for a later pass.
+    EXPECT_EQ(Jobs(*starter.runs[0]), "1:/loc|a.txt>/rem1|a.txt 101 2:/loc|keep.txt>/rem2|keep.txt 102 ");
+    EXPECT_EQ(Jobs(*starter.runs[1]), "4:/loc|a.txt>/rem5|a.txt 105 ");
+    EXPECT_EQ(Jobs(*starter.runs[2]), "5:C:\\in|a>/rem6|a 106 6:/in|a>/rem8|a 108 ");
+    EXPECT_EQ(QueueCount(), 6);
+    EXPECT_EQ(Q(3, "RemoteName") + Q(3, "Status"), "copy-of-a.txt0");
+    // It waits while entry 1 is in the queue, and goes once entry 1 has left
+    // (entry 2, still being sent, goes along with it).
+    RecordingStarter later;
+    EXPECT_EQ(RunQueueSendPass(later, queuePath_), 0);
+    QueueFile(queuePath_).ApplyRun({QueueMethod::Put, {"h", "", "", "", 21}, {}}, {{"/loc", "a.txt", "a.txt", "", "", 0, 0, 1}}, {},
+                                   false);
+    ASSERT_EQ(RunQueueSendPass(later, queuePath_), 1);
+    EXPECT_EQ(Jobs(*later.runs.at(0)), "1:/loc|keep.txt>/rem2|keep.txt 102 2:/loc|a.txt>/rem4|copy-of-a.txt 104 ");
 }
 
 TEST_F(QueueSendTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
-    std::string text = "[QUEUE]\nNumQueues=40\n";
-    text += "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n";
-    text += "[QUEUE2]\nLocalName=b\nDestination=h\n";          // no source: cannot be sent
-    text += "[QUEUE3]\nLocalName=c\nSource=Local\nDestination=h\nPort=70000\nFtpMethod=bogus\n";
-    text += "[QUEUE5]\nSource=Local\nDestination=h\n";         // no file name; QUEUE4 is missing
-    ASSERT_TRUE(test::WriteFile(queuePath_, text));
+    ASSERT_TRUE(WriteFile(queuePath_,
+                          "[QUEUE]\nNumQueues=40\n"
+                          "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n"
+                          "[QUEUE2]\nLocalName=b\nDestination=h\n"  // no source: cannot be sent
+                          "[QUEUE3]\nLocalName=c\nSource=Local\nDestination=h\nPort=70000\nFtpMethod=bogus\n"
+                          "[QUEUE5]\nSource=Local\nDestination=h\n"));  // no file name; QUEUE4 is missing
     RecordingStarter starter;
     ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
     ASSERT_EQ(starter.runs.size(), 1u);
     const TransferRun& run = *starter.runs[0];
     EXPECT_EQ(run.mode, TransferMode::Put);  // an unknown method is a put
     EXPECT_EQ(run.source.port, 21);          // "http" is no port
-    EXPECT_EQ(Entries(run), (std::vector<int>{1, 3}));
-    EXPECT_EQ(run.jobs[0].size, 0);
-    EXPECT_EQ(Q(1, "Status"), "1");
+    EXPECT_EQ(Jobs(run), "1:|a>| 0 3:|c>| 0 ");
     EXPECT_EQ(Q(2, "Status"), "<absent>");  // left alone
-    EXPECT_EQ(GetPrivateProfileString("QUEUE5", "Status", "<absent>", queuePath_), "<absent>");
-    EXPECT_EQ(QueuePortOf("70000"), 21);
-    EXPECT_EQ(QueuePortOf(" 2121 "), 2121);
-    EXPECT_EQ(QueuePortOf(""), 21);
+    EXPECT_EQ(Q(5, "Status"), "<absent>");
+    EXPECT_EQ(QueuePortOf("70000") * 100000 + QueuePortOf(" 2121 "), 21 * 100000 + 2121);
 }
 
-TEST_F(QueueSendTest, LongEntriesMoveWhole) {
-    const std::string longDir = "/" + std::string(3000, 'd');
-    ASSERT_TRUE(test::WriteFile(queuePath_, QueueText({
-                                                {"Local", "h", "", "a", "a", "/loc"},
-                                                {"Local", "h", "", "a", "a", "/loc"},  // merged into 1
-                                                {"Local", "z", "", "big", "big", longDir, "1"},
-                                            })));
+// A queue file that cannot be written is said: the pass and the engine's
+// reports log the reason and tell the user; an unattended link run fails.
+TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
+    ASSERT_TRUE(test::MakeDir(queuePath_));  // a folder in the way
+    const int before = QueueWriteFailures();
     RecordingStarter starter;
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    EXPECT_EQ(QueueCount(), 2);
-    EXPECT_EQ(Q(2, "LocDirFile"), longDir);
-    EXPECT_EQ(Q(2, "Status"), "1");
-    EXPECT_EQ(Q(2, "Password"), "pw3");
-}
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // not "the queue is empty"
 
-// ---- engine reports ----
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    Set("SCHEDULE", "ResendFail", "1");
+    Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
+    QueueFileSink sink(queuePath_);
+    TransferController(MakeSingleServerRun({"127.0.0.1", "user", "pass", "/missing", server.port()},
+                                           {Item(local_, "a.txt", 1)}, "", 1, TransferMode::Put, 1, nullptr, nullptr,
+                                           false),
+                       &sink)
+        .RunToEnd();
+    std::vector<std::string> logged;
+    for (const LogEntry& e : LogEntries(logcode::FtpTransferFailed)) logged.push_back(e.file + " | " + e.detail);
+    EXPECT_EQ(logged, (std::vector<std::string>{"- | Queue file not written: a folder is in the way",
+                                                "a.txt | FTP Put Canceled",
+                                                "a.txt | Queue file not written: a folder is in the way; not queued"}));
+    std::vector<std::pair<std::string, MessageKind>> messages;  // besides the session's own failure
+    for (const auto& m : ui_.Messages())
+        if (m.first.find("queue") != std::string::npos) messages.push_back(m);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].first, "The transfer queue file " + queuePath_ +
+                                     " could not be written (a folder is in the way). The queue was not sent.");
+    EXPECT_NE(messages[1].first.find("1 failed file(s) were not added to the queue."), std::string::npos);
+    EXPECT_EQ(messages[1].second, MessageKind::Stop);
 
-TEST_F(QueueSendTest, AnXferReportKeepsBothServers) {
-    QueueReport report;
-    report.method = QueueReportMethod::Xfer;
-    report.first = QueueReportServer{"a.example", "al", "ap", "/a", 2100};
-    report.second = QueueReportServer{"b.example", "bl", "bp", "/b", 2200};
-    const QueueRun run = QueueRunOf(report);
-    EXPECT_EQ(run.method, QueueMethod::Xfer);
-    EXPECT_EQ(ServerText(run.first), "a.example al/ap /a :2100");
-    EXPECT_EQ(ServerText(run.second), "b.example bl/bp /b :2200");
-    EXPECT_EQ(QueueRouteSource(run) + " > " + QueueRouteDestination(run), "a.example > b.example");
+    // Every file of the link arrives, but the queue update (the FREQ_NUM purge) cannot be written.
+    MakeLocalFile("b.txt", 10);
+    MakeLink("nightly", {MakeProfile("site", "127.0.0.1", server.port())}, MakeFileList("list", {"b.txt"}));
+    CapturedStream out, err;
+    EXPECT_EQ(RunHeadlessLink("nightly", out.get(), err.get()), kHeadlessLinkFailed);
+    EXPECT_TRUE(test::ReadFile(server.root() + "/b.txt").has_value());
+    EXPECT_EQ(err.Text(), "zyfar: the transfer queue file could not be written.\n");
+    EXPECT_EQ(QueueWriteFailures(), before + 3);
 }
 
 TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries) {
@@ -229,10 +221,7 @@ TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries
         std::vector<std::unique_ptr<TransferController>> controllers;
         for (int r = 0; r < 20; ++r) {
             std::vector<CTransferJob> jobs;
-            for (int f = 0; f < 5; ++f) {
-                jobs.push_back(Item("/data", "run" + std::to_string(r) + "-file" + std::to_string(f), 100));
-                jobs.back().remoteDir = "/in";
-            }
+            for (int f = 0; f < 5; ++f) jobs.push_back(Item("/data", test::Cat("run", r) + test::Cat("-file", f), 100));
             const TransferServer server{"127.0.0.1", "user", "pass", "", refusing.port()};
             controllers.push_back(std::make_unique<TransferController>(
                 MakeSingleServerRun(server, jobs, "", 500, TransferMode::PutKeep, 1, nullptr, nullptr, false), &sink));
@@ -247,106 +236,97 @@ TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries
         }
         for (std::thread& t : finishers) t.join();
     };
-    runAll();
-    const std::vector<QueueEntry> rows = sink.file().LoadRows();
-    EXPECT_EQ(sink.file().Count(), 100);
-    ASSERT_EQ(rows.size(), 100u);
-    for (const QueueEntry& e : rows) {
-        EXPECT_EQ(std::to_string(e.numTimes) + " " + e.reason + " " + e.source + " > " + e.destination + " " + e.ftpMethod,
-                  "1 FTP Put Canceled Local > 127.0.0.1 ZYFAR_PUT");
+    for (int times = 1; times <= 2; ++times) {  // the same failures again count up
+        runAll();
+        const std::vector<QueueEntry> rows = sink.file().LoadRows();
+        ASSERT_EQ(rows.size(), 100u);
+        for (const QueueEntry& e : rows)
+            EXPECT_EQ(std::to_string(e.numTimes) + " " + e.reason + " " + e.source + " > " + e.destination,
+                      std::to_string(times) + " FTP Put Canceled Local > 127.0.0.1");
     }
-    // The same failures again count up instead of adding entries.
-    runAll();
-    EXPECT_EQ(sink.file().Count(), 100);
-    for (const QueueEntry& e : sink.file().LoadRows()) EXPECT_EQ(e.numTimes, 2);
 }
 
 // ---- against pyftpdlib ----
 
-TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir = "",
-                      const std::string& password = "pass") {
-    return TransferServer{"127.0.0.1", "user", password, remoteDir, s.port()};
+TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir) {
+    return TransferServer{"127.0.0.1", "user", "pass", remoteDir, s.port()};
 }
 
-// One run to its end, reporting to the queue file.
 void RunOnce(QueueFileSink& sink, const TransferServer& server, const std::vector<CTransferJob>& jobs,
-             std::int64_t batchSize, TransferMode mode) {
-    TransferController(MakeSingleServerRun(server, jobs, "", batchSize, mode, 1, nullptr, nullptr, false), &sink)
+             TransferMode mode) {
+    TransferController(MakeSingleServerRun(server, jobs, "", BatchSizeOf(jobs), mode, 1, nullptr, nullptr, false),
+                       &sink)
         .RunToEnd();
 }
 
-void AddStuckEntry(const std::string& queuePath, const std::string& host, const std::string& name) {
-    QueueFile file(queuePath);
-    QueueRun run;
-    run.first.host = host;
-    ASSERT_TRUE(file.RecordFailure(run, QueueItem{"/nowhere", name, name, "", "stuck", 0, -1, 0}));
-    ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(file.Count()), "Status", "1", queuePath));
+void SendQueue(QueueFileSink& sink, const std::string& queuePath, std::size_t runs) {
+    QuickStarter starter(&sink);
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath), 1);
+    EXPECT_EQ(starter.Count(), runs);
+    starter.WaitAll();
 }
 
 TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveTheQueue) {
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();
-    WriteProfileString("SCHEDULE", "ResendFail", "1");
+    Set("SCHEDULE", "ResendFail", "1");
     QueueFileSink sink(queuePath_);
-
-    AddStuckEntry(queuePath_, "first-other", "s1.txt");
+    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "first-other", "", "s1.txt", "s1.txt", "/nowhere", "1",
+                                                  "SendOwner=" + QueueOwnerOfThisProcess() + "\n"}})));
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
-
     // A put into and a get from folders the server does not have yet: the
     // sessions fail, the files are queued.
-    RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)}, 71234,
+    RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
-    RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, 0, TransferMode::Get);
-    AddStuckEntry(queuePath_, "last-other", "s2.txt");
-
-    ASSERT_EQ(QueueCount(), 5);
-    EXPECT_EQ(Q(2, "LocalName"), "p1.txt");
-    EXPECT_EQ(Q(2, "FtpMethod"), "ZYFAR_PUT");
-    EXPECT_EQ(Q(2, "Reason"), "FTP Put Canceled");
-    EXPECT_EQ(Q(2, "RemDir"), "/incoming");
-    EXPECT_EQ(Q(3, "LocalName"), "p2.txt");
-    EXPECT_EQ(Q(4, "FtpMethod"), "ZYFAR_GET");
-    EXPECT_EQ(Q(4, "Source"), "127.0.0.1");
-    EXPECT_EQ(Q(4, "Destination"), "Local");
-    EXPECT_EQ(Q(4, "RemDir"), "/outgoing");
-
-    // A pass while the folders are still missing: each entry is counted once
-    // more and idle again.
-    {
-        QuickStarter first(&sink);
-        ASSERT_EQ(RunQueueSendPass(first, queuePath_), 1);
-        for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "Status"), "1") << n;
-        first.WaitAll();
-    }
-    ASSERT_EQ(QueueCount(), 5);
-    for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status"), "2 0") << n;
-
-    // The servers can take the files now.
+    RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
+    ASSERT_EQ(QueueCount(), 4);
+    EXPECT_EQ(Q(2, "LocalName") + " " + Q(2, "FtpMethod") + " " + Q(2, "Reason") + " " + Q(2, "RemDir"),
+              "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
+    EXPECT_EQ(Q(4, "Source") + ">" + Q(4, "Destination") + " " + Q(4, "FtpMethod") + " " + Q(4, "LocDirFile"),
+              "127.0.0.1>Local ZYFAR_GET " + local_);
+    // A pass while the folders are still missing: each entry is counted once more and idle again.
+    SendQueue(sink, queuePath_, 2);
+    for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status") + Q(n, "SendOwner"), "2 0<absent>") << n;
+    // The server can take the files now.
     ASSERT_TRUE(test::MakeDir(server.root() + "/incoming"));
-    const std::string g = test::PatternBytes(5000, 9);
     ASSERT_TRUE(test::MakeDir(server.root() + "/outgoing"));
-    ASSERT_TRUE(test::WriteFile(server.root() + "/outgoing/g.txt", g));
-
-    QuickStarter starter(&sink);
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    EXPECT_EQ(starter.Count(), 2u);
-    starter.WaitAll();
-
+    const std::string g = test::PatternBytes(5000, 9);
+    ASSERT_TRUE(WriteFile(server.root() + "/outgoing/g.txt", g));
+    SendQueue(sink, queuePath_, 2);
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p1.txt"), p1));
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p2.txt"), p2));
     EXPECT_TRUE(SameBytes(test::ReadFile(local_ + "/g.txt"), g));
-    // Mode 0 with DeletePut absent keeps the local files.
-    EXPECT_TRUE(test::ReadFile(local_ + "/p1.txt").has_value());
+    // The three sent entries are gone; the one being sent by this process stays as it was.
+    ASSERT_EQ(QueueCount(), 1);
+    EXPECT_EQ(Q(1, "LocalName") + " " + Q(1, "Status"), "s1.txt 1");
+    EXPECT_EQ(Q(2, "LocalName"), "<absent>");
+}
 
-    // The three sent entries are gone; the two others are entries 1 and 2.
-    ASSERT_EQ(QueueCount(), 2);
-    EXPECT_EQ(Q(1, "LocalName"), "s1.txt");
-    EXPECT_EQ(Q(2, "LocalName"), "s2.txt");
-    EXPECT_EQ(Q(2, "Destination"), "last-other");
-    EXPECT_EQ(Q(2, "Status"), "1");
-    for (int n : {3, 4, 5}) EXPECT_EQ(Q(n, "LocalName"), "<absent>") << n;
-    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 3u);
+// FTPDirTree LAST_DIR: a put of web/index.html into /pub aims at
+// /pub/web/index.html. Its retry lands there too, not in /pub/web/web.
+TEST_F(QueueSendTest, ALastDirPutIsRetriedIntoTheFolderItsFirstAttemptAimedAt) {
+    test::PyFtpdServer server;
+    ASSERT_TRUE(server.started()) << server.error();
+    Set("SCHEDULE", "ResendFail", "1");
+    Set("CONFIG", "FTPDirTree", "LAST_DIR");
+    Set("CONFIG", "Overwrite", "YES");
+    ASSERT_TRUE(test::MakeDir(local_ + "/web"));
+    const std::string bytes = PatternBytes(3000, 7);
+    ASSERT_TRUE(WriteFile(local_ + "/web/index.html", bytes));
+    // A folder where the file goes makes the first attempt's store fail.
+    for (const char* folder : {"/pub", "/pub/web", "/pub/web/index.html"}) ASSERT_TRUE(test::MakeDir(server.root() + folder));
+    QueueFileSink sink(queuePath_);
+    CTransferJob job = Item(local_ + "/web", "index.html", 3000);
+    job.remoteDir = "/pub";
+    RunOnce(sink, Server(server, "/pub"), {job}, TransferMode::Put);
+    ASSERT_EQ(QueueCount(), 1);
+    EXPECT_EQ(Q(1, "RemDirFile"), "/pub");  // the folder the attempt started from
+    ASSERT_EQ(::rmdir((server.root() + "/pub/web/index.html").c_str()), 0);
+    SendQueue(sink, queuePath_, 1);
+    EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/pub/web/index.html"), bytes));
+    EXPECT_FALSE(test::Exists(server.root() + "/pub/web/web"));
+    EXPECT_EQ(QueueCount(), 0);
 }
 
 TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
@@ -354,29 +334,20 @@ TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
     otherUser.users = {{"second", "secret"}};
     test::PyFtpdServer from;
     test::PyFtpdServer to(otherUser);
-    ASSERT_TRUE(from.started()) << from.error();
-    ASSERT_TRUE(to.started()) << to.error();
+    ASSERT_TRUE(from.started() && to.started());
     ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
-    const std::string bytes = test::PatternBytes(40000, 5);
-    ASSERT_TRUE(test::WriteFile(from.root() + "/x.bin", bytes));
-    // Both servers listen on 127.0.0.1: the second one is told apart by
-    // its own port, login and password.
-    const std::string text = "[QUEUE]\nNumQueues=1\n[QUEUE1]\nNumTimes=1\nLocalName=x.bin\nRemoteName=x.bin\n"
-                             "RemDirFile=/dst\nLocDirFile=/\nReason=r\nPassword=pass\nLogin=user\nRemDir=/\n"
-                             "Source=127.0.0.1\nDestination=127.0.0.1\nFtpMethod=ZYFAR_XFER\n"
-                             "RemPassword=secret\nRemLogin=second\nRemRemDir=/dst\nRemotePort=" +
-                             std::to_string(to.port()) + "\nFileSize=40000\nPort=" + std::to_string(from.port()) +
-                             "\nStatus=0\n";
-    ASSERT_TRUE(test::WriteFile(queuePath_, text));
-
+    const std::string bytes = PatternBytes(40000, 5);
+    ASSERT_TRUE(WriteFile(from.root() + "/x.bin", bytes));
+    // Both servers listen on 127.0.0.1: the second one is told apart by its
+    // own port, login and password.
+    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=1\n[QUEUE1]\nLocalName=x.bin\nRemoteName=x.bin\n"
+                                      "RemDirFile=/dst\nLocDirFile=/\nPassword=pass\nLogin=user\nRemDir=/\n"
+                                      "Source=127.0.0.1\nDestination=127.0.0.1\nFtpMethod=ZYFAR_XFER\n"
+                                      "RemPassword=secret\nRemLogin=second\nRemRemDir=/dst\nRemotePort=" +
+                                          std::to_string(to.port()) + "\nPort=" + std::to_string(from.port()) + "\n"));
     QueueFileSink sink(queuePath_);
-    QuickStarter starter(&sink);
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    ASSERT_EQ(starter.Count(), 1u);
-    starter.WaitAll();
-
+    SendQueue(sink, queuePath_, 1);
     EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), bytes));
-    EXPECT_EQ(starter.Controller(0).run().jobs.at(0).status, 0);
     EXPECT_EQ(QueueCount(), 0);
 }
 

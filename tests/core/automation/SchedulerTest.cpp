@@ -5,6 +5,7 @@
 #include "automation/Scheduler.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <ctime>
@@ -16,6 +17,7 @@
 #include "platform/Clock.h"
 #include "platform/TimerService.h"
 #include "platform/UiHost.h"
+#include "settings/IniFile.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnv.h"
@@ -97,59 +99,33 @@ TEST(ScheduleCalendar, WeekdayAndMonthLengthAgreeWithTheCLibrary) {
     for (const char* name : {"once", "Once ", ""}) EXPECT_FALSE(ParseFrequency(name).has_value()) << name;
 }
 
-TEST(ScheduleEncoding, BlankAndPercentAreEscapedAndEveryPathComesBack) {
+TEST(ScheduleLine, FieldsAreEscapedParsedAndFormatted) {
     const std::pair<const char*, const char*> encoded[] = {
-        {"/home/me/My Scripts/nightly.cmd", "/home/me/My%20Scripts/nightly.cmd"},
-        {"100%", "100%25"},
-        {"a%20b", "a%2520b"},  // a literal "%20" survives
-        {"tab\there", "tab%09here"},
-        {"x\x7f", "x%7F"},
-        {"Grüße-1.cmd", "Grüße-1.cmd"},  // UTF-8 bytes stay
-    };
+        {"/home/me/My Scripts/nightly.cmd", "/home/me/My%20Scripts/nightly.cmd"}, {"100%", "100%25"},
+        {"a%20b", "a%2520b"}, {"tab\there", "tab%09here"}, {"x\x7f", "x%7F"}, {"Grüße-1.cmd", "Grüße-1.cmd"}};
     for (const auto& [plain, text] : encoded) EXPECT_EQ(EncodeScheduleField(plain), text);
-    const std::vector<std::string> paths{"", " ", "%", "%%", "%25", " lead", "trail ", "/p/x y/%41%zz.cmd",
-                                         "tab\tand\vformfeed\f", "end%", "ünï cödé/ä b.cmd", std::string(3000, ' ')};
-    for (const std::string& p : paths) {
-        const std::string text = EncodeScheduleField(p);
-        EXPECT_EQ(text.find_first_of(" \t\r\n\v\f"), std::string::npos) << p;
-        EXPECT_EQ(DecodeScheduleField(text), p) << text;
-    }
+    for (const std::string& p : {std::string(" lead"), std::string("%%"), std::string("end%"), std::string(3000, ' ')})
+        EXPECT_EQ(DecodeScheduleField(EncodeScheduleField(p)), p);
     // Stray percent signs decode as themselves, never to a NUL byte.
     for (const char* stray : {"%", "%4", "a%zzb", "%00x", "x%2"}) EXPECT_EQ(DecodeScheduleField(stray), stray);
-    EXPECT_EQ(DecodeScheduleField("%41%62"), "Ab");
-}
-
-TEST(ScheduleLine, ParseAndFormat) {
-    struct Case {
-        const char* line;
-        bool parses;
-        const char* state;
-        const char* extra;
-    };
-    const Case cases[] = {
-        {"nightly Daily ---- 22:15 On", true, "On", "B"},       // five fields take "B"
-        {"nightly Daily ---- 22:15 Off Q", true, "Off", "Q"},   // six keep the sixth
-        {"  nightly\tDaily  ----   22:15 On  ", true, "On", "B"},  // runs of white space separate
-        {"", false, "", ""},
-        {"   ", false, "", ""},
-        {"a b c d", false, "", ""},
-        {"a b c d e f g", false, "", ""},
-        {"/home/me/my script.cmd Daily ---- 22:15 On B", false, "", ""},
-    };
-    for (const Case& c : cases) {
-        const auto e = ParseScheduleLine(c.line);
-        ASSERT_EQ(e.has_value(), c.parses) << '"' << c.line << '"';
-        if (!e) continue;
-        ScheduleEntry expected = Entry("nightly", "Daily", "----", "22:15", c.state);
-        expected.extra = c.extra;
-        EXPECT_EQ(*e, expected);
+    const std::pair<const char*, const char*> lines[] = {
+        {"nightly Daily ---- 22:15 On", "On B"},            // five fields take "B"
+        {"nightly Daily ---- 22:15 Off Q", "Off Q"},        // six keep the sixth
+        {"  nightly\tDaily  ----   22:15 On  ", "On B"},   // runs of white space separate
+        {"", nullptr}, {"a b c d", nullptr}, {"a b c d e f g", nullptr}};
+    for (const auto& [line, stateExtra] : lines) {
+        const auto e = ParseScheduleLine(line);
+        ASSERT_EQ(e.has_value(), stateExtra != nullptr) << line;
+        if (e) {
+            EXPECT_EQ(e->target + e->frequency + e->date + e->time + " " + e->state + " " + e->extra,
+                      std::string("nightlyDaily----22:15 ") + stateExtra);
+        }
     }
     ScheduleEntry e = Entry("/home/me/My Jobs/50% off.cmd", "Weekly", "Friday", "18:05", "Off");
     e.extra = "BZ";  // the sixth field is never written
-    const std::string line = FormatScheduleLine(e);
-    EXPECT_EQ(line, "/home/me/My%20Jobs/50%25%20off.cmd Weekly Friday 18:05 Off");
+    EXPECT_EQ(FormatScheduleLine(e), "/home/me/My%20Jobs/50%25%20off.cmd Weekly Friday 18:05 Off");
     e.extra = "B";
-    EXPECT_EQ(ParseScheduleLine(line), e);
+    EXPECT_EQ(ParseScheduleLine(FormatScheduleLine(e)), e);
     EXPECT_EQ(ScheduleDateText(At(2025, 3, 7, 9, 5)) + " " + ScheduleTimeText(At(2025, 3, 7, 9, 5)), "07/03/2025 09:05");
 }
 
@@ -179,20 +155,13 @@ TEST(ScheduleLine, WellFormedShapes) {
     }
     EXPECT_FALSE(IsWellFormed(Entry("", "Daily", "----", "12:00")));
     EXPECT_FALSE(IsWellFormed(Entry("x", "Daily", "----", "12:00", "Maybe")));
-}
-
-TEST(ScheduleLine, OnlyOnceAndTodayBeforeTheCurrentMinuteExpire) {
+    // Only "Once" and "Today" before the current minute expire.
     const LocalDateTime now = At(2025, 1, 1, 0, 0, 45);
     EXPECT_TRUE(IsExpired(Entry("x", "Once", "31/12/2024", "23:59"), now));
     EXPECT_TRUE(IsExpired(Entry("x", "Today", "31/12/2024", "23:59", "Off"), now));
     EXPECT_FALSE(IsExpired(Entry("x", "Once", "01/01/2025", "00:00"), now));  // its minute is still on
     EXPECT_FALSE(IsExpired(Entry("x", "Daily", "----", "00:00"), At(2030, 1, 1, 0, 0)));
     EXPECT_FALSE(IsExpired(Entry("x", "Once", "garbage", "00:00"), now));
-    ScheduleEntry e = Entry("x", "Daily", "----", "10:00");
-    ToggleScheduleState(e);
-    EXPECT_EQ(e.state, "Off");
-    ToggleScheduleState(e);
-    EXPECT_EQ(e.state, "On");
 }
 
 // ---- the editor's Add ----
@@ -293,55 +262,50 @@ TEST_F(ScheduleRequestTest, TargetIsTheScriptOnlyWhenCheckedAndNotEmpty) {
 
 using ScheduleStoreTest = test::IsolatedHomeTest;
 
-TEST_F(ScheduleStoreTest, SaveThenLoadRoundTripAndRemovesEveryOldTimerKey) {
-    StoreTimerLines({"a Daily ---- 01:00 On", "b Daily ---- 02:00 On", "c Daily ---- 03:00 On"});
-    Write(keys::TimerN, 7, "orphan Daily ---- 04:00 On");  // beyond a gap
-    WriteProfileString("SCHEDULE", "ResendTime", "15");    // other keys stay
-    const std::vector<ScheduleEntry> entries{
-        Entry("/home/me/My Jobs/a%b.cmd", "Once", "01/01/2030", "08:00"),
-        Entry("Site Group", "Weekly", "Tuesday", "23:15", "Off"),
-    };
-    std::vector<ScheduleEntry> withBad = entries;  // entries that could not be read back are skipped
-    withBad.insert(withBad.begin() + 1, Entry("bad", "Sometimes", "----", "05:00"));
-    withBad.push_back(Entry("", "Daily", "----", "05:00"));
-    ASSERT_TRUE(SaveSchedule(withBad));
-    EXPECT_EQ(ReadInt(keys::NumTimers), 2);
-    EXPECT_EQ(Read(keys::TimerN, 0), "/home/me/My%20Jobs/a%25b.cmd Once 01/01/2030 08:00 On");
-    EXPECT_EQ(Read(keys::TimerN, 1), "Site%20Group Weekly Tuesday 23:15 Off");
-    for (int i : {2, 7}) EXPECT_FALSE(ReadIfPresent(keys::TimerN, i).has_value()) << i;
+TEST_F(ScheduleStoreTest, SaveWritesTheEditedEntriesAndKeepsWhatItCannotRead) {
+    StoreTimerLines({
+        "old Once 14/06/2025 10:00 On",     // expired: left out, dropped by the save
+        "now Once 15/06/2025 14:30 On B",   // this minute: kept, six fields
+        "broken Daily 10:00 On",            // malformed: kept as it is
+        "soon Today 15/06/2025 14:31 On",
+        "lower Daily ---- 09:00 on",        // malformed: a lower-case state
+        "daily Daily ---- 09:00 On",
+    });
+    Write(keys::TimerN, 9, "after-gap Daily ---- 09:00 On");  // not read: removed as stale
+    WriteProfileString("SCHEDULE", "ResendTime", "15");       // other keys stay
+    LoadedSchedule loaded = LoadSchedule(At(2025, 6, 15, 14, 30, 59));
+    std::string targets;
+    for (const ScheduleEntry& e : loaded.entries) targets += e.target + " ";
+    EXPECT_EQ(targets, "now soon daily ");
+    EXPECT_EQ(loaded.expired, 1);
+    ASSERT_EQ(loaded.malformed.size(), 2u);
+    EXPECT_EQ(std::to_string(loaded.malformed[1].before) + " " + loaded.malformed[1].line, "2 lower Daily ---- 09:00 on");
+    // Toggled, deleted, added; an entry that could not be read back is skipped.
+    ToggleScheduleState(loaded.entries[1]);
+    loaded.entries.erase(loaded.entries.begin() + 2);
+    loaded.entries.push_back(Entry("/home/me/My Jobs/a%b.cmd", "Weekly", "Tuesday", "23:15"));
+    loaded.entries.push_back(Entry("bad", "Sometimes", "----", "05:00"));
+    ASSERT_TRUE(SaveSchedule(loaded.entries, loaded.malformed));
+    std::vector<std::string> stored;
+    for (int i = 0; i < 10; ++i) stored.push_back(ReadIfPresent(keys::TimerN, i).value_or(""));
+    EXPECT_EQ(stored, (std::vector<std::string>{"now Once 15/06/2025 14:30 On B", "broken Daily 10:00 On",
+                                                "soon Today 15/06/2025 14:31 Off", "lower Daily ---- 09:00 on",
+                                                "/home/me/My%20Jobs/a%25b.cmd Weekly Tuesday 23:15 On", "", "", "",
+                                                "", ""}));
+    EXPECT_EQ(ReadInt(keys::NumTimers), 5);
     EXPECT_EQ(GetProfileString("SCHEDULE", "ResendTime", ""), "15");
-    const LoadedSchedule loaded = LoadSchedule(At(2025, 1, 1, 0, 0));
-    EXPECT_EQ(loaded.entries, entries);
-    EXPECT_EQ(loaded.expired, 0);
-    EXPECT_TRUE(loaded.malformed.empty());
+    // Loading it again gives the same entries; saving them unchanged writes nothing.
+    const LoadedSchedule again = LoadSchedule(At(2025, 6, 15, 14, 30, 59));
+    EXPECT_EQ(again.entries.size(), 3u);
+    EXPECT_EQ(again.entries[2].target, "/home/me/My Jobs/a%b.cmd");
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(CurrentSettingsFile().c_str(), &before), 0);
+    EXPECT_TRUE(SaveSchedule(again.entries, again.malformed));
+    ASSERT_EQ(::stat(CurrentSettingsFile().c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);  // every write replaces the file
     ASSERT_TRUE(SaveSchedule({}));
     EXPECT_EQ(ReadInt(keys::NumTimers), 0);
     EXPECT_FALSE(ReadIfPresent(keys::TimerN, 0).has_value());
-    EXPECT_TRUE(LoadSchedule(At(2025, 1, 1, 0, 0)).entries.empty());
-}
-
-TEST_F(ScheduleStoreTest, LoadLeavesOutExpiredAndMalformedEntries) {
-    StoreTimerLines({
-        "old Once 14/06/2025 10:00 On",     // expired
-        "now Once 15/06/2025 14:30 On",     // this minute: kept
-        "soon Today 15/06/2025 14:31 On",   // kept
-        "gone Today 15/06/2025 14:29 Off",  // expired
-        "broken Daily 10:00 On",            // malformed
-        "daily Daily ---- 09:00 On",        // kept
-    });
-    Write(keys::TimerN, 7, "after-gap Daily ---- 09:00 On");
-    WriteInt(keys::NumTimers, 1);  // the editor reads until a key is missing
-    const LoadedSchedule loaded = LoadSchedule(At(2025, 6, 15, 14, 30, 59));
-    std::vector<std::string> targets;
-    for (const ScheduleEntry& e : loaded.entries) targets.push_back(e.target);
-    EXPECT_EQ(targets, (std::vector<std::string>{"now", "soon", "daily"}));
-    EXPECT_EQ(loaded.expired, 2);
-    EXPECT_EQ(loaded.malformed, std::vector<std::string>{"broken Daily 10:00 On"});
-    // Saving what was loaded drops the left-out lines from the store.
-    ASSERT_TRUE(SaveSchedule(loaded.entries));
-    EXPECT_EQ(ReadInt(keys::NumTimers), 3);
-    EXPECT_FALSE(ReadIfPresent(keys::TimerN, 3).has_value());
-    EXPECT_FALSE(ReadIfPresent(keys::TimerN, 7).has_value());
 }
 
 class AnsweringHost final : public UiHost {
@@ -499,63 +463,55 @@ TEST_F(SchedulerTickTest, WeeklyMonthlyAndYearlyFireOnlyOnTheirDays) {
               (std::vector<Fired>{{0, At(2024, 2, 29, 6, 0, 30)}, {0, At(2028, 2, 29, 6, 0, 30)}}));
 }
 
-TEST_F(SchedulerTickTest, TargetsEndingInCmdStartScriptsWithTheirDecodedPath) {
+// "cmd" targets (any case) start scripts with their decoded path, others
+// links; the stored count and a missing key bound the entries; malformed
+// lines are reported and never start.
+TEST_F(SchedulerTickTest, WhatATickStarts) {
+    const std::string huge(1 << 20, 'x');
     StoreTimerLines({"/home/me/a.cmd Daily ---- 07:00 On", "/home/me/B.CMD Daily ---- 07:00 On B",
                      "cmd Daily ---- 07:00 On X", "weekly-sync Daily ---- 07:00 On", "a.cmdx Daily ---- 07:00 On",
-                     "/home/me/My%20Scripts/100%25%20sync.cmd Daily ---- 07:00 On", "Site%20Group Daily ---- 07:00 On"});
-    EXPECT_EQ(TickAt(At(2025, 1, 2, 7, 0)).started, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+                     "/home/me/My%20Scripts/100%25%20sync.cmd Daily ---- 07:00 On", "Site%20Group Daily ---- 07:00 On",
+                     "", "job Daily ---- 07:00 On B extra", "job Sometimes ---- 07:00 On",
+                     "job Monthly 32/--/-- 07:00 On", huge + " Daily ---- 07:00 On " + huge, huge,
+                     "job\x01\x7f Daily ---- 07:00 Off \xff\xfe"});
+    const TickReport report = TickAt(At(2025, 1, 2, 7, 0));
+    EXPECT_EQ(report.started, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 11}));
+    EXPECT_EQ(report.malformed, (std::vector<int>{7, 8, 9, 10, 12}));
     EXPECT_EQ(scripts_, (std::vector<std::string>{"/home/me/a.cmd", "/home/me/B.CMD", "cmd",
                                                   "/home/me/My Scripts/100% sync.cmd"}));
-    EXPECT_EQ(links_, (std::vector<std::string>{"weekly-sync", "a.cmdx", "Site Group"}));
-    // A second tick in the same minute starts nothing; the next day's does.
-    const auto again = TickAt(At(2025, 1, 2, 7, 0, 58));
-    EXPECT_TRUE(again.repeatedMinute);
-    EXPECT_TRUE(again.started.empty());
-    EXPECT_EQ(TickAt(At(2025, 1, 3, 7, 0, 0)).started.size(), 7u);
-    // Without actions nothing crashes.
-    Scheduler bare(clock_, ScheduleActions{});
-    clock_.Set(At(2025, 1, 4, 7, 0));
-    EXPECT_EQ(bare.Tick().started.size(), 7u);
-}
-
-TEST_F(SchedulerTickTest, TheStoredCountAndMissingKeysBoundTheEntries) {
-    EXPECT_TRUE(TickAt(At(2025, 1, 2, 7, 0)).started.empty());  // no store at all
-    Write(keys::TimerN, 0, "a Daily ---- 07:01 On");
-    Write(keys::TimerN, 2, "c Daily ---- 07:01 On");
-    WriteInt(keys::NumTimers, 3);
+    EXPECT_EQ(links_, (std::vector<std::string>{"weekly-sync", "a.cmdx", "Site Group", huge}));
+    // A second tick in the same minute starts nothing.
+    const TickReport again = TickAt(At(2025, 1, 2, 7, 0, 58));
+    EXPECT_TRUE(again.repeatedMinute && again.started.empty());
+    StoreTimerLines({"a Daily ---- 07:01 On", "b Daily ---- 07:01 On", "c Daily ---- 07:01 On"});
+    RemovePrivateProfileKey("SCHEDULE", "Timer1", CurrentSettingsFile());
     EXPECT_EQ(TickAt(At(2025, 1, 2, 7, 1)).started, std::vector<int>{0});  // a missing key ends the tick
     Write(keys::TimerN, 1, "b Daily ---- 07:01 On");
-    struct Case {
-        const char* count;
-        std::vector<int> started;
-    };
     int day = 3;
-    for (const Case& c : {Case{"2", {0, 1}}, Case{"lots", {}}, Case{"-5", {}}, Case{"2147483647", {0, 1, 2}}}) {
-        WriteProfileString("SCHEDULE", "NumTimers", c.count);
-        EXPECT_EQ(TickAt(At(2025, 1, day++, 7, 1)).started, c.started) << c.count;
+    for (const auto& [count, started] : std::vector<std::pair<const char*, std::vector<int>>>{
+             {"2", {0, 1}}, {"lots", {}}, {"-5", {}}, {"2147483647", {0, 1, 2}}}) {
+        WriteProfileString("SCHEDULE", "NumTimers", count);
+        EXPECT_EQ(TickAt(At(2025, 1, day++, 7, 1)).started, started) << count;
     }
+    Scheduler bare(clock_, ScheduleActions{});  // without actions nothing crashes
+    clock_.Set(At(2025, 1, 9, 7, 1));
+    EXPECT_EQ(bare.Tick().started.size(), 3u);
 }
 
-// Lines that do not parse and entries that are not well formed (the shapes
-// themselves are in WellFormedShapes) are reported and never start.
-TEST_F(SchedulerTickTest, MalformedEntriesAreReportedAndNeverStart) {
-    const std::string huge(1 << 20, 'x');
-    StoreTimerLines({
-        "",                                           // 0: empty
-        "job Daily ---- 07:00",                       // 1: four fields
-        "job Daily ---- 07:00 On B extra",            // 2: seven fields
-        "job Sometimes ---- 07:00 On",                // 3: unknown frequency
-        "job Daily ---- 24:00 On",                    // 4: hour out of range
-        "job Monthly 32/--/-- 07:00 On",              // 5: day 32
-        huge + " Daily ---- 07:00 On " + huge,        // 6: huge, but six well-shaped fields
-        huge,                                         // 7: one huge field
-        "job\x01\x7f Daily ---- 07:00 Off \xff\xfe",  // 8: odd bytes, well shaped, Off
-        "job Daily ---- 07:00 On",                    // 9: the only good one
-    });
-    const auto report = TickAt(At(2025, 1, 1, 7, 0));
-    EXPECT_EQ(report.started, (std::vector<int>{6, 9}));
-    EXPECT_EQ(report.malformed, (std::vector<int>{0, 1, 2, 3, 4, 5, 7}));
-    EXPECT_EQ(links_, (std::vector<std::string>{huge, "job"}));
+// A late tick runs the minutes skipped since the previous one, up to five;
+// after a longer gap, or when the clock went back, only its own minute.
+TEST_F(SchedulerTickTest, ALateTickCatchesUpOnAtMostFiveSkippedMinutes) {
+    StoreTimerLines({"a Daily ---- 10:01 On", "b Daily ---- 10:03 On", "c Hourly ---- --:02 On",
+                     "d Daily ---- 10:09 On", "e Daily ---- 10:11 On", "f Daily ---- 10:17 On"});
+    const std::pair<LocalDateTime, std::vector<int>> ticks[] = {
+        {At(2025, 1, 2, 10, 0), {}},
+        {At(2025, 1, 2, 10, 4, 50), {0, 1, 2}},  // 10:01 to 10:03 skipped
+        {At(2025, 1, 2, 10, 10), {3}},           // five skipped
+        {At(2025, 1, 2, 10, 17), {5}},           // six skipped: 10:11 is not run late
+        {At(2025, 1, 2, 10, 3), {1}},            // the clock went back
+        {At(2025, 1, 3, 10, 2, 59), {2}},        // a day later (a suspended machine)
+    };
+    for (const auto& [when, started] : ticks) EXPECT_EQ(TickAt(when).started, started) << when;
 }
 
 // ---- the background timers: the resend period from ResendTime, the 5-second
@@ -578,40 +534,22 @@ TEST(ResendPeriod, LeadingMinutesWithLimits) {
     EXPECT_LE(ResendPeriodFromText("99999999999999999999"), kMaximumTimerPeriod);
 }
 
-class BackgroundTimersTest : public test::IsolatedHomeTest {
-protected:
-    BackgroundTimers::Callbacks Counting() {
-        return {[this] {
-                    ++passes_;
-                    passTimes_.push_back(service_.Now());
-                    return 1;
-                },
-                [this] {
-                    ++ticks_;
-                    tickTimes_.push_back(service_.Now());
-                }};
-    }
-
-    ManualTimerService service_;
-    int passes_ = 0;
-    int ticks_ = 0;
-    std::vector<milliseconds> passTimes_;
-    std::vector<milliseconds> tickTimes_;
-};
+using BackgroundTimersTest = test::IsolatedHomeTest;
 
 TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
     struct Case {
         int startAction;        // StartQueueProg; 1 sends the queue 5 s after start-up
         const char* resendTime; // nullptr: absent
+        const char* changedTo;  // ResendTime written by each pass (nullptr: none)
         milliseconds run;
         std::vector<milliseconds> passes;
     };
     const std::vector<Case> cases{
-        {0, nullptr, 30min, {10min, 20min, 30min}},
-        {2, nullptr, 10min, {10min}},
-        {7, "10", 10min, {10min}},
-        {1, "3", 3min + 5s, {5s, 3min + 5s}},
-        {1, "0", 2min + 5s, {5s, 1min + 5s, 2min + 5s}},  // never keeps the 5-second period
+        {0, nullptr, nullptr, 30min, {10min, 20min, 30min}},
+        {7, "10", nullptr, 10min, {10min}},
+        {1, "3", nullptr, 3min + 5s, {5s, 3min + 5s}},
+        {1, "0", nullptr, 2min + 5s, {5s, 1min + 5s, 2min + 5s}},  // never keeps the 5-second period
+        {2, "4", "2", 8min, {4min, 6min, 8min}},  // a change takes effect after the next pass
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.startAction << " " << (c.resendTime ? c.resendTime : "absent"));
@@ -621,6 +559,7 @@ TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
         std::vector<milliseconds> passes;
         BackgroundTimers timers(service, {[&] {
                                               passes.push_back(service.Now());
+                                              if (c.changedTo) WriteProfileString("SCHEDULE", "ResendTime", c.changedTo);
                                               return 0;
                                           },
                                           {}});
@@ -632,67 +571,37 @@ TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
     }
 }
 
-TEST_F(BackgroundTimersTest, ChangedResendTimeTakesEffectAfterTheNextPass) {
-    WriteProfileString("SCHEDULE", "ResendTime", "10");
-    BackgroundTimers timers(service_, Counting());
-    service_.Advance(2min);
-    WriteProfileString("SCHEDULE", "ResendTime", "5");
-    // The running period is not touched by the change itself.
-    EXPECT_EQ(service_.Period(kResendTimerId), 10min);
-    service_.Advance(8min);  // the pass at 10 min reads the new value
-    EXPECT_EQ(service_.Period(kResendTimerId), 5min);
-    service_.Advance(10min);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min, 15min, 20min}));
-}
-
-TEST_F(BackgroundTimersTest, ChangeMadeByThePassItselfIsSeenAfterThatPass) {
-    WriteProfileString("SCHEDULE", "ResendTime", "4");
-    BackgroundTimers timers(service_, {[this] {
-                                           ++passes_;
-                                           passTimes_.push_back(service_.Now());
-                                           WriteProfileString("SCHEDULE", "ResendTime", "2");
-                                           return 0;
-                                       },
-                                       {}});
-    service_.Advance(8min);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{4min, 6min, 8min}));
-}
-
 TEST_F(BackgroundTimersTest, SchedulerTicksFiveSecondsAfterEachStartThenEveryMinute) {
-    BackgroundTimers timers(service_, Counting());
-    timers.OnTimer(kSchedulerTimerId);  // never started: a late call does nothing
-    timers.OnTimer(4242);               // an id it does not own
-    service_.Advance(3min);
-    EXPECT_EQ(ticks_, 0);
-    timers.SetSchedulerRunning(true);
-    EXPECT_TRUE(timers.SchedulerRunning());
-    service_.Advance(5s + 2min);
-    EXPECT_EQ(tickTimes_, (std::vector<milliseconds>{3min + 5s, 4min + 5s, 5min + 5s}));
-    EXPECT_EQ(service_.Period(kSchedulerTimerId), 1min);
-    timers.SetSchedulerRunning(false);
-    timers.OnTimer(kSchedulerTimerId);
-    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
-    EXPECT_EQ(timers.SchedulerPeriod(), 5s);
-    service_.Advance(4min);
-    EXPECT_EQ(ticks_, 3);
-    timers.SetSchedulerRunning(true);
-    service_.Advance(5s);
-    EXPECT_EQ(ticks_, 4);
-    // The resend timer runs whatever the scheduler does.
-    service_.Advance(50s);
-    EXPECT_EQ(passTimes_, (std::vector<milliseconds>{10min}));
-}
-
-TEST_F(BackgroundTimersTest, DestructionStopsBothTimers) {
+    ManualTimerService service;
+    std::vector<milliseconds> ticks, passes;
     {
-        BackgroundTimers timers(service_, Counting());
+        BackgroundTimers timers(service, {[&] {
+                                              passes.push_back(service.Now());
+                                              return 1;
+                                          },
+                                          [&] { ticks.push_back(service.Now()); }});
+        timers.OnTimer(kSchedulerTimerId);  // never started: a late call does nothing
+        timers.OnTimer(4242);               // an id it does not own
+        service.Advance(3min);
         timers.SetSchedulerRunning(true);
-        EXPECT_TRUE(service_.IsActive(kResendTimerId));
-        EXPECT_TRUE(service_.IsActive(kSchedulerTimerId));
+        EXPECT_TRUE(timers.SchedulerRunning());
+        service.Advance(5s + 2min);
+        EXPECT_EQ(ticks, (std::vector<milliseconds>{3min + 5s, 4min + 5s, 5min + 5s}));
+        EXPECT_EQ(service.Period(kSchedulerTimerId), 1min);
+        timers.SetSchedulerRunning(false);
+        timers.OnTimer(kSchedulerTimerId);
+        EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
+        EXPECT_EQ(timers.SchedulerPeriod(), 5s);
+        service.Advance(4min);
+        timers.SetSchedulerRunning(true);
+        service.Advance(55s);
+        EXPECT_EQ(ticks.size(), 4u);
+        // The resend timer runs whatever the scheduler does.
+        EXPECT_EQ(passes, (std::vector<milliseconds>{10min}));
     }
-    EXPECT_FALSE(service_.IsActive(kResendTimerId));
-    EXPECT_FALSE(service_.IsActive(kSchedulerTimerId));
-    EXPECT_EQ(service_.Advance(1h), 0);
+    // Destruction stops both timers.
+    EXPECT_FALSE(service.IsActive(kResendTimerId) || service.IsActive(kSchedulerTimerId));
+    EXPECT_EQ(service.Advance(1h), 0);
 }
 
 }  // namespace

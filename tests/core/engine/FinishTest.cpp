@@ -29,53 +29,46 @@ std::vector<CTransferJob> MixedJobs() {
     return {queuedOk, plainOk, Job("/l", "never.txt", "never.txt", "/r", 30), failed};
 }
 
-TEST_F(TransferFinishTest, PutRunLogsFailuresAndReportsItsFiles) {
+TEST_F(TransferFinishTest, FailuresAreLoggedAndReportedWithTheFoldersTheirAttemptStartedFrom) {
     Set("SCHEDULE", "ResendFail", "1");
     Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
     Set("SCHEDULE", "ResendFreqNum", "3");
-    auto run = MakeSingleServerRun(Server(2121, "me", "secret", "/start", "srv"), MixedJobs(), "", 100,
-                                   TransferMode::Put, 1, nullptr, nullptr, false);
-    FinishTransfer(*run, &sink);
-    EXPECT_EQ(Logged(logcode::FtpTransferFailed),
-              (std::vector<std::string>{"Local Machine > srv | never.txt | FTP Put Canceled",
-                                        "Local Machine > srv | bad.txt | The request has timed out."}));
-    ASSERT_EQ(sink.Reports().size(), 1u);
-    const QueueReport r = sink.Reports()[0];
-    EXPECT_EQ(r.method, QueueReportMethod::Put);
-    EXPECT_EQ(Text(r.first), "srv me/secret /start :2121");
-    EXPECT_TRUE(r.perFile);
-    EXPECT_TRUE(r.purge);
-    EXPECT_EQ(r.resendFail, 1);
-    EXPECT_EQ(r.resendFreq, "FREQ_NUM");
-    EXPECT_EQ(r.resendFreqNum, 3);
-    // The queued success (to be removed), then the two failures; the plain success is not reported.
-    EXPECT_EQ(Texts(r.items), (std::vector<std::string>{"0 /l|q.txt /r|Q.TXT 10 #3 ",
-                                                        "-1 /l|never.txt /r|never.txt 30 #0 FTP Put Canceled",
-                                                        "12002 /l|bad.txt /r|bad.txt 40 #7 The request has timed out."}));
-}
-
-TEST_F(TransferFinishTest, GetAndServerToServerRunsNameTheirServers) {
+    const std::vector<CTransferJob> built = MixedJobs();
+    auto run = MakeSingleServerRun(Server(2121, "me", "secret", "/start", "srv"), built, "", 100, TransferMode::Put, 1,
+                                   nullptr, nullptr, false);
+    run->jobs[3].remoteDir = "/r/l";  // the driver moved the failed put to its target's folder
+    FinishTransfer(*run, &sink, &built);
     auto get = MakeSingleServerRun(Server(21, "user", "pass", "", "srv"),
-                                   {Job("/local", "remote-name", "local-name", "/pub", 5)}, "/local", 5,
+                                   {Job("/view", "remote-name", "local-name", "/pub", 5)}, "/local", 5,
                                    TransferMode::Get, 1, nullptr, nullptr, false);
     FinishTransfer(*get, &sink);
     CTransferJob never = Job("/src", "a", "a", "/dst", 1);
     never.reason = "left over";
     auto xfer = MakeServerToServerRun(Server(2100, "d", "dp", "/dst", "dst"), Server(2200, "s", "sp", "/src", "src"),
                                       {never}, 1, 1, nullptr, nullptr, false);
-    EXPECT_EQ(xfer->localTargetDir, "/dst");
     FinishTransfer(*xfer, &sink);
     EXPECT_EQ(Logged(logcode::FtpTransferFailed),
-              (std::vector<std::string>{"srv > Local Machine | remote-name | FTP Get Canceled",
+              (std::vector<std::string>{"Local Machine > srv | never.txt | FTP Put Canceled",
+                                        "Local Machine > srv | bad.txt | The request has timed out.",
+                                        "srv > Local Machine | remote-name | FTP Get Canceled",
                                         "src > dst | a | left over"}));
     const std::vector<QueueReport> reports = sink.Reports();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].method, QueueReportMethod::Get);
-    // A get's local name is the job's target, its remote name the job's source.
-    EXPECT_EQ(Texts(reports[0].items), std::vector<std::string>{"-1 /local|local-name /pub|remote-name 5 #0 FTP Get Canceled"});
-    EXPECT_EQ(reports[1].method, QueueReportMethod::Xfer);
-    EXPECT_EQ(Text(reports[1].first), "src s/sp /src :2200");
-    EXPECT_EQ(Text(reports[1].second), "dst d/dp /dst :2100");
+    ASSERT_EQ(reports.size(), 3u);
+    const QueueReport& r = reports[0];
+    EXPECT_EQ(r.method, QueueReportMethod::Put);
+    EXPECT_EQ(Text(r.first), "srv me/secret /start :2121");
+    EXPECT_EQ(std::to_string(r.perFile) + std::to_string(r.purge) + std::to_string(r.resendFail) + r.resendFreq +
+                  std::to_string(r.resendFreqNum),
+              "111FREQ_NUM3");
+    // The queued success (to be removed), then the two failures; the plain
+    // success is not reported. The failed put keeps the folder it started from.
+    EXPECT_EQ(Texts(r.items), (std::vector<std::string>{"0 /l|q.txt /r|Q.TXT 10 #3 ",
+                                                        "-1 /l|never.txt /r|never.txt 30 #0 FTP Put Canceled",
+                                                        "12002 /l|bad.txt /r|bad.txt 40 #7 The request has timed out."}));
+    // A get's local name is the job's target, its local folder the run's target folder.
+    EXPECT_EQ(Texts(reports[1].items), std::vector<std::string>{"-1 /local|local-name /pub|remote-name 5 #0 FTP Get Canceled"});
+    EXPECT_EQ(reports[2].method, QueueReportMethod::Xfer);
+    EXPECT_EQ(Text(reports[2].first) + " " + Text(reports[2].second), "src s/sp /src :2200 dst d/dp /dst :2100");
 }
 
 TEST_F(TransferFinishTest, ViewsAreRefreshedWhileTheyShowTheSameFolder) {
@@ -114,22 +107,9 @@ TEST_F(TransferFinishTest, ViewsAreRefreshedWhileTheyShowTheSameFolder) {
     FinishTransfer(*gone, &sink);
 }
 
-TEST_F(TransferFinishTest, SerialRunLeavesPerFileStepsToTheSites) {
-    std::vector<CTransferSite> sites(2);
-    sites[0].host = "one";
-    sites[1].host = "two";
-    auto run = MakeSerialRun(sites, MixedJobs(), 100, TransferMode::PutKeep, 1, nullptr, nullptr, false);
-    EXPECT_TRUE(run->serial);
-    EXPECT_EQ(run->source.host, "one");
-    FinishTransfer(*run, &sink);
-    EXPECT_TRUE(LogEntries(logcode::FtpTransferFailed).empty());
-    const QueueReport r = sink.Reports().at(0);
-    EXPECT_FALSE(r.perFile);
-    EXPECT_TRUE(r.purge);
-    EXPECT_TRUE(r.items.empty());
-}
-
-TEST_F(TransferFinishTest, PerSiteStepResetsFailuresForTheNextSite) {
+// A serial run reports per site (failures set back to -1 for the next
+// site); its end leaves the per-file steps out.
+TEST_F(TransferFinishTest, SerialRunsReportEachSite) {
     CTransferSite site;
     site.host = "two";
     site.remoteDir = "C:\\in";
@@ -142,11 +122,16 @@ TEST_F(TransferFinishTest, PerSiteStepResetsFailuresForTheNextSite) {
     EXPECT_EQ(Logged(logcode::FtpTransferFailed),
               (std::vector<std::string>{"Local Machine > two | C:\\in\\never.txt | FTP Put Canceled",
                                         "Local Machine > two | /r/bad.txt | The request has timed out."}));
-    const QueueReport r = sink.Reports().at(0);
-    EXPECT_EQ(Text(r.first), "two / C:\\in :2121");
-    EXPECT_FALSE(r.purge);
-    ASSERT_EQ(r.items.size(), 3u);
-    EXPECT_EQ(r.items[2].result, 12002);  // reported with the status it had
+    FinishTransfer(*run, &sink);
+    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 2u);
+    const std::vector<QueueReport> reports = sink.Reports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(Text(reports[0].first), "two / C:\\in :2121");
+    EXPECT_EQ(std::to_string(reports[0].perFile) + std::to_string(reports[0].purge), "10");
+    ASSERT_EQ(reports[0].items.size(), 3u);
+    EXPECT_EQ(reports[0].items[2].result, 12002);  // reported with the status it had
+    EXPECT_EQ(std::to_string(reports[1].perFile) + std::to_string(reports[1].purge), "01");
+    EXPECT_TRUE(reports[1].items.empty());
 }
 
 TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
@@ -163,19 +148,16 @@ TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
 }
 
 TEST_F(TransferFinishTest, TitlesOverwriteAndBatchSizeAreTakenWhenTheRunIsBuilt) {
-    auto put = MakeSingleServerRun(Server(21, "u", "p", "", "up.example"), {}, "", 0, TransferMode::PutKeep, 1,
-                                   nullptr, nullptr, false);
-    EXPECT_EQ(TransferTitle(*put), "FTP Put to: up.example");
-    EXPECT_FALSE(put->overwrite);  // CONFIG Overwrite absent: "NO"
+    auto put = MakeSingleServerRun(Server(21, "u", "p", "", "up"), {}, "", 0, TransferMode::PutKeep, 1, nullptr,
+                                   nullptr, false);
     Set("CONFIG", "Overwrite", "maybe");
-    auto get = MakeSingleServerRun(Server(21, "u", "p", "", "down.example"), {}, "/l", 0, TransferMode::Get, 1,
-                                   nullptr, nullptr, false);
-    EXPECT_EQ(TransferTitle(*get), "FTP Get from: down.example");
-    EXPECT_TRUE(get->overwrite);
+    auto get = MakeSingleServerRun(Server(21, "u", "p", "", "down"), {}, "/l", 0, TransferMode::Get, 1, nullptr,
+                                   nullptr, false);
     auto xfer = MakeServerToServerRun(Server(21, "u", "p", "", "b"), Server(21, "u", "p", "", "a"), {}, 0, 1, nullptr,
                                       nullptr, false);
-    EXPECT_EQ(TransferTitle(*xfer), "FTP Transfer from:a to b");
-    EXPECT_EQ(xfer->mode, TransferMode::ServerToServer);
+    EXPECT_EQ(TransferTitle(*put) + "," + TransferTitle(*get) + "," + TransferTitle(*xfer),
+              "FTP Put to: up,FTP Get from: down,FTP Transfer from:a to b");
+    EXPECT_EQ(std::to_string(put->overwrite) + std::to_string(get->overwrite), "01");  // absent is "NO"
     EXPECT_EQ(BatchSizeOf({Job("", "a", "a", "", 3'000'000'000LL), Job("", "b", "b", "", 3'000'000'000LL)}),
               6'000'000'000LL);
 }
