@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Zyfar needs to build, run and test.
 # Idempotent: only packages that are missing are installed.
+# With --fuzz: only what the fuzz targets need (clang 14 and its libFuzzer runtime).
 set -euo pipefail
 
 PACKAGES=(
@@ -11,6 +12,9 @@ PACKAGES=(
   python3 python3-pyftpdlib vsftpd curl lftp
   xvfb xauth
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES=(build-essential cmake clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
