@@ -78,8 +78,9 @@ bool IsLocalFolder(const std::string& path) {
 
 bool Lost(bool wasUp, const FtpClient& client) { return wasUp && !client.IsConnected(); }
 
-// A copy of a script line: the session's transfer type, the size the listing
-// (or the local file) gave, which also drives nothing but the check of a get.
+// A copy of a script line: the session's transfer type and the file's size as
+// the listing (or the local folder) gave it, which a get checks the copy by
+// when the server does not answer SIZE.
 CopyRequest ScriptCopy(std::string source, std::string target, FtpTransferType type,
                        std::optional<std::int64_t> size) {
     CopyRequest request;

@@ -432,6 +432,9 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
     }
     if (!run.overwrite) {
         const RemoteLookup::Found found = lookup.Find(target.connection(), plan.folder, name);
+        if (Cancelled(run)) {
+            return Step::Cancelled;
+        }
         if (found.kind == RemoteLookup::Kind::Folder) {
             // Nothing is sent over a folder, but its bytes count as done so the
             // batch bar still reaches its end.

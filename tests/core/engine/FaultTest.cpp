@@ -66,58 +66,39 @@ INSTANTIATE_TEST_SUITE_P(Buffers, TransferFaultBufferTest, ::testing::Values(409
                              return "Buffer" + std::to_string(tested.param);
                          });
 
-TEST_P(TransferFaultBufferTest, ADropMidFileFailsTheJobAndTheNextJobRunsOnANewConnection) {
+// A get and a put of two 3000000-byte files whose data ends early: the
+// connection dropped after 300000 bytes (the second job then runs on a new
+// connection), or a 426 after all bytes. Every job fails with a reason.
+TEST_P(TransferFaultBufferTest, ADropOrA426FailsEveryJobWithItsReason) {
+    const std::string data = test::PatternBytes(3'000'000, 3);
+    ASSERT_TRUE(test::WriteFile(Path("a"), data));
+    ASSERT_TRUE(test::WriteFile(Path("b"), data));
     for (const bool put : {false, true}) {
-        SCOPED_TRACE(put ? "put" : "get");
-        TheTransferLog().Clear();
-        // Data and control close after 300000 bytes of a 3000000-byte file.
-        test::FaultServer server(put ? R"({"transfer": {"STOR": {"send_bytes": 300000, "outcome": "drop"}}})"
-                                     : R"({"file_sizes": {"/a": 3000000, "/b": 3000000},
-                                          "transfer": {"RETR": {"send_bytes": 300000, "outcome": "drop"}}})");
-        ASSERT_TRUE(server.started()) << server.error();
-        std::unique_ptr<TransferController> c;
-        if (put) {
-            const std::string data = test::PatternBytes(3'000'000, 3);
-            ASSERT_TRUE(test::WriteFile(Path("a"), data));
-            ASSERT_TRUE(test::WriteFile(Path("b"), data));
-            c = RunSingle(Server(server.port()),
-                          {Job(Root(), "a", "a", "/", 3'000'000), Job(Root(), "b", "b", "/", 3'000'000)},
-                          TransferMode::PutKeep);
-        } else {
-            c = Get(server, {"a", "b"}, MakeLocalDir("drop"));
+        for (const char* outcome : {"drop", "426"}) {
+            SCOPED_TRACE(::testing::Message() << (put ? "put " : "get ") << outcome);
+            TheTransferLog().Clear();
+            const std::string rule = std::string(R"({"send_bytes": )") + (*outcome == 'd' ? "300000" : "3000000") +
+                                     R"(, "outcome": ")" + outcome + "\"}";
+            test::FaultServer server(R"({"file_sizes": {"/a": 3000000, "/b": 3000000}, "transfer": {")" +
+                                     std::string(put ? "STOR" : "RETR") + "\": " + rule + "}}");
+            ASSERT_TRUE(server.started()) << server.error();
+            auto c = put ? RunSingle(Server(server.port()),
+                                     {Job(Root(), "a", "a", "/", 3'000'000), Job(Root(), "b", "b", "/", 3'000'000)},
+                                     TransferMode::PutKeep)
+                         : Get(server, {"a", "b"}, MakeLocalDir(std::string("f") + outcome), 3'000'000);
+            EXPECT_EQ(c->DriverResult(), 1);
+            for (const CTransferJob& job : c->run().jobs) {
+                EXPECT_NE(job.status, 0) << job.sourceName;
+                EXPECT_NE(job.status, kJobNotAttempted) << job.sourceName;
+                EXPECT_FALSE(job.reason.empty()) << job.sourceName;
+            }
+            EXPECT_TRUE(*outcome == 'd' || c->run().jobs[0].reason.find("426") != std::string::npos)
+                << c->run().jobs[0].reason;
+            EXPECT_EQ(server.Count("#CONNECT"), *outcome == 'd' ? 2u : 1u);
+            EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), server.Count("#CONNECT"));
+            ASSERT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 2u);
+            EXPECT_EQ(LogEntries(logcode::FtpTransferFailed)[0].detail, c->run().jobs[0].reason);
         }
-        EXPECT_EQ(c->DriverResult(), 1);
-        for (const CTransferJob& job : c->run().jobs) {
-            EXPECT_NE(job.status, 0) << job.sourceName;
-            EXPECT_NE(job.status, kJobNotAttempted) << job.sourceName;
-            EXPECT_FALSE(job.reason.empty()) << job.sourceName;
-        }
-        // The second job was sent on a second control connection.
-        const std::vector<std::string> lines = server.Lines();
-        const auto first = std::find(lines.begin(), lines.end(), std::string(put ? "STOR /a" : "RETR /a"));
-        const auto reconnect = std::find(first, lines.end(), std::string("#CONNECT"));
-        ASSERT_NE(reconnect, lines.end());
-        EXPECT_NE(std::find(reconnect, lines.end(), std::string(put ? "STOR /b" : "RETR /b")), lines.end());
-        EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), 2u);
-        EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 0u);
-    }
-    EXPECT_EQ(ReadStatistics().filesTransferred, 0);
-}
-
-TEST_P(TransferFaultBufferTest, FailureReplyAfter150FailsGetAndPut) {
-    for (const bool put : {false, true}) {
-        SCOPED_TRACE(put ? "put" : "get");
-        TheTransferLog().Clear();
-        // The whole file goes over the data connection; the reply after it is 426.
-        test::FaultServer server(put ? R"({"transfer": {"STOR": {"outcome": "426"}}})"
-                                     : R"({"file_sizes": {"/a": 500000}, "transfer": {"RETR": {"outcome": "426"}}})");
-        ASSERT_TRUE(server.started()) << server.error();
-        auto c = put ? Put(server, "up.bin", test::PatternBytes(500000)) : Get(server, {"a"}, MakeLocalDir("f426"));
-        const CTransferJob& job = c->run().jobs[0];
-        EXPECT_NE(job.status, 0);
-        EXPECT_NE(job.reason.find("426"), std::string::npos) << job.reason;
-        ASSERT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 1u);
-        EXPECT_EQ(LogEntries(logcode::FtpTransferFailed)[0].detail, job.reason);
     }
     EXPECT_EQ(ReadStatistics().filesTransferred, 0);
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,42 +56,20 @@ std::int64_t FreeBytes(const std::string& folder) {
 
 // Compares two files 1 MiB at a time.
 ::testing::AssertionResult SameStream(const std::string& got, const std::string& want) {
-    const int a = ::open(got.c_str(), O_RDONLY | O_CLOEXEC);
-    const int b = ::open(want.c_str(), O_RDONLY | O_CLOEXEC);
-    ::testing::AssertionResult result = ::testing::AssertionSuccess();
-    if (a < 0 || b < 0) {
-        result = ::testing::AssertionFailure() << (a < 0 ? got : want) << " cannot be opened";
-    } else {
-        constexpr std::size_t kChunk = 1 << 20;
-        std::vector<char> x(kChunk);
-        std::vector<char> y(kChunk);
-        std::int64_t offset = 0;
-        for (;;) {
-            // Regular files give whole chunks until their end.
-            const ssize_t n = ::read(a, x.data(), kChunk);
-            const ssize_t m = ::read(b, y.data(), kChunk);
-            if (n < 0 || m < 0) {
-                result = ::testing::AssertionFailure() << "read failed at " << offset << ": " << std::strerror(errno);
-                break;
-            }
-            if (n != m) {
-                result = ::testing::AssertionFailure() << got << " and " << want << " differ in size near " << offset;
-                break;
-            }
-            if (n == 0) break;
-            if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(n)) != 0) {
-                std::size_t i = 0;
-                while (x[i] == y[i]) ++i;
-                result = ::testing::AssertionFailure()
-                         << got << " differs from " << want << " at byte " << offset + static_cast<std::int64_t>(i);
-                break;
-            }
-            offset += n;
+    std::ifstream a(got, std::ios::binary);
+    std::ifstream b(want, std::ios::binary);
+    if (!a || !b) return ::testing::AssertionFailure() << (a ? want : got) << " cannot be opened";
+    std::vector<char> x(1 << 20);
+    std::vector<char> y(1 << 20);
+    for (std::int64_t offset = 0;; offset += a.gcount()) {
+        a.read(x.data(), static_cast<std::streamsize>(x.size()));
+        b.read(y.data(), static_cast<std::streamsize>(y.size()));
+        if (a.gcount() != b.gcount()) return ::testing::AssertionFailure() << "the sizes differ near " << offset;
+        if (a.gcount() == 0) return ::testing::AssertionSuccess();
+        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(a.gcount())) != 0) {
+            return ::testing::AssertionFailure() << got << " differs from " << want << " in the MiB at " << offset;
         }
     }
-    if (a >= 0) ::close(a);
-    if (b >= 0) ::close(b);
-    return result;
 }
 
 // Removes a file when the test leaves, whatever happened.

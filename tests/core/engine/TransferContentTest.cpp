@@ -48,66 +48,17 @@ std::string WithCrLf(const std::string& text) {
     return out;
 }
 
-// One of the two servers, reached in active or passive mode.
-struct ServerCase {
-    std::string name;
-    bool vsftpd;
-    bool passive;
-};
-
-// A server of a case, with the folder this test may write to on it and the
-// same folder on this machine.
-struct ServerFolder {
-    TransferServer site;
-    std::string remote;  // as the client names it
-    std::string local;   // where the server keeps it
-    bool vsftpd = false;
-};
-
-class ServerCaseTest : public EngineTest {
-protected:
-    // Skips the test when vsftpd cannot run here; `sub` is made fresh below
-    // the writable folder of the server.
-    std::optional<ServerFolder> Open(const ServerCase& c, const std::string& sub) {
-        FastSettings(c.passive);
-        ServerFolder f;
-        f.vsftpd = c.vsftpd;
-        if (c.vsftpd) {
-            test::VsftpdServer& v = SharedVsftpd();
-            if (v.unavailable()) {
-                skipReason_ = "vsftpd cannot run here: " + v.error();
-                return std::nullopt;
-            }
-            EXPECT_TRUE(v.started()) << v.error();
-            if (!v.started()) return std::nullopt;
-            f.site = Server(v.port(), "anonymous", "");
-            f.remote = JoinRemote(v.uploadFolder(), sub);
-            f.local = v.uploadPath() + "/" + sub;
-        } else {
-            test::PyFtpdServer& p = SharedPyFtpd();
-            EXPECT_TRUE(p.started()) << p.error();
-            if (!p.started()) return std::nullopt;
-            f.site = Server(p.port());
-            f.remote = "/" + sub;
-            f.local = p.root() + "/" + sub;
-        }
-        test::RemoveTree(f.local);
-        test::MakeDir(f.local);
-        if (::geteuid() == 0) ::chmod(f.local.c_str(), 0777);  // vsftpd writes as its session user
-        return f;
-    }
-    std::string skipReason_;
-};
-
 // ---- byte-identical content over both servers, both modes, four buffer pairs ----
 
 struct ContentCase {
-    ServerCase server;
+    std::string name;
+    bool vsftpd;
+    bool passive;
     int readBuffer;
     int writeBuffer;
 };
 
-void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.server.name; }
+void PrintTo(const ContentCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<ContentCase> ContentCases() {
     std::vector<ContentCase> cases;
@@ -117,17 +68,45 @@ std::vector<ContentCase> ContentCases() {
             // local file's own buffers.
             for (const auto& [r, w] : {std::pair{4096, 1024}, std::pair{1024, 4096}, std::pair{65536, 65536},
                                        std::pair{kDirectBuffer, kDirectBuffer}}) {
-                std::string name = vsftpd ? "Vs" : "Py";
-                name += passive ? "Passive" : "Active";
-                name += std::to_string(r) + "to" + std::to_string(w);
-                cases.push_back(ContentCase{ServerCase{name, vsftpd, passive}, r, w});
+                const std::string name = std::string(vsftpd ? "Vs" : "Py") + (passive ? "Passive" : "Active") +
+                                         std::to_string(r) + "to" + std::to_string(w);
+                cases.push_back(ContentCase{name, vsftpd, passive, r, w});
             }
         }
     }
     return cases;
 }
 
-class TransferContentTest : public ServerCaseTest, public ::testing::WithParamInterface<ContentCase> {};
+// A server of the case, with a fresh folder this test may write to on it
+// (`remote` as the client names it, `local` where the server keeps it).
+class TransferContentTest : public EngineTest, public ::testing::WithParamInterface<ContentCase> {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        const ContentCase& c = GetParam();
+        FastSettings(c.passive);
+        const std::string sub = "up-" + c.name;
+        if (c.vsftpd) {
+            test::VsftpdServer& v = SharedVsftpd();
+            if (v.unavailable()) GTEST_SKIP() << "vsftpd cannot run here: " << v.error();
+            ASSERT_TRUE(v.started()) << v.error();
+            site_ = Server(v.port(), "anonymous", "");
+            remote_ = JoinRemote(v.uploadFolder(), sub);
+            local_ = v.uploadPath() + "/" + sub;
+        } else {
+            ASSERT_TRUE(SharedPyFtpd().started()) << SharedPyFtpd().error();
+            site_ = Server(SharedPyFtpd().port());
+            remote_ = "/" + sub;
+            local_ = SharedPyFtpd().root() + "/" + sub;
+        }
+        test::RemoveTree(local_);
+        test::MakeDir(local_);
+        if (::geteuid() == 0) ::chmod(local_.c_str(), 0777);  // vsftpd writes as its session user
+    }
+    TransferServer site_;
+    std::string remote_;
+    std::string local_;
+};
 
 TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
     const ContentCase& c = GetParam();
@@ -135,9 +114,6 @@ TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
     Set("FTP", "WriteBuffer", std::to_string(c.writeBuffer));
     Set("CONFIG", "Overwrite", "YES");
     Set("CONFIG", "TextExtensions", "txt");
-    const std::optional<ServerFolder> server = Open(c.server, "up-" + c.server.name);
-    if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
-    ASSERT_TRUE(server);
     const std::string src = MakeLocalDir("src");
     const std::string back = MakeLocalDir("back");
     std::vector<CTransferJob> puts;
@@ -146,8 +122,8 @@ TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
     const auto add = [&](const std::string& name, const std::string& content) {
         ASSERT_TRUE(test::WriteFile(src + "/" + name, content));
         const auto size = static_cast<std::int64_t>(content.size());
-        puts.push_back(Job(src, name, name, server->remote, size));
-        gets.push_back(Job("", name, name, server->remote, size));
+        puts.push_back(Job(src, name, name, remote_, size));
+        gets.push_back(Job("", name, name, remote_, size));
     };
     for (std::size_t size : {0, 1, 4095, 4096, 4097, 10'000'000}) {
         add("s" + std::to_string(size) + ".bin", test::PatternBytes(size, seed++));
@@ -155,10 +131,10 @@ TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
     // ASCII: Unix line ends locally, CR LF on the wire.
     const std::string text = TextLines(300'000);
     add("lines.txt", text);
-    auto put = RunSingle(server->site, puts, TransferMode::PutKeep);
+    auto put = RunSingle(site_, puts, TransferMode::PutKeep);
     EXPECT_EQ(put->DriverResult(), 1);
     EXPECT_EQ(put->run().progress.Snapshot().batchBar, 100);
-    auto get = RunSingle(server->site, gets, TransferMode::Get, back);
+    auto get = RunSingle(site_, gets, TransferMode::Get, back);
     EXPECT_EQ(get->DriverResult(), 1);
     for (std::size_t i = 0; i < puts.size(); ++i) {
         const std::string& name = puts[i].sourceName;
@@ -166,17 +142,17 @@ TEST_P(TransferContentTest, PutThenGetKeepsEveryByte) {
         EXPECT_EQ(get->run().jobs[i].status, 0) << name << ": " << get->run().jobs[i].reason;
         EXPECT_TRUE(SameFile(back + "/" + name, src + "/" + name));
         if (name != "lines.txt") {
-            EXPECT_TRUE(SameFile(server->local + "/" + name, src + "/" + name));
+            EXPECT_TRUE(SameFile(local_ + "/" + name, src + "/" + name));
         }
     }
     // pyftpdlib turns CR LF back into LF as it stores; vsftpd stores what came.
-    const std::optional<std::string> stored = test::ReadFile(server->local + "/lines.txt");
+    const std::optional<std::string> stored = test::ReadFile(local_ + "/lines.txt");
     ASSERT_TRUE(stored);
-    EXPECT_TRUE(*stored == (server->vsftpd ? WithCrLf(text) : text)) << stored->size() << " bytes stored";
+    EXPECT_TRUE(*stored == (c.vsftpd ? WithCrLf(text) : text)) << stored->size() << " bytes stored";
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, TransferContentTest, ::testing::ValuesIn(ContentCases()),
-                         [](const ::testing::TestParamInfo<ContentCase>& tested) { return tested.param.server.name; });
+                         [](const ::testing::TestParamInfo<ContentCase>& tested) { return tested.param.name; });
 
 // ---- server to server between pyftpdlib and vsftpd ----
 
