@@ -114,29 +114,15 @@ TEST(ScheduleLine, FieldsAreEscapedParsedAndFormatted) {
 }
 
 TEST(ScheduleLine, WellFormedShapes) {
-    struct Case {
-        const char* frequency;
-        const char* date;
-        const char* time;
-        bool ok;
-    };
-    const Case cases[] = {
-        {"Once", "29/02/2024", "00:00", true},     {"Today", "31/12/2025", "23:59", true},
-        {"Hourly", "----", "--:59", true},         {"Daily", "----", "00:00", true},
-        {"Weekly", "Sunday", "12:00", true},       {"Monthly", "31/--/--", "12:00", true},
-        {"Yearly", "29/02/--", "12:00", true},     {"Once", "29/02/2023", "12:00", false},
-        {"Once", "1/02/2023", "12:00", false},     {"Once", "01/13/2023", "12:00", false},
-        {"Once", "01/02/23", "12:00", false},      {"Once", "00/02/2023", "12:00", false},
-        {"Hourly", "----", "12:00", false},        {"Hourly", "----", "--:60", false},
-        {"Daily", "----", "--:10", false},         {"Daily", "---", "10:10", false},
-        {"Daily", "----", "10:1a", false},         {"Weekly", "sunday", "10:10", false},
-        {"Monthly", "00/--/--", "10:10", false},   {"Monthly", "05/01/--", "10:10", false},
-        {"Yearly", "31/04/--", "10:10", false},    {"Yearly", "05/--/--", "10:10", false},
-        {"Daily", "----", "7:00", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsWellFormed(Entry("x", c.frequency, c.date, c.time)), c.ok) << c.frequency << " " << c.date << " " << c.time;
-    }
+    for (const char* good : {"Once 29/02/2024 00:00", "Today 31/12/2025 23:59", "Hourly ---- --:59", "Daily ---- 00:00",
+                             "Weekly Sunday 12:00", "Monthly 31/--/-- 12:00", "Yearly 29/02/-- 12:00"})
+        EXPECT_TRUE(IsWellFormed(*ParseScheduleLine(std::string("x ") + good + " On"))) << good;
+    for (const char* bad : {"Once 29/02/2023 12:00", "Once 1/02/2023 12:00", "Once 01/13/2023 12:00",
+                            "Once 01/02/23 12:00", "Once 00/02/2023 12:00", "Hourly ---- 12:00", "Hourly ---- --:60",
+                            "Daily ---- --:10", "Daily --- 10:10", "Daily ---- 10:1a", "Weekly sunday 10:10",
+                            "Monthly 00/--/-- 10:10", "Monthly 05/01/-- 10:10", "Yearly 31/04/-- 10:10",
+                            "Yearly 05/--/-- 10:10", "Daily ---- 7:00", "Sometimes ---- 10:10"})
+        EXPECT_FALSE(IsWellFormed(*ParseScheduleLine(std::string("x ") + bad + " On"))) << bad;
     EXPECT_FALSE(IsWellFormed(Entry("", "Daily", "----", "12:00")));
     EXPECT_FALSE(IsWellFormed(Entry("x", "Daily", "----", "12:00", "Maybe")));
     // Only "Once" and "Today" before the current minute expire.
