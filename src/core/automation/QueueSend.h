@@ -6,13 +6,13 @@
 // engine queue update removes the entries whose files arrived and sets the
 // others back to idle.
 //
-// Per route (a route is chosen when it has at least one idle entry):
+// Per route (a route is sent when it has an idle entry that is taken):
 //  - all the route's entries are taken in queue order, whatever their
-//    Status (an entry still marked as being sent is sent again); an entry whose full
-//    local path is already in the route's job is not sent twice: when it is
-//    the same transfer (same remote name too) it is merged into the first
-//    (removed from the queue, the entries behind it move up), otherwise it
-//    stays idle for a later pass;
+//    Status (an entry still marked as being sent is sent again); an entry
+//    whose full local path is already in the route's job is not sent twice:
+//    when it is the same transfer (same remote name too) it is merged into
+//    the first (removed from the queue, the entries behind it move up),
+//    otherwise it waits, unchanged, for a later pass;
 //  - the server comes from the route's first entry (host: the destination
 //    for a put, the source otherwise; Login, Password, RemDir, Port); a
 //    remote-to-remote route takes its second server from its first entry's

@@ -1,6 +1,6 @@
 // The queue send pass: which entries are taken, how they are grouped into runs
 // and how the runs are started (recording starter); a queue file that cannot
-// be written; twenty runs reporting at once; and against pyftpdlib, failed
+// be written; and against pyftpdlib, failed
 // puts and gets sent again once the server can take them, a LAST_DIR put
 // retried into the folder its first attempt aimed at, and a remote-to-remote
 // entry with its second server.
@@ -208,42 +208,6 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     EXPECT_TRUE(test::ReadFile(server.root() + "/b.txt").has_value());
     EXPECT_EQ(err.Text(), "zyfar: the transfer queue file could not be written.\n");
     EXPECT_EQ(QueueWriteFailures(), before + 3);
-}
-
-TEST_F(QueueSendTest, TwentyRunsFailingFiveFilesEachAtOnceLeaveOneHundredEntries) {
-    Set("SCHEDULE", "ResendFail", "1");
-    test::FaultServer refusing(R"({"mode": "close"})");  // every connection is closed at once
-    ASSERT_TRUE(refusing.started()) << refusing.error();
-    QueueFileSink sink(queuePath_);
-    // Each run ends by itself (its connection fails), then all report at
-    // about the same time, each on its own thread.
-    auto runAll = [&] {
-        std::vector<std::unique_ptr<TransferController>> controllers;
-        for (int r = 0; r < 20; ++r) {
-            std::vector<CTransferJob> jobs;
-            for (int f = 0; f < 5; ++f) jobs.push_back(Item("/data", test::Cat("run", r) + test::Cat("-file", f), 100));
-            const TransferServer server{"127.0.0.1", "user", "pass", "", refusing.port()};
-            controllers.push_back(std::make_unique<TransferController>(
-                MakeSingleServerRun(server, jobs, "", 500, TransferMode::PutKeep, 1, nullptr, nullptr, false), &sink));
-        }
-        for (auto& c : controllers) c->Start();
-        std::vector<std::thread> finishers;
-        for (auto& c : controllers) {
-            finishers.emplace_back([&c] {
-                ASSERT_TRUE(c->WaitForWorker(std::chrono::seconds(60)));
-                c->Finish();
-            });
-        }
-        for (std::thread& t : finishers) t.join();
-    };
-    for (int times = 1; times <= 2; ++times) {  // the same failures again count up
-        runAll();
-        const std::vector<QueueEntry> rows = sink.file().LoadRows();
-        ASSERT_EQ(rows.size(), 100u);
-        for (const QueueEntry& e : rows)
-            EXPECT_EQ(std::to_string(e.numTimes) + " " + e.reason + " " + e.source + " > " + e.destination,
-                      std::to_string(times) + " FTP Put Canceled Local > 127.0.0.1");
-    }
 }
 
 // ---- against pyftpdlib ----

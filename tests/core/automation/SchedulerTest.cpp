@@ -36,32 +36,20 @@ LocalDateTime At(int year, int month, int day, int hour, int minute, int second 
     return LocalDateTime{year, month, day, hour, minute, second};
 }
 
-// t moved by `minutes`, through the C library's UTC calendar.
-LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes) {
-    std::tm parts{};
-    parts.tm_year = t.year - 1900;
-    parts.tm_mon = t.month - 1;
-    parts.tm_mday = t.day;
-    parts.tm_hour = t.hour;
-    parts.tm_min = t.minute;
-    parts.tm_sec = t.second;
-    const std::time_t when = ::timegm(&parts) + static_cast<std::time_t>(minutes * 60);
-    std::tm out{};
-    ::gmtime_r(&when, &out);
-    return LocalDateTime{out.tm_year + 1900, out.tm_mon + 1, out.tm_mday, out.tm_hour, out.tm_min, out.tm_sec};
-}
-
-// The C library's weekday of a date (0 Sunday).
-int LibcWeekday(int year, int month, int day) {
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = 12;
-    const std::time_t when = ::timegm(&parts);
-    std::tm out{};
-    ::gmtime_r(&when, &out);
-    return out.tm_wday;
+// t moved by `minutes` through the C library's UTC calendar; the weekday (0
+// Sunday) it gives the result goes to `weekday`.
+LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes, int* weekday = nullptr) {
+    std::tm p{};
+    p.tm_year = t.year - 1900;
+    p.tm_mon = t.month - 1;
+    p.tm_mday = t.day;
+    p.tm_hour = t.hour;
+    p.tm_min = t.minute;
+    p.tm_sec = t.second;
+    const std::time_t when = ::timegm(&p) + static_cast<std::time_t>(minutes * 60);
+    ::gmtime_r(&when, &p);
+    if (weekday != nullptr) *weekday = p.tm_wday;
+    return LocalDateTime{p.tm_year + 1900, p.tm_mon + 1, p.tm_mday, p.tm_hour, p.tm_min, p.tm_sec};
 }
 
 // Writes NumTimers and Timer0.. with the given raw lines.
@@ -72,13 +60,8 @@ void StoreTimerLines(const std::vector<std::string>& lines) {
 
 ScheduleEntry Entry(std::string target, std::string frequency, std::string date, std::string time,
                     std::string state = "On") {
-    ScheduleEntry e;
-    e.target = std::move(target);
-    e.frequency = std::move(frequency);
-    e.date = std::move(date);
-    e.time = std::move(time);
-    e.state = std::move(state);
-    return e;
+    return ScheduleEntry{std::move(target), std::move(frequency), std::move(date), std::move(time), std::move(state),
+                         kScheduleDefaultExtra, ""};
 }
 
 // ---- calendar, fields and lines ----
@@ -89,8 +72,9 @@ TEST(ScheduleCalendar, WeekdayAndMonthLengthAgreeWithTheCLibrary) {
             const int days = DaysInMonth(year, month);
             // The day after the last one is the first of the next month.
             EXPECT_EQ(AddMinutes(At(year, month, days, 12, 0), 1440).day, 1) << year << "-" << month;
-            for (int day = 1; day <= days; ++day) {
-                ASSERT_EQ(DayOfWeek(year, month, day), LibcWeekday(year, month, day)) << year << "-" << month << "-" << day;
+            for (int day = 1, weekday = 0; day <= days; ++day) {
+                AddMinutes(At(year, month, day, 12, 0), 0, &weekday);
+                ASSERT_EQ(DayOfWeek(year, month, day), weekday) << year << "-" << month << "-" << day;
             }
         }
     }
@@ -130,29 +114,15 @@ TEST(ScheduleLine, FieldsAreEscapedParsedAndFormatted) {
 }
 
 TEST(ScheduleLine, WellFormedShapes) {
-    struct Case {
-        const char* frequency;
-        const char* date;
-        const char* time;
-        bool ok;
-    };
-    const Case cases[] = {
-        {"Once", "29/02/2024", "00:00", true},     {"Today", "31/12/2025", "23:59", true},
-        {"Hourly", "----", "--:59", true},         {"Daily", "----", "00:00", true},
-        {"Weekly", "Sunday", "12:00", true},       {"Monthly", "31/--/--", "12:00", true},
-        {"Yearly", "29/02/--", "12:00", true},     {"Once", "29/02/2023", "12:00", false},
-        {"Once", "1/02/2023", "12:00", false},     {"Once", "01/13/2023", "12:00", false},
-        {"Once", "01/02/23", "12:00", false},      {"Once", "00/02/2023", "12:00", false},
-        {"Hourly", "----", "12:00", false},        {"Hourly", "----", "--:60", false},
-        {"Daily", "----", "--:10", false},         {"Daily", "---", "10:10", false},
-        {"Daily", "----", "10:1a", false},         {"Weekly", "sunday", "10:10", false},
-        {"Monthly", "00/--/--", "10:10", false},   {"Monthly", "05/01/--", "10:10", false},
-        {"Yearly", "31/04/--", "10:10", false},    {"Yearly", "05/--/--", "10:10", false},
-        {"Daily", "----", "7:00", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsWellFormed(Entry("x", c.frequency, c.date, c.time)), c.ok) << c.frequency << " " << c.date << " " << c.time;
-    }
+    for (const char* good : {"Once 29/02/2024 00:00", "Today 31/12/2025 23:59", "Hourly ---- --:59", "Daily ---- 00:00",
+                             "Weekly Sunday 12:00", "Monthly 31/--/-- 12:00", "Yearly 29/02/-- 12:00"})
+        EXPECT_TRUE(IsWellFormed(*ParseScheduleLine(std::string("x ") + good + " On"))) << good;
+    for (const char* bad : {"Once 29/02/2023 12:00", "Once 1/02/2023 12:00", "Once 01/13/2023 12:00",
+                            "Once 01/02/23 12:00", "Once 00/02/2023 12:00", "Hourly ---- 12:00", "Hourly ---- --:60",
+                            "Daily ---- --:10", "Daily --- 10:10", "Daily ---- 10:1a", "Weekly sunday 10:10",
+                            "Monthly 00/--/-- 10:10", "Monthly 05/01/-- 10:10", "Yearly 31/04/-- 10:10",
+                            "Yearly 05/--/-- 10:10", "Daily ---- 7:00", "Sometimes ---- 10:10"})
+        EXPECT_FALSE(IsWellFormed(*ParseScheduleLine(std::string("x ") + bad + " On"))) << bad;
     EXPECT_FALSE(IsWellFormed(Entry("", "Daily", "----", "12:00")));
     EXPECT_FALSE(IsWellFormed(Entry("x", "Daily", "----", "12:00", "Maybe")));
     // Only "Once" and "Today" before the current minute expire.
@@ -166,96 +136,66 @@ TEST(ScheduleLine, WellFormedShapes) {
 
 // ---- the editor's Add ----
 
-class ScheduleRequestTest : public ::testing::Test {
-protected:
-    static ScheduleRequest Request(ScheduleFrequency f, int year = 2026, int month = 11, int day = 9, int hour = 7,
-                                   int minute = 5) {
-        ScheduleRequest r;
-        r.linkName = "site-group";
-        r.frequency = f;
-        r.day = day;
-        r.month = month;
-        r.year = year;
-        r.hour = hour;
-        r.minute = minute;
-        r.weekday = 3;
-        return r;
-    }
-    const LocalDateTime now_ = At(2025, 6, 15, 14, 30, 20);
-};
-
-TEST_F(ScheduleRequestTest, FieldsByFrequencyAndRefusedMoments) {
-    using F = ScheduleFrequency;
-    using E = ScheduleRequestError;
-    struct Case {
-        ScheduleRequest request;
-        E error;
-        const char* date;  // of the entry when there is no error
-        const char* time;
-    };
-    ScheduleRequest weekday = Request(F::Weekly);
-    weekday.weekday = 7;
-    const Case cases[] = {
-        {Request(F::Once), E::None, "09/11/2026", "07:05"},
-        {Request(F::Today, 0, 1, 1, 15, 5), E::None, "15/06/2025", "15:05"},
-        {Request(F::Hourly, 0, 1, 1, 99, 5), E::None, "----", "--:05"},  // the hour is not used
-        {Request(F::Daily), E::None, "----", "07:05"},
-        {Request(F::Weekly), E::None, "Wednesday", "07:05"},
-        {Request(F::Monthly), E::None, "09/--/--", "07:05"},
-        {Request(F::Yearly, 2026, 2, 29), E::None, "29/02/--", "07:05"},
-        // Repeating entries are never in the past.
-        {Request(F::Daily, 2025, 1, 1, 0, 0), E::None, "----", "00:00"},
-        {Request(F::Yearly, 2025, 1, 1, 0, 0), E::None, "01/01/--", "00:00"},
-        {Request(F::Once, 2025, 6, 15, 14, 30), E::InPast, "", ""},  // this minute
-        {Request(F::Once, 2025, 6, 15, 13, 59), E::InPast, "", ""},
-        {Request(F::Once, 2025, 6, 14, 23, 59), E::InPast, "", ""},
-        {Request(F::Once, 2025, 5, 31, 23, 59), E::InPast, "", ""},
-        {Request(F::Once, 2025, 6, 15, 14, 31), E::None, "15/06/2025", "14:31"},
-        {Request(F::Once, 2026, 1, 1, 0, 0), E::None, "01/01/2026", "00:00"},    // an earlier day of a later year
-        {Request(F::Once, 2020, 12, 24, 18, 0), E::None, "24/12/2025", "18:00"},  // a past year means this year
-        {Request(F::Once, 2020, 1, 24, 18, 0), E::InPast, "", ""},
-        {Request(F::Today, 0, 1, 1, 14, 30), E::InPast, "", ""},
-        {Request(F::Today, 0, 1, 1, 13, 59), E::InPast, "", ""},
-        {Request(F::Today, 0, 1, 1, 14, 31), E::None, "15/06/2025", "14:31"},
-        {Request(F::Once, 2026, 4, 31), E::InvalidDate, "", ""},
-        {Request(F::Once, 2027, 2, 29), E::InvalidDate, "", ""},
-        {Request(F::Once, 2028, 2, 29), E::None, "29/02/2028", "07:05"},
-        {Request(F::Once, 10000, 2, 1), E::InvalidDate, "", ""},
-        {Request(F::Yearly, 2026, 2, 30), E::InvalidDate, "", ""},
-        {Request(F::Daily, 2026, 1, 1, 24), E::InvalidDate, "", ""},
-        {Request(F::Daily, 2026, 1, 1, -1), E::InvalidDate, "", ""},
-        {Request(F::Hourly, 2026, 1, 1, 1, 60), E::InvalidDate, "", ""},
-        {weekday, E::InvalidDate, "", ""},
-    };
-    int row = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "row " << row++);
-        const auto result = MakeScheduleEntry(c.request, now_);
-        EXPECT_EQ(result.error, c.error);
-        if (c.error != E::None) {
-            EXPECT_FALSE(result.entry.has_value());
-            continue;
-        }
-        ASSERT_TRUE(result.entry.has_value());
-        EXPECT_EQ(*result.entry, Entry("site-group", std::string(FrequencyName(c.request.frequency)), c.date, c.time));
-    }
-    EXPECT_EQ(MessageIdFor(E::InPast), 295);
-    EXPECT_EQ(MessageIdFor(E::InvalidDate), 0);
+ScheduleRequest Request(ScheduleFrequency f, int year = 2026, int month = 11, int day = 9, int hour = 7,
+                        int minute = 5) {
+    return ScheduleRequest{false, "", "site-group", f, day, month, year, hour, minute, 3};
 }
 
-TEST_F(ScheduleRequestTest, TargetIsTheScriptOnlyWhenCheckedAndNotEmpty) {
-    ScheduleRequest r = Request(ScheduleFrequency::Daily);
+// The entry's "date time", or "past" / "invalid" / "no target".
+std::string Made(const ScheduleRequest& r) {
+    const auto result = MakeScheduleEntry(r, At(2025, 6, 15, 14, 30, 20));
+    EXPECT_EQ(result.entry.has_value(), result.error == ScheduleRequestError::None);
+    switch (result.error) {
+        case ScheduleRequestError::InPast: return "past";
+        case ScheduleRequestError::InvalidDate: return "invalid";
+        case ScheduleRequestError::NoTarget: return "no target";
+        case ScheduleRequestError::None: break;
+    }
+    EXPECT_EQ(result.entry->frequency + result.entry->state, std::string(FrequencyName(r.frequency)) + "On");
+    return result.entry->target + " " + result.entry->date + " " + result.entry->time;
+}
+
+TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
+    using F = ScheduleFrequency;
+    ScheduleRequest weekday = Request(F::Weekly);
+    weekday.weekday = 7;
+    const std::pair<ScheduleRequest, const char*> cases[] = {
+        {Request(F::Once), "09/11/2026 07:05"},          {Request(F::Today, 0, 1, 1, 15, 5), "15/06/2025 15:05"},
+        {Request(F::Hourly, 0, 1, 1, 99, 5), "---- --:05"},  // the hour is not used
+        {Request(F::Daily), "---- 07:05"},               {Request(F::Weekly), "Wednesday 07:05"},
+        {Request(F::Monthly), "09/--/-- 07:05"},         {Request(F::Yearly, 2026, 2, 29), "29/02/-- 07:05"},
+        // Repeating entries are never in the past.
+        {Request(F::Daily, 2025, 1, 1, 0, 0), "---- 00:00"}, {Request(F::Yearly, 2025, 1, 1, 0, 0), "01/01/-- 00:00"},
+        {Request(F::Once, 2025, 6, 15, 14, 30), "past"},  // this minute
+        {Request(F::Once, 2025, 6, 15, 13, 59), "past"}, {Request(F::Once, 2025, 6, 14, 23, 59), "past"},
+        {Request(F::Once, 2025, 5, 31, 23, 59), "past"}, {Request(F::Once, 2025, 6, 15, 14, 31), "15/06/2025 14:31"},
+        {Request(F::Once, 2026, 1, 1, 0, 0), "01/01/2026 00:00"},    // an earlier day of a later year
+        {Request(F::Once, 2020, 12, 24, 18, 0), "24/12/2025 18:00"},  // a past year means this year
+        {Request(F::Once, 2020, 1, 24, 18, 0), "past"},  {Request(F::Today, 0, 1, 1, 14, 30), "past"},
+        {Request(F::Today, 0, 1, 1, 13, 59), "past"},    {Request(F::Today, 0, 1, 1, 14, 31), "15/06/2025 14:31"},
+        {Request(F::Once, 2026, 4, 31), "invalid"},      {Request(F::Once, 2027, 2, 29), "invalid"},
+        {Request(F::Once, 2028, 2, 29), "29/02/2028 07:05"}, {Request(F::Once, 10000, 2, 1), "invalid"},
+        {Request(F::Yearly, 2026, 2, 30), "invalid"},    {Request(F::Daily, 2026, 1, 1, 24), "invalid"},
+        {Request(F::Daily, 2026, 1, 1, -1), "invalid"},  {Request(F::Hourly, 2026, 1, 1, 1, 60), "invalid"},
+        {weekday, "invalid"}};
+    for (const auto& [request, made] : cases) {
+        const std::string got = Made(request);
+        EXPECT_EQ(got.rfind("site-group ", 0) == 0 ? got.substr(11) : got, made);
+    }
+    // The target is the script only when checked and not empty.
+    ScheduleRequest r = Request(F::Daily);
     r.scriptPath = "/home/me/a b.cmd";
-    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "site-group");
+    EXPECT_EQ(Made(r), "site-group ---- 07:05");
     r.useScript = true;
-    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "/home/me/a b.cmd");
+    EXPECT_EQ(Made(r), "/home/me/a b.cmd ---- 07:05");
     r.scriptPath.clear();
-    EXPECT_EQ(MakeScheduleEntry(r, now_).entry->target, "site-group");
+    EXPECT_EQ(Made(r), "site-group ---- 07:05");
     r.linkName.clear();
-    const auto none = MakeScheduleEntry(r, now_);
-    EXPECT_FALSE(none.entry.has_value());
-    EXPECT_EQ(none.error, ScheduleRequestError::NoTarget);
-    EXPECT_EQ(MessageIdFor(none.error), 33046);
+    EXPECT_EQ(Made(r), "no target");
+    EXPECT_EQ(std::to_string(MessageIdFor(ScheduleRequestError::InPast)) + " " +
+                  std::to_string(MessageIdFor(ScheduleRequestError::NoTarget)) + " " +
+                  std::to_string(MessageIdFor(ScheduleRequestError::InvalidDate)),
+              "295 33046 0");
 }
 
 // ---- the store and the start/stop command ----
@@ -308,48 +248,36 @@ TEST_F(ScheduleStoreTest, SaveWritesTheEditedEntriesAndKeepsWhatItCannotRead) {
     EXPECT_FALSE(ReadIfPresent(keys::TimerN, 0).has_value());
 }
 
-class AnsweringHost final : public UiHost {
-public:
-    explicit AnsweringHost(MessageAnswer answer) : answer_(answer) {}
+struct AnsweringHost final : UiHost {
     void SetTrayState(int) override {}
     void RequestQuit() override {}
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
-        asked.push_back(text);
-        EXPECT_EQ(kind, MessageKind::Question);
-        EXPECT_EQ(buttons, MessageButtons::OkCancel);
-        return answer_;
+        asked += text + (kind == MessageKind::Question && buttons == MessageButtons::OkCancel ? " " : "?? ");
+        return answer;
     }
-    std::vector<std::string> asked;
-
-private:
-    MessageAnswer answer_;
+    MessageAnswer answer = MessageAnswer::Cancel;
+    std::string asked;
 };
 
 TEST_F(ScheduleStoreTest, StartStopCommandAsksAndStoresTheState) {
     ManualTimerService service;
     BackgroundTimers timers(service, {});
-    EXPECT_FALSE(SchedulerEnabledInSettings());  // absent reads "NO"
-    EXPECT_FALSE(StartSchedulerFromSettings(timers));
-    EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
-    AnsweringHost cancel(MessageAnswer::Cancel);
-    SetUiHost(&cancel);
-    EXPECT_FALSE(ToggleSchedulerCommand(timers).has_value());
-    EXPECT_FALSE(timers.SchedulerRunning());
-    EXPECT_FALSE(ReadIfPresent(keys::Scheduler).has_value());
-    AnsweringHost ok(MessageAnswer::Ok);
-    SetUiHost(&ok);
+    EXPECT_FALSE(StartSchedulerFromSettings(timers));  // absent reads "NO"
+    AnsweringHost host;
+    SetUiHost(&host);
+    EXPECT_FALSE(ToggleSchedulerCommand(timers).has_value());  // Cancel
+    EXPECT_FALSE(timers.SchedulerRunning() || ReadIfPresent(keys::Scheduler).has_value());
+    host.answer = MessageAnswer::Ok;
     EXPECT_EQ(ToggleSchedulerCommand(timers), std::optional<bool>(true));
-    EXPECT_TRUE(timers.SchedulerRunning());
+    EXPECT_TRUE(timers.SchedulerRunning() && service.IsActive(kSchedulerTimerId));
     EXPECT_EQ(Read(keys::Scheduler), "YES");
     EXPECT_EQ(ToggleSchedulerCommand(timers), std::optional<bool>(false));
     EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
     EXPECT_EQ(Read(keys::Scheduler), "NO");
-    EXPECT_EQ(ok.asked, (std::vector<std::string>{"Start Scheduler?", "Stop Scheduler?"}));
+    EXPECT_EQ(host.asked, "Start Scheduler? Start Scheduler? Stop Scheduler? ");
     SetUiHost(nullptr);
-    // Any value other than "NO" enables it at start-up.
-    Write(keys::Scheduler, "whatever");
-    EXPECT_TRUE(StartSchedulerFromSettings(timers));
-    EXPECT_TRUE(service.IsActive(kSchedulerTimerId));
+    Write(keys::Scheduler, "whatever");  // any value but "NO" starts it at start-up
+    EXPECT_TRUE(StartSchedulerFromSettings(timers) && service.IsActive(kSchedulerTimerId));
 }
 
 // ---- the tick ----
@@ -368,24 +296,12 @@ protected:
         clock_.Set(when);
         return scheduler_.Tick();
     }
-    // Ticks once a minute for `minutes` minutes from `from`; every start.
-    std::vector<Fired> Walk(const LocalDateTime& from, long long minutes) {
+    // `count` ticks `step` minutes apart from `from`; every start.
+    std::vector<Fired> Walk(const LocalDateTime& from, long long count, long long step = 1) {
         std::vector<Fired> fired;
-        for (long long m = 0; m < minutes; ++m) {
-            const LocalDateTime when = AddMinutes(from, m);
+        for (long long i = 0; i < count; ++i) {
+            const LocalDateTime when = AddMinutes(from, i * step);
             for (const int entry : TickAt(when).started) fired.push_back({entry, when});
-        }
-        return fired;
-    }
-    // Ticks at the given minutes (and 30 seconds) of every day for `days` days.
-    std::vector<Fired> WalkDays(const LocalDateTime& from, int days, const std::vector<std::pair<int, int>>& times) {
-        std::vector<Fired> fired;
-        for (int d = 0; d < days; ++d) {
-            const LocalDateTime day = AddMinutes(from, 1440LL * d);
-            for (const auto& [hour, minute] : times) {
-                const LocalDateTime when = At(day.year, day.month, day.day, hour, minute, 30);
-                for (const int entry : TickAt(when).started) fired.push_back({entry, when});
-            }
         }
         return fired;
     }
@@ -435,31 +351,25 @@ TEST_F(SchedulerTickTest, EveryFrequencyFiresAtItsMinuteAcrossBoundaries) {
 
 TEST_F(SchedulerTickTest, WeeklyMonthlyAndYearlyFireOnlyOnTheirDays) {
     std::vector<std::string> lines;
-    for (int d = 0; d < 7; ++d) lines.push_back("link" + std::to_string(d) + " Weekly " + std::string(WeekdayName(d)) + " 08:30 On");
+    for (int d = 0; d < 7; ++d) lines.push_back("l" + std::to_string(d) + " Weekly " + std::string(WeekdayName(d)) + " 08:30 On");
     StoreTimerLines(lines);
     // 8 days from Saturday 2024-02-24, across the leap day and a month end.
     const std::vector<Fired> weekly = Walk(At(2024, 2, 24, 0, 0), 8 * 1440);
     ASSERT_EQ(weekly.size(), 8u);
     for (const Fired& f : weekly) {
-        EXPECT_EQ(f.when.hour * 60 + f.when.minute, 8 * 60 + 30);
-        EXPECT_EQ(LibcWeekday(f.when.year, f.when.month, f.when.day), f.entry) << f;
+        int weekday = -1;
+        EXPECT_EQ(AddMinutes(f.when, 0, &weekday), At(f.when.year, f.when.month, f.when.day, 8, 30)) << f;
+        EXPECT_EQ(weekday, f.entry) << f;
     }
-    EXPECT_EQ(weekly[5], (Fired{4, At(2024, 2, 29, 8, 30)}));  // Thursday, leap day
-
+    // Daily ticks at 12:00:30 for a year, and at 06:00:30 for six years.
     StoreTimerLines({"eom Monthly 31/--/-- 12:00 On", "first Monthly 01/--/-- 12:00 On"});
-    std::vector<int> monthsOf31;
-    int firsts = 0;
-    for (const Fired& f : WalkDays(At(2025, 1, 1, 0, 0), 365, {{11, 59}, {12, 0}, {12, 1}})) {
-        EXPECT_EQ(f.when.hour * 60 + f.when.minute, 12 * 60);
-        EXPECT_EQ(f.when.day, f.entry == 0 ? 31 : 1);
-        if (f.entry == 0) monthsOf31.push_back(f.when.month);
-        firsts += f.entry;
-    }
-    EXPECT_EQ(monthsOf31, (std::vector<int>{1, 3, 5, 7, 8, 10, 12}));
-    EXPECT_EQ(firsts, 12);
-
+    std::string fired;
+    for (const Fired& f : Walk(At(2025, 1, 1, 12, 0, 30), 365, 1440))
+        fired += std::to_string(f.entry) + ":" + std::to_string(f.when.day) + "/" + std::to_string(f.when.month) + " ";
+    EXPECT_EQ(fired, "1:1/1 0:31/1 1:1/2 1:1/3 0:31/3 1:1/4 1:1/5 0:31/5 1:1/6 1:1/7 0:31/7 1:1/8 0:31/8 1:1/9 1:1/10 "
+                     "0:31/10 1:1/11 1:1/12 0:31/12 ");
     StoreTimerLines({"leap Yearly 29/02/-- 06:00 On"});
-    EXPECT_EQ(WalkDays(At(2023, 1, 1, 0, 0), 6 * 365 + 1, {{5, 59}, {6, 0}, {6, 1}}),
+    EXPECT_EQ(Walk(At(2023, 1, 1, 6, 0, 30), 6 * 365 + 1, 1440),
               (std::vector<Fired>{{0, At(2024, 2, 29, 6, 0, 30)}, {0, At(2028, 2, 29, 6, 0, 30)}}));
 }
 
