@@ -358,5 +358,47 @@ def main():
         threading.Thread(target=Session(conn, script, args.log, family).run, daemon=True).start()
 
 
+# ---- listing floods (listing budget tests) ---------------------------------
+# Script key "listing_flood" (LIST only): {"prefix": text, "name_bytes": n,
+# "line_end": "\r\n", "count": lines, "max_bytes": cap}. Sends `count` lines
+# (absent: without end, up to max_bytes, default 64 MiB) of prefix + a name
+# of n bytes ("n" then the line number), stopping when the client closes the
+# data connection; then the usual 226.
+_plain_do_transfer = Session.do_transfer
+
+
+def _flood_do_transfer(self, verb, arg):
+    flood = self.script.get("listing_flood")
+    if verb != "LIST" or not flood:
+        return _plain_do_transfer(self, verb, arg)
+    data = self.open_data()
+    if data is None:
+        self.reply("425 Use PORT or PASV first.")
+        return True
+    self.reply("150 Opening data connection.")
+    prefix = flood.get("prefix", "-rw-r--r-- 1 u g 1 Jan 15 10:30 ").encode("latin-1")
+    name_bytes = int(flood.get("name_bytes", 8))
+    line_end = flood.get("line_end", "\r\n").encode("latin-1")
+    count = flood.get("count")
+    cap = int(flood.get("max_bytes", 64 << 20))
+    sent = 0
+    i = 0
+    try:
+        while (count is None or i < int(count)) and sent < cap:
+            tag = b"n%d" % i
+            line = prefix + tag + b"x" * max(0, name_bytes - len(tag)) + line_end
+            data.sendall(line)
+            sent += len(line)
+            i += 1
+    except OSError:
+        pass
+    data.close()
+    self.reply("226 Transfer complete.")
+    return True
+
+
+Session.do_transfer = _flood_do_transfer
+
+
 if __name__ == "__main__":
     sys.exit(main())

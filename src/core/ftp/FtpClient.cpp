@@ -12,8 +12,6 @@ namespace zyfar {
 namespace {
 
 constexpr std::size_t kListingChunk = 64 * 1024;
-// A listing with more entries than this is refused rather than held.
-constexpr std::size_t kMaxListingEntries = 5'000'000;
 
 FtpResult Unsafe() {
     return FtpFail(ftpcode::kInvalidOperation,
@@ -33,6 +31,12 @@ ListingContext NowContext() {
     ctx.now.second = std::min(tm.tm_sec, 59);
     ctx.now.valid = true;
     return ctx;
+}
+
+std::size_t ListingHeldBytes(const std::vector<RemoteEntry>& entries) {
+    std::size_t n = 0;
+    for (const RemoteEntry& e : entries) n += HeldBytes(e);
+    return n;
 }
 
 bool Cancelled(const WorkerControl* control) { return control != nullptr && control->IsCancelled(); }
@@ -429,7 +433,7 @@ FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& fo
     FtpFileStream stream(*ctrl_, std::move(data.value), FtpFileStream::Direction::kRead, false,
                          DataTimeouts{options_.dataSendTimeout, options_.dataReceiveTimeout},
                          [this] { fileOpen_ = false; });
-    ListingParser parser(NowContext(), mlsd);
+    ListingParser parser(NowContext(), mlsd, options_.listingLimits);
     std::vector<RemoteEntry> entries;
     std::vector<char> chunk(kListingChunk);
     for (;;) {
@@ -444,15 +448,22 @@ FtpOutcome<std::vector<RemoteEntry>> FtpClient::ListFolder(const std::string& fo
         if (got.value == 0) {
             break;
         }
-        parser.Feed(std::string_view(chunk.data(), got.value), entries);
-        if (entries.size() > kMaxListingEntries) {
+        if (!parser.Feed(std::string_view(chunk.data(), got.value), entries)) {
             (void)stream.Abort();
-            return FtpFail(ftpcode::kExtendedError, "The listing is too large.");
+            return FtpFail(ftpcode::kExtendedError, parser.Error());
         }
     }
-    parser.Finish(entries);
+    const std::size_t held = parser.Held();
+    if (!parser.Finish(entries)) {
+        return FtpFail(ftpcode::kExtendedError, parser.Error());
+    }
     if (options_.cache) {
-        listingCache_[folder] = entries;
+        // The kept listings share one budget: past it, the older ones go.
+        if (listingCacheBytes_ + held > options_.listingLimits.maxTotalBytes) ForgetListings();
+        auto [it, added] = listingCache_.try_emplace(folder);
+        if (!added) listingCacheBytes_ -= ListingHeldBytes(it->second);
+        it->second = entries;
+        listingCacheBytes_ += held;
     }
     return entries;
 }

@@ -14,6 +14,7 @@
 #include "ftp/FtpDataStream.h"
 #include "ftp/FtpError.h"
 #include "ftp/FtpProxy.h"
+#include "ftp/ListingParser.h"
 #include "ftp/RemoteEntry.h"
 #include "ftp/Socket.h"
 
@@ -50,6 +51,8 @@ struct FtpConnectOptions {
 
     bool reload = true;  // every Find lists afresh
     bool cache = false;  // with !reload, a listing may be reused within this client
+    // Bounds of one listing; maxTotalBytes also bounds all listings the client keeps.
+    ListingLimits listingLimits;
 
     FtpTraceFn trace;    // commands and replies, password masked
     EnvLookup env;       // environment for kPreconfig (default: the process's)
@@ -130,7 +133,10 @@ private:
                                                                   bool refusalIsEmpty = true);
     [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> FindExact(const std::string& folder,
                                                                   const std::string& name);
-    void ForgetListings() { listingCache_.clear(); }
+    void ForgetListings() {
+        listingCache_.clear();
+        listingCacheBytes_ = 0;
+    }
 
     WorkerControl* control_;
     FtpConnectOptions options_;
@@ -140,6 +146,7 @@ private:
     std::unique_ptr<FtpControl> ctrl_;
     bool fileOpen_ = false;
     std::map<std::string, std::vector<RemoteEntry>> listingCache_;
+    std::size_t listingCacheBytes_ = 0;  // HeldBytes of every kept listing
 };
 
 // Splits a remote path at its last "/" (or "\" when the path has no "/"):

@@ -65,14 +65,113 @@ bool ParseSmallInt(std::string_view s, int& value, std::size_t maxDigits) {
     return true;
 }
 
+namespace {
+
+// Month names as ls prints them in the locales servers run in: English,
+// German, French, Spanish, Italian, Portuguese, Dutch, Swedish, Danish and
+// Norwegian, Hungarian, Polish, Czech, Finnish and Russian, abbreviated and
+// long, lower case, UTF-8 (a few also in Latin-1, as older servers send them).
+// No spelling stands for two different months.
+struct MonthName {
+    std::string_view name;
+    int month;
+};
+constexpr MonthName kMonthNames[] = {
+    // 1
+    {"january", 1}, {"januar", 1}, {"janv", 1}, {"janvier", 1}, {"ene", 1}, {"enero", 1}, {"gen", 1},
+    {"gennaio", 1}, {"janeiro", 1}, {"januari", 1}, {"j\xc3\xa4n", 1}, {"j\xc3\xa4nner", 1}, {"janu\xc3\xa1r", 1},
+    {"sty", 1}, {"stycze\xc5\x84", 1}, {"led", 1}, {"leden", 1}, {"tammi", 1}, {"tammikuu", 1},
+    {"\xd1\x8f\xd0\xbd\xd0\xb2", 1},
+    // 2
+    {"february", 2}, {"februar", 2}, {"f\xc3\xa9vr", 2}, {"fevr", 2}, {"f\xc3\xa9v", 2}, {"f\xc3\xa9vrier", 2},
+    {"fevrier", 2}, {"f\xe9vr", 2}, {"febrero", 2}, {"febbraio", 2}, {"fev", 2}, {"fevereiro", 2},
+    {"februari", 2}, {"febr", 2}, {"febru\xc3\xa1r", 2}, {"lut", 2}, {"luty", 2}, {"\xc3\xbano", 2},
+    {"\xc3\xbanor", 2}, {"helmi", 2}, {"helmikuu", 2}, {"\xd1\x84\xd0\xb5\xd0\xb2", 2},
+    // 3
+    {"march", 3}, {"m\xc3\xa4r", 3}, {"m\xe4r", 3}, {"mrz", 3}, {"m\xc3\xa4rz", 3}, {"m\xe4rz", 3},
+    {"maerz", 3}, {"mars", 3}, {"marzo", 3}, {"mar\xc3\xa7o", 3}, {"mrt", 3}, {"maart", 3}, {"marts", 3},
+    {"m\xc3\xa1rc", 3}, {"m\xc3\xa1rcius", 3}, {"marzec", 3}, {"b\xc5\x99" "e", 3}, {"b\xc5\x99" "ezen", 3},
+    {"maalis", 3}, {"maaliskuu", 3}, {"\xd0\xbc\xd0\xb0\xd1\x80", 3},
+    // 4
+    {"april", 4}, {"avr", 4}, {"avril", 4}, {"abr", 4}, {"abril", 4}, {"aprile", 4}, {"\xc3\xa1pr", 4},
+    {"\xc3\xa1prilis", 4}, {"kwi", 4}, {"kwiecie\xc5\x84", 4}, {"dub", 4}, {"duben", 4}, {"huhti", 4},
+    {"huhtikuu", 4}, {"\xd0\xb0\xd0\xbf\xd1\x80", 4},
+    // 5
+    {"may", 5}, {"mai", 5}, {"mayo", 5}, {"mag", 5}, {"maggio", 5}, {"maio", 5}, {"mei", 5}, {"maj", 5},
+    {"m\xc3\xa1j", 5}, {"m\xc3\xa1jus", 5}, {"kv\xc4\x9b", 5}, {"kv\xc4\x9bten", 5}, {"touko", 5},
+    {"toukokuu", 5}, {"\xd0\xbc\xd0\xb0\xd0\xb9", 5}, {"\xd0\xbc\xd0\xb0\xd1\x8f", 5},
+    // 6
+    {"june", 6}, {"juni", 6}, {"juin", 6}, {"junio", 6}, {"giu", 6}, {"giugno", 6}, {"junho", 6},
+    {"j\xc3\xban", 6}, {"j\xc3\xbanius", 6}, {"cze", 6}, {"czerwiec", 6}, {"\xc4\x8dvn", 6}, {"\xc4\x8d" "erven", 6},
+    {"kes\xc3\xa4", 6}, {"kes\xc3\xa4kuu", 6}, {"\xd0\xb8\xd1\x8e\xd0\xbd", 6},
+    // 7
+    {"july", 7}, {"juli", 7}, {"juil", 7}, {"juillet", 7}, {"julio", 7}, {"lug", 7}, {"luglio", 7}, {"julho", 7},
+    {"j\xc3\xbal", 7}, {"j\xc3\xbalius", 7}, {"lip", 7}, {"lipiec", 7}, {"\xc4\x8dvc", 7},
+    {"\xc4\x8d" "ervenec", 7}, {"hein\xc3\xa4", 7}, {"hein\xc3\xa4kuu", 7}, {"\xd0\xb8\xd1\x8e\xd0\xbb", 7},
+    // 8
+    {"august", 8}, {"ao\xc3\xbbt", 8}, {"ao\xfbt", 8}, {"aout", 8}, {"ago", 8}, {"agosto", 8},
+    {"augustus", 8}, {"augusti", 8}, {"augusztus", 8}, {"sie", 8}, {"sierpie\xc5\x84", 8}, {"srp", 8},
+    {"srpen", 8}, {"elo", 8}, {"elokuu", 8}, {"\xd0\xb0\xd0\xb2\xd0\xb3", 8},
+    // 9
+    {"september", 9}, {"sept", 9}, {"septembre", 9}, {"septiembre", 9}, {"setiembre", 9}, {"set", 9},
+    {"settembre", 9}, {"setembro", 9}, {"szept", 9}, {"szeptember", 9}, {"wrz", 9}, {"wrzesie\xc5\x84", 9},
+    {"z\xc3\xa1\xc5\x99", 9}, {"z\xc3\xa1\xc5\x99\xc3\xad", 9}, {"syys", 9}, {"syyskuu", 9},
+    {"\xd1\x81\xd0\xb5\xd0\xbd", 9},
+    // 10
+    {"october", 10}, {"oktober", 10}, {"okt", 10}, {"octobre", 10}, {"octubre", 10}, {"ott", 10},
+    {"ottobre", 10}, {"out", 10}, {"outubro", 10}, {"okt\xc3\xb3" "ber", 10}, {"pa\xc5\xba", 10},
+    {"pa\xc5\xba" "dziernik", 10}, {"\xc5\x99\xc3\xadj", 10}, {"\xc5\x99\xc3\xadjen", 10}, {"loka", 10},
+    {"lokakuu", 10}, {"\xd0\xbe\xd0\xba\xd1\x82", 10},
+    // 11
+    {"november", 11}, {"novembre", 11}, {"noviembre", 11}, {"novembro", 11}, {"lis", 11}, {"listopad", 11},
+    {"marras", 11}, {"marraskuu", 11}, {"\xd0\xbd\xd0\xbe\xd1\x8f", 11},
+    // 12
+    {"december", 12}, {"dez", 12}, {"dezember", 12}, {"d\xc3\xa9" "c", 12}, {"d\xe9" "c", 12}, {"d\xc3\xa9" "cembre", 12},
+    {"decembre", 12}, {"dic", 12}, {"diciembre", 12}, {"dicembre", 12}, {"dezembro", 12}, {"des", 12},
+    {"desember", 12}, {"gru", 12}, {"grudzie\xc5\x84", 12}, {"pro", 12}, {"prosinec", 12}, {"joulu", 12},
+    {"joulukuu", 12}, {"\xd0\xb4\xd0\xb5\xd0\xba", 12},
+};
+
+constexpr std::string_view kEnglishShort = "janfebmaraprmayjunjulaugsepoctnovdec";
+
+}  // namespace
+
 int MonthFromName(std::string_view s) {
-    static constexpr std::string_view kNames[12] = {
-        "january", "february", "march",     "april",   "may",      "june",
-        "july",    "august",   "september", "october", "november", "december"};
-    if (s.size() < 3) return 0;
-    for (int m = 0; m < 12; ++m) {
-        const std::string_view full = kNames[m];
-        if (s.size() == 3 ? EqualsNoCase(s, full.substr(0, 3)) : EqualsNoCase(s, full)) return m + 1;
+    if (s.size() == 3) {  // the usual case first: "Jan" .. "Dec", any case
+        const char a = ToLowerAscii(s[0]), b = ToLowerAscii(s[1]), c = ToLowerAscii(s[2]);
+        for (std::size_t i = 0; i < kEnglishShort.size(); i += 3) {
+            if (kEnglishShort[i] == a && kEnglishShort[i + 1] == b && kEnglishShort[i + 2] == c) {
+                return static_cast<int>(i / 3) + 1;
+            }
+        }
+    }
+    if (!s.empty() && s.back() == '.') s.remove_suffix(1);  // "janv.", "Mär."
+    // "1月" (Japanese, Chinese) and "1월" (Korean): the month's number.
+    for (std::string_view mark : {std::string_view("\xe6\x9c\x88"), std::string_view("\xec\x9b\x94")}) {
+        if (s.size() > mark.size() && s.substr(s.size() - mark.size()) == mark) {
+            int m = 0;
+            if (ParseSmallInt(s.substr(0, s.size() - mark.size()), m, 2) && m >= 1 && m <= 12) return m;
+            return 0;
+        }
+    }
+    if (s.size() < 3 || s.size() > 24) return 0;
+    // Lower case: ASCII letters, Latin-1 capitals and their UTF-8 forms
+    // ("Ä" C3 84 -> "ä" C3 A4).
+    char lower[24];
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto u = static_cast<unsigned char>(s[i]);
+        char c = ToLowerAscii(s[i]);
+        if (u >= 0x80 && u <= 0x9E && i > 0 && static_cast<unsigned char>(s[i - 1]) == 0xC3) {
+            c = static_cast<char>(u + 0x20);
+        } else if (u >= 0xC0 && u <= 0xDE && u != 0xC3 && u != 0xC5 && u != 0xC4 && u != 0xD0 && u != 0xD1 &&
+                   u != 0xD7) {
+            c = static_cast<char>(u + 0x20);  // a Latin-1 capital
+        }
+        lower[i] = c;
+    }
+    const std::string_view key(lower, s.size());
+    for (const MonthName& m : kMonthNames) {
+        if (m.name.size() == key.size() && m.name == key) return m.month;
     }
     return 0;
 }
@@ -161,6 +260,32 @@ bool ParseClock(std::string_view s, int& hour, int& minute, int& second) {
     return true;
 }
 
+bool ParseLooseClock(std::string_view s, int& hour, int& minute, int& second) {
+    if (ParseClock(s, hour, minute, second)) return true;
+    if (s == "24:00" || s == "24:00:00") {
+        hour = 24;
+        minute = 0;
+        second = 0;
+        return true;
+    }
+    const std::size_t colon = s.find(':');
+    int h = 0, m = 0;
+    if (colon == std::string_view::npos || colon == 0 || colon > 2 || s.size() != colon + 2 ||
+        !ParseSmallInt(s.substr(0, colon), h, 2) || !ParseSmallInt(s.substr(colon + 1), m, 1) || h > 23 || m > 5) {
+        return false;
+    }
+    hour = h;
+    minute = m * 10;
+    second = 0;
+    return true;
+}
+
+int ExpandYear(int year, std::size_t digits) {
+    if (digits <= 2) return year < 70 ? 2000 + year : 1900 + year;
+    if (digits == 3) return 1900 + year;
+    return year;
+}
+
 RemoteTime NowOrSystem(const ListingContext& ctx) {
     if (ctx.now.valid) return ctx.now;
     return TimeFromUnixSeconds(static_cast<std::int64_t>(std::time(nullptr)));
@@ -168,6 +293,10 @@ RemoteTime NowOrSystem(const ListingContext& ctx) {
 
 LineResult MakeEntry(RemoteEntry&& e) {
     if (!IsSafeRemoteName(e.name)) return Ignored();
+    if (e.modified.valid && e.modified.hour == 24) {
+        const RemoteTime& t = e.modified;
+        e.modified = TimeFromUnixSeconds((DaysFromCivil(t.year, t.month, t.day) + 1) * 86400);
+    }
     for (char c : e.linkTarget) {
         if (c == '\0' || c == '\r' || c == '\n') return Ignored();
     }

@@ -61,8 +61,13 @@ bool ParseDecimal(std::string_view s, std::int64_t& value);
 // Same, limited to int, and to at most maxDigits digits.
 bool ParseSmallInt(std::string_view s, int& value, std::size_t maxDigits = 9);
 
-// "Jan" .. "Dec" or the full English month name, any case: 1..12, else 0.
+// A month's name, abbreviated or long, with or without a final ".", any
+// case, in English and the languages servers' ls prints ("Mär", "janv.",
+// "ene", "mrt", "maj", "márc", "1月"): 1..12, else 0.
 int MonthFromName(std::string_view s);
+// A year of two digits (below 70: 20xx, else 19xx) or three (years since
+// 1900, as some servers print 2003: "103"); four digits stand as they are.
+int ExpandYear(int year, std::size_t digits);
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
@@ -76,10 +81,16 @@ RemoteTime TimeFromUnixSeconds(std::int64_t seconds);
 // "HH:MM", "HH:MM:SS" or "HH:MM:SS.fraction" (24 hours).
 bool ParseClock(std::string_view s, int& hour, int& minute, int& second);
 
+// ParseClock, also taking what servers print at the edges: "24:00" (the end
+// of the day: hour 24, which MakeEntry turns into 00:00 of the next day) and
+// a minute cut to one digit ("00:0", read as its first digit: 00:00).
+bool ParseLooseClock(std::string_view s, int& hour, int& minute, int& second);
+
 // The current UTC time when the context does not carry a valid one.
 RemoteTime NowOrSystem(const ListingContext& ctx);
 
 // An entry verdict, or Ignore when the entry's name is not safe to hand out.
+// A time of 24:00 becomes 00:00 of the next day.
 LineResult MakeEntry(RemoteEntry&& e);
 inline LineResult Ignored() { return LineResult{LineResult::Ignore, {}}; }
 inline LineResult NoMatch() { return LineResult{LineResult::NoMatch, {}}; }

@@ -1,8 +1,9 @@
 // MLSD lines and the fact line of an MLST reply (RFC 3659):
 //   "type=file;size=12;modify=20260101120000; name"
 // Facts are "name=value;" pairs, fact names and the type values in any case.
-// The facts end at the first "; "; everything after that single blank is
-// the name, which may hold ";" and further blanks.
+// The facts end at the first "; " (some servers put a TAB there instead of
+// the blank); everything after that single blank is the name, which may
+// hold ";" and further blanks.
 #include "ftp/ListingCommon.h"
 
 namespace zyfar {
@@ -99,6 +100,14 @@ LineResult ParseFacts(std::string_view facts, std::string_view name, bool forPat
     return MakeEntry(std::move(e));
 }
 
+// The end of the facts: the first ";" followed by a blank or a TAB.
+std::size_t FactsEnd(std::string_view s) {
+    for (std::size_t i = s.find(';'); i != std::string_view::npos && i + 1 < s.size(); i = s.find(';', i + 1)) {
+        if (s[i + 1] == ' ' || s[i + 1] == '\t') return i;
+    }
+    return std::string_view::npos;
+}
+
 // Splits a fact line into its facts and its name. The facts end with the
 // first "; " (a fact value may hold a blank, as in
 // "UNIX.ownername=Domain Users;", but never a ";"). False for a line that
@@ -108,7 +117,7 @@ bool SplitFactLine(std::string_view line, std::string_view& facts, std::string_v
     // An MLSD line that starts with a blank has no facts at all: " name".
     if (line.front() == ' ') {
         const std::string_view rest = line.substr(1);
-        const std::size_t end = rest.find("; ");
+        const std::size_t end = FactsEnd(rest);
         if (end != std::string_view::npos && rest.substr(0, end).find('=') != std::string_view::npos) {
             facts = rest.substr(0, end + 1);
             name = rest.substr(end + 2);
@@ -118,7 +127,7 @@ bool SplitFactLine(std::string_view line, std::string_view& facts, std::string_v
         }
         return true;
     }
-    const std::size_t end = line.find("; ");
+    const std::size_t end = FactsEnd(line);
     if (end != std::string_view::npos) {
         facts = line.substr(0, end + 1);
         name = line.substr(end + 2);

@@ -12,71 +12,128 @@ using namespace listing;
 
 namespace {
 
-constexpr ListingFormat kTryOrder[] = {ListingFormat::Eplf, ListingFormat::Unix, ListingFormat::Dos,
-                                       ListingFormat::Vms};
+// The common formats first; the rarer ones only see lines those refused.
+constexpr ListingFormat kTryOrder[] = {ListingFormat::Eplf,  ListingFormat::Unix,  ListingFormat::Dos,
+                                       ListingFormat::Vms,   ListingFormat::Os2,   ListingFormat::As400,
+                                       ListingFormat::Mvs,   ListingFormat::Zvm,   ListingFormat::VxWorks,
+                                       ListingFormat::Os9,   ListingFormat::NonStop};
+
+using LineFn = LineResult (*)(std::string_view, const ListingContext&);
+LineFn ParserOf(ListingFormat f) {
+    switch (f) {
+        case ListingFormat::Unix: return ParseUnixLine;
+        case ListingFormat::Dos: return ParseDosLine;
+        case ListingFormat::Eplf: return ParseEplfLine;
+        case ListingFormat::Vms: return ParseVmsLine;
+        case ListingFormat::Os2: return ParseOs2Line;
+        case ListingFormat::As400: return ParseAs400Line;
+        case ListingFormat::Mvs: return ParseMvsLine;
+        case ListingFormat::Zvm: return ParseZvmLine;
+        case ListingFormat::VxWorks: return ParseVxWorksLine;
+        case ListingFormat::Os9: return ParseOs9Line;
+        case ListingFormat::NonStop: return ParseNonStopLine;
+        case ListingFormat::Unknown: break;
+    }
+    return nullptr;
+}
 
 std::string_view StripCr(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     return line;
 }
 
-void Emit(LineResult& r, std::vector<RemoteEntry>& out) {
-    // Every parser already drops unsafe names; this is the last gate.
-    if (r.kind == LineResult::Entry && IsSafeRemoteName(r.entry.name)) out.push_back(std::move(r.entry));
-}
-
 }  // namespace
 
-ListingParser::ListingParser(const ListingContext& ctx, bool mlsd) : ctx_(ctx), mlsd_(mlsd) {}
+std::size_t HeldBytes(const RemoteEntry& e) {
+    return sizeof(RemoteEntry) + e.name.size() + e.linkTarget.size() + e.permissions.size();
+}
 
-void ListingParser::Feed(std::string_view chunk, std::vector<RemoteEntry>& out) {
-    while (!chunk.empty()) {
+void ListingParser::Fail(std::string error) {
+    if (error_.empty()) error_ = std::move(error);
+    std::string().swap(partial_);
+    pendingVmsName_.clear();
+}
+
+void ListingParser::Emit(LineResult& r, std::vector<RemoteEntry>& out) {
+    // Every parser already drops unsafe names; this is the last gate.
+    if (r.kind != LineResult::Entry || !IsSafeRemoteName(r.entry.name) || Failed()) return;
+    if (r.entry.name.size() > limits_.maxNameBytes) {
+        Fail("The listing holds a name longer than " + std::to_string(limits_.maxNameBytes) + " bytes.");
+        return;
+    }
+    held_ += HeldBytes(r.entry);
+    if (held_ > limits_.maxTotalBytes) {
+        Fail("The listing is larger than " + std::to_string(limits_.maxTotalBytes) + " bytes.");
+        return;
+    }
+    if (++entries_ > limits_.maxEntries) {
+        Fail("The listing has more than " + std::to_string(limits_.maxEntries) + " entries.");
+        return;
+    }
+    out.push_back(std::move(r.entry));
+}
+
+ListingParser::ListingParser(const ListingContext& ctx, bool mlsd, const ListingLimits& limits)
+    : ctx_(ctx), mlsd_(mlsd), limits_(limits) {}
+
+bool ListingParser::Feed(std::string_view chunk, std::vector<RemoteEntry>& out) {
+    if (Failed()) return false;
+    total_ += chunk.size();
+    if (total_ > limits_.maxTotalBytes) {
+        Fail("The listing is larger than " + std::to_string(limits_.maxTotalBytes) + " bytes.");
+        return false;
+    }
+    const std::string lineError =
+        "The listing holds a line longer than " + std::to_string(limits_.maxLineBytes) + " bytes.";
+    while (!chunk.empty() && !Failed()) {
         const std::size_t lf = chunk.find('\n');
-        if (lf == std::string_view::npos) {
-            // No line end yet: keep the bytes, unless the line is already too long.
-            if (!overlong_) {
-                if (partial_.size() + chunk.size() > MaxLineLength) {
-                    overlong_ = true;
-                    std::string().swap(partial_);
-                } else {
-                    partial_.append(chunk);
-                }
-            }
-            return;
-        }
         const std::string_view piece = chunk.substr(0, lf);
-        chunk.remove_prefix(lf + 1);
-        if (overlong_) {
-            overlong_ = false;  // the end of the overlong line: drop it whole
-            continue;
+        // The line's length without its line end (the CR of a CRLF
+        // included); a line still open may yet end in that CR.
+        std::size_t length = partial_.size() + piece.size();
+        const bool cr = piece.empty() ? !partial_.empty() && partial_.back() == '\r' : piece.back() == '\r';
+        if (lf == std::string_view::npos || cr) --length;
+        if (length != SIZE_MAX && length > limits_.maxLineBytes) {
+            Fail(lineError);
+            break;
         }
+        if (lf == std::string_view::npos) {
+            partial_.append(chunk);  // no line end yet: keep the bytes
+            return true;
+        }
+        chunk.remove_prefix(lf + 1);
         if (partial_.empty()) {
-            if (piece.size() <= MaxLineLength) OnLine(StripCr(piece), out);
+            OnLine(StripCr(piece), out);
         } else {
-            if (partial_.size() + piece.size() <= MaxLineLength) {
-                partial_.append(piece);
-                OnLine(StripCr(partial_), out);
-            }
+            partial_.append(piece);
+            OnLine(StripCr(partial_), out);
             partial_.clear();
         }
     }
+    return !Failed();
 }
 
-void ListingParser::Finish(std::vector<RemoteEntry>& out) {
-    if (!overlong_ && !partial_.empty()) {
+bool ListingParser::Finish(std::vector<RemoteEntry>& out) {
+    if (!Failed() && !partial_.empty()) {
         const std::string last = std::move(partial_);
         partial_.clear();
-        OnLine(StripCr(last), out);
+        if (StripCr(last).size() > limits_.maxLineBytes) {
+            Fail("The listing holds a line longer than " + std::to_string(limits_.maxLineBytes) + " bytes.");
+        } else {
+            OnLine(StripCr(last), out);
+        }
     }
-    if (!pendingVmsName_.empty()) {
+    if (!Failed() && !pendingVmsName_.empty()) {
         LineResult r = ParseVmsLine(pendingVmsName_, ctx_);
         Emit(r, out);
     }
-    // Ready for the next listing.
+    const bool ok = !Failed();
+    // Ready for the next listing (a failed parser stays failed).
     partial_.clear();
-    overlong_ = false;
     pendingVmsName_.clear();
     format_ = ListingFormat::Unknown;
+    total_ = held_ = entries_ = 0;
+    return ok;
 }
 
 void ListingParser::OnLine(std::string_view line, std::vector<RemoteEntry>& out) {
@@ -89,22 +146,9 @@ void ListingParser::OnLine(std::string_view line, std::vector<RemoteEntry>& out)
 }
 
 bool ListingParser::TryFormat(ListingFormat f, std::string_view line, LineResult& result) const {
-    switch (f) {
-        case ListingFormat::Unix:
-            result = ParseUnixLine(line, ctx_);
-            break;
-        case ListingFormat::Dos:
-            result = ParseDosLine(line, ctx_);
-            break;
-        case ListingFormat::Eplf:
-            result = ParseEplfLine(line, ctx_);
-            break;
-        case ListingFormat::Vms:
-            result = ParseVmsLine(line, ctx_);
-            break;
-        case ListingFormat::Unknown:
-            return false;
-    }
+    const LineFn parse = ParserOf(f);
+    if (parse == nullptr) return false;
+    result = parse(line, ctx_);
     return result.kind != LineResult::NoMatch;
 }
 

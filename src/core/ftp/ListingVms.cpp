@@ -25,33 +25,52 @@ bool SplitVersion(std::string_view token, std::string_view& name) {
     return true;
 }
 
-// "5/9" or "5" (blocks used).
-bool ParseBlocks(std::string_view s, std::int64_t& bytes) {
+// "5/9" or "5" (blocks used, of those allocated), "2KB" / "3MB" (some
+// servers give the size in bytes with a unit), "******" (the field
+// overflowed: no size).
+bool ParseVmsSize(std::string_view s, std::int64_t& bytes) {
+    if (s.find_first_not_of('*') == std::string_view::npos) {
+        bytes = -1;
+        return true;
+    }
+    std::int64_t unit = kVmsBlock;
+    if (EndsWithNoCase(s, "KB")) {
+        unit = 1024;
+    } else if (EndsWithNoCase(s, "MB")) {
+        unit = 1024 * 1024;
+    } else if (EndsWithNoCase(s, "GB")) {
+        unit = 1024 * 1024 * 1024;
+    }
+    if (unit != kVmsBlock) s.remove_suffix(2);
     const std::size_t slash = s.find('/');
     std::int64_t used = 0, allocated = 0;
     if (!ParseDecimal(s.substr(0, slash), used)) return false;
-    if (slash != std::string_view::npos && !ParseDecimal(s.substr(slash + 1), allocated)) return false;
-    if (used > INT64_MAX / kVmsBlock) return false;
-    bytes = used * kVmsBlock;
+    if (slash != std::string_view::npos && (unit != kVmsBlock || !ParseDecimal(s.substr(slash + 1), allocated))) {
+        return false;
+    }
+    if (used > INT64_MAX / unit) return false;
+    bytes = used * unit;
     return true;
 }
 
-// "1-JAN-2026"
-bool ParseVmsDate(std::string_view s, RemoteTime& t) {
+// "1-JAN-2026"; a month name the parser does not know leaves the time
+// unknown (`known` false) but still marks the field as the date.
+bool ParseVmsDate(std::string_view s, RemoteTime& t, bool& known) {
     const std::size_t d1 = s.find('-');
     if (d1 == std::string_view::npos) return false;
     const std::size_t d2 = s.find('-', d1 + 1);
     if (d2 == std::string_view::npos) return false;
     int day = 0, year = 0;
-    const int month = MonthFromName(s.substr(d1 + 1, d2 - d1 - 1));
-    if (!ParseSmallInt(s.substr(0, d1), day, 2) || month == 0 ||
-        !ParseSmallInt(s.substr(d2 + 1), year, 4) || s.size() - d2 - 1 != 4 ||
-        !IsValidDate(year, month, day)) {
+    const std::string_view monthText = s.substr(d1 + 1, d2 - d1 - 1);
+    if (!ParseSmallInt(s.substr(0, d1), day, 2) || monthText.size() < 3 || AllDigits(monthText) ||
+        !ParseSmallInt(s.substr(d2 + 1), year, 4) || s.size() - d2 - 1 != 4 || day < 1 || day > 31) {
         return false;
     }
-    t.year = year;
-    t.month = month;
-    t.day = day;
+    const int month = MonthFromName(monthText);
+    known = month != 0;
+    if (!known) return true;
+    if (!IsValidDate(year, month, day)) return false;
+    t = RemoteTime{year, month, day, 0, 0, 0, true};
     return true;
 }
 
@@ -89,14 +108,33 @@ LineResult ParseVmsLine(std::string_view line, const ListingContext& /*ctx*/) {
     e.name.assign(name);
     if (t.count == 1) return MakeEntry(std::move(e));  // details on the next line
 
-    if (t.count < 4 || !ParseBlocks(t.tok[1], e.size) || !ParseVmsDate(t.tok[2], e.modified) ||
-        !ParseClock(t.tok[3], e.modified.hour, e.modified.minute, e.modified.second)) {
-        return NoMatch();
+    // Size, date and time in any order (the time may be missing), then the
+    // owner "[GROUP,OWNER]" and the protection "(RWED,RWED,RE,)".
+    bool haveSize = false, haveDate = false, knownDate = false, haveTime = false;
+    RemoteTime time;
+    std::size_t i = 1;
+    for (; i < t.count && t.tok[i].front() != '[' && t.tok[i].front() != '('; ++i) {
+        const std::string_view f = t.tok[i];
+        int hour = 0, minute = 0, second = 0;
+        if (!haveDate && ParseVmsDate(f, time, knownDate)) {
+            haveDate = true;
+        } else if (!haveTime && ParseClock(f, hour, minute, second)) {
+            haveTime = true;
+            time.hour = hour;
+            time.minute = minute;
+            time.second = second;
+        } else if (!haveSize && ParseVmsSize(f, e.size)) {
+            haveSize = true;
+            e.sizeApproximate = e.size > 0;  // whole blocks or kilobytes
+        } else {
+            return NoMatch();
+        }
     }
-    e.modified.valid = true;
+    if (!haveDate) return NoMatch();
+    if (knownDate) e.modified = time;
     if (e.isDirectory) e.size = -1;
     // The protection mask "(RWED,RWED,RE,)" serves as the permissions text.
-    for (std::size_t i = 4; i < t.count; ++i) {
+    for (; i < t.count; ++i) {
         if (t.tok[i].size() >= 2 && t.tok[i].front() == '(' && t.tok[i].back() == ')') {
             e.permissions.assign(t.tok[i]);
             break;

@@ -23,6 +23,9 @@ struct RemoteEntry {
     bool isLink = false;          // a symbolic link; linkTarget holds what it points at
     std::string linkTarget;
     std::int64_t size = -1;       // bytes; -1 when the listing did not say
+    // The listing gave the size only roughly (VMS blocks, "33.5k", an edit
+    // file's end-of-file): good to show, not to check a transfer against.
+    bool sizeApproximate = false;
     RemoteTime modified;          // last-write time
     std::string permissions;      // e.g. "-rw-r--r--" when the listing gives it
     friend bool operator==(const RemoteEntry&, const RemoteEntry&) = default;

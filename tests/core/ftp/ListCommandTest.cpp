@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "FtpTestHelpers.h"
 #include "settings/SettingsStore.h"
 #include "support/TestEnv.h"
 
@@ -251,6 +252,71 @@ TEST_F(ListCommandServerTest, ListWithoutMlsdActiveAndPassiveAnonymous) {
         const Run r = List("ftp://127.0.0.1:" + std::to_string(server.port()) + "/pub", passive);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Shape(r.out), kPubListing) << (passive ? "passive" : "active");
+    }
+}
+
+// ---- listing budget against a hostile server ---------------------------------------------
+
+// A server that sends names of 60,000 bytes without end, lines of a
+// megabyte, or short lines without end: the listing fails with the reason
+// (and the client does not hold what it was sent).
+TEST(ListingBudget, HostileListingsFailWithTheReason) {
+    const struct {
+        const char* script;
+        std::size_t maxTotal;
+        const char* error;
+    } cases[] = {
+        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 60000}})", 256u << 20, "name longer than 4096 bytes"},
+        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 1048576, "count": 3}})", 256u << 20,
+         "line longer than 65536 bytes"},
+        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 8}})", 1u << 20, "larger than 1048576 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        test::FaultServer server(c.script);
+        ASSERT_TRUE(server.started()) << server.error();
+        FtpConnectOptions options = test::LoopbackOptions(server.port());
+        options.listingLimits.maxTotalBytes = c.maxTotal;
+        FtpClient client;
+        ASSERT_TRUE(client.Connect(options).ok());
+        const FtpOutcome<std::vector<FtpFoundFile>> found = client.Find("/pub/*");
+        EXPECT_FALSE(found.ok());
+        EXPECT_TRUE(found.value.empty());
+        EXPECT_NE(found.result.text.find(c.error), std::string::npos) << found.result.text;
+    }
+}
+
+// The listings a session keeps share the budget: past it the older ones go
+// and are listed afresh when asked for again.
+TEST(ListingBudget, KeptListingsShareTheBudget) {
+    std::string listing;
+    for (int i = 0; i < 20; ++i) listing += "-rw-r--r-- 1 u g 1 Jan 15 10:30 file" + std::to_string(i) + "\r\n";
+    test::FaultServer server(R"({"feat": ["SIZE"], "listing": ")" + [&] {
+        std::string escaped;
+        for (char ch : listing) escaped += ch == '\r' ? std::string("\\r") : ch == '\n' ? std::string("\\n") : std::string(1, ch);
+        return escaped;
+    }() + R"("})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpConnectOptions options = test::LoopbackOptions(server.port());
+    options.cache = true;
+    options.reload = false;
+    // One listing of 20 entries fits, two do not.
+    options.listingLimits.maxTotalBytes = 30 * (sizeof(RemoteEntry) + 16);
+    FtpClient client;
+    ASSERT_TRUE(client.Connect(options).ok());
+    const std::pair<const char*, std::size_t> steps[] = {
+        {"/a/*", 1}, {"/a/*", 1},  // kept
+        {"/b/*", 2},               // over the budget: /a goes
+        {"/b/*", 2}, {"/a/*", 3},  // /b kept, /a listed again
+    };
+    for (const auto& [path, lists] : steps) {
+        const FtpOutcome<std::vector<FtpFoundFile>> found = client.Find(path);
+        ASSERT_TRUE(found.ok()) << found.result.text;
+        EXPECT_EQ(found.value.size(), 20u) << path;
+        const std::vector<std::string> cmds = server.Commands();
+        EXPECT_EQ(std::count_if(cmds.begin(), cmds.end(), [](const std::string& l) { return l.rfind("LIST", 0) == 0; }),
+                  static_cast<std::ptrdiff_t>(lists))
+            << path;
     }
 }
 

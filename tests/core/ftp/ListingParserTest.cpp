@@ -15,28 +15,6 @@ std::vector<std::string> Names(const std::vector<RemoteEntry>& entries) {
     return names;
 }
 
-TEST(ListingParser, DetectsAndReportsTheFormat) {
-    struct Case {
-        std::string_view body;
-        ListingFormat format;
-    };
-    const Case cases[] = {
-        {"total 1\r\n-rw-r--r-- 1 u g 1 Jan 15 10:30 a\r\n", ListingFormat::Unix},
-        {"01-15-26  10:30AM       <DIR>          a\r\n", ListingFormat::Dos},
-        {"+r,s1,\ta\r\n", ListingFormat::Eplf},
-        {"Directory X:[Y]\r\n\r\nA.TXT;1  1/3  1-JAN-2026 12:00:00\r\n", ListingFormat::Vms},
-        {"total 0\r\n", ListingFormat::Unknown},
-    };
-    for (const Case& c : cases) {
-        ListingParser parser(TestContext(), false);
-        std::vector<RemoteEntry> out;
-        parser.Feed(c.body, out);
-        EXPECT_EQ(parser.Format(), c.format) << c.body;
-        parser.Finish(out);
-        EXPECT_EQ(parser.Format(), ListingFormat::Unknown) << "Finish starts afresh";
-    }
-}
-
 // A Unix listing from a server that shows one foreign-style line (a share
 // mounted from a Windows host): the line still parses by its own format.
 TEST(ListingParser, FallsBackPerLine) {
@@ -83,85 +61,105 @@ TEST(ListingParser, EntriesArriveAsTheirLinesComplete) {
     EXPECT_EQ(Names(out), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST(ListingParser, MlsdStreamAndWhole) {
-    const std::string body =
-        "type=cdir;modify=20260101120000; .\r\n"
-        "type=pdir;modify=20260101120000; ..\r\n"
-        "type=file;size=12;modify=20260101120000; one\r\n"
-        "type=dir;modify=20260101120000; two\r\n"
-        "garbage line\r\n"
-        "type=file;size=3; three";
-    const std::vector<RemoteEntry> whole = ParseMlsd(body);
-    EXPECT_EQ(Names(whole), (std::vector<std::string>{"one", "two", "three"}));
-    EXPECT_EQ(StreamByteByByte(body, true), whole);
-    // The same body sent as a LIST reply is no known LIST format.
-    EXPECT_TRUE(ParseList(body, TestContext()).empty());
-}
-
-TEST(ListingParser, OverlongLineIsDroppedAndTheRestParses) {
-    const std::string good1 = "-rw-r--r-- 1 u g 1 Jan 15 10:30 before\r\n";
-    const std::string good2 = "-rw-r--r-- 1 u g 1 Jan 15 10:30 after\r\n";
-    // An over-long line whose last part looks like an entry of its own, and
-    // starts exactly at a chunk boundary: it must go with the rest of its line.
-    constexpr std::size_t kChunk = 4096;
-    std::string padding(2 * ListingParser::MaxLineLength, 'x');
-    padding.append(kChunk - (good1.size() + padding.size()) % kChunk, 'x');
-    const std::string body = good1 + padding + "-rw-r--r-- 1 u g 1 Jan 15 10:30 tail\r\n" + good2;
-    ASSERT_EQ((good1.size() + padding.size()) % kChunk, 0u);
-    EXPECT_EQ(Names(ParseList(body, TestContext())), (std::vector<std::string>{"before", "after"}));
+// Past a limit the listing fails with the reason; nothing is kept beyond it.
+TEST(ListingParser, LimitsFailTheListing) {
+    ListingLimits small;
+    small.maxLineBytes = 100;
+    small.maxNameBytes = 20;
+    small.maxTotalBytes = 4000;
+    small.maxEntries = 5;
+    const std::string entry = "-rw-r--r-- 1 u g 1 Jan 15 10:30 ";
+    const struct {
+        std::string body;
+        bool mlsd;
+        std::size_t entries;  // given out before the failure
+        const char* error;    // nullptr: no failure
+    } cases[] = {
+        {entry + std::string(20, 'n') + "\r\n" + entry + "b\r\n", false, 2, nullptr},  // at the caps
+        {entry + std::string(60, 'n') + "\r\n" + entry + "b\r\n", false, 0, "name longer than 20 bytes"},
+        {entry + "a\r\n" + std::string(101, 'x') + "\r\n" + entry + "b\r\n", false, 1, "line longer than 100 bytes"},
+        {entry + "a\r\n" + std::string(101, 'x'), false, 1, "line longer than 100 bytes"},  // no line end
+        {std::string(101, ' ') + "\n", true, 0, "line longer than 100 bytes"},
+        {[&] { std::string b; for (int i = 0; i < 6; ++i) b += entry + "e" + std::to_string(i) + "\r\n"; return b; }(),
+         false, 5, "more than 5 entries"},
+        {[&] { std::string b; for (int i = 0; i < 100; ++i) b += "x" + std::string(60, ' ') + "\r\n"; return b; }(),
+         false, 0, "larger than 4000 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body.substr(0, 60));
+        for (std::size_t chunk : {c.body.size(), std::size_t{7}}) {
+            ListingParser parser(TestContext(), c.mlsd, small);
+            std::vector<RemoteEntry> out;
+            bool ok = true;
+            for (std::size_t i = 0; i < c.body.size(); i += chunk) {
+                ok = parser.Feed(std::string_view(c.body).substr(i, chunk), out) && ok;
+            }
+            ok = parser.Finish(out) && ok;
+            EXPECT_EQ(ok, c.error == nullptr);
+            EXPECT_EQ(out.size(), c.entries);
+            if (c.error != nullptr) {
+                EXPECT_NE(parser.Error().find(c.error), std::string::npos) << parser.Error();
+            }
+            EXPECT_FALSE(parser.Feed(entry + "late\r\n", out) && c.error != nullptr) << "a failed parser stays failed";
+        }
+    }
+    // The default caps: a real long name passes, a line of a megabyte fails.
+    const std::string longName = entry + std::string(4000, 'n') + "\r\n";
+    EXPECT_EQ(ParseList(longName, TestContext()).size(), 1u);
     ListingParser parser(TestContext(), false);
     std::vector<RemoteEntry> out;
-    for (std::size_t i = 0; i < body.size(); i += kChunk) {
-        parser.Feed(std::string_view(body).substr(i, kChunk), out);
-    }
-    parser.Finish(out);
-    EXPECT_EQ(Names(out), (std::vector<std::string>{"before", "after"}));
-    // An over-long last line without a line end is dropped as well.
-    ListingParser last(TestContext(), false);
-    std::vector<RemoteEntry> lastOut;
-    last.Feed(good1, lastOut);
-    for (std::size_t i = 0; i < padding.size(); i += kChunk) {
-        last.Feed(std::string_view(padding).substr(i, kChunk), lastOut);
-    }
-    last.Feed(" -rw-r--r-- 1 u g 1 Jan 15 10:30 tail", lastOut);
-    last.Finish(lastOut);
-    EXPECT_EQ(Names(lastOut), (std::vector<std::string>{"before"}));
+    EXPECT_FALSE(parser.Feed(entry + std::string(1 << 20, 'n') + "\r\n", out));
+    EXPECT_TRUE(out.empty());
 }
 
-TEST(ListingParser, LineOfOneMegabyteIsParsed) {
-    // Just under the line limit: a long name is still a name.
-    const std::string prefix = "-rw-r--r-- 1 u g 1 Jan 15 10:30 ";
-    const std::string name(1000000 - prefix.size(), 'n');
-    const std::vector<RemoteEntry> got = ParseList(prefix + name + "\r\n", TestContext());
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].name.size(), name.size());
-    // A megabyte of blanks, digits or month names in one line is no entry and no crash.
-    EXPECT_TRUE(ParseList(std::string(1000000, ' '), TestContext()).empty());
-    std::string months;
-    while (months.size() < 1000000) months += "Jan 1 10:00 ";
-    EXPECT_TRUE(ParseList(months, TestContext()).empty());
-    std::string digits(1000000, '7');
-    EXPECT_TRUE(ParseList(digits, TestContext()).empty());
-    EXPECT_TRUE(ParseMlsd(std::string(1000000, ';')).empty());
-    EXPECT_TRUE(ParseMlsd(std::string(1000000, '=')).empty());
-}
-
-TEST(ListingParser, HundredThousandEntries) {
-    std::string body = "total 100000\r\n";
-    body.reserve(7000000);
-    for (int i = 0; i < 100000; ++i) {
-        body += "-rw-r--r--    1 ftp      ftp      ";
-        body += std::to_string(4294967296LL + i);
-        body += " Jan 15 10:30 file";
-        body += std::to_string(i);
-        body += ".dat\r\n";
+// Lines of each LIST format with an unsafe name, and lines that fit no
+// format: nothing comes out of any LIST parser or the dispatcher; the same
+// for unsafe MLSD names.
+TEST(ListingParser, UnsafeNamesAndStrangersNeverComeOut) {
+    const ListingContext ctx = TestContext();
+    const LineFn parsers[] = {ParseUnixLine, ParseDosLine, ParseEplfLine, ParseVmsLine, ParseOs2Line,
+                              ParseAs400Line, ParseMvsLine, ParseZvmLine, ParseVxWorksLine, ParseOs9Line,
+                              ParseNonStopLine};
+    auto nothingFrom = [&](const std::string& line) {
+        for (LineFn parse : parsers) EXPECT_NE(parse(line, ctx).kind, LineResult::Entry) << line;
+        EXPECT_TRUE(ParseList(line + "\r\n", ctx).empty()) << line;
+    };
+    const std::string unsafe[] = {".", "..", "a/b", "../../etc/passwd", std::string("nul\0x", 5), "cr\rx", ""};
+    for (const std::string& bad : unsafe) {
+        nothingFrom("drwxr-xr-x    2 ftp      ftp          4096 Jan 15 10:30 " + bad);
+        nothingFrom("01-15-26  10:30AM       <DIR>          " + bad);
+        nothingFrom("+i8388621.29609,m824255902,/,\t" + bad);
+        nothingFrom("  36611      A    04-23-103  10:57  " + bad);
+        nothingFrom("QSYS            77824 02/23/00 15:09:55 *STMF      " + bad);
+        nothingFrom("   1224       JAN-10-1970 00:04:51   " + bad);
+        nothingFrom("  0.0     97/01/15 1507  d-ewrewr      8C       480 " + bad);
+        EXPECT_NE(ParseMlsxLine("type=file;size=1; " + bad).kind, LineResult::Entry) << bad;
+        EXPECT_TRUE(ParseMlsd("type=dir; " + bad + "\r\n").empty()) << bad;
     }
-    const std::vector<RemoteEntry> got = ParseList(body, TestContext());
-    ASSERT_EQ(got.size(), 100000u);
-    EXPECT_EQ(got[0].name, "file0.dat");
-    EXPECT_EQ(got[99999].name, "file99999.dat");
-    EXPECT_EQ(got[99999].size, 4294967296LL + 99999);
-    EXPECT_EQ(got[12345].modified, T(2026, 1, 15, 10, 30));
+    EXPECT_EQ(ParseUnixLine("lrwxrwxrwx 1 u g 3 Jan 15 10:30 ok -> /abs/target", ctx).kind, LineResult::Entry);
+    nothingFrom(std::string("lrwxrwxrwx 1 u g 3 Jan 15 10:30 bad -> x") + '\0' + "y");
+    for (const char* line : {
+             "hello world this is no listing", "total 123", "total", "226 Transfer complete.",
+             "drwxr-xr-x    2 ftp      ftp          big Jan 15 10:30 pub",        // no size before the date
+             "-rw-r--r--    1 user     group   99999999999999999999 Jan 15 10:30 overflow",
+             "-rw-r--r--    1 user     group          10 Jan 32 10:30 badday",
+             "-rw-r--r--    1 user     group          10 Feb 30  2024 feb30",
+             "-rw-r--r--    1 user     group          10 Jan 15 10:60 badminute",
+             "-rw-r--r--    1 user     group          10 Jan 15 25:00 badhour",
+             "-rw-r--r--    1 user     group          10 15Jan2020 unknown date",  // no date: only one-word names
+             "-rw-r--r--    1 user     group          10 Foo 15 10:30 nomonth",
+             "13-45-26  10:30AM       <DIR>          badmonth", "01-15-26  13:00PM       <DIR>          bad12hour",
+             "01-15-26  10:30AM       <FOLDER>       unknownmark", "01-15-26  10:30AM       1,23,456       badgroups",
+             "+i8388621.29609,m824255902,/, dev",  // EPLF without its TAB
+             "FILE.TXT   5/9   1-JAN-2026 12:00:00", "FILE.TXT;1   x/9   1-JAN-2026 12:00:00",
+             "FILE.TXT;1   5/9   31-FEB-2026 12:00:00", "FILE.TXT;1   5/9", "FILE.TXT;1 5/9 1-JAN-2026 ODD",
+             "  36611      Q    04-23-103  10:57  OS2KRNL", "QSYS 77824 02/23/00 15:09:55 *dir lower",
+             "SAVE00 3390   2004/06/23  1    1  FB      80  3120  XX  PROJ.TEXT",
+             "  0.0     97/01/15 1507  d-ewrewq      8C       480 CMDS",
+             "ALTERED       101              130 18-Xyz-02 12:11:40 255, 10 NUNU",
+         }) {
+        nothingFrom(line);
+    }
 }
 
 // Real lines of every format, damaged at random: blanks, CR, LF, NUL, TAB,
@@ -181,6 +179,16 @@ TEST(ListingParser, RandomDamageNeverCrashesOrLetsUnsafeNamesOut) {
         "type=file;size=12;modify=20260101120000; name",
         "type=OS.unix=slink:/etc/target;size=9; slink",
         "total 123",
+        "-rw-r--r--   1 user group   3027 Oct 08, 2002 09:47 comma.txt",
+        "-rw-r--r--   1 user group      1 févr. 15 10:30 fr",
+        "  36611      A    04-23-103  10:57  OS2KRNL",
+        "QSYS            77824 02/23/00 15:09:55 *DIR       QSYS.LIB/",
+        "SAVE00 3390   2004/06/23  1    1  FB      80  3120  PS  PROJ.TEXT",
+        "  MEMBER1   01.01 2002/09/12 2002/09/13 13:36    18    18     0 USERID",
+        "PROFILE  EXEC     V         65         13          1 2005-08-12 10:27:02 -",
+        "    512       JAN-10-1970 00:04:51   subdir           <DIR>",
+        "  0.0     97/01/15 1507  d-ewrewr      8C       480 CMDS",
+        "ALTERED       101              130 18-Jul-02 12:11:40 255, 10 NUNU",
     };
     const char inserts[] = {' ', '\r', '\n', '\0', '\t', '/', '.', '-', ':', ';', '=', ',', '0', '9',
                             static_cast<char>(0xff), static_cast<char>(0x80)};
@@ -203,7 +211,8 @@ TEST(ListingParser, RandomDamageNeverCrashesOrLetsUnsafeNamesOut) {
                 line.insert(pos, 1, inserts[rng() % sizeof inserts]);
             }
         }
-        for (const auto& f : {ParseUnixLine, ParseDosLine, ParseEplfLine, ParseVmsLine}) {
+        for (const auto& f : {ParseUnixLine, ParseDosLine, ParseEplfLine, ParseVmsLine, ParseOs2Line, ParseAs400Line,
+                              ParseMvsLine, ParseZvmLine, ParseVxWorksLine, ParseOs9Line, ParseNonStopLine}) {
             const LineResult r = f(line, ctx);
             if (r.kind == LineResult::Entry) {
                 ASSERT_TRUE(IsSafeRemoteName(r.entry.name)) << line;
