@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "automation/ScriptInterpreter.h"
+#include "platform/UiHost.h"
 
 namespace zyfar {
 
@@ -42,7 +43,10 @@ void ScriptRunner::Resume() {
 void ScriptRunner::Cancel() { control_.Cancel(); }
 
 void ScriptRunner::Wait() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+    if (!worker_.joinable() || worker_.get_id() == std::this_thread::get_id()) return;
+    // On the GUI thread the run's message boxes are still shown while it ends.
+    ServeUiWhileWaiting([this] { return state() == State::Finished; });
+    worker_.join();
 }
 
 ScriptRunner::State ScriptRunner::state() const {
@@ -56,6 +60,7 @@ std::optional<ScriptRunResult> ScriptRunner::Result() const {
 }
 
 void ScriptRunner::Work() {
+    const WorkerScope worker(&control_);  // a "message" box ends its wait on a cancel
     ScriptRunResult result;
     {
         ScriptInterpreter interpreter(output_, host_, log_, &control_);

@@ -3,6 +3,7 @@
 #include "engine/TransferDrivers.h"
 #include "engine/TransferFinish.h"
 #include "engine/TransferSession.h"
+#include "platform/UiHost.h"
 #include "platform/WorkerControl.h"
 
 namespace zyfar {
@@ -44,10 +45,19 @@ void TransferController::Launch(std::size_t firstSite) {
         std::lock_guard guard(mutex_);
         workerDone_ = false;
     }
+    // A message box the worker waits for ends its wait on the worker's cancel,
+    // so Cancel() on the GUI thread can join it.
+    WorkerControl* control = control_.get();
     if (run_->serial) {
-        thread_ = std::thread([this, firstSite] { SerialWorker(firstSite); });
+        thread_ = std::thread([this, control, firstSite] {
+            const WorkerScope worker(control);
+            SerialWorker(firstSite);
+        });
     } else {
-        thread_ = std::thread([this] { SingleWorker(); });
+        thread_ = std::thread([this, control] {
+            const WorkerScope worker(control);
+            SingleWorker();
+        });
     }
 }
 
@@ -129,6 +139,8 @@ std::int32_t TransferController::DriverResult() const {
 
 void TransferController::JoinWorker() {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+        // On the GUI thread the worker's message boxes are still shown while it ends.
+        ServeUiWhileWaiting([this] { return WorkerDone(); });
         thread_.join();
     }
 }

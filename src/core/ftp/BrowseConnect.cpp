@@ -31,13 +31,13 @@ void Status(const BrowseConnectOptions& options, const std::string& text) {
     if (options.status) options.status(text);
 }
 
-// Waits so the last status can be read; a cancel ends the wait.
+// Waits so the last status can be read; a cancel ends the wait at once.
 void PauseAfter(const BrowseConnectOptions& options, WorkerControl* control) {
-    const auto end = std::chrono::steady_clock::now() + options.pauseAfter;
-    constexpr std::chrono::milliseconds kStep{10};
-    while (std::chrono::steady_clock::now() < end) {
-        if (control != nullptr && control->IsCancelled()) return;
-        std::this_thread::sleep_for(kStep);
+    if (options.pauseAfter.count() <= 0) return;
+    if (control != nullptr) {
+        (void)control->SleepFor(options.pauseAfter);
+    } else {
+        std::this_thread::sleep_for(options.pauseAfter);
     }
 }
 
@@ -106,6 +106,8 @@ std::string ConnectionFailedStatusText(const std::string& host) { return "Connec
 
 BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control,
                                   const BrowseConnectOptions& options) {
+    // A message box shown for this connect ends its wait on a cancel.
+    const WorkerScope worker(control != nullptr ? control : CurrentWorkerControl());
     TrayBusy tray;
 
     FtpConnectOptions connect = SessionOptionsFromSettings();

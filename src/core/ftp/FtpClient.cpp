@@ -127,7 +127,7 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::ConnectOnce(const std::vector
 FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::ConnectControl() {
     std::vector<SocketAddress> addrs;
     if (!proxy_) {
-        FtpOutcome<std::vector<SocketAddress>> r = ResolveHost(options_.host, options_.port);
+        FtpOutcome<std::vector<SocketAddress>> r = ResolveHost(options_.host, options_.port, control_);
         if (!r.ok()) {
             return r.result;
         }

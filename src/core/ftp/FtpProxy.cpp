@@ -162,7 +162,7 @@ FtpOutcome<Socket> ConnectThroughHttpProxy(const ProxyEndpoint& proxy, const std
     if (!IsResolvableHostName(targetHost)) {
         return FtpFail(ftpcode::kNameNotResolved, "The server name could not be resolved: " + targetHost);
     }
-    FtpOutcome<std::vector<SocketAddress>> addrs = ResolveHost(proxy.host, proxy.port);
+    FtpOutcome<std::vector<SocketAddress>> addrs = ResolveHost(proxy.host, proxy.port, control);
     if (!addrs.ok()) {
         return addrs.result;
     }

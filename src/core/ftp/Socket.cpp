@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/WorkerControl.h"
 
@@ -216,10 +220,7 @@ bool IsResolvableHostName(std::string_view host) {
     return tld != "invalid";
 }
 
-FtpOutcome<std::vector<SocketAddress>> ResolveHost(const std::string& host, std::uint16_t port) {
-    if (!IsResolvableHostName(host)) {
-        return FtpFail(ftpcode::kNameNotResolved, "The server name could not be resolved: " + host);
-    }
+FtpOutcome<std::vector<SocketAddress>> SystemResolve(const std::string& host, std::uint16_t port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -249,6 +250,68 @@ FtpOutcome<std::vector<SocketAddress>> ResolveHost(const std::string& host, std:
         return FtpFail(ftpcode::kNameNotResolved, "The server name could not be resolved: " + host);
     }
     return out;
+}
+
+namespace {
+
+std::mutex g_resolverMutex;
+HostResolver g_resolver;  // empty: SystemResolve
+
+HostResolver CurrentResolver() {
+    std::lock_guard lock(g_resolverMutex);
+    return g_resolver ? g_resolver : HostResolver(SystemResolve);
+}
+
+// What the lookup thread hands back; shared, so the thread may outlive a
+// cancelled wait.
+struct PendingLookup {
+    CancellableEvent done;
+    std::mutex mutex;
+    FtpOutcome<std::vector<SocketAddress>> answer;
+};
+
+}  // namespace
+
+HostResolver SetHostResolver(HostResolver resolver) {
+    std::lock_guard lock(g_resolverMutex);
+    HostResolver previous = std::move(g_resolver);
+    g_resolver = std::move(resolver);
+    return previous;
+}
+
+FtpOutcome<std::vector<SocketAddress>> ResolveHost(const std::string& host, std::uint16_t port,
+                                                   WorkerControl* control) {
+    if (!IsResolvableHostName(host)) {
+        return FtpFail(ftpcode::kNameNotResolved, "The server name could not be resolved: " + host);
+    }
+    HostResolver resolve = CurrentResolver();
+    if (control == nullptr) {
+        return resolve(host, port);
+    }
+    if (control->IsCancelled()) {
+        return CancelledResult();
+    }
+    // getaddrinfo cannot be interrupted: it runs on a detached thread that
+    // owns everything it touches, and the worker waits for its answer or for
+    // a cancel, whichever comes first.
+    auto pending = std::make_shared<PendingLookup>();
+    try {
+        std::thread([pending, resolve = std::move(resolve), host, port] {
+            FtpOutcome<std::vector<SocketAddress>> answer = resolve(host, port);
+            {
+                std::lock_guard lock(pending->mutex);
+                pending->answer = std::move(answer);
+            }
+            pending->done.Set();
+        }).detach();
+    } catch (const std::system_error&) {
+        return FtpFail(ftpcode::kInternalError, "The name lookup could not be started.");
+    }
+    if (!pending->done.Wait(control)) {
+        return CancelledResult();
+    }
+    std::lock_guard lock(pending->mutex);
+    return std::move(pending->answer);
 }
 
 // ---- waiting, connecting, listening ----------------------------------------------

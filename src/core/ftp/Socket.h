@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,9 +74,24 @@ private:
 // the reserved ".invalid" domain are refused without any resolver traffic.
 [[nodiscard]] bool IsResolvableHostName(std::string_view host);
 
+// Turns a host and port into addresses, blocking as long as it takes.
+using HostResolver = std::function<FtpOutcome<std::vector<SocketAddress>>(const std::string& host,
+                                                                          std::uint16_t port)>;
+
+// The system resolver (getaddrinfo).
+[[nodiscard]] FtpOutcome<std::vector<SocketAddress>> SystemResolve(const std::string& host, std::uint16_t port);
+
+// Installs the resolver ResolveHost uses (tests put one in that blocks until
+// released); an empty function restores the system resolver. Returns the
+// previous one.
+HostResolver SetHostResolver(HostResolver resolver);
+
 // Resolves a host (name or numeric address) for TCP: 12007 when it cannot be.
-[[nodiscard]] FtpOutcome<std::vector<SocketAddress>> ResolveHost(const std::string& host,
-                                                                 std::uint16_t port);
+// With a control the lookup runs on a helper thread of its own and a cancel
+// ends the wait at once (12017); the helper finishes the lookup on its own
+// and drops the answer. Without a control the lookup runs on the caller.
+[[nodiscard]] FtpOutcome<std::vector<SocketAddress>> ResolveHost(const std::string& host, std::uint16_t port,
+                                                                 WorkerControl* control = nullptr);
 
 // Connects with a time-out: 12029 refused/unreachable, 12002 time-out,
 // 12017 cancelled.

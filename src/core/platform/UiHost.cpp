@@ -35,6 +35,11 @@ UiHost& Ui() {
     return host ? *host : DefaultHost();
 }
 
+void ServeUiWhileWaiting(const std::function<bool()>& done) {
+    UiHost& host = Ui();
+    if (host.OnUiThread()) host.ServeUntil(done);
+}
+
 void SetUiHost(UiHost* host) { g_host.store(host, std::memory_order_release); }
 
 }  // namespace zyfar

@@ -2,6 +2,7 @@
 // What the core asks of whatever user interface hosts it. The Qt program
 // installs its own host; headless runs and tests use the default, which shows
 // nothing and answers every question with its default button.
+#include <functional>
 #include <string>
 
 namespace zyfar {
@@ -20,9 +21,22 @@ public:
     // Asks the program to end (a command-line run that finished).
     virtual void RequestQuit() = 0;
     // A message box; callable from any thread (the GUI host shows it on the GUI
-    // thread while the caller waits).
+    // thread while the caller waits). A worker's wait ends when its control
+    // (CurrentWorkerControl) is cancelled: the box goes away and the answer
+    // is Cancel.
     virtual MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) = 0;
+
+    // True on the thread that shows the messages.
+    [[nodiscard]] virtual bool OnUiThread() const { return false; }
+    // UI thread only: keeps showing what workers ask for until done() holds,
+    // so a wait there for a worker never blocks a worker that waits for the
+    // UI in turn. The default host shows nothing and has nothing to serve.
+    virtual void ServeUntil(const std::function<bool()>& done) { (void)done; }
 };
+
+// Blocks until done() holds: on the UI thread through ServeUntil, elsewhere
+// by returning at once (the caller then blocks in its own join or wait).
+void ServeUiWhileWaiting(const std::function<bool()>& done);
 
 // The host in use; never null.
 [[nodiscard]] UiHost& Ui();

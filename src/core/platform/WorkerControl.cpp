@@ -28,6 +28,9 @@ void WorkerControl::Cancel() {
         for (int fd : sockets_) {
             ::shutdown(fd, SHUT_RDWR);
         }
+        for (auto& waker : wakers_) {
+            waker.second();
+        }
     }
     wake_.notify_all();
 }
@@ -66,6 +69,72 @@ void WorkerControl::UnregisterSocket(int fd) {
         sockets_.erase(it);
     }
 }
+
+int WorkerControl::AddCancelWaker(std::function<void()> wake) {
+    std::lock_guard lock(mutex_);
+    if (cancelled_) {
+        wake();
+    }
+    const int id = nextWaker_++;
+    wakers_.emplace_back(id, std::move(wake));
+    return id;
+}
+
+void WorkerControl::RemoveCancelWaker(int id) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(wakers_, [id](const auto& w) { return w.first == id; });
+}
+
+bool WorkerControl::SleepFor(std::chrono::milliseconds duration) {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, duration, [this] { return cancelled_; });
+    return !cancelled_;
+}
+
+void CancellableEvent::Set() {
+    {
+        std::lock_guard lock(mutex_);
+        set_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool CancellableEvent::IsSet() const {
+    std::lock_guard lock(mutex_);
+    return set_;
+}
+
+bool CancellableEvent::Wait(WorkerControl* control) {
+    // The waker only touches this event's own state, under its own lock, so
+    // the control's lock is never taken while this one is held.
+    const int waker = control == nullptr ? 0 : control->AddCancelWaker([this] {
+        {
+            std::lock_guard lock(mutex_);
+            cancelled_ = true;
+        }
+        changed_.notify_all();
+    });
+    bool set = false;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return set_ || cancelled_; });
+        set = set_;
+    }
+    if (control != nullptr) {
+        control->RemoveCancelWaker(waker);
+    }
+    return set;
+}
+
+namespace {
+thread_local WorkerControl* t_currentControl = nullptr;
+}  // namespace
+
+WorkerControl* CurrentWorkerControl() { return t_currentControl; }
+
+WorkerScope::WorkerScope(WorkerControl* control) : previous_(t_currentControl) { t_currentControl = control; }
+
+WorkerScope::~WorkerScope() { t_currentControl = previous_; }
 
 SocketRegistration::SocketRegistration(WorkerControl* control, int fd)
     : control_(control), fd_(fd) {

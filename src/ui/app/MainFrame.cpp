@@ -1,6 +1,8 @@
 #include "app/MainFrame.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
@@ -9,8 +11,10 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
+#include <memory>
 
 #include "app/TrayIcons.h"
+#include "platform/WorkerControl.h"
 #include "platform/MessageTable.h"
 #include "settings/Keys.h"
 
@@ -112,17 +116,64 @@ void CMainFrame::RequestQuit() {
     QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
-MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
-    const QString qtext = QString::fromStdString(text);
-    if (QThread::currentThread() == thread()) return ShowMessageHere(qtext, kind, buttons);
-    MessageAnswer answer = MessageAnswer::Cancel;
-    QMetaObject::invokeMethod(
-        this, [&] { answer = ShowMessageHere(qtext, kind, buttons); }, Qt::BlockingQueuedConnection);
-    return answer;
+namespace {
+
+// A message box asked for by a worker. The worker and the GUI thread share
+// it, so either side may give up first.
+struct PendingMessage {
+    CancellableEvent answered;
+    std::atomic<MessageAnswer> answer{MessageAnswer::Cancel};
+    std::atomic<bool> abandoned{false};  // the worker stopped waiting
+    QPointer<QMessageBox> box;           // GUI thread only: the open box
+};
+
+}  // namespace
+
+bool CMainFrame::OnUiThread() const { return QThread::currentThread() == thread(); }
+
+void CMainFrame::ServeUntil(const std::function<bool()>& done) {
+    // The tick makes the loop look at done() even when no event comes.
+    QTimer tick;
+    tick.start(20);
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    }
 }
 
-MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons) {
+MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
+    const QString qtext = QString::fromStdString(text);
+    if (OnUiThread()) return ShowMessageHere(qtext, kind, buttons);
+    auto pending = std::make_shared<PendingMessage>();
+    // Ends the wait also when the call is dropped without running (the
+    // window was destroyed first): the last copy of the call releases it.
+    std::shared_ptr<void> release(nullptr, [pending](void*) { pending->answered.Set(); });
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, release, qtext, kind, buttons] {
+            if (pending->abandoned.load()) return;
+            pending->answer.store(ShowMessageHere(qtext, kind, buttons, &pending->box));
+            pending->answered.Set();
+        },
+        Qt::QueuedConnection);
+    release.reset();  // from here only the queued call holds it
+    if (!pending->answered.Wait(CurrentWorkerControl())) {
+        // Cancelled: the worker goes on without an answer; the box goes away.
+        pending->abandoned.store(true);
+        QMetaObject::invokeMethod(
+            this,
+            [pending] {
+                if (pending->box) pending->box->reject();
+            },
+            Qt::QueuedConnection);
+        return MessageAnswer::Cancel;
+    }
+    return pending->answer.load();
+}
+
+MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
+                                          QPointer<QMessageBox>* shown) {
     QMessageBox box(this);
+    if (shown != nullptr) *shown = &box;
     box.setWindowTitle(QStringLiteral("Zyfar"));
     box.setText(text);
     box.setIcon(kind == MessageKind::Stop       ? QMessageBox::Critical

@@ -4,10 +4,12 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <atomic>
+#include <functional>
 
 #include "platform/UiHost.h"
 
 class QAction;
+class QMessageBox;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
@@ -24,7 +26,13 @@ public:
     // UiHost: callable from any thread.
     void SetTrayState(int state) override;
     void RequestQuit() override;
+    // From a worker: the box is shown on the GUI thread; the worker's wait
+    // ends when the box is answered, when the window goes away (Cancel), or
+    // when the worker's control is cancelled (the box is closed, Cancel).
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
+    [[nodiscard]] bool OnUiThread() const override;
+    // Runs the event loop (without user input) until done() holds.
+    void ServeUntil(const std::function<bool()>& done) override;
 
     [[nodiscard]] int TrayState() const { return trayState_; }
     [[nodiscard]] bool HasTrayIcon() const { return tray_ != nullptr; }
@@ -49,7 +57,9 @@ protected:
 private:
     void CreateTray();
     void ScheduleRectangleSave();
-    MessageAnswer ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons);
+    // `shown`, when given, points at the box while it is open.
+    MessageAnswer ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
+                                  QPointer<QMessageBox>* shown = nullptr);
 
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;

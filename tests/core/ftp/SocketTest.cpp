@@ -3,17 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-
 #include <atomic>
 #include <future>
 #include <thread>
 
+#include "FtpTestHelpers.h"
 #include "platform/WorkerControl.h"
 #include "support/TestEnv.h"
 
 namespace zyfar {
 namespace {
+
+using std::chrono::seconds;
 
 // A connected loopback pair: the client end and the accepted server end.
 struct TcpPair {
@@ -24,15 +25,10 @@ struct TcpPair {
 
 TcpPair MakePair() {
     TcpPair p;
-    FtpOutcome<Socket> l = ListenTcp(SocketAddress::Loopback4(0), 4);
-    EXPECT_TRUE(l.ok()) << l.result.text;
-    p.listener = std::move(l.value);
-    FtpOutcome<Socket> c = ConnectTcp(p.listener.LocalAddress(), std::chrono::seconds(5), nullptr);
-    EXPECT_TRUE(c.ok()) << c.result.text;
-    p.client = std::move(c.value);
-    FtpOutcome<Socket> s = AcceptFrom(p.listener, SocketAddress::Loopback4(0), std::chrono::seconds(5), nullptr);
-    EXPECT_TRUE(s.ok()) << s.result.text;
-    p.server = std::move(s.value);
+    p.listener = ListenTcp(SocketAddress::Loopback4(0), 4).value;
+    p.client = ConnectTcp(p.listener.LocalAddress(), seconds(5), nullptr).value;
+    p.server = AcceptFrom(p.listener, SocketAddress::Loopback4(0), seconds(5), nullptr).value;
+    EXPECT_TRUE(p.client.valid() && p.server.valid());
     return p;
 }
 
@@ -51,8 +47,9 @@ TEST(SocketResolve, NamesAndAddresses) {
     FtpOutcome<std::vector<SocketAddress>> v4 = ResolveHost("127.0.0.1", 2121);
     ASSERT_TRUE(v4.ok() && !v4.value.empty()) << v4.result.text;
     EXPECT_EQ(v4.value[0].HostText() + test::Cat(":", v4.value[0].port()), "127.0.0.1:2121");
-    EXPECT_FALSE(ResolveHost("localhost", 21).value.empty());
-    EXPECT_EQ(ResolveHost("nothing.invalid", 21).result.code, ftpcode::kNameNotResolved);
+    WorkerControl control;  // the same answer through the lookup thread
+    EXPECT_FALSE(ResolveHost("localhost", 21, &control).value.empty());
+    EXPECT_EQ(ResolveHost("nothing.invalid", 21, &control).result.code, ftpcode::kNameNotResolved);
     // The same host whatever the ports and the IPv4-mapped form.
     const SocketAddress a = SocketAddress::Loopback4(1);
     EXPECT_TRUE(a.SameHost(SocketAddress::Loopback4(2)));
@@ -65,19 +62,50 @@ TEST(SocketResolve, NamesAndAddresses) {
     EXPECT_FALSE(SocketAddress().SameHost(SocketAddress()));
 }
 
+// A name lookup that blocks until the test releases it.
+struct BlockedLookup {
+    std::promise<void> entered;
+    CancellableEvent release;
+    std::atomic<bool> returned{false};
+};
+
+TEST(SocketResolve, CancelEndsTheConnectWhileTheLookupStillBlocks) {
+    auto lookup = std::make_shared<BlockedLookup>();
+    std::future<void> entered = lookup->entered.get_future();
+    const HostResolver previous = SetHostResolver([lookup](const std::string&, std::uint16_t port) {
+        lookup->entered.set_value();
+        (void)lookup->release.Wait(nullptr);
+        lookup->returned = true;
+        return FtpOutcome<std::vector<SocketAddress>>(std::vector<SocketAddress>{SocketAddress::Loopback4(port)});
+    });
+    WorkerControl control;
+    FtpClient client(&control);
+    std::future<FtpResult> connect =
+        std::async(std::launch::async, [&] { return client.Connect(test::LoopbackOptions(1, "slow.example")); });
+    const bool lookupStarted = entered.wait_for(seconds(20)) == std::future_status::ready;
+    control.Cancel();
+    const bool connectEnded = connect.wait_for(seconds(20)) == std::future_status::ready;
+    const bool lookupStillBlocked = !lookup->returned;
+    lookup->release.Set();  // the lookup thread ends on its own
+    SetHostResolver(previous);
+    EXPECT_TRUE(lookupStarted);
+    EXPECT_TRUE(connectEnded && lookupStillBlocked);
+    EXPECT_EQ(connect.get().code, ftpcode::kCancelled);
+}
+
 TEST(SocketIo, SendAndReceiveWithTimeOut) {
     TcpPair p = MakePair();
     TcpStream a(std::move(p.client), nullptr);
     TcpStream b(std::move(p.server), nullptr);
-    ASSERT_TRUE(a.SendAll("hello", std::chrono::seconds(5)).ok());
+    ASSERT_TRUE(a.SendAll("hello", seconds(5)).ok());
     char buf[16];
-    FtpOutcome<std::size_t> n = b.ReceiveSome(buf, sizeof(buf), std::chrono::seconds(5));
+    FtpOutcome<std::size_t> n = b.ReceiveSome(buf, sizeof(buf), seconds(5));
     ASSERT_TRUE(n.ok());
     EXPECT_EQ(std::string(buf, n.value), "hello");
     // Nothing more: the wait ends with a time-out.
     EXPECT_EQ(b.ReceiveSome(buf, sizeof(buf), std::chrono::milliseconds(100)).result.code, ftpcode::kTimeout);
     a.ShutdownSend();
-    n = b.ReceiveSome(buf, sizeof(buf), std::chrono::seconds(5));
+    n = b.ReceiveSome(buf, sizeof(buf), seconds(5));
     ASSERT_TRUE(n.ok());
     EXPECT_EQ(n.value, 0u);  // an orderly end
 }
@@ -89,80 +117,55 @@ TEST(SocketCancel, CancelEndsABlockedReceiveOrAcceptAndItIsNotAnEnd) {
     s.SetCancellable(true);
     std::future<FtpOutcome<std::size_t>> received = std::async(std::launch::async, [&] {
         char buf[64];
-        return s.ReceiveSome(buf, sizeof(buf), std::chrono::seconds(60));
+        return s.ReceiveSome(buf, sizeof(buf), seconds(60));
     });
     std::future<FtpOutcome<Socket>> accepted = std::async(std::launch::async, [&] {
-        return AcceptFrom(p.listener, SocketAddress::Loopback4(0), std::chrono::seconds(60), &control);
+        return AcceptFrom(p.listener, SocketAddress::Loopback4(0), seconds(60), &control);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     control.Cancel();
-    ASSERT_EQ(received.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    ASSERT_EQ(accepted.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    ASSERT_EQ(received.wait_for(seconds(20)), std::future_status::ready);
+    ASSERT_EQ(accepted.wait_for(seconds(20)), std::future_status::ready);
     EXPECT_EQ(received.get().result.code, ftpcode::kCancelled);
     EXPECT_EQ(accepted.get().result.code, ftpcode::kCancelled);
 }
 
-TEST(SocketCancel, NotCancellableStreamIgnoresTheFlag) {
+TEST(SocketCancel, OnlyRegisteredSocketsAreShutDown) {
     TcpPair p = MakePair();
     WorkerControl control;
+    control.RegisterSocket(p.server.fd());
+    control.UnregisterSocket(p.server.fd());
     control.Cancel();
     TcpStream a(std::move(p.client), &control);  // not made cancellable
     TcpStream b(std::move(p.server), nullptr);
-    ASSERT_TRUE(a.SendAll("ABOR\r\n", std::chrono::seconds(5)).ok());
+    ASSERT_TRUE(a.SendAll("ABOR\r\n", seconds(5)).ok());
     char buf[16];
-    FtpOutcome<std::size_t> n = b.ReceiveSome(buf, sizeof(buf), std::chrono::seconds(5));
+    FtpOutcome<std::size_t> n = b.ReceiveSome(buf, sizeof(buf), seconds(5));
     ASSERT_TRUE(n.ok());
     EXPECT_EQ(std::string(buf, n.value), "ABOR\r\n");
     // Made cancellable after the cancel: shut down at once.
     a.SetCancellable(true);
-    EXPECT_EQ(a.ReceiveSome(buf, sizeof(buf), std::chrono::seconds(5)).result.code, ftpcode::kCancelled);
+    EXPECT_EQ(a.ReceiveSome(buf, sizeof(buf), seconds(5)).result.code, ftpcode::kCancelled);
 }
 
-TEST(WorkerControlTest, PauseHoldsTheCheckpointUntilResume) {
+TEST(WorkerControlTest, PauseHoldsTheCheckpointUntilResumeOrCancel) {
     WorkerControl control;
     EXPECT_TRUE(control.Checkpoint());
     control.Pause();
-    EXPECT_TRUE(control.IsPaused());
     std::atomic<bool> passed{false};
-    std::thread worker([&] {
-        passed = control.Checkpoint();
-    });
+    std::thread resumed([&] { passed = control.Checkpoint(); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(passed.load());  // still held
     control.Resume();
-    worker.join();
+    resumed.join();
     EXPECT_TRUE(passed.load());
-    EXPECT_FALSE(control.IsPaused());
-}
 
-TEST(WorkerControlTest, CancelReleasesAPausedWorkerWithFalse) {
-    WorkerControl control;
     control.Pause();
-    std::promise<bool> result;
-    std::thread worker([&] { result.set_value(control.Checkpoint()); });
-    std::future<bool> f = result.get_future();
+    std::future<bool> held = std::async(std::launch::async, [&] { return control.Checkpoint(); });
     control.Cancel();
-    ASSERT_EQ(f.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_FALSE(f.get());
-    worker.join();
-    EXPECT_TRUE(control.IsCancelled());
-    EXPECT_FALSE(control.Checkpoint());
-}
-
-TEST(WorkerControlTest, UnregisteredSocketIsLeftAlone) {
-    TcpPair p = MakePair();
-    WorkerControl control;
-    control.RegisterSocket(p.client.fd());
-    control.UnregisterSocket(p.client.fd());
-    control.Cancel();
-    // Still usable in both directions.
-    TcpStream a(std::move(p.client), nullptr);
-    TcpStream b(std::move(p.server), nullptr);
-    ASSERT_TRUE(a.SendAll("x", std::chrono::seconds(5)).ok());
-    char c = 0;
-    FtpOutcome<std::size_t> n = b.ReceiveSome(&c, 1, std::chrono::seconds(5));
-    ASSERT_TRUE(n.ok());
-    EXPECT_EQ(n.value, 1u);
+    ASSERT_EQ(held.wait_for(seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(held.get());
+    EXPECT_FALSE(control.SleepFor(seconds(60)));  // a cancelled control does not sleep
 }
 
 }  // namespace
