@@ -285,7 +285,7 @@ private:
 struct PyFtpdOptions {
     std::vector<std::pair<std::string, std::string>> users{{"user", "pass"}};
     // Users who may store but not list, read or ask sizes.
-    std::vector<std::pair<std::string, std::string>> uploadUsers;
+    std::vector<std::pair<std::string, std::string>> uploadUsers{};
     bool anonymous = false;
     bool noMlsd = false;  // neither MLSD nor MLST: clients must use LIST
     bool ipv6 = false;    // bind ::1

@@ -93,7 +93,8 @@ CopyRequest ScriptCopy(std::string source, std::string target, FtpTransferType t
 }
 
 std::optional<std::int64_t> ListedSize(const FtpFoundFile& file) {
-    if (file.entry.size < 0) return std::nullopt;
+    // Block counts and "33.5k" sizes only approximate the byte count.
+    if (file.entry.size < 0 || file.entry.sizeApproximate) return std::nullopt;
     return file.entry.size;
 }
 

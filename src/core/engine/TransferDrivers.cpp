@@ -223,7 +223,7 @@ CopyRequest MakeRequest(const TransferRun& run, const CTransferJob& job, std::st
     request.batchStart = batchStart;
     request.mode = run.mode;
     request.overwrite = run.overwrite;
-    if (job.size > 0) {
+    if (job.size > 0 && !job.sizeApproximate) {
         request.listedSize = job.size;  // as the view's or the queue's listing gave it
     }
     return request;

@@ -48,6 +48,7 @@ struct CTransferJob {
     std::int32_t status = kJobNotAttempted;
     std::int32_t queueEntry = 0;  // the queue entry the job was made from, 0 if none
     std::int32_t marked = 1;      // carried along
+    bool sizeApproximate = false;  // the listing gave the size in blocks or units, not bytes
 
     friend bool operator==(const CTransferJob&, const CTransferJob&) = default;
 };
