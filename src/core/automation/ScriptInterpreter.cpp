@@ -36,7 +36,6 @@ constexpr int kMsgOneFileOnly = 170;
 constexpr int kMsgNameTaken = 174;
 
 constexpr const char* kBlockRule = "========";
-constexpr const char* kLocalMachine = "Local Machine";
 constexpr const char* kNotConnectedText = "Not connected to an FTP server.";
 
 std::string Text(int id) { return std::string(MessageText(id)); }

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "ftp/FtpError.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar {
 namespace {
@@ -42,12 +43,6 @@ constexpr std::array<KeywordRow, 16> kKeywords{{
     {ScriptKeyword::Comment, "/"},
 }};
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsFieldSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
 
 std::string_view ScriptKeywordText(ScriptKeyword keyword) {
@@ -59,16 +54,13 @@ std::string_view ScriptKeywordText(ScriptKeyword keyword) {
 
 std::string_view StripLeadingBlanks(std::string_view line) {
     std::size_t i = 0;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    while (i < line.size() && IsBlank(line[i])) ++i;
     return line.substr(i);
 }
 
 ScriptKeyword MatchScriptKeyword(std::string_view line) {
     for (const KeywordRow& row : kKeywords) {
-        if (line.size() < row.text.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < row.text.size() && same; ++i) same = Lower(line[i]) == row.text[i];
-        if (same) return row.keyword;
+        if (StartsWithNoCase(line, row.text)) return row.keyword;
     }
     return ScriptKeyword::None;
 }
@@ -77,9 +69,9 @@ std::vector<std::string> SplitScriptFields(std::string_view line) {
     std::vector<std::string> fields;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsFieldSpace(line[i])) ++i;
+        while (i < line.size() && IsWhiteSpace(line[i])) ++i;
         const std::size_t start = i;
-        while (i < line.size() && !IsFieldSpace(line[i])) ++i;
+        while (i < line.size() && !IsWhiteSpace(line[i])) ++i;
         if (i > start) fields.emplace_back(line.substr(start, i - start));
     }
     return fields;
