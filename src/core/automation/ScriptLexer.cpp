@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <limits>
@@ -21,26 +22,31 @@ constexpr std::string_view kHiddenPassword = "********";
 struct KeywordRow {
     ScriptKeyword keyword;
     std::string_view text;
+    std::size_t fields;  // the fields the command needs, its keyword word included
+    std::size_t most;    // the most it reads; later words are ignored
 };
 
-// Matching order: the first row whose text starts the line wins.
+constexpr std::size_t kAllFields = std::numeric_limits<std::size_t>::max();
+
+// Matching order: the first row whose text starts the line wins. A transfer
+// reads either its plain fields or those and the three of the age filter.
 constexpr std::array<KeywordRow, 16> kKeywords{{
-    {ScriptKeyword::Open, "open"},
-    {ScriptKeyword::Get, "get"},
-    {ScriptKeyword::Send, "send"},
-    {ScriptKeyword::Put, "put"},
-    {ScriptKeyword::Close, "close"},
-    {ScriptKeyword::Cd, "cd"},
-    {ScriptKeyword::Lcd, "lcd"},
-    {ScriptKeyword::Mkdir, "mkdir"},
-    {ScriptKeyword::Remove, "remove"},
-    {ScriptKeyword::Rmdir, "rmdir"},
-    {ScriptKeyword::Rename, "rename"},
-    {ScriptKeyword::Binary, "binary"},
-    {ScriptKeyword::Ascii, "ascii"},
-    {ScriptKeyword::Message, "message"},
-    {ScriptKeyword::Beep, "beep"},
-    {ScriptKeyword::Comment, "/"},
+    {ScriptKeyword::Open, "open", 6, 7},        // open S host login password port [directory]
+    {ScriptKeyword::Get, "get", 3, 6},          // get S remote-spec [word op days]
+    {ScriptKeyword::Send, "send", 4, 7},        // send S1 S2 spec [word op days]
+    {ScriptKeyword::Put, "put", 3, 6},          // put S local-spec [word op days]
+    {ScriptKeyword::Close, "close", 2, 2},      // close S
+    {ScriptKeyword::Cd, "cd", 3, 3},            // cd S directory
+    {ScriptKeyword::Lcd, "lcd", 2, 2},          // lcd directory
+    {ScriptKeyword::Mkdir, "mkdir", 3, 3},      // mkdir S directory
+    {ScriptKeyword::Remove, "remove", 3, 3},    // remove S spec
+    {ScriptKeyword::Rmdir, "rmdir", 3, 3},      // rmdir S directory
+    {ScriptKeyword::Rename, "rename", 4, 4},    // rename S old new
+    {ScriptKeyword::Binary, "binary", 2, 2},    // binary S
+    {ScriptKeyword::Ascii, "ascii", 2, 2},      // ascii S
+    {ScriptKeyword::Message, "message", 0, kAllFields},
+    {ScriptKeyword::Beep, "beep", 0, kAllFields},
+    {ScriptKeyword::Comment, "/", 0, kAllFields},
 }};
 
 }  // namespace
@@ -74,6 +80,22 @@ std::vector<std::string> SplitScriptFields(std::string_view line) {
         while (i < line.size() && !IsWhiteSpace(line[i])) ++i;
         if (i > start) fields.emplace_back(line.substr(start, i - start));
     }
+    return fields;
+}
+
+std::optional<std::vector<std::string>> ReadScriptFields(ScriptKeyword keyword, std::string_view line) {
+    const auto row = std::find_if(kKeywords.begin(), kKeywords.end(),
+                                  [keyword](const KeywordRow& r) { return r.keyword == keyword; });
+    if (row == kKeywords.end()) return std::nullopt;
+    std::vector<std::string> fields = SplitScriptFields(line);
+    if (fields.size() < row->fields) return std::nullopt;
+    if (fields.size() > row->most) fields.resize(row->most);
+    // Any word after a transfer's spec starts the age filter, and a filter
+    // that does not read whole is refused rather than dropped: dropping it
+    // would copy every matching file.
+    if (IsScriptTransfer(keyword) && fields.size() > row->fields &&
+        (fields.size() < row->most || !ParseScriptInteger(fields.back())))
+        return std::nullopt;
     return fields;
 }
 
