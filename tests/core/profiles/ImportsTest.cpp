@@ -88,7 +88,7 @@ TEST_F(ImportsTest, FailedWriteLeavesNoProfileBehind) {
     EXPECT_FALSE(Exists(folder + "/s0.ini.lock"));
 }
 
-TEST_F(ImportsTest, FileListImportTakesExistingFilesOnly) {
+TEST_F(ImportsTest, FileListImportTakesExistingFilesAndUpdatesPresentItems) {
     const std::string data = root_ + "/data";
     WriteText(data + "/a.txt", "12345");
     WriteText(data + "/sub/b.bin", "xy");
@@ -106,15 +106,10 @@ TEST_F(ImportsTest, FileListImportTakesExistingFilesOnly) {
     EXPECT_GT(r.items[0].lastWrite, 0);
     EXPECT_EQ(FileListLocalPath(r.items[1]), data + "/sub/b.bin");
     EXPECT_EQ(r.items[1].size, 2);
-}
 
-TEST_F(ImportsTest, FileListImportUpdatesPresentItemsAndHonoursReplace) {
-    const std::string data = root_ + "/data";
-    WriteText(data + "/a.txt", "12345");
+    // An item already in the list is updated (size) and keeps its remote name.
     WriteText(root_ + "/l.fls", "FTP_SERVER_FILE\n" + data + "/a.txt\n");
-    FileListItem present;
-    present.folder = data;
-    present.localName = "a.txt";
+    FileListItem present = r.items[0];
     present.remoteName = "renamed.txt";
     present.size = 1;
     FileListItem other = present;
@@ -126,7 +121,6 @@ TEST_F(ImportsTest, FileListImportUpdatesPresentItemsAndHonoursReplace) {
     ASSERT_EQ(append.items.size(), 2u);
     EXPECT_EQ(append.items[0].size, 5);
     EXPECT_EQ(append.items[0].remoteName, "renamed.txt");
-
     const FileImportResult replace = ImportFileList(root_ + "/l.fls", {present, other}, ImportMode::Replace);
     ASSERT_EQ(replace.items.size(), 1u);
     EXPECT_EQ(replace.added, 1u);
