@@ -62,6 +62,7 @@ TEST(ScriptFieldsTest, CommandsReadTheirFieldsAndIgnoreLaterWords) {
         {"put S a w ?? 3", Fields{{"put", "S", "a", "w", "??", "3"}}},  // an unknown operator passes nothing
         {"get S", std::nullopt},
         {"get S a b", std::nullopt},  // an age filter cut short
+        {"get S *.txt < 2", std::nullopt},
         {"send S T a w <", std::nullopt},
         {"get S a w < two", std::nullopt},
         {"put S a w < 2x", std::nullopt},
