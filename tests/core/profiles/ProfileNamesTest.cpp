@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 namespace zyfar {
@@ -30,7 +29,6 @@ TEST(ProfileNameRules, CutNamesAndRejectUnsafeOnes) {
     for (const std::string good : {"site", ".hidden", "my site", "a.b", "Ünïcode"})
         EXPECT_TRUE(IsSafeName(good)) << "refused: " << good;
     EXPECT_EQ(Fail(ProfileStatus::AlreadyExists, "x").text(), "A profile with this name already exists!\nx");
-    EXPECT_FALSE(Fail(ProfileStatus::InvalidName).text().empty());
 }
 
 TEST(ProfilePaths, SameOrBelowComparesWholeComponentsAndPathPieces) {
@@ -55,19 +53,12 @@ TEST_F(ProfileFolderTest, ListingsShowIniFilesOnlyRecurseAndSkipLinkLoops) {
     WriteText(p + "/a.ini.lock", "");
     WriteText(p + "/notes.txt", "x");
     WriteText(p + "/sub/deeper/b.INI", "[Settings]\n");
-    const auto below = ListIniFilesBelow(p);
-    ASSERT_EQ(below.size(), 2u);
-    EXPECT_EQ(below[0].name, "a");
-    EXPECT_EQ(below[0].path, p + "/a.ini");
-    EXPECT_EQ(below[1].name, "b");
-    EXPECT_EQ(below[1].path, p + "/sub/deeper/b.INI");
-    const auto in = ListIniFilesIn(p);
-    ASSERT_EQ(in.size(), 1u);
-    EXPECT_EQ(in[0].name, "a");
-    const auto folders = ListFoldersBelow(p);
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0].name, "sub");
-    EXPECT_EQ(folders[1].path, p + "/sub/deeper");
+    std::string seen;
+    for (const auto& e : ListIniFilesBelow(p)) seen += e.name + "=" + e.path + " ";
+    for (const auto& e : ListIniFilesIn(p)) seen += "in:" + e.name + " ";
+    for (const auto& e : ListFoldersBelow(p)) seen += "dir:" + e.name + "=" + e.path + " ";
+    EXPECT_EQ(seen, "a=" + p + "/a.ini b=" + p + "/sub/deeper/b.INI in:a dir:sub=" + p + "/sub dir:deeper=" + p +
+                        "/sub/deeper ");
 }
 
 TEST_F(ProfileFolderTest, RenameNeverReplacesAnExistingTarget) {
@@ -75,8 +66,7 @@ TEST_F(ProfileFolderTest, RenameNeverReplacesAnExistingTarget) {
     WriteText(a, "A");
     WriteText(b, "B");
     EXPECT_EQ(RenameNoReplace(a, b), RenameOutcome::TargetExists);
-    EXPECT_EQ(ReadText(a), "A");
-    EXPECT_EQ(ReadText(b), "B");
+    EXPECT_EQ(ReadText(a) + ReadText(b), "AB");
     EXPECT_EQ(RenameNoReplace(root_ + "/missing", root_ + "/c"), RenameOutcome::SourceMissing);
     EXPECT_EQ(RenameNoReplace(a, root_ + "/c"), RenameOutcome::Ok);
     EXPECT_EQ(ReadText(root_ + "/c"), "A");
