@@ -11,6 +11,7 @@
 #include "automation/ScriptOutput.h"
 #include "automation/ScriptRunner.h"
 #include "platform/MessageTable.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar {
 namespace {
@@ -52,12 +53,7 @@ private:
 };
 
 bool EndsWithCmd(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return tail == ".cmd";
+    return EndsWithNoCase(path, ".cmd");
 }
 
 void PrintMessage(std::FILE* stream, int id) { PrintLine(stream, std::string(MessageText(id))); }

@@ -11,6 +11,7 @@
 #include "engine/TransferPaths.h"
 #include "ftp/NameMask.h"
 #include "platform/MessageTable.h"
+#include "platform/TextUtil.h"
 #include "platform/UiHost.h"
 #include "settings/Keys.h"
 
@@ -40,13 +41,9 @@ void ControllerRunStarter::WaitAll() {
 FileCasing FileCasingForPut() { return ParseFileCasing(Read(keys::FileCasingPut)); }
 
 std::string ApplyFileCasing(std::string_view name, FileCasing casing) {
-    std::string out(name);
-    if (casing == FileCasing::Preserve) return out;
-    for (char& c : out) {
-        if (casing == FileCasing::Upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (casing == FileCasing::Lower && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+    if (casing == FileCasing::Upper) return ToUpperAscii(name);
+    if (casing == FileCasing::Lower) return ToLowerAscii(name);
+    return std::string(name);
 }
 
 // ---- pattern expansion ----

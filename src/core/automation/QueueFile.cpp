@@ -17,6 +17,7 @@
 #include "platform/MessageTable.h"
 #include "platform/UiHost.h"
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 #include "settings/Keys.h"
 
@@ -28,10 +29,6 @@ namespace zyfar {
 namespace {
 
 namespace qk = queue_keys;
-
-bool Storeable(std::string_view v) {
-    return v.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 // A failure text may quote a multi-line server reply; it is shown on one
 // line, so line breaks become blanks instead of making the entry unstorable.
@@ -168,7 +165,7 @@ QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
 bool Storeable(const QueueEntry& e) {
     for (const std::string* v : {&e.localName, &e.remoteName, &e.remDirFile, &e.locDirFile, &e.password, &e.login,
                                  &e.remDir, &e.source, &e.destination, &e.remPassword, &e.remLogin, &e.remRemDir})
-        if (!Storeable(*v)) return false;
+        if (HasLineBreakOrNul(*v)) return false;
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/TransferPaths.h"
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 
 namespace zyfar {
@@ -21,8 +22,8 @@ QueueMethod MethodOf(const std::string& text) {
 std::int64_t SizeOf(const std::string& text) {
     std::int64_t value = 0;
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
         if (value > (INT64_MAX - 9) / 10) return 0;  // garbage, not a size
         value = value * 10 + (text[i] - '0');
     }

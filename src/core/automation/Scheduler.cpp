@@ -2,6 +2,7 @@
 
 #include "automation/ResendTimer.h"
 #include "platform/MessageTable.h"
+#include "platform/TextUtil.h"
 #include "platform/UiHost.h"
 #include "settings/IniFile.h"
 #include "settings/Keys.h"
@@ -26,16 +27,6 @@ constexpr int kStopSchedulerMessage = 303;
 constexpr int kPastMessage = 295;
 constexpr int kNoTargetMessage = 33046;
 constexpr int kFrequencyCount = 7;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // Exactly `width` digits, value within [lo, hi].
 std::optional<int> Digits(std::string_view text, std::size_t width, int lo, int hi) {
@@ -212,8 +203,8 @@ std::string DecodeScheduleField(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            const int value = HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]);
+        if (text[i] == '%' && i + 2 < text.size() && HexDigitValue(text[i + 1]) >= 0 && HexDigitValue(text[i + 2]) >= 0) {
+            const int value = HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]);
             if (value != 0) {
                 out.push_back(static_cast<char>(value));
                 i += 2;
@@ -230,10 +221,10 @@ std::optional<ScheduleEntry> ParseScheduleLine(std::string_view line) {
     std::size_t count = 0;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
+        while (i < line.size() && IsWhiteSpace(line[i])) ++i;
         if (i == line.size()) break;
         const std::size_t start = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
+        while (i < line.size() && !IsWhiteSpace(line[i])) ++i;
         if (count == fields.size()) return std::nullopt;  // more than six fields
         fields[count++] = line.substr(start, i - start);
     }

@@ -199,12 +199,13 @@ ScriptInterpreter::Step ScriptInterpreter::RunLine(const ScriptLine& line) {
         AddErrorBlock(Text(kMsgParseError) + " " + echo);
         return Step::Next;
     }
-    const std::vector<std::string> f = SplitScriptFields(stripped);
-    const std::size_t n = f.size();
-    auto parameterError = [&] {
+    const std::optional<std::vector<std::string>> fields = ReadScriptFields(keyword, stripped);
+    if (!fields) {
         AddParameterError(echo);
-        return Step::Next;
-    };
+        // A transfer line that cannot be read ends the run.
+        return IsScriptTransfer(keyword) ? Step::EndParameter : Step::Next;
+    }
+    const std::vector<std::string>& f = *fields;
     auto session = [&](std::size_t i) { return FindSession(f[i]); };
 
     switch (keyword) {
@@ -215,37 +216,29 @@ ScriptInterpreter::Step ScriptInterpreter::RunLine(const ScriptLine& line) {
         case ScriptKeyword::Get:
         case ScriptKeyword::Send:
         case ScriptKeyword::Put:
-            return DoTransfer(keyword, f, echo);
+            return DoTransfer(keyword, f);
         case ScriptKeyword::Close:
-            if (n != 2) return parameterError();
             if (ScriptSession* s = session(1)) return DoClose(*s);
             return Step::Next;
         case ScriptKeyword::Cd:
-            if (n != 3) return parameterError();
             if (ScriptSession* s = session(1)) return DoCd(*s, f[2]);
             return Step::Next;
         case ScriptKeyword::Lcd:
-            if (n != 2) return parameterError();
             return DoLcd(f[1]);
         case ScriptKeyword::Mkdir:
-            if (n != 3) return parameterError();
             if (ScriptSession* s = session(1)) return DoMkdir(*s, f[2]);
             return Step::Next;
         case ScriptKeyword::Remove:
-            if (n != 3) return parameterError();
             if (ScriptSession* s = session(1)) return DoRemove(*s, f[2]);
             return Step::Next;
         case ScriptKeyword::Rmdir:
-            if (n != 3) return parameterError();
             if (ScriptSession* s = session(1)) return DoRmdir(*s, f[2]);
             return Step::Next;
         case ScriptKeyword::Rename:
-            if (n != 4) return parameterError();
             if (ScriptSession* s = session(1)) return DoRename(*s, f[2], f[3]);
             return Step::Next;
         case ScriptKeyword::Binary:
         case ScriptKeyword::Ascii:
-            if (n != 2) return parameterError();
             if (ScriptSession* s = session(1)) {
                 const bool binary = keyword == ScriptKeyword::Binary;
                 s->transferType = binary ? FtpTransferType::kBinary : FtpTransferType::kAscii;
@@ -253,7 +246,10 @@ ScriptInterpreter::Step ScriptInterpreter::RunLine(const ScriptLine& line) {
             }
             return Step::Next;
         case ScriptKeyword::Message:
-            if (stripped.size() <= ScriptKeywordText(ScriptKeyword::Message).size() + 1) return parameterError();
+            if (stripped.size() <= ScriptKeywordText(ScriptKeyword::Message).size() + 1) {
+                AddParameterError(echo);
+                return Step::Next;
+            }
             return DoMessage(stripped);
         case ScriptKeyword::Beep:
             host_.Beep();
@@ -299,10 +295,6 @@ void ScriptInterpreter::CloseAllSessions() {
 }
 
 ScriptInterpreter::Step ScriptInterpreter::DoOpen(const std::vector<std::string>& f, std::string_view echo) {
-    if (f.size() != 6 && f.size() != 7) {
-        AddParameterError(echo);
-        return Step::Next;
-    }
     LocalSession();
     if (FindSession(f[1]) != nullptr) return Step::Next;
     std::int64_t port = LeadingInteger(f[5]);
@@ -521,21 +513,14 @@ ScriptInterpreter::Step ScriptInterpreter::DoMessage(std::string_view line) {
 
 // ---- transfers -------------------------------------------------------------------------------
 
-ScriptInterpreter::Step ScriptInterpreter::DoTransfer(ScriptKeyword keyword, const std::vector<std::string>& f,
-                                                      std::string_view echo) {
+ScriptInterpreter::Step ScriptInterpreter::DoTransfer(ScriptKeyword keyword, const std::vector<std::string>& f) {
     // Fields: keyword, session(s), spec, then optionally "word op days".
     const std::size_t plain = keyword == ScriptKeyword::Send ? 4 : 3;
-    const std::size_t n = f.size();
     std::optional<std::int32_t> days;
-    if (n == plain + 3) days = ParseScriptInteger(f[n - 1]);
-    if (n != plain && !days) {
-        // A transfer line that cannot be read ends the run.
-        AddParameterError(echo);
-        return Step::EndParameter;
-    }
+    if (f.size() > plain) days = ParseScriptInteger(f.back());  // read whole by ReadScriptFields
     ScriptAgeFilter filter;
     if (days) {
-        filter.op = f[n - 2];
+        filter.op = f[f.size() - 2];
         filter.days = *days;
     }
     const ScriptAgeFilter* useFilter = days ? &filter : nullptr;

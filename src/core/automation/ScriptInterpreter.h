@@ -67,7 +67,7 @@ private:
 
     Step RunLine(const ScriptLine& line);
     Step DoOpen(const std::vector<std::string>& f, std::string_view echo);
-    Step DoTransfer(ScriptKeyword keyword, const std::vector<std::string>& f, std::string_view echo);
+    Step DoTransfer(ScriptKeyword keyword, const std::vector<std::string>& f);
     Step DoGet(ScriptSession& s, const std::string& spec, const ScriptAgeFilter* filter);
     Step DoPut(ScriptSession& s, const std::string& spec, const ScriptAgeFilter* filter);
     Step DoSend(ScriptSession& from, ScriptSession& to, const std::string& spec, const ScriptAgeFilter* filter);

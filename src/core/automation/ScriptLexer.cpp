@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <limits>
 
 #include "ftp/FtpError.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar {
 namespace {
@@ -20,33 +22,32 @@ constexpr std::string_view kHiddenPassword = "********";
 struct KeywordRow {
     ScriptKeyword keyword;
     std::string_view text;
+    std::size_t fields;  // the fields the command needs, its keyword word included
+    std::size_t most;    // the most it reads; later words are ignored
 };
 
-// Matching order: the first row whose text starts the line wins.
+constexpr std::size_t kAllFields = std::numeric_limits<std::size_t>::max();
+
+// Matching order: the first row whose text starts the line wins. A transfer
+// reads either its plain fields or those and the three of the age filter.
 constexpr std::array<KeywordRow, 16> kKeywords{{
-    {ScriptKeyword::Open, "open"},
-    {ScriptKeyword::Get, "get"},
-    {ScriptKeyword::Send, "send"},
-    {ScriptKeyword::Put, "put"},
-    {ScriptKeyword::Close, "close"},
-    {ScriptKeyword::Cd, "cd"},
-    {ScriptKeyword::Lcd, "lcd"},
-    {ScriptKeyword::Mkdir, "mkdir"},
-    {ScriptKeyword::Remove, "remove"},
-    {ScriptKeyword::Rmdir, "rmdir"},
-    {ScriptKeyword::Rename, "rename"},
-    {ScriptKeyword::Binary, "binary"},
-    {ScriptKeyword::Ascii, "ascii"},
-    {ScriptKeyword::Message, "message"},
-    {ScriptKeyword::Beep, "beep"},
-    {ScriptKeyword::Comment, "/"},
+    {ScriptKeyword::Open, "open", 6, 7},        // open S host login password port [directory]
+    {ScriptKeyword::Get, "get", 3, 6},          // get S remote-spec [word op days]
+    {ScriptKeyword::Send, "send", 4, 7},        // send S1 S2 spec [word op days]
+    {ScriptKeyword::Put, "put", 3, 6},          // put S local-spec [word op days]
+    {ScriptKeyword::Close, "close", 2, 2},      // close S
+    {ScriptKeyword::Cd, "cd", 3, 3},            // cd S directory
+    {ScriptKeyword::Lcd, "lcd", 2, 2},          // lcd directory
+    {ScriptKeyword::Mkdir, "mkdir", 3, 3},      // mkdir S directory
+    {ScriptKeyword::Remove, "remove", 3, 3},    // remove S spec
+    {ScriptKeyword::Rmdir, "rmdir", 3, 3},      // rmdir S directory
+    {ScriptKeyword::Rename, "rename", 4, 4},    // rename S old new
+    {ScriptKeyword::Binary, "binary", 2, 2},    // binary S
+    {ScriptKeyword::Ascii, "ascii", 2, 2},      // ascii S
+    {ScriptKeyword::Message, "message", 0, kAllFields},
+    {ScriptKeyword::Beep, "beep", 0, kAllFields},
+    {ScriptKeyword::Comment, "/", 0, kAllFields},
 }};
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsFieldSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -59,16 +60,13 @@ std::string_view ScriptKeywordText(ScriptKeyword keyword) {
 
 std::string_view StripLeadingBlanks(std::string_view line) {
     std::size_t i = 0;
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    while (i < line.size() && IsBlank(line[i])) ++i;
     return line.substr(i);
 }
 
 ScriptKeyword MatchScriptKeyword(std::string_view line) {
     for (const KeywordRow& row : kKeywords) {
-        if (line.size() < row.text.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < row.text.size() && same; ++i) same = Lower(line[i]) == row.text[i];
-        if (same) return row.keyword;
+        if (StartsWithNoCase(line, row.text)) return row.keyword;
     }
     return ScriptKeyword::None;
 }
@@ -77,11 +75,27 @@ std::vector<std::string> SplitScriptFields(std::string_view line) {
     std::vector<std::string> fields;
     std::size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && IsFieldSpace(line[i])) ++i;
+        while (i < line.size() && IsWhiteSpace(line[i])) ++i;
         const std::size_t start = i;
-        while (i < line.size() && !IsFieldSpace(line[i])) ++i;
+        while (i < line.size() && !IsWhiteSpace(line[i])) ++i;
         if (i > start) fields.emplace_back(line.substr(start, i - start));
     }
+    return fields;
+}
+
+std::optional<std::vector<std::string>> ReadScriptFields(ScriptKeyword keyword, std::string_view line) {
+    const auto row = std::find_if(kKeywords.begin(), kKeywords.end(),
+                                  [keyword](const KeywordRow& r) { return r.keyword == keyword; });
+    if (row == kKeywords.end()) return std::nullopt;
+    std::vector<std::string> fields = SplitScriptFields(line);
+    if (fields.size() < row->fields) return std::nullopt;
+    if (fields.size() > row->most) fields.resize(row->most);
+    // Any word after a transfer's spec starts the age filter, and a filter
+    // that does not read whole is refused rather than dropped: dropping it
+    // would copy every matching file.
+    if (IsScriptTransfer(keyword) && fields.size() > row->fields &&
+        (fields.size() < row->most || !ParseScriptInteger(fields.back())))
+        return std::nullopt;
     return fields;
 }
 

@@ -53,6 +53,20 @@ enum class ScriptKeyword {
 // CR, LF, vertical tab, form feed). The keyword word is field 0.
 [[nodiscard]] std::vector<std::string> SplitScriptFields(std::string_view line);
 
+// The fields a command takes from its line: the keyword's word and then the
+// command's arguments; words after the last field a command reads are
+// ignored. A "get", "put" or "send" line ends with its file spec or goes on
+// with the age filter "word op days", which must then be whole (all three
+// words, days a whole number). Nothing when the line has fewer fields than
+// its command needs or its age filter does not parse. Comment, "message" and
+// "beep" lines give all their fields.
+[[nodiscard]] std::optional<std::vector<std::string>> ReadScriptFields(ScriptKeyword keyword, std::string_view line);
+
+// True for "get", "put" and "send".
+[[nodiscard]] constexpr bool IsScriptTransfer(ScriptKeyword keyword) {
+    return keyword == ScriptKeyword::Get || keyword == ScriptKeyword::Put || keyword == ScriptKeyword::Send;
+}
+
 // A whole field read as a signed 32-bit decimal number (an optional sign,
 // then digits only); nothing for any other text or an out-of-range value.
 [[nodiscard]] std::optional<std::int32_t> ParseScriptInteger(std::string_view field);

@@ -17,6 +17,7 @@
 #include "ftp/SessionSettings.h"
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
+#include "platform/TextUtil.h"
 #include "platform/UiHost.h"
 #include "platform/WorkerControl.h"
 #include "settings/Keys.h"
@@ -131,12 +132,6 @@ CopyOutcome PutCanceled(std::int64_t moved) {
 }
 
 bool IsCancelled(const CTransferSession& s) { return s.control() != nullptr && s.control()->IsCancelled(); }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 void LoadBufferSizes(CTransferSession& s) {
     s.readBufferSize = std::clamp<std::int32_t>(ReadInt(keys::ReadBuffer), 1, kMaxCopyBuffer);

@@ -9,17 +9,12 @@
 #include "engine/TransferSession.h"
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
+#include "platform/TextUtil.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
 
 namespace {
-
-bool IsYes(const std::string& value) {
-    return value.size() == 3 && std::toupper(static_cast<unsigned char>(value[0])) == 'Y' &&
-           std::toupper(static_cast<unsigned char>(value[1])) == 'E' &&
-           std::toupper(static_cast<unsigned char>(value[2])) == 'S';
-}
 
 QueueReportServer ServerOf(const TransferServer& s) {
     return QueueReportServer{s.host, s.login, s.password, s.remoteDir, s.port};
@@ -139,7 +134,7 @@ void FinishTransfer(TransferRun& run, TransferQueueSink* sink, const std::vector
     } else if (run.mode == TransferMode::Get) {
         deleteSetting = Read(keys::DeleteGet);
     }
-    if (IsYes(deleteSetting)) {
+    if (EqualsNoCase(deleteSetting, "YES")) {
         RefreshIfShowing(run.sourceView, run.sourceViewText);
     }
     ReleasePendingLinkTransfer();

@@ -25,7 +25,6 @@ inline constexpr std::int32_t kJobTargetExists = 239;    // "Can't overwrite exi
 inline constexpr std::int32_t kJobFolderFailed = 240;    // "Can't create file folder! FTP Put Canceled!"
 
 // Texts of the engine's log entries and job reasons.
-inline constexpr const char* kLocalMachine = "Local Machine";
 inline constexpr const char* kPutCanceledText = "FTP Put Canceled";
 inline constexpr const char* kGetCanceledText = "FTP Get Canceled";
 inline constexpr const char* kCantOverwriteText = "Can't overwrite existing file!";

@@ -14,7 +14,6 @@
 namespace zyfar {
 namespace {
 
-constexpr const char* kLocalMachine = "Local Machine";
 constexpr const char* kNone = "-";
 constexpr int kMsgRetrievingRemoteFiles = 351;
 

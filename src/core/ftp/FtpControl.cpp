@@ -5,6 +5,8 @@
 #include <limits>
 #include <utility>
 
+#include "platform/TextUtil.h"
+
 namespace zyfar {
 
 namespace {
@@ -12,18 +14,6 @@ namespace {
 constexpr std::size_t kReceiveChunk = 16 * 1024;
 // QUIT is a courtesy: its reply is waited for at most this long.
 constexpr Millis kQuitReplyWait{2000};
-
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
-
-bool AllDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // Text of the first line after "ddd" and its separator.
 std::string_view FirstLineText(const FtpReply& reply) {
@@ -128,13 +118,13 @@ std::optional<std::uint16_t> ParseEpsvReply(std::string_view text) {
 std::optional<std::uint16_t> ParsePasvReply(std::string_view text) {
     // Six comma-separated numbers, with or without parentheses.
     std::size_t i = 0;
-    while (i < text.size() && !(text[i] >= '0' && text[i] <= '9')) {
+    while (i < text.size() && !IsDigit(text[i])) {
         ++i;
     }
     unsigned long n[6] = {};
     for (int k = 0; k < 6; ++k) {
         std::size_t j = i;
-        while (j < text.size() && text[j] >= '0' && text[j] <= '9' && j - i < 4) {
+        while (j < text.size() && IsDigit(text[j]) && j - i < 4) {
             ++j;
         }
         if (j == i || j - i > 3) {
@@ -219,10 +209,6 @@ std::string FormatEprtArgument(const SocketAddress& address) {
     return std::string("|") + (v6 ? "2" : "1") + "|" + host + "|" + std::to_string(address.port()) + "|";
 }
 
-bool IsSafeArgument(std::string_view arg) {
-    return arg.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
 // ---- FtpControl --------------------------------------------------------------------
 
 FtpControl::FtpControl(std::unique_ptr<ByteStream> stream, ControlTimeouts timeouts, FtpTraceFn trace)
@@ -273,7 +259,7 @@ FtpResult FtpControl::Send(std::string_view verb, std::string_view arg, bool can
         line += ' ';
         line += arg;
     }
-    TraceLine('>', Upper(verb) == "PASS" ? std::string("PASS ****") : line);
+    TraceLine('>', ToUpperAscii(verb) == "PASS" ? std::string("PASS ****") : line);
     line += "\r\n";
     stream_->SetCancellable(cancellable);
     FtpResult r = stream_->SendAll(line, timeouts_.send);
@@ -426,7 +412,7 @@ void FtpControl::OnFeatReply(const FtpReply& reply) {
             continue;
         }
         line.remove_prefix(start);
-        const std::string word = Upper(line.substr(0, line.find(' ')));
+        const std::string word = ToUpperAscii(line.substr(0, line.find(' ')));
         if (word == "MLST") {
             features_.mlst = true;
             features_.mlsd = true;  // MLSD comes with MLST

@@ -13,6 +13,7 @@
 #include "ftp/RemoteEntry.h"
 #include "ftp/ReplyFramer.h"
 #include "ftp/Socket.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar {
 
@@ -69,7 +70,7 @@ enum class ReplyKind {
 [[nodiscard]] std::string FormatEprtArgument(const SocketAddress& address);
 
 // True when an argument may go on the control connection (no CR, LF or NUL).
-[[nodiscard]] bool IsSafeArgument(std::string_view arg);
+[[nodiscard]] inline bool IsSafeArgument(std::string_view arg) { return !HasLineBreakOrNul(arg); }
 
 class FtpControl {
 public:

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/TextUtil.h"
 #include "platform/WorkerControl.h"
 
 namespace zyfar {
@@ -13,14 +14,6 @@ namespace zyfar {
 namespace {
 
 constexpr std::size_t kMaxProxyHeader = 16 * 1024;
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
-}
 
 std::string Trim(std::string_view s) {
     const std::size_t a = s.find_first_not_of(" \t");
@@ -42,11 +35,11 @@ std::optional<std::string> FirstSet(const EnvLookup& env, const char* a, const c
 }
 
 bool ExcludedByNoProxy(const std::string& host, const std::string& list) {
-    const std::string h = Lower(host);
+    const std::string h = ToLowerAscii(host);
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = list.find(',', start);
-        std::string item = Lower(Trim(list.substr(start, comma == std::string::npos ? comma : comma - start)));
+        std::string item = ToLowerAscii(Trim(list.substr(start, comma == std::string::npos ? comma : comma - start)));
         if (item == "*") {
             return true;
         }
@@ -84,7 +77,7 @@ std::optional<std::string> ProcessEnv(const char* name) {
 
 std::optional<ProxyEndpoint> ParseHttpProxyUrl(std::string_view url) {
     constexpr std::string_view kScheme = "http://";
-    if (url.size() <= kScheme.size() || Lower(url.substr(0, kScheme.size())) != kScheme) {
+    if (url.size() <= kScheme.size() || ToLowerAscii(url.substr(0, kScheme.size())) != kScheme) {
         return std::nullopt;
     }
     std::string_view rest = url.substr(kScheme.size());

@@ -8,21 +8,13 @@
 #include "ftp/FtpClient.h"
 #include "ftp/NameMask.h"
 #include "ftp/SessionSettings.h"
+#include "platform/TextUtil.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
 namespace {
 
 FtpUrlParse Refuse(std::string error) { return FtpUrlParse{std::nullopt, std::move(error)}; }
-
-bool IsUnsafeByte(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Percent-decodes a URL part; nothing for a bad escape or a decoded CR/LF/NUL.
 std::optional<std::string> Decode(std::string_view part) {
@@ -32,15 +24,15 @@ std::optional<std::string> Decode(std::string_view part) {
         char c = part[i];
         if (c == '%') {
             if (i + 2 >= part.size()) return std::nullopt;  // needs two hex digits
-            const int hi = HexValue(part[i + 1]);
-            const int lo = HexValue(part[i + 2]);
+            const int hi = HexDigitValue(part[i + 1]);
+            const int lo = HexDigitValue(part[i + 2]);
             if (hi < 0 || lo < 0) return std::nullopt;
             c = static_cast<char>(hi * 16 + lo);
             i += 2;
         }
-        if (IsUnsafeByte(c)) return std::nullopt;
         out.push_back(c);
     }
+    if (HasLineBreakOrNul(out)) return std::nullopt;
     return out;
 }
 
@@ -49,16 +41,7 @@ bool IsHostNameChar(char c) {
            c == '_';
 }
 
-bool IsIpv6LiteralChar(char c) { return HexValue(c) >= 0 || c == ':' || c == '.'; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        const char a = static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] - 'A' + 'a' : text[i]);
-        if (a != prefix[i]) return false;
-    }
-    return true;
-}
+bool IsIpv6LiteralChar(char c) { return HexDigitValue(c) >= 0 || c == ':' || c == '.'; }
 
 std::optional<std::uint16_t> ParsePort(std::string_view digits) {
     if (digits.empty()) return std::uint16_t{21};
@@ -155,7 +138,7 @@ FtpOutcome<std::vector<FtpFoundFile>> Lookup(FtpClient& client, const std::strin
 }  // namespace
 
 FtpUrlParse ParseFtpUrl(std::string_view text) {
-    if (std::any_of(text.begin(), text.end(), IsUnsafeByte)) return Refuse("The URL holds a line break or NUL.");
+    if (HasLineBreakOrNul(text)) return Refuse("The URL holds a line break or NUL.");
     constexpr std::string_view kScheme = "ftp://";
     if (!StartsWithNoCase(text, kScheme)) return Refuse("Only ftp:// URLs can be listed.");
     text.remove_prefix(kScheme.size());

@@ -7,44 +7,16 @@
 namespace zyfar {
 
 bool IsSafeRemoteName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (char c : name) {
-        if (c == '/' || c == '\0' || c == '\r' || c == '\n') return false;
-    }
-    return true;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           !HasLineBreakOrNul(name);
 }
 
 namespace listing {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ToLowerAscii(a[i]) != ToLowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() &&
-           EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool AllDigits(std::string_view s) {
-    if (s.empty()) return false;
-    for (char c : s) {
-        if (!IsDigit(c)) return false;
-    }
-    return true;
 }
 
 bool ParseDecimal(std::string_view s, std::int64_t& value) {
@@ -292,13 +264,10 @@ RemoteTime NowOrSystem(const ListingContext& ctx) {
 }
 
 LineResult MakeEntry(RemoteEntry&& e) {
-    if (!IsSafeRemoteName(e.name)) return Ignored();
+    if (!IsSafeRemoteName(e.name) || HasLineBreakOrNul(e.linkTarget)) return Ignored();
     if (e.modified.valid && e.modified.hour == 24) {
         const RemoteTime& t = e.modified;
         e.modified = TimeFromUnixSeconds((DaysFromCivil(t.year, t.month, t.day) + 1) * 86400);
-    }
-    for (char c : e.linkTarget) {
-        if (c == '\0' || c == '\r' || c == '\n') return Ignored();
     }
     LineResult r;
     r.kind = LineResult::Entry;

@@ -9,18 +9,11 @@
 
 #include "ftp/ListingParser.h"
 #include "ftp/RemoteEntry.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar::listing {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-inline char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b);
-bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-bool EndsWithNoCase(std::string_view text, std::string_view suffix);
 std::string_view TrimBlanks(std::string_view s);
-bool AllDigits(std::string_view s);
 
 // Up to N blank-separated tokens of a line, as views into it. `more` is set
 // when the line holds further tokens after the N-th.

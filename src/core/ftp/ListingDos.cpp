@@ -64,7 +64,7 @@ bool ParseDosTime(std::string_view s, std::string_view markField, bool& usedMark
     if (!ParseClock(s, hour, minute, second)) return false;
     if (!mark.empty()) {
         if (hour < 1 || hour > 12) return false;
-        const bool pm = ToLowerAscii(mark[0]) == 'p';
+        const bool pm = LowerAscii(mark[0]) == 'p';
         if (hour == 12) hour = 0;  // 12:xxAM is just after midnight, 12:xxPM just after noon
         if (pm) hour += 12;
     }

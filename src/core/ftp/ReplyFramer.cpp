@@ -2,11 +2,11 @@
 
 #include <utility>
 
+#include "platform/TextUtil.h"
+
 namespace zyfar {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The code at the start of a line, or -1 when the line does not start with
 // three digits followed by nothing, a blank or a '-'.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/MessageTable.h"
+#include "platform/TextUtil.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
@@ -40,15 +41,6 @@ FtpAccess AccessFromSettings() {
     return FtpAccess::kPreconfig;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -61,7 +53,7 @@ bool ListHoldsExtension(std::string_view list, std::string_view extension) {
     for (;;) {
         const std::size_t comma = list.find(',');
         const std::string_view piece = TrimBlanks(list.substr(0, comma));
-        if (!piece.empty() && EqualNoCase(piece, extension)) return true;
+        if (!piece.empty() && EqualsNoCase(piece, extension)) return true;
         if (comma == std::string_view::npos) return false;
         list.remove_prefix(comma + 1);
     }

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/TextUtil.h"
 #include "platform/WorkerControl.h"
 
 namespace zyfar {
@@ -214,10 +215,7 @@ bool IsResolvableHostName(std::string_view host) {
         start = dot + 1;
     }
     // Names in the reserved "invalid" domain never resolve (RFC 6761 6.4).
-    std::string tld(lastLabel);
-    std::transform(tld.begin(), tld.end(), tld.begin(),
-                   [](char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return tld != "invalid";
+    return !EqualsNoCase(lastLabel, "invalid");
 }
 
 FtpOutcome<std::vector<SocketAddress>> SystemResolve(const std::string& host, std::uint16_t port) {

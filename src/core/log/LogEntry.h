@@ -32,6 +32,9 @@ inline constexpr int First = FtpConnectionOk;
 inline constexpr int Last = SessionClosed;
 }  // namespace logcode
 
+// The source or destination an entry names for this computer's side.
+inline constexpr const char* kLocalMachine = "Local Machine";
+
 // True for the codes WriteLogEntry accepts (32861 to 32877).
 [[nodiscard]] constexpr bool IsLogEventCode(int code) { return code >= logcode::First && code <= logcode::Last; }
 

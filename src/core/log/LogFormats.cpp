@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "platform/MessageTable.h"
+#include "platform/TextUtil.h"
 
 namespace zyfar {
 namespace {
@@ -31,16 +32,6 @@ bool IsLineStart(std::string_view text, std::size_t pos) {
     return pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r';
 }
 
-bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view word) {
-    if (text.size() - pos < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        char c = text[pos + i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
 // "PASS <argument>" at the start of a line (blanks before it allowed): the
 // argument up to the end of the line becomes "***".
 std::string MaskPassCommands(std::string_view text) {
@@ -51,7 +42,7 @@ std::string MaskPassCommands(std::string_view text) {
         if (IsLineStart(text, pos)) {
             std::size_t word = pos;
             while (word < text.size() && (text[word] == ' ' || text[word] == '\t')) ++word;
-            if (StartsWithNoCase(text, word, "PASS ") || StartsWithNoCase(text, word, "PASS\t")) {
+            if (StartsWithNoCase(text.substr(word), "PASS ") || StartsWithNoCase(text.substr(word), "PASS\t")) {
                 std::size_t end = word + 5;
                 while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
                 out.append(text.substr(pos, word + 5 - pos));

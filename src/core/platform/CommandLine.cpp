@@ -2,15 +2,12 @@
 
 #include <cctype>
 
+#include "platform/TextUtil.h"
+
 namespace zyfar {
 namespace {
 
 enum class Pending { None, Script, Link };
-
-std::string Lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 bool IsLongOption(const std::string& word) { return word.size() > 2 && word.compare(0, 2, "--") == 0; }
 
@@ -68,7 +65,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
             continue;
         }
         if (IsFrameworkFlag(word)) {
-            const std::string name = Lower(word.substr(1));
+            const std::string name = ToLowerAscii(word.substr(1));
             if (name == "b") pending = Pending::Script;
             else if (name == "l") pending = Pending::Link;
             else pending = Pending::None;  // an unknown flag discards the pending one

@@ -1,6 +1,7 @@
 #include "profiles/FileList.h"
 
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "profiles/LinkFile.h"
 #include "settings/IniFile.h"
 
@@ -16,11 +17,11 @@ namespace {
 // garbage or an absent value gives 0, overflow the largest value.
 std::int64_t ParseSize(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && IsBlank(text[i])) ++i;
     if (i < text.size() && text[i] == '+') ++i;
     std::int64_t n = 0;
     constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
         const int d = text[i] - '0';
         if (n > (kMax - d) / 10) return kMax;
         n = n * 10 + d;
@@ -31,10 +32,9 @@ std::int64_t ParseSize(std::string_view text) {
 // A text survives a round trip through the file only without line breaks,
 // NUL and blanks at either end (the reader trims those).
 bool RoundTrips(std::string_view v) {
-    if (v.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
+    if (HasLineBreakOrNul(v)) return false;
     if (v.empty()) return true;
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; };
-    return !blank(v.front()) && !blank(v.back());
+    return !IsWhiteSpace(v.front()) && !IsWhiteSpace(v.back());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "profiles/Imports.h"
 
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "profiles/SiteProfile.h"
 #include "settings/IniFile.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 constexpr off_t kMaxImportFileSize = 64 * 1024 * 1024;
 
-bool IsWordBreak(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\0'; }
+bool IsWordBreak(char c) { return c == '\0' || IsWhiteSpace(c); }
 
 // The import file's name without its folder and its last extension.
 std::string ImportBaseName(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "profiles/LinkFile.h"
 
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 
 #include <algorithm>
@@ -10,10 +11,6 @@
 
 namespace zyfar {
 namespace {
-
-bool StoreableValue(std::string_view value) {
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 // The sites a link really has (see NumberedSectionCount).
 int SiteCount(const IniDocument& doc) { return NumberedSectionCount(doc, kLinkItemsSection, kLinkSitesKey, "SITE"); }
@@ -89,8 +86,8 @@ ProfileResult AddLink(std::string_view typedName, const std::vector<std::string>
     std::optional<std::string> files;
     if (fileListFolder) files = JoinPath(WithoutTrailingSlash(*fileListFolder), kFileListFileName);
     for (const std::string& site : sitePaths)
-        if (!StoreableValue(site)) return Fail(ProfileStatus::InvalidValue, site);
-    if (files && !StoreableValue(*files)) return Fail(ProfileStatus::InvalidValue, *files);
+        if (HasLineBreakOrNul(site)) return Fail(ProfileStatus::InvalidValue, site);
+    if (files && HasLineBreakOrNul(*files)) return Fail(ProfileStatus::InvalidValue, *files);
     if (IsFolder(path)) return Fail(ProfileStatus::NotAFolder, path);
 
     bool stored = true;
@@ -175,7 +172,7 @@ bool RetargetSites(IniDocument& doc, const RetargetFn& retarget) {
 }  // namespace
 
 std::vector<std::string> OnSiteProfileRenamed(const std::string& oldPath, const std::string& newPath) {
-    if (oldPath.empty() || oldPath == newPath || !StoreableValue(newPath)) return {};
+    if (oldPath.empty() || oldPath == newPath || HasLineBreakOrNul(newPath)) return {};
     return UpdateEveryLink([&](IniDocument& doc) {
         return RetargetSites(doc, [&](const std::string& site) -> std::optional<std::string> {
             if (site != oldPath) return std::nullopt;
@@ -187,7 +184,7 @@ std::vector<std::string> OnSiteProfileRenamed(const std::string& oldPath, const 
 std::vector<std::string> OnProfileFolderRenamed(const std::string& oldFolder, const std::string& newFolder) {
     const std::string from = WithoutTrailingSlash(oldFolder);
     const std::string to = WithoutTrailingSlash(newFolder);
-    if (from.empty() || from == to || !StoreableValue(to)) return {};
+    if (from.empty() || from == to || HasLineBreakOrNul(to)) return {};
     return UpdateEveryLink([&](IniDocument& doc) {
         return RetargetSites(doc, [&](const std::string& site) -> std::optional<std::string> {
             if (!IsSameOrBelow(site, from, false)) return std::nullopt;
@@ -199,7 +196,7 @@ std::vector<std::string> OnProfileFolderRenamed(const std::string& oldFolder, co
 std::vector<std::string> OnFileListRenamed(const std::string& oldFolder, const std::string& newFolder) {
     const std::string from = WithoutTrailingSlash(oldFolder);
     const std::string to = WithoutTrailingSlash(newFolder);
-    if (from.empty() || from == to || !StoreableValue(to)) return {};
+    if (from.empty() || from == to || HasLineBreakOrNul(to)) return {};
     return UpdateEveryLink([&](IniDocument& doc) {
         const auto files = doc.Get(kLinkItemsSection, kLinkFilesKey);
         if (!files || !IsSameOrBelow(*files, from, true)) return false;

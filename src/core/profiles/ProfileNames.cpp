@@ -2,6 +2,7 @@
 
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 
@@ -16,8 +17,6 @@
 
 namespace zyfar {
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool CharsEqual(char a, char b, bool ignoreCase) {
     return ignoreCase ? LowerAscii(a) == LowerAscii(b) : a == b;
@@ -133,7 +132,7 @@ std::string LinksFolder() { return JoinPath(ProfileBase(), kLinksFolderName); }
 bool IsSafeName(std::string_view name) {
     if (name.empty() || name == "." || name == "..") return false;
     if (name.find("..") != std::string_view::npos) return false;
-    return name.find_first_of(std::string_view("/\0\r\n", 4)) == std::string_view::npos;
+    return name.find('/') == std::string_view::npos && !HasLineBreakOrNul(name);
 }
 
 std::string CutProfileName(std::string_view typed) {
@@ -151,9 +150,7 @@ std::string NameOfEntryFile(std::string_view fileName) {
 }
 
 bool HasIniExtension(std::string_view fileName) {
-    if (fileName.size() < 4) return false;
-    const std::string_view ext = fileName.substr(fileName.size() - 4);
-    return ext[0] == '.' && LowerAscii(ext[1]) == 'i' && LowerAscii(ext[2]) == 'n' && LowerAscii(ext[3]) == 'i';
+    return EndsWithNoCase(fileName, ".ini");
 }
 
 // ---- Paths ----
@@ -227,15 +224,10 @@ RenameOutcome RenameNoReplace(const std::string& from, const std::string& to, in
 
 int NumberedSectionNumber(std::string_view name, std::string_view upperPrefix) {
     const std::size_t p = upperPrefix.size();
-    if (name.size() <= p) return 0;
-    for (std::size_t i = 0; i < p; ++i) {
-        const char upper = upperPrefix[i];
-        const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
-        if (name[i] != upper && name[i] != lower) return 0;
-    }
+    if (name.size() <= p || !StartsWithNoCase(name, upperPrefix)) return 0;
     long long n = 0;
     for (std::size_t i = p; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9') return 0;
+        if (!IsDigit(name[i])) return 0;
         n = n * 10 + (name[i] - '0');
         if (n > 1000000000) return 0;
     }

@@ -1,6 +1,7 @@
 #include "profiles/SiteProfile.h"
 
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "profiles/LinkFile.h"
 #include "settings/IniFile.h"
 
@@ -10,10 +11,6 @@
 
 namespace zyfar {
 namespace {
-
-bool StoreableValue(std::string_view value) {
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 // Moves the profile file `path` to `target` (never over another profile);
 // its lock sidecar goes and the links naming it follow. `name` is what a
@@ -52,14 +49,7 @@ void WalkAnonymous(const std::string& folder, const std::string& email, int& cha
 }  // namespace
 
 bool IsAnonymousUser(std::string_view user) {
-    constexpr std::string_view anon = kAnonymousUser;
-    if (user.size() != anon.size()) return false;
-    for (std::size_t i = 0; i < anon.size(); ++i) {
-        char c = user[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != anon[i]) return false;
-    }
-    return true;
+    return EqualsNoCase(user, kAnonymousUser);
 }
 
 std::string EncodeDescription(std::string_view text) {
@@ -125,7 +115,7 @@ ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedN
     const std::string path = SiteProfilePath(folder, name);
     if (path.empty()) return Fail(ProfileStatus::InvalidName, name);
     for (const std::string* v : {&profile.host, &profile.user, &profile.password, &profile.remotePath, &profile.port})
-        if (!StoreableValue(*v)) return Fail(ProfileStatus::InvalidValue, name);
+        if (HasLineBreakOrNul(*v)) return Fail(ProfileStatus::InvalidValue, name);
     if (!IsFolder(folder)) return Fail(ProfileStatus::NoSuchPath, folder);
 
     const std::string description = EncodeDescription(profile.description);
@@ -206,7 +196,7 @@ ProfileResult MoveProfileFolder(const std::string& folder, const std::string& ta
 std::vector<NamedPath> ListSiteProfiles() { return ListIniFilesBelow(ProfilesFolder()); }
 
 int FillAnonymousPasswords(const std::string& email) {
-    if (!StoreableValue(email)) return -1;
+    if (HasLineBreakOrNul(email)) return -1;
     int changed = 0;
     WalkAnonymous(ProfilesFolder(), email, changed);
     return changed;

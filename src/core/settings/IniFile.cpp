@@ -52,7 +52,7 @@ IniDocument IniDocument::Build(std::shared_ptr<std::string> text) {
     std::size_t pos = 0;
     while ((pos = all.find('[', pos)) != std::string_view::npos) {
         std::size_t lineStart = pos;
-        while (lineStart > 0 && IsBlank(all[lineStart - 1])) --lineStart;
+        while (lineStart > 0 && all[lineStart - 1] != '\n' && IsWhiteSpace(all[lineStart - 1])) --lineStart;
         const std::size_t nl = all.find('\n', pos);
         const std::size_t next = nl == std::string_view::npos ? all.size() : nl + 1;
         if (lineStart == 0 || all[lineStart - 1] == '\n') {
@@ -75,7 +75,7 @@ IniDocument IniDocument::Build(std::shared_ptr<std::string> text) {
         b.name = std::string(headers[h].name);
         b.header = true;
         b.view = all.substr(headers[h].lineStart, end - headers[h].lineStart);
-        std::string lower = Lower(b.name);
+        std::string lower = ToLowerAscii(b.name);
         if (!doc.index_.emplace(lower, doc.blocks_.size()).second) doc.duplicated_.insert(std::move(lower));
         doc.blocks_.push_back(std::move(b));
     }
@@ -122,7 +122,7 @@ std::string& IniDocument::Block::Own() {
 }
 
 const IniDocument::Block* IniDocument::FirstBlock(std::string_view section) const {
-    const auto it = index_.find(Lower(Trim(section)));
+    const auto it = index_.find(ToLowerAscii(Trim(section)));
     return it == index_.end() ? nullptr : &blocks_[it->second];
 }
 
@@ -132,7 +132,7 @@ std::vector<std::size_t> IniDocument::BlocksNamed(const std::string& lowerName) 
     if (!duplicated_.count(lowerName)) return {it->second};
     std::vector<std::size_t> all;
     for (std::size_t i = it->second; i < blocks_.size(); ++i)
-        if (blocks_[i].live && blocks_[i].header && EqualNoCase(blocks_[i].name, lowerName)) all.push_back(i);
+        if (blocks_[i].live && blocks_[i].header && EqualsNoCase(blocks_[i].name, lowerName)) all.push_back(i);
     return all;
 }
 
@@ -153,7 +153,7 @@ void IniDocument::AppendBlock(std::string name, std::string text) {
     b.header = true;
     b.owned = true;
     b.text = std::move(text);
-    std::string lower = Lower(name);
+    std::string lower = ToLowerAscii(name);
     if (!index_.emplace(lower, blocks_.size()).second) duplicated_.insert(std::move(lower));
     b.name = std::move(name);
     blocks_.push_back(std::move(b));
@@ -168,7 +168,7 @@ std::optional<std::string> IniDocument::Get(std::string_view section, std::strin
     const std::string_view wanted = Trim(key);
     std::optional<std::string> found;
     ForEachEntry(b->Text(), b->header, [&](const EntryLine& e) {
-        if (!EqualNoCase(e.key, wanted)) return true;
+        if (!EqualsNoCase(e.key, wanted)) return true;
         found = std::string(e.value);
         return false;
     });
@@ -181,7 +181,7 @@ IniDocument::Entries IniDocument::GetSection(std::string_view section) const {
     if (!b) return out;
     std::unordered_set<std::string> seen;
     ForEachEntry(b->Text(), b->header, [&](const EntryLine& e) {
-        if (seen.insert(Lower(e.key)).second) out.emplace_back(std::string(e.key), std::string(e.value));
+        if (seen.insert(ToLowerAscii(e.key)).second) out.emplace_back(std::string(e.key), std::string(e.value));
         return true;
     });
     return out;
@@ -192,7 +192,7 @@ std::vector<std::string> IniDocument::SectionNames() const {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         const Block& b = blocks_[i];
         if (!b.live || !b.header) continue;
-        const auto it = index_.find(Lower(b.name));
+        const auto it = index_.find(ToLowerAscii(b.name));
         if (it != index_.end() && it->second == i) out.push_back(b.name);
     }
     return out;
@@ -223,7 +223,7 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     std::optional<EntryLine> match;
     std::size_t insertAt = HeaderLineEnd(text, b->header);
     ForEachEntry(text, b->header, [&](const EntryLine& e) {
-        if (EqualNoCase(e.key, k)) {
+        if (EqualsNoCase(e.key, k)) {
             match = e;
             return false;
         }
@@ -255,7 +255,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
     const std::string_view k = Trim(key);
     std::vector<std::pair<std::size_t, std::size_t>> ranges;
     ForEachEntry(b->Text(), b->header, [&](const EntryLine& e) {
-        if (EqualNoCase(e.key, k)) ranges.emplace_back(e.lineStart, e.lineEnd);
+        if (EqualsNoCase(e.key, k)) ranges.emplace_back(e.lineStart, e.lineEnd);
         return true;
     });
     if (ranges.empty()) return false;
@@ -266,7 +266,7 @@ bool IniDocument::RemoveKey(std::string_view section, std::string_view key) {
 }
 
 bool IniDocument::RemoveSection(std::string_view section) {
-    const std::string lower = Lower(Trim(section));
+    const std::string lower = ToLowerAscii(Trim(section));
     const auto blocks = BlocksNamed(lower);
     if (blocks.empty()) return false;
     for (std::size_t i : blocks) Kill(i);
@@ -278,9 +278,9 @@ bool IniDocument::RemoveSection(std::string_view section) {
 
 bool IniDocument::RenameSection(std::string_view from, std::string_view to) {
     if (!ValidSectionName(to)) return false;
-    const std::string lowerFrom = Lower(Trim(from));
+    const std::string lowerFrom = ToLowerAscii(Trim(from));
     const std::string_view newName = Trim(to);
-    std::string lowerTo = Lower(newName);
+    std::string lowerTo = ToLowerAscii(newName);
     if (index_.count(lowerTo)) return false;
     const auto it = index_.find(lowerFrom);
     if (it == index_.end()) return false;
@@ -299,7 +299,7 @@ bool IniDocument::RenameSection(std::string_view from, std::string_view to) {
         std::size_t remaining = 0;
         for (std::size_t j = i + 1; j < blocks_.size(); ++j) {
             const Block& d = blocks_[j];
-            if (!d.live || !d.header || !EqualNoCase(d.name, lowerFrom)) continue;
+            if (!d.live || !d.header || !EqualsNoCase(d.name, lowerFrom)) continue;
             if (remaining++ == 0) index_.emplace(lowerFrom, j);
         }
         if (remaining < 2) duplicated_.erase(lowerFrom);
@@ -317,7 +317,7 @@ bool IniDocument::ReplaceSection(std::string_view section, const Entries& entrie
     std::string body;
     for (const auto& [k, v] : entries) body.append(Trim(k)).append("=").append(Trim(v)).append("\n");
 
-    const std::string lower = Lower(sec);
+    const std::string lower = ToLowerAscii(sec);
     const auto blocks = BlocksNamed(lower);
     if (blocks.empty()) {
         std::string text;
@@ -367,7 +367,7 @@ int ParseLeadingInt(std::string_view text) {
         ++i;
     }
     long long magnitude = 0;
-    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+    for (; i < t.size() && IsDigit(t[i]); ++i) {
         magnitude = magnitude * 10 + (t[i] - '0');
         if (magnitude > static_cast<long long>(INT_MAX) + 1) magnitude = static_cast<long long>(INT_MAX) + 1;
     }

@@ -5,33 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/TextUtil.h"
+
 namespace zyfar::ini_text {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
 inline std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsWhiteSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsWhiteSpace(s.back())) s.remove_suffix(1);
     return s;
-}
-
-inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-inline std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = LowerAscii(c);
-    return out;
-}
-
-inline bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
-inline bool HasLineBreakOrNul(std::string_view s) {
-    return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
 // The section name of a header line ("[name]", blanks allowed around both
@@ -40,7 +21,7 @@ inline bool HasLineBreakOrNul(std::string_view s) {
 inline std::optional<std::string_view> HeaderName(std::string_view line) {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::size_t i = 0;
-    while (i < line.size() && IsBlank(line[i])) ++i;
+    while (i < line.size() && IsWhiteSpace(line[i])) ++i;
     if (i >= line.size() || line[i] != '[') return std::nullopt;
     std::string_view rest = line.substr(i + 1);
     if (const std::size_t close = rest.find(']'); close != std::string_view::npos) rest = rest.substr(0, close);

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "platform/Paths.h"
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 #include "settings/Keys.h"
 
@@ -61,7 +62,7 @@ void WriteProfileInt(const std::string& section, const std::string& key, int val
 }
 
 void AddRecentFile(const std::string& path) {
-    if (path.empty() || path.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return;
+    if (path.empty() || HasLineBreakOrNul(path)) return;
     (void)UpdatePrivateProfile(CurrentSettingsFile(), [&](IniDocument& doc) {
         std::vector<std::string> list{path};
         for (int n = 1; n <= kRecentFileCount; ++n) {

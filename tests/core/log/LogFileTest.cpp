@@ -126,27 +126,21 @@ TEST_F(LogFileTest, LoaderTellsLogFilesFromOthers) {
         {"FTP_SERVER\n", LogLoadResult::Status::NotALogFile},
         {"ftp_server_file\n" + kLineA, LogLoadResult::Status::NotALogFile},
     };
+    LogLoadResult result;
     for (const auto& [text, status] : cases) {
         WriteText(path, text);
-        LogLoadResult result;
         EXPECT_TRUE(LoadAll(path, result).empty()) << text;
         EXPECT_EQ(result.status, status) << text;
         EXPECT_FALSE(result.unterminatedTail) << text;
-        if (status == LogLoadResult::Status::NotALogFile) {
+        if (status != LogLoadResult::Status::Ok) {
             EXPECT_NE(result.message.find("not a log file"), std::string::npos);
         }
     }
-    LogLoadResult result;
-    LoadAll(root + "/missing.log", result);
-    EXPECT_EQ(result.status, LogLoadResult::Status::Unreadable);
-    EXPECT_NE(result.message.find("missing.log"), std::string::npos);
-    LoadAll(root, result);  // a folder
-    EXPECT_EQ(result.status, LogLoadResult::Status::Unreadable);
-    if (!RunningAsRoot()) {
-        WriteText(path, kMarker + kLineA);
-        ::chmod(path.c_str(), 0);
-        LoadAll(path, result);
-        EXPECT_EQ(result.status, LogLoadResult::Status::Unreadable);
+    if (!RunningAsRoot()) ::chmod(path.c_str(), 0);  // unreadable, as are a missing file and a folder
+    for (const std::string& unreadable : {RunningAsRoot() ? root + "/missing.log" : path, root + "/missing.log", root}) {
+        LoadAll(unreadable, result);
+        EXPECT_EQ(result.status, LogLoadResult::Status::Unreadable) << unreadable;
+        EXPECT_NE(result.message.find(unreadable), std::string::npos) << result.message;
     }
 }
 

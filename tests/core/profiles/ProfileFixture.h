@@ -16,8 +16,7 @@ protected:
     void SetUp() override {
         IsolatedHomeTest::SetUp();
         root_ = Root();
-        base_ = Path("base");
-        WriteProfileString("CONFIG", "ProfilePath", base_);
+        WriteProfileString("CONFIG", "ProfilePath", Path("base"));
         ASSERT_TRUE(EnsureProfileFolders());
     }
 
@@ -33,7 +32,6 @@ protected:
     }
 
     std::string root_;
-    std::string base_;
 };
 
 }  // namespace zyfar::testing

