@@ -12,6 +12,7 @@
 
 #include "FuzzCheck.h"
 #include "settings/IniFile.h"
+#include "platform/TextUtil.h"
 #include "settings/IniText.h"
 
 namespace {
@@ -28,7 +29,7 @@ struct Snapshot {
 Snapshot Take(const IniDocument& doc, const std::string* skip = nullptr) {
     Snapshot s;
     for (const std::string& name : doc.SectionNames()) {
-        if (skip != nullptr && zyfar::ini_text::EqualNoCase(zyfar::ini_text::Trim(name), zyfar::ini_text::Trim(*skip)))
+        if (skip != nullptr && zyfar::EqualsNoCase(zyfar::ini_text::Trim(name), zyfar::ini_text::Trim(*skip)))
             continue;
         s.names.push_back(name);
         s.sections.push_back(doc.GetSection(name));

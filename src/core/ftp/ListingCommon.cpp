@@ -110,7 +110,7 @@ constexpr std::string_view kEnglishShort = "janfebmaraprmayjunjulaugsepoctnovdec
 
 int MonthFromName(std::string_view s) {
     if (s.size() == 3) {  // the usual case first: "Jan" .. "Dec", any case
-        const char a = ToLowerAscii(s[0]), b = ToLowerAscii(s[1]), c = ToLowerAscii(s[2]);
+        const char a = LowerAscii(s[0]), b = LowerAscii(s[1]), c = LowerAscii(s[2]);
         for (std::size_t i = 0; i < kEnglishShort.size(); i += 3) {
             if (kEnglishShort[i] == a && kEnglishShort[i + 1] == b && kEnglishShort[i + 2] == c) {
                 return static_cast<int>(i / 3) + 1;
@@ -132,7 +132,7 @@ int MonthFromName(std::string_view s) {
     char lower[24];
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto u = static_cast<unsigned char>(s[i]);
-        char c = ToLowerAscii(s[i]);
+        char c = LowerAscii(s[i]);
         if (u >= 0x80 && u <= 0x9E && i > 0 && static_cast<unsigned char>(s[i - 1]) == 0xC3) {
             c = static_cast<char>(u + 0x20);
         } else if (u >= 0xC0 && u <= 0xDE && u != 0xC3 && u != 0xC5 && u != 0xC4 && u != 0xD0 && u != 0xD1 &&

@@ -238,7 +238,7 @@ bool ParseSizeWithUnit(std::string_view s, std::int64_t& size, bool& approximate
     if (!s.empty() && (s.back() == 'B' || s.back() == 'b')) s.remove_suffix(1);
     if (s.empty()) return false;
     std::int64_t unit = 1;
-    switch (ToLowerAscii(s.back())) {
+    switch (LowerAscii(s.back())) {
         case 'k': unit = 1LL << 10; break;
         case 'm': unit = 1LL << 20; break;
         case 'g': unit = 1LL << 30; break;
