@@ -167,6 +167,7 @@ TEST_F(BufferedLocalFileTest, FailuresCarryCausesAndNameTheFile) {
 // leaves nothing; placed without replace it keeps an existing target (239).
 TEST_F(BufferedLocalFileTest, ADownloadsFileTakesTheTargetsPlaceOnlyWhenPlaced) {
     ASSERT_TRUE(test::WriteFile(dir_ / "t", "old"));
+    ASSERT_EQ(::chmod((dir_ / "t").c_str(), 0600), 0);
     for (const int step : {0, 1, 2}) {
         auto f = BufferedLocalFile::CreateFor(dir_ / "t");
         ASSERT_TRUE(f.ok()) << f.result.text;
@@ -176,6 +177,7 @@ TEST_F(BufferedLocalFileTest, ADownloadsFileTakesTheTargetsPlaceOnlyWhenPlaced) 
         f.value.reset();
         EXPECT_EQ(test::ReadFile(dir_ / "t").value_or(""), step == 2 ? "new" : "old") << step;
         EXPECT_EQ(test::ListFolder(dir_.path()), std::vector<std::string>{"t"}) << step;
+        EXPECT_EQ(test::ModeOf(dir_ / "t"), 0600) << step;  // a private file stays private
     }
 }
 
