@@ -112,6 +112,11 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::CreateFor(cons
         std::string temporary = folder + "/" + name;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // A file that replaces another keeps its permissions (a private file stays private).
+            struct stat st {};
+            if (::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                (void)::fchmod(fd, st.st_mode & 07777);
+            }
             std::unique_ptr<BufferedLocalFile> file(new BufferedLocalFile(fd, target, true, 0));
             file->temporary_ = std::move(temporary);
             return file;

@@ -48,7 +48,8 @@ public:
     // `target` (created exclusively, never through a link), which takes the
     // target's place only through Place(). Until then the target is left
     // exactly as it was; a file that is never placed is removed when it is
-    // closed. Failures name the target.
+    // closed. It takes the permissions of a regular file it will replace.
+    // Failures name the target.
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> CreateFor(const std::string& target);
 
     ~BufferedLocalFile();

@@ -89,24 +89,21 @@ TEST_F(FaultTest, HostileNamesInAListingAreNeverFetchedOrPrintedRaw) {
     for (const std::string& line : Lines()) EXPECT_EQ(line.find('\x1b'), std::string::npos);
 }
 
-TEST_F(FaultTest, LinesWithNulBytesNeverReachTheServer) {
-    FaultServer server(FaultScript(R"("")", "{}", "{}"));
+// Lines with NUL bytes never reach the server; a refused store is a failed
+// transfer, not the end of the run.
+TEST_F(FaultTest, NulLinesAndARefusedStoreAreErrorsAndTheRunGoesOn) {
+    FaultServer server(FaultScript(R"("")", "{}", R"({"STOR": {"reply": "553 Not allowed."}})"));
     ASSERT_TRUE(server.started()) << server.error();
-    const ScriptRunResult r = Run(OpenFault(server) + std::string("cd F a\0b\nmkdir F x\0y\n", 21) + "cd F /ok\n");
-    EXPECT_EQ(r.errorBlocks, 2);
+    WriteFile(LocalFile("up.txt"), "data");
+    const ScriptRunResult r = Run(OpenFault(server) + std::string("cd F a\0b\nmkdir F x\0y\n", 21) +
+                                  "cd F /ok\nput F up.txt\nmessage on\n");
+    EXPECT_EQ(r.errorBlocks, 3);
     for (const std::string& c : server.Commands()) {
         EXPECT_EQ(c.find('\0'), std::string::npos);
         EXPECT_NE(c.rfind("MKD", 0), 0u) << c;
     }
     EXPECT_EQ(server.Count("CWD /ok"), 1u);
     EXPECT_TRUE(HasLine("F: Change Directory OK /ok"));
-}
-
-TEST_F(FaultTest, ARefusedStoreIsAFailedTransferNotTheEndOfTheRun) {
-    FaultServer server(FaultScript(R"("")", "{}", R"({"STOR": {"reply": "553 Not allowed."}})"));
-    ASSERT_TRUE(server.started()) << server.error();
-    WriteFile(LocalFile("up.txt"), "data");
-    const ScriptRunResult r = Run(OpenFault(server) + "put F up.txt\nmessage on\n");
     EXPECT_TRUE(HasErrorBlock("F: 553 Not allowed. up.txt"));
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
     EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
@@ -187,10 +184,18 @@ TEST_F(RunnerTest, StopHoldsTheRunAtTheNextLineAndResumeFinishesIt) {
     EXPECT_EQ(finished->linesRead, 2);
 }
 
-TEST_F(RunnerTest, CancelWhileStoppedEndsTheRunWithoutTheRemainingLines) {
+TEST_F(RunnerTest, CancelOrDestructionWhileStoppedEndsTheRunWithoutTheRemainingLines) {
+    {
+        ScriptRunner destroyed(WriteScript("message one\nmessage two\n"), output_, gate_, &log_);
+        destroyed.Start();
+        ASSERT_TRUE(gate_.WaitShown(1));
+        destroyed.Stop();
+        gate_.CloseOne();
+    }  // destroying a running runner cancels and joins it
+    EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
     ScriptRunner runner(WriteScript("message one\nmessage two\nmessage three\n"), output_, gate_, &log_);
     runner.Start();
-    ASSERT_TRUE(gate_.WaitShown(1));
+    ASSERT_TRUE(gate_.WaitShown(2));
     runner.Stop();
     gate_.CloseOne();
     runner.Cancel();
@@ -198,7 +203,7 @@ TEST_F(RunnerTest, CancelWhileStoppedEndsTheRunWithoutTheRemainingLines) {
     EXPECT_EQ(runner.state(), ScriptRunner::State::Finished);
     ASSERT_TRUE(runner.Result().has_value());
     EXPECT_EQ(runner.Result()->end, ScriptEnd::Cancelled);
-    EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
+    EXPECT_EQ(gate_.shown(), (std::vector<std::string>{"one", "one"}));
 }
 
 TEST_F(RunnerTest, CancelDuringAStalledDownloadClosesTheSessions) {
@@ -220,17 +225,6 @@ TEST_F(RunnerTest, CancelDuringAStalledDownloadClosesTheSessions) {
     EXPECT_EQ(codes.back(), 32876);
     // No partial download is left.
     EXPECT_FALSE(ReadFile(LocalFile("s.bin")));
-}
-
-TEST_F(RunnerTest, DestroyingARunningRunnerCancelsAndJoinsIt) {
-    {
-        ScriptRunner runner(WriteScript("message one\nmessage two\n"), output_, gate_, &log_);
-        runner.Start();
-        ASSERT_TRUE(gate_.WaitShown(1));
-        runner.Stop();
-        gate_.CloseOne();
-    }
-    EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
 }
 
 }  // namespace

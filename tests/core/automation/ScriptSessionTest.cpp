@@ -42,21 +42,10 @@ std::uint16_t ClosedPort() {
     return port;
 }
 
-TEST_F(SessionTest, OpenListsBothStepsAndTheEndClosesAndLogsEverySession) {
-    const ScriptRunResult r = Run(OpenLine("A", server_) + OpenLine("B", server_));
-    EXPECT_EQ(Body(), (std::vector<std::string>{"A: Internet Connection OK", "A: FTP Connection OK",
-                                                "B: Internet Connection OK", "B: FTP Connection OK"}));
-    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
-    EXPECT_EQ(r.errorBlocks, 0);
-    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32861, 32865, 32861, 32875, 32876, 32875, 32876}));
-    const std::vector<LogEntry> entries = LogEntries();
-    EXPECT_EQ(entries[0].source, "Local Machine");
-    EXPECT_EQ(entries[0].destination, "127.0.0.1");
-}
-
-// A keyword in capitals with more letters, a directory, port 0 or a word for
-// the port (the configured port), and a second open of a name (ignored).
-TEST_F(SessionTest, OpenVariants) {
+// Open lists both steps and the end closes and logs every session. A keyword
+// in capitals with more letters, a directory, port 0 or a word for the port
+// (the configured port), and a second open of a name (ignored).
+TEST_F(SessionTest, OpenVariantsAndTheEndClosesAndLogsEverySession) {
     MakeDir(Root("sub"));
     WriteProfileString("FTP", "Port", std::to_string(server_.port()));
     const ScriptRunResult r = Run("OPENSESAME A 127.0.0.1 user pass 0 /sub\nopen A 127.0.0.1 other secret 1\n"
@@ -64,7 +53,12 @@ TEST_F(SessionTest, OpenVariants) {
     EXPECT_EQ(Body(), (std::vector<std::string>{"A: Internet Connection OK", "A: FTP Connection OK",
                                                 "A: Change Directory OK /sub", "B: Internet Connection OK",
                                                 "B: FTP Connection OK"}));
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
     EXPECT_EQ(r.errorBlocks, 0);
+    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32861, 32867, 32865, 32861, 32875, 32876, 32875, 32876}));
+    const std::vector<LogEntry> entries = LogEntries();
+    EXPECT_EQ(entries[0].source, "Local Machine");
+    EXPECT_EQ(entries[0].destination, "127.0.0.1");
 }
 
 TEST_F(SessionTest, AFailedLoginEndsTheRunWithoutShowingThePassword) {
@@ -100,16 +94,6 @@ TEST_F(SessionTest, ANonListeningServerEndsTheRun) {
     const std::vector<int> codes = LogCodes();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 32875), 1);
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 32876), 2);
-}
-
-TEST_F(SessionTest, CloseEndsTheConnectionAndLaterLinesOnItFailWithoutEndingTheRun) {
-    const ScriptRunResult r = Run(OpenLine("A", server_) + "close A\ncd A /\nmessage on\n");
-    EXPECT_TRUE(HasLine("A: FTP Connection Closed"));
-    EXPECT_TRUE(HasErrorBlock("A: Change Directory Failed /"));
-    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
-    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
-    // Closed once by the line; the end of the run adds only the session's close.
-    EXPECT_EQ(LogCodes(), (std::vector<int>{32865, 32861, 32875, 32868, 32876}));
 }
 
 TEST_F(SessionTest, CdMovesAbsoluteRelativeUpAndStays) {
@@ -168,21 +152,28 @@ TEST_F(SessionTest, FolderAndFileOperationsReportEveryOutcome) {
     EXPECT_EQ(CountCode(32869), 3);  // the folder and the two files deleted
 }
 
-TEST_F(SessionTest, AsciiConvertsLineEndsAndBinaryKeepsBytes) {
+// Ascii converts line ends, binary keeps bytes; lines on the LOCAL session
+// fail cleanly; close ends the connection and later lines on it fail without
+// ending the run.
+TEST_F(SessionTest, TransferTypesTheLocalSessionAndClose) {
     WriteFile(Root("t1.txt"), "one\r\ntwo\r\n");
     WriteFile(Root("t2.txt"), "one\r\ntwo\r\n");
-    Run(OpenLine("S", server_) + "ascii S\nget S t1.txt\nbinary S\nget S t2.txt\n");
+    const ScriptRunResult r = Run(OpenLine("S", server_) +
+                                  "ascii S\nget S t1.txt\nbinary S\nget S t2.txt\ncd LOCAL /\nget LOCAL *\n"
+                                  "close S\ncd S /\nmessage on\n");
     EXPECT_TRUE(HasLine("S: Ascii/Text mode"));
     EXPECT_TRUE(HasLine("S: Binary mode"));
     EXPECT_EQ(ReadFile(LocalFile("t1.txt")).value_or(""), "one\ntwo\n");
     EXPECT_EQ(ReadFile(LocalFile("t2.txt")).value_or(""), "one\r\ntwo\r\n");
-}
-
-TEST_F(SessionTest, OperationsOnTheLocalSessionFailCleanly) {
-    const ScriptRunResult r = Run(OpenLine("S", server_) + "cd LOCAL /\nget LOCAL *\nmessage on\n");
     EXPECT_TRUE(HasErrorBlock("LOCAL: Change Directory Failed /"));
+    EXPECT_TRUE(HasLine("S: FTP Connection Closed"));
+    EXPECT_TRUE(HasErrorBlock("S: Change Directory Failed /"));
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
     EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+    // Closed once by the line; the end of the run adds only the session's close.
+    const std::vector<int> codes = LogCodes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32875), 1);
+    EXPECT_EQ(codes.back(), 32876);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST_F(TransferTest, AgeFilterOperatorsOnTheServerSide) {
     }
 }
 
-TEST_F(TransferTest, PutTakesLocalFilesRelativeToTheLocalFolderWithAgeFilter) {
+TEST_F(TransferTest, PutTakesLocalFilesRelativeToTheLocalFolderWithAgeFilterAndMissingOnesAreErrors) {
     now_ = kNow;
     MakeDir(local_ + "/out");
     WriteFile(local_ + "/out/r1.csv", "1");
@@ -82,23 +82,17 @@ TEST_F(TransferTest, PutTakesLocalFilesRelativeToTheLocalFolderWithAgeFilter) {
     MakeDir(local_ + "/out/dir.csv");
     ASSERT_TRUE(SetFileTime(local_ + "/out/r1.csv", kNow - 10 * kDay));
     ASSERT_TRUE(SetFileTime(local_ + "/out/r2.csv", kNow - 60));
-    const ScriptRunResult r = Run(OpenLine("S", server_) + "put S out/*.csv recent < 1\nlcd out\nput S skip.txt\n");
-    EXPECT_EQ(r.errorBlocks, 0);
+    // Missing sources are errors and the run goes on (a pattern in a missing folder too).
+    const ScriptRunResult r = Run(OpenLine("S", server_) + "put S out/*.csv recent < 1\nlcd out\nput S skip.txt\n" +
+                                  "get S *.none\nput S nothing.here\nput S nofolder/*.x\nmessage on\n");
+    EXPECT_EQ(r.errorBlocks, 3);
+    EXPECT_TRUE(HasErrorBlock("S: No such file! *.none"));
+    EXPECT_TRUE(HasErrorBlock("S: No such file! nothing.here"));
+    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
     EXPECT_EQ(Names(server_.root()), (std::vector<std::string>{"r2.csv", "skip.txt"}));
     EXPECT_EQ(ReadFile(Root("r2.csv")).value_or(""), "2");
     EXPECT_TRUE(HasLine("S: FTP Transfer Complete skip.txt"));
     EXPECT_TRUE(Exists(local_ + "/out/skip.txt"));  // a script never deletes what it sent
-}
-
-TEST_F(TransferTest, MissingSourcesAreErrorsAndTheRunGoesOn) {
-    const ScriptRunResult r =
-        Run(OpenLine("S", server_) + "get S *.none\nput S nothing.here\nput S nofolder/*.x\nmessage on\n");
-    const std::vector<std::string> body = Body();
-    EXPECT_EQ(std::vector<std::string>(body.begin(), body.begin() + std::min<std::ptrdiff_t>(12, std::ssize(body))),
-              Expand({"S: Internet Connection OK", "S: FTP Connection OK", "!S: No such file! *.none",
-                      "!S: No such file! nothing.here"}));
-    EXPECT_EQ(r.errorBlocks, 3);  // the pattern in a missing folder too
-    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
 }
 
 TEST_F(TransferTest, OverwriteNoKeepsExistingTargetsAndOtherValuesReplaceThem) {
@@ -122,25 +116,6 @@ TEST_F(TransferTest, OverwriteNoKeepsExistingTargetsAndOtherValuesReplaceThem) {
     EXPECT_EQ(ReadFile(LocalFile("down.txt")).value_or(""), "new down");
     EXPECT_EQ(ReadFile(Root("same.txt")).value_or(""), "new up");
     EXPECT_EQ(Names(local_), (std::vector<std::string>{"down.txt", "same.txt"}));  // no temporary file
-}
-
-// An account that may store but not list: with Overwrite "NO" the script
-// cannot tell whether the file is there, so it stores nothing.
-TEST_F(TransferTest, AnUploadOnlyAccountStoresNothingWithOverwriteNo) {
-    PyFtpdOptions options;
-    options.uploadUsers = {{"drop", "box"}};
-    PyFtpdServer dropBox(options);
-    ASSERT_TRUE(dropBox.started()) << dropBox.error();
-    WriteFile(dropBox.root() + "/r.txt", "theirs");
-    WriteFile(LocalFile("r.txt"), "mine");
-    const std::string open = "open D 127.0.0.1 drop box " + std::to_string(dropBox.port()) + "\n";
-    const ScriptRunResult r = Run(open + "put D r.txt\n");
-    EXPECT_EQ(r.errorBlocks, 1);
-    EXPECT_EQ(ReadFile(dropBox.root() + "/r.txt").value_or(""), "theirs");
-    EXPECT_EQ(CountCode(32864), 1);
-    WriteProfileString("CONFIG", "Overwrite", "YES");
-    EXPECT_EQ(Run(open + "put D r.txt\n").errorBlocks, 0);
-    EXPECT_EQ(ReadFile(dropBox.root() + "/r.txt").value_or(""), "mine");
 }
 
 class SendTest : public TransferTest {

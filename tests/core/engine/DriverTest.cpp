@@ -5,13 +5,13 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "EngineTestSupport.h"
-#include "engine/TransferPaths.h"
 #include "ftp/FtpError.h"
 #include "platform/SoundPlayer.h"
 
@@ -69,13 +69,13 @@ TEST_F(TransferDriverTest, PutFolderModes) {
     struct Case {
         const char* mode;
         bool forceLastDir;
-        bool fullPath;  // the expected folder is the whole local path
-        const char* folder;
+        const char* folder;  // "*": the whole local path
+        std::size_t made;    // folders made
     };
-    const Case cases[] = {{"NO_PATH", false, false, ""},
-                          {"LAST_DIR", false, false, "/web"},
-                          {"NO_PATH", true, false, "/web"},  // forceLastDir turns NO_PATH into LAST_DIR
-                          {"FULL_PATH", false, true, ""}};
+    const Case cases[] = {{"NO_PATH", false, "", 0},
+                          {"LAST_DIR", false, "/web", 1},
+                          {"NO_PATH", true, "/web", 1},  // forceLastDir turns NO_PATH into LAST_DIR
+                          {"FULL_PATH", false, "*", 0}};
     const std::string web = MakeIndex();
     ASSERT_TRUE(test::WriteFile(web + "/style.css", "body{}"));
     int n = 0;
@@ -90,16 +90,13 @@ TEST_F(TransferDriverTest, PutFolderModes) {
                                             Job(web, "style.css", "style.css", remote, 6)},
                                    TransferMode::Put, "", 2, c.forceLastDir));
         for (const CTransferJob& job : run->run().jobs) EXPECT_EQ(job.status, 0) << job.reason;
-        std::string folder = remote + c.folder;
-        const std::vector<std::string> pieces = SplitPieces(web, '/');
-        if (c.fullPath) {
-            for (const std::string& piece : pieces) folder += "/" + piece;
-        }
+        const bool full = *c.folder == '*';
+        const std::string folder = remote + (full ? web : c.folder);
         EXPECT_EQ(test::ReadFile(SharedPyFtpd().root() + folder + "/index.html"), "<html>hello</html>");
         EXPECT_EQ(test::ReadFile(SharedPyFtpd().root() + folder + "/style.css"), "body{}");
-        // Each folder is made once.
+        // Each folder is made once: one per "/" of the local path in FULL_PATH.
         const std::vector<LogEntry> made = LogEntries(logcode::MakeDirectoryOk);
-        EXPECT_EQ(made.size(), c.fullPath ? pieces.size() : std::string(c.folder).empty() ? 0u : 1u);
+        EXPECT_EQ(made.size(), full ? static_cast<std::size_t>(std::count(web.begin(), web.end(), '/')) : c.made);
         EXPECT_TRUE(made.empty() || Text(made.back()) == "- > 127.0.0.1 | " + folder + " | -")
             << Text(made.back());
         EXPECT_EQ(Logged(logcode::FtpTransferComplete),
@@ -164,47 +161,35 @@ TEST_F(TransferDriverTest, LastDirFailureLeavesTheLoopInEveryMode) {
     EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
 }
 
-TEST_F(TransferDriverTest, PutFullPathFolderFailureFailsOnlyThatJob) {
+// FULL_PATH: a file named "data" stands where the first job's folder would
+// go, on the server for the put and locally for the get; the second job's
+// folders are not in its way.
+TEST_F(TransferDriverTest, FullPathFolderFailureFailsOnlyThatJob) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string web = MakeIndex();
     const std::string other = MakeLocalDir("other");
     ASSERT_TRUE(test::WriteFile(other + "/o.txt", "o"));
-    // A file stands where the first job's "data" folder would go; the
-    // second job's folders are not in its way.
-    std::string folder = Remote("");
-    const std::vector<std::string> pieces = SplitPieces(web, '/');
-    ASSERT_GE(pieces.size(), 3u);
-    for (std::size_t i = 0; i + 2 < pieces.size(); ++i) {
-        folder += "/" + pieces[i];
-        test::MakeDir(folder);
-    }
-    ASSERT_EQ(pieces[pieces.size() - 2], "data");
-    ASSERT_TRUE(test::WriteFile(folder + "/data", "in the way"));
-    auto c = Put({Job(web, "index.html", "index.html", "/t", 18), Job(other, "o.txt", "o.txt", "/t", 1)});
-    EXPECT_EQ(c->run().jobs[0].status, kJobFolderFailed);
-    EXPECT_EQ(c->run().jobs[0].reason, "Can't create file folder! FTP Put Canceled!");
+    std::filesystem::create_directories(Remote(Root()));
+    ASSERT_TRUE(test::WriteFile(Remote(Path("data")), "in the way"));
+    auto put = Put({Job(web, "index.html", "index.html", "/t", 18), Job(other, "o.txt", "o.txt", "/t", 1)});
+    EXPECT_EQ(put->run().jobs[0].status, kJobFolderFailed);
+    EXPECT_EQ(put->run().jobs[0].reason, "Can't create file folder! FTP Put Canceled!");
     const std::vector<LogEntry> failed = LogEntries(logcode::MakeDirectoryFailed);
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_EQ(failed[0].file, "index.html");
-    EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
-    EXPECT_EQ(test::ReadFile(folder + "/other/o.txt"), "o");
-}
+    EXPECT_EQ(put->run().jobs[1].status, 0) << put->run().jobs[1].reason;
+    EXPECT_EQ(test::ReadFile(Remote(other + "/o.txt")), "o");
 
-TEST_F(TransferDriverTest, GetFindsAFileWhereItsLocalFolderBelongs) {
     test::MakeDir(Remote("/data"));
     test::MakeDir(Remote("/data/web"));
     ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
     ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
-    const std::vector<CTransferJob> jobs = {Job("", "index.html", "index.html", "/t/data/web", 4),
-                                            Job("", "b.txt", "b.txt", "/t", 1)};
-    // FULL_PATH: a file named "data" stands in the way of the first job only.
-    Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string full = MakeLocalDir("full");
     test::MakeDir(full + "/t");
     ASSERT_TRUE(test::WriteFile(full + "/t/data", "in the way"));
-    auto c = Get(jobs, full);
-    EXPECT_EQ(c->run().jobs[0].status, kJobFolderFailed);
-    EXPECT_EQ(c->run().jobs[1].status, 0) << c->run().jobs[1].reason;
+    auto get = Get({Job("", "index.html", "index.html", "/t/data/web", 4), Job("", "b.txt", "b.txt", "/t", 1)}, full);
+    EXPECT_EQ(get->run().jobs[0].status, kJobFolderFailed);
+    EXPECT_EQ(get->run().jobs[1].status, 0) << get->run().jobs[1].reason;
     EXPECT_EQ(test::ReadFile(full + "/t/data"), "in the way");
     EXPECT_EQ(test::ReadFile(full + "/t/b.txt"), "b");
 }
@@ -365,22 +350,20 @@ TEST_F(TransferDriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
         SCOPED_TRACE(static_cast<int>(mode));
         TheTransferLog().Clear();
         player_->played.Clear();
-        auto c = mode == TransferMode::ServerToServer
-                     ? RunToEnd(MakeServerToServerRun(Site(), Site(), {}, 0, 2, nullptr, nullptr, false))
+        const bool s2s = mode == TransferMode::ServerToServer;
+        auto c = s2s ? RunToEnd(MakeServerToServerRun(Site(), Site(), {}, 0, 2, nullptr, nullptr, false))
                      : RunSingle(Site(), {}, mode, MakeLocalDir("empty"));
         EXPECT_EQ(c->DriverResult(), 1);
         EXPECT_TRUE(sink.Reports().back().items.empty());
-        if (mode == TransferMode::ServerToServer) {
-            // Both servers are connected, each with its sound.
-            EXPECT_EQ(player_->played.Get(),
-                      (std::vector<std::string>{"ConnectOk.wav", "ConnectOk.wav", "TransferOk.wav"}));
-            EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), 2u);
-            continue;
-        }
-        EXPECT_EQ(player_->played.Get(), (std::vector<std::string>{"ConnectOk.wav", "TransferOk.wav"}));
+        // Server to server connects both servers, each with its sound.
+        std::vector<std::string> sounds(s2s ? 2 : 1, "ConnectOk.wav");
+        sounds.push_back("TransferOk.wav");
+        EXPECT_EQ(player_->played.Get(), sounds);
+        EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), s2s ? 2u : 1u);
         // The end closes the connection and the session.
-        EXPECT_EQ(Codes(), (std::vector<int>{logcode::InternetConnectionOk, logcode::FtpConnectionOk,
-                                             logcode::FtpConnectionClosed, StoredLogCode(logcode::SessionClosed)}));
+        EXPECT_TRUE(s2s || Codes() == (std::vector<int>{logcode::InternetConnectionOk, logcode::FtpConnectionOk,
+                                                        logcode::FtpConnectionClosed,
+                                                        StoredLogCode(logcode::SessionClosed)}));
     }
 }
 

@@ -175,7 +175,7 @@ protected:
     }
 };
 
-TEST_F(TransferServerToServerTest, BothWaysKeepEveryByteAndCountAsServerToServer) {
+TEST_F(TransferServerToServerTest, BothWaysFolderModesAndTheOverwriteRule) {
     Set("CONFIG", "Overwrite", "YES");
     const std::string data = test::PatternBytes(3'000'000, 77);
     test::MakeDir(pyftpd().root() + "/out");
@@ -199,11 +199,10 @@ TEST_F(TransferServerToServerTest, BothWaysKeepEveryByteAndCountAsServerToServer
     auto home = Copy(Server(pyftpd().port()), Vsftpd(), {Job(vsftpd().uploadFolder(), "big.bin", "b.bin", "/in", 3'000'000)});
     ASSERT_EQ(home->run().jobs[0].status, 0) << home->run().jobs[0].reason;
     EXPECT_TRUE(test::ReadFile(pyftpd().root() + "/in/b.bin") == data);
-}
 
-// The rebuilt folders are those of the whole source path; with Overwrite
-// "NO" an existing target is skipped and the batch bar still reaches its end.
-TEST_F(TransferServerToServerTest, FolderModesAndTheOverwriteRuleOnTheDestination) {
+    // The rebuilt folders are those of the whole source path; with Overwrite
+    // "NO" an existing target is skipped and the batch bar still reaches its end.
+    Set("CONFIG", "Overwrite", "NO");
     test::MakeDir(pyftpd().root() + "/data");
     test::MakeDir(pyftpd().root() + "/data/web");
     ASSERT_TRUE(test::WriteFile(pyftpd().root() + "/data/web/index.html", "s2s"));
