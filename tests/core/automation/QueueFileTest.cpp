@@ -93,12 +93,7 @@ TEST_F(QueueFileTest, FailuresAreCountedOnTheirEntryAndSuccessesRemoveIt) {
     EXPECT_FALSE(Doc().HasSection("QUEUE6"));
 }
 
-TEST_F(QueueFileTest, ReasonsAndUnstorableNames) {
-    QueueItem never = Failed("n");
-    never.result = -1;
-    EXPECT_EQ(QueueFailureReason(QueueMethod::Put, never), "FTP Put Canceled");
-    EXPECT_EQ(QueueFailureReason(QueueMethod::Get, never), "FTP Get Canceled");
-    EXPECT_EQ(QueueFailureReason(QueueMethod::Xfer, never), "550 No access");
+TEST_F(QueueFileTest, MultiLineReasonsAndUnstorableNames) {
     const QueueRunSummary s = Apply(Put(), {Failed("a", "550-first\r\n550 second"), Failed("bad\nname"), Failed("c")});
     EXPECT_EQ(s.appended * 10 + s.refused, 21);
     EXPECT_EQ(Names(), "a:1 c:1 ");
