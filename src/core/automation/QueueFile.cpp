@@ -340,7 +340,7 @@ bool QueueOwnerAlive(const std::string& owner) {
 int QueueWriteFailures() { return gWriteFailures.load(); }
 
 void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
-                             const std::vector<std::string>& files, const std::string& consequence) {
+                             const std::vector<std::string>& files, const std::string& consequence, bool tellUser) {
     ++gWriteFailures;
     const std::string detail = "Queue file not written: " + reason;
     if (files.empty()) {
@@ -349,6 +349,7 @@ void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
         for (const std::string& file : files)
             WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, path, file, detail + "; not queued");
     }
+    if (!tellUser) return;
     (void)Ui().ShowMessage("The transfer queue file " + path + " could not be written (" + reason + "). " +
                                consequence,
                            MessageKind::Stop, MessageButtons::Ok);

@@ -181,9 +181,11 @@ private:
 [[nodiscard]] int QueueWriteFailures();
 // Says that the queue file could not be written: a transfer log entry per
 // file that was not queued (or one entry when `files` is empty) with the
-// reason, and the user's message through the UI host. Counts the failure.
+// reason, and (when `tellUser`) the user's message through the UI host.
+// Counts the failure.
 void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
-                             const std::vector<std::string>& files, const std::string& consequence);
+                             const std::vector<std::string>& files, const std::string& consequence,
+                             bool tellUser = true);
 
 class QueueFile {
 public:

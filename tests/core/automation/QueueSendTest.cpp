@@ -165,6 +165,7 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     const int before = QueueWriteFailures();
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // not "the queue is empty"
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // logged, not told again
 
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();
@@ -179,6 +180,7 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     std::vector<std::string> logged;
     for (const LogEntry& e : LogEntries(logcode::FtpTransferFailed)) logged.push_back(e.file + " | " + e.detail);
     EXPECT_EQ(logged, (std::vector<std::string>{"- | Queue file not written: a folder is in the way",
+                                                "- | Queue file not written: a folder is in the way",
                                                 "a.txt | FTP Put Canceled",
                                                 "a.txt | Queue file not written: a folder is in the way; not queued"}));
     std::vector<std::pair<std::string, MessageKind>> messages;  // besides the session's own failure
@@ -197,7 +199,7 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(RunHeadlessLink("nightly", out.get(), err.get()), kHeadlessLinkFailed);
     EXPECT_TRUE(test::ReadFile(server.root() + "/b.txt").has_value());
     EXPECT_EQ(err.Text(), "zyfar: the transfer queue file could not be written.\n");
-    EXPECT_EQ(QueueWriteFailures(), before + 3);
+    EXPECT_EQ(QueueWriteFailures(), before + 4);
 }
 
 // ---- against pyftpdlib ----
