@@ -1,9 +1,8 @@
 // The queue send pass: which entries are taken, how they are grouped into runs
 // and how the runs are started (recording starter); a queue file that cannot
-// be written; and against pyftpdlib, failed
-// puts and gets sent again once the server can take them, a LAST_DIR put
-// retried into the folder its first attempt aimed at, and a remote-to-remote
-// entry with its second server.
+// be written; and against pyftpdlib, failed puts and gets sent again once the
+// server can take them, a remote-to-remote entry with its second server, and a
+// LAST_DIR put retried into the folder its first attempt aimed at.
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
@@ -222,13 +221,27 @@ void SendQueue(QueueFileSink& sink, const std::string& queuePath, std::size_t ru
     starter.WaitAll();
 }
 
+// A remote-to-remote entry goes at the first pass with its second server:
+// both listen on 127.0.0.1, the second told apart by its own port and login.
 TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveTheQueue) {
+    test::PyFtpdOptions otherUser;
+    otherUser.users = {{"second", "secret"}};
     test::PyFtpdServer server;
-    ASSERT_TRUE(server.started()) << server.error();
+    test::PyFtpdServer to(otherUser);
+    ASSERT_TRUE(server.started() && to.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
     QueueFileSink sink(queuePath_);
-    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "first-other", "", "s1.txt", "s1.txt", "/nowhere", "1",
-                                                  "SendOwner=" + QueueOwnerOfThisProcess() + "\n"}})));
+    ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
+    const std::string x = PatternBytes(40000, 5);
+    ASSERT_TRUE(WriteFile(server.root() + "/x.bin", x));
+    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=2\n" +
+                                          QueueText({{"Local", "first-other", "", "s1.txt", "s1.txt", "/nowhere", "1",
+                                                      "SendOwner=" + QueueOwnerOfThisProcess() + "\n"}}).substr(20) +
+                                          "[QUEUE2]\nLocalName=x.bin\nRemoteName=x.bin\nRemDirFile=/dst\nLocDirFile=/\n"
+                                          "Password=pass\nLogin=user\nRemDir=/\nSource=127.0.0.1\nDestination=127.0.0.1\n"
+                                          "FtpMethod=ZYFAR_XFER\nRemPassword=secret\nRemLogin=second\nRemRemDir=/dst\n"
+                                          "RemotePort=" + std::to_string(to.port()) +
+                                          "\nPort=" + std::to_string(server.port()) + "\n"));
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
     // A put into and a get from folders the server does not have yet: the
@@ -236,13 +249,16 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
     RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
-    ASSERT_EQ(QueueCount(), 4);
-    EXPECT_EQ(Q(2, "LocalName") + " " + Q(2, "FtpMethod") + " " + Q(2, "Reason") + " " + Q(2, "RemDir"),
+    ASSERT_EQ(QueueCount(), 5);
+    EXPECT_EQ(Q(3, "LocalName") + " " + Q(3, "FtpMethod") + " " + Q(3, "Reason") + " " + Q(3, "RemDir"),
               "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
-    EXPECT_EQ(Q(4, "Source") + ">" + Q(4, "Destination") + " " + Q(4, "FtpMethod") + " " + Q(4, "LocDirFile"),
+    EXPECT_EQ(Q(5, "Source") + ">" + Q(5, "Destination") + " " + Q(5, "FtpMethod") + " " + Q(5, "LocDirFile"),
               "127.0.0.1>Local ZYFAR_GET " + local_);
-    // A pass while the folders are still missing: each entry is counted once more and idle again.
-    SendQueue(sink, queuePath_, 2);
+    // A pass while the folders are still missing: the remote-to-remote entry
+    // is sent and leaves, the others are counted once more and idle again.
+    SendQueue(sink, queuePath_, 3);
+    EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), x));
+    ASSERT_EQ(QueueCount(), 4);
     for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status") + Q(n, "SendOwner"), "2 0<absent>") << n;
     // The server can take the files now.
     ASSERT_TRUE(test::MakeDir(server.root() + "/incoming"));
@@ -282,28 +298,6 @@ TEST_F(QueueSendTest, ALastDirPutIsRetriedIntoTheFolderItsFirstAttemptAimedAt) {
     SendQueue(sink, queuePath_, 1);
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/pub/web/index.html"), bytes));
     EXPECT_FALSE(test::Exists(server.root() + "/pub/web/web"));
-    EXPECT_EQ(QueueCount(), 0);
-}
-
-TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
-    test::PyFtpdOptions otherUser;
-    otherUser.users = {{"second", "secret"}};
-    test::PyFtpdServer from;
-    test::PyFtpdServer to(otherUser);
-    ASSERT_TRUE(from.started() && to.started());
-    ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
-    const std::string bytes = PatternBytes(40000, 5);
-    ASSERT_TRUE(WriteFile(from.root() + "/x.bin", bytes));
-    // Both servers listen on 127.0.0.1: the second one is told apart by its
-    // own port, login and password.
-    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=1\n[QUEUE1]\nLocalName=x.bin\nRemoteName=x.bin\n"
-                                      "RemDirFile=/dst\nLocDirFile=/\nPassword=pass\nLogin=user\nRemDir=/\n"
-                                      "Source=127.0.0.1\nDestination=127.0.0.1\nFtpMethod=ZYFAR_XFER\n"
-                                      "RemPassword=secret\nRemLogin=second\nRemRemDir=/dst\nRemotePort=" +
-                                          std::to_string(to.port()) + "\nPort=" + std::to_string(from.port()) + "\n"));
-    QueueFileSink sink(queuePath_);
-    SendQueue(sink, queuePath_, 1);
-    EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), bytes));
     EXPECT_EQ(QueueCount(), 0);
 }
 
