@@ -74,7 +74,7 @@ TEST(ScheduleCalendar, WeekdayAndMonthLengthAgreeWithTheCLibrary) {
             for (int day = 1, weekday = 0; day <= 31; ++day) {
                 const bool exists = AddMinutes(At(year, month, day, 12, 0), 0, &weekday).month == month;
                 ASSERT_EQ(day <= DaysInMonth(year, month), exists) << year << "-" << month << "-" << day;
-                if (exists) ASSERT_EQ(DayOfWeek(year, month, day), weekday) << year << "-" << month << "-" << day;
+                ASSERT_EQ(exists ? DayOfWeek(year, month, day) : weekday, weekday) << year << "-" << month << "-" << day;
             }
     EXPECT_EQ(DaysInMonth(2024, 13), 0);
     EXPECT_EQ(ParseFrequency("Weekly"), ScheduleFrequency::Weekly);
