@@ -143,13 +143,11 @@ TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
 }
 
 TEST_F(TransferFinishTest, TitlesOverwriteAndBatchSizeAreTakenWhenTheRunIsBuilt) {
-    auto put = MakeSingleServerRun(Server(21, "u", "p", "", "up"), {}, "", 0, TransferMode::PutKeep, 1, nullptr,
-                                   nullptr, false);
+    auto at = [](const char* name) { return Server(21, "u", "p", "", name); };
+    auto put = MakeSingleServerRun(at("up"), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr, false);
     Set("CONFIG", "Overwrite", "maybe");
-    auto get = MakeSingleServerRun(Server(21, "u", "p", "", "down"), {}, "/l", 0, TransferMode::Get, 1, nullptr,
-                                   nullptr, false);
-    auto xfer = MakeServerToServerRun(Server(21, "u", "p", "", "b"), Server(21, "u", "p", "", "a"), {}, 0, 1, nullptr,
-                                      nullptr, false);
+    auto get = MakeSingleServerRun(at("down"), {}, "/l", 0, TransferMode::Get, 1, nullptr, nullptr, false);
+    auto xfer = MakeServerToServerRun(at("b"), at("a"), {}, 0, 1, nullptr, nullptr, false);
     EXPECT_EQ(TransferTitle(*put) + "," + TransferTitle(*get) + "," + TransferTitle(*xfer),
               "FTP Put to: up,FTP Get from: down,FTP Transfer from:a to b");
     EXPECT_EQ(std::to_string(put->overwrite) + std::to_string(get->overwrite), "01");  // absent is "NO"
