@@ -1,7 +1,9 @@
 // The queue file: entries added, counted, removed and purged, damaged files,
-// deleting in display order, owners of entries being sent, a file that cannot
-// be written, and appends from many threads and processes at once.
+// deleting in display order, owners of entries being sent (and freed by the
+// send pass), a file that cannot be written, and appends from many threads and
+// processes at once.
 #include "automation/QueueFile.h"
+#include "automation/QueueSend.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -202,6 +204,16 @@ TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     }
     ASSERT_TRUE(QueueFile(path_).ResetAll());
     EXPECT_EQ(test::ReadText(path_), "[QUEUE]\nNumQueues=1\n[QUEUE1]\nLocalName=a\nStatus=0\n");
+    // The send pass frees them before it takes routes: the run of a gone
+    // process on any pass, an entry without an owner at a process's first.
+    WriteText("[QUEUE]\nNumQueues=2\n[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nStatus=1\nSendOwner=" +
+              childOwner + "\n[QUEUE2]\nLocalName=b\nSource=Local\nDestination=k\nStatus=1\n");
+    const QueueSendPlan later = TakeQueueRoutes(path_, false);
+    ASSERT_EQ(later.routes.size(), 1u);
+    EXPECT_EQ(later.routes[0].destination, "h");
+    const QueueSendPlan first = TakeQueueRoutes(path_, true);
+    ASSERT_EQ(first.freed * 10 + static_cast<int>(first.routes.size()), 11);
+    EXPECT_EQ(first.routes[0].destination, "k");
 }
 
 TEST_F(QueueFileTest, AFileThatCannotBeWrittenQueuesNothingAndSaysWhy) {

@@ -86,24 +86,6 @@ TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
     EXPECT_EQ(RunQueueSendPass(again, queuePath_), 0);
 }
 
-TEST_F(QueueSendTest, AbandonedEntriesAreSentAgain) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(0);
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1", "SendOwner=" + std::to_string(child) + ":7\n"},
-                                                 {"Local", "k", "", "b", "b", "/l", "1"}})));
-    // The run of a gone process is freed on any pass; an entry without an
-    // owner only at the first pass of a process.
-    QueueSendPlan later = TakeQueueRoutes(queuePath_, false);
-    ASSERT_EQ(later.routes.size(), 1u);
-    EXPECT_EQ(later.routes[0].destination, "h");
-    QueueSendPlan first = TakeQueueRoutes(queuePath_, true);
-    EXPECT_EQ(first.freed, 1);
-    ASSERT_EQ(first.routes.size(), 1u);
-    EXPECT_EQ(first.routes[0].destination, "k");
-}
-
 TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     ASSERT_TRUE(WriteFile(queuePath_, QueueText({
                                           {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
