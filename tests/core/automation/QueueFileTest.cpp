@@ -1,7 +1,6 @@
 // The queue file: entries added, counted, removed and purged, damaged files,
 // deleting in display order, owners of entries being sent (and freed by the
-// send pass), a file that cannot be written, and appends from many threads and
-// processes at once.
+// send pass), and appends from many threads and processes at once.
 #include "automation/QueueFile.h"
 #include "automation/QueueSend.h"
 
@@ -214,17 +213,6 @@ TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     const QueueSendPlan first = TakeQueueRoutes(path_, true);
     ASSERT_EQ(first.freed * 10 + static_cast<int>(first.routes.size()), 11);
     EXPECT_EQ(first.routes[0].destination, "k");
-}
-
-TEST_F(QueueFileTest, AFileThatCannotBeWrittenQueuesNothingAndSaysWhy) {
-    ASSERT_TRUE(test::MakeDir(Path("q")) && test::MakeDir(path_));  // a folder in the way
-    QueueFile q(path_);
-    const QueueRunSummary s = q.ApplyRun(Put(), {Failed("a"), Succeeded("b", 1), Failed("c")}, Adding(), true);
-    EXPECT_FALSE(s.written);
-    EXPECT_EQ(s.appended + s.counted + s.removed, 0);
-    EXPECT_EQ(s.notQueued, 2);
-    EXPECT_EQ(q.lastError(), "a folder is in the way");
-    EXPECT_FALSE(q.ResetAll());
 }
 
 // Appends from many threads and two processes at once: every entry arrives

@@ -147,6 +147,16 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // not "the queue is empty"
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // logged, not told again
+    // The file itself queues nothing, counts the failures it could not queue and says why.
+    QueueFile file(queuePath_);
+    const QueueRunSummary s = file.ApplyRun({QueueMethod::Put, {"h", "", "", "", 21}, {}},
+                                            {{"/l", "a", "a", "", "x", 1, 12003, 0}, {"/l", "b", "b", "", "", 1, 0, 1},
+                                             {"/l", "c", "c", "", "x", 1, 12003, 0}},
+                                            QueueOptions{1, "", 0}, true);
+    EXPECT_EQ(std::to_string(s.written) + " " + std::to_string(s.appended + s.counted + s.removed) + " " +
+                  std::to_string(s.notQueued) + " " + file.lastError(),
+              "0 0 2 a folder is in the way");
+    EXPECT_FALSE(file.ResetAll());
 
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();
