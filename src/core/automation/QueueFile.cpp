@@ -14,7 +14,6 @@
 #include "engine/TransferJob.h"
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
-#include "platform/MessageTable.h"
 #include "platform/UiHost.h"
 #include "platform/Paths.h"
 #include "platform/TextUtil.h"
@@ -144,7 +143,7 @@ QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     e.remoteName = item.remoteName;
     e.remDirFile = item.remoteDir;
     e.locDirFile = item.localDir;
-    e.reason = QueueFailureReason(run.method, item);
+    e.reason = item.errorText;  // the run end says why ("FTP Put Canceled" for a put never completed)
     e.password = run.first.password;
     e.login = run.first.login;
     e.remDir = run.first.remoteDir;
@@ -338,7 +337,7 @@ bool QueueOwnerAlive(const std::string& owner) {
 int QueueWriteFailures() { return gWriteFailures.load(); }
 
 void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
-                             const std::vector<std::string>& files, const std::string& consequence) {
+                             const std::vector<std::string>& files, const std::string& consequence, bool tellUser) {
     ++gWriteFailures;
     const std::string detail = "Queue file not written: " + reason;
     if (files.empty()) {
@@ -347,6 +346,7 @@ void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
         for (const std::string& file : files)
             WriteLogEntry(logcode::FtpTransferFailed, kLocalMachine, path, file, detail + "; not queued");
     }
+    if (!tellUser) return;
     (void)Ui().ShowMessage("The transfer queue file " + path + " could not be written (" + reason + "). " +
                                consequence,
                            MessageKind::Stop, MessageButtons::Ok);
@@ -363,11 +363,6 @@ const char* QueueMethodText(QueueMethod method) {
 
 std::string QueueSectionName(int number) { return std::string(kQueueSection) + std::to_string(number); }
 
-std::string QueueFailureReason(QueueMethod method, const QueueItem& item) {
-    if (item.result == -1 && method == QueueMethod::Put) return std::string(MessageText(kMsgFtpPutCanceled));
-    if (item.result == -1 && method == QueueMethod::Get) return kQueueGetCanceled;
-    return item.errorText;
-}
 
 std::string QueueRouteSource(const QueueRun& run) {
     return run.method == QueueMethod::Put ? std::string(kQueueLocal) : run.first.host;

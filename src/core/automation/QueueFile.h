@@ -59,7 +59,6 @@ inline constexpr const char* kQueueMethodPut = "ZYFAR_PUT";
 inline constexpr const char* kQueueMethodGet = "ZYFAR_GET";
 inline constexpr const char* kQueueMethodXfer = "ZYFAR_XFER";
 inline constexpr const char* kQueueFreqNum = "FREQ_NUM";
-inline constexpr const char* kQueueGetCanceled = "FTP Get Canceled";
 inline constexpr const char* kQueueStatusSending = "SENDING";
 inline constexpr const char* kQueueStatusIdle = "IDLE";
 
@@ -67,7 +66,8 @@ inline constexpr const char* kQueueStatusIdle = "IDLE";
 // (engine/TransferQueueSink.h): the method, the server(s) and the items.
 using QueueMethod = QueueReportMethod;
 using QueueServer = QueueReportServer;  // remoteDir: the start directory
-using QueueItem = QueueReportItem;      // result: 0 success, -1 never completed, else an error code
+using QueueItem = QueueReportItem;      // result: 0 success, -1 never completed, else an error code;
+                                        // errorText: the reason a failed item is queued with
 
 [[nodiscard]] const char* QueueMethodText(QueueMethod method);
 
@@ -111,11 +111,6 @@ struct QueueEntry {
 
 // "QUEUE%d"
 [[nodiscard]] std::string QueueSectionName(int number);
-
-// The reason a failed item is queued with: "FTP Put Canceled" for a put and
-// "FTP Get Canceled" for a get when the item was never completed (-1),
-// otherwise the item's own error text.
-[[nodiscard]] std::string QueueFailureReason(QueueMethod method, const QueueItem& item);
 
 // The route (Source, Destination) of a run.
 [[nodiscard]] std::string QueueRouteSource(const QueueRun& run);
@@ -186,9 +181,11 @@ private:
 [[nodiscard]] int QueueWriteFailures();
 // Says that the queue file could not be written: a transfer log entry per
 // file that was not queued (or one entry when `files` is empty) with the
-// reason, and the user's message through the UI host. Counts the failure.
+// reason, and (when `tellUser`) the user's message through the UI host.
+// Counts the failure.
 void ReportQueueWriteFailure(const std::string& path, const std::string& reason,
-                             const std::vector<std::string>& files, const std::string& consequence);
+                             const std::vector<std::string>& files, const std::string& consequence,
+                             bool tellUser = true);
 
 class QueueFile {
 public:

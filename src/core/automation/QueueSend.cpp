@@ -173,10 +173,14 @@ int RunQueueSendPass(TransferRunStarter& starter) {
 int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath) {
     const bool processStart = !gFirstPassDone.exchange(true);
     QueueSendPlan plan = TakeQueueRoutes(queuePath, processStart);
+    // The timer repeats a failing pass: the user is told when it starts
+    // failing, the log has every pass.
+    static std::atomic<bool> lastPassFailed{false};
     if (!plan.written) {
-        ReportQueueWriteFailure(queuePath, plan.error, {}, "The queue was not sent.");
+        ReportQueueWriteFailure(queuePath, plan.error, {}, "The queue was not sent.", !lastPassFailed.exchange(true));
         return kQueueSendFailed;
     }
+    lastPassFailed = false;
     if (plan.routes.empty()) return 0;
     bool pauseBeforeNext = false;
     for (const QueueSendRoute& route : plan.routes) {

@@ -1,9 +1,8 @@
 // The queue send pass: which entries are taken, how they are grouped into runs
 // and how the runs are started (recording starter); a queue file that cannot
-// be written; and against pyftpdlib, failed
-// puts and gets sent again once the server can take them, a LAST_DIR put
-// retried into the folder its first attempt aimed at, and a remote-to-remote
-// entry with its second server.
+// be written; and against pyftpdlib, failed puts and gets sent again once the
+// server can take them, a remote-to-remote entry with its second server, and a
+// LAST_DIR put retried into the folder its first attempt aimed at.
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
@@ -41,19 +40,6 @@ std::string Jobs(const TransferRun& run) {
         out += std::to_string(j.queueEntry) + ":" + j.localDir + "|" + j.sourceName + ">" + j.remoteDir + "|" +
                j.targetName + " " + std::to_string(j.size) + " ";
     return out;
-}
-
-TEST_F(QueueSendTest, EmptyQueueOrNoIdleEntryStartsNothing) {
-    RecordingStarter starter;
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
-    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + QueueText({{"Local", "h", "", "a", "a", "/l"}}).substr(20)));
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // the section is no entry
-    // Everything is being sent by this process.
-    const std::string mine = "SendOwner=" + QueueOwnerOfThisProcess() + "\n";
-    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1", mine},
-                                                 {"h", "Local", "ZYFAR_GET", "b", "b", "/l", "1", mine}})));
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);
-    EXPECT_TRUE(starter.runs.empty());
 }
 
 TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
@@ -100,24 +86,6 @@ TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
     EXPECT_EQ(RunQueueSendPass(again, queuePath_), 0);
 }
 
-TEST_F(QueueSendTest, AbandonedEntriesAreSentAgain) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(0);
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "h", "", "a", "a", "/l", "1", "SendOwner=" + std::to_string(child) + ":7\n"},
-                                                 {"Local", "k", "", "b", "b", "/l", "1"}})));
-    // The run of a gone process is freed on any pass; an entry without an
-    // owner only at the first pass of a process.
-    QueueSendPlan later = TakeQueueRoutes(queuePath_, false);
-    ASSERT_EQ(later.routes.size(), 1u);
-    EXPECT_EQ(later.routes[0].destination, "h");
-    QueueSendPlan first = TakeQueueRoutes(queuePath_, true);
-    EXPECT_EQ(first.freed, 1);
-    ASSERT_EQ(first.routes.size(), 1u);
-    EXPECT_EQ(first.routes[0].destination, "k");
-}
-
 TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     ASSERT_TRUE(WriteFile(queuePath_, QueueText({
                                           {"Local", "h", "", "a.txt", "a.txt", "/loc"},          // 1
@@ -149,14 +117,17 @@ TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     EXPECT_EQ(Jobs(*later.runs.at(0)), "1:/loc|keep.txt>/rem2|keep.txt 102 2:/loc|a.txt>/rem4|copy-of-a.txt 104 ");
 }
 
-TEST_F(QueueSendTest, DamagedEntriesReadAsDefaultsAndUnusableOnesStay) {
+TEST_F(QueueSendTest, EmptyOrDamagedQueuesReadAsDefaultsAndUnusableEntriesStay) {
+    RecordingStarter starter;
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
+    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + QueueText({{"Local", "h", "", "a", "a", "/l"}}).substr(20)));
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // the section is no entry
     ASSERT_TRUE(WriteFile(queuePath_,
                           "[QUEUE]\nNumQueues=40\n"
                           "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n"
                           "[QUEUE2]\nLocalName=b\nDestination=h\n"  // no source: cannot be sent
                           "[QUEUE3]\nLocalName=c\nSource=Local\nDestination=h\nPort=70000\nFtpMethod=bogus\n"
                           "[QUEUE5]\nSource=Local\nDestination=h\n"));  // no file name; QUEUE4 is missing
-    RecordingStarter starter;
     ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
     ASSERT_EQ(starter.runs.size(), 1u);
     const TransferRun& run = *starter.runs[0];
@@ -175,6 +146,17 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     const int before = QueueWriteFailures();
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // not "the queue is empty"
+    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), kQueueSendFailed);  // logged, not told again
+    // The file itself queues nothing, counts the failures it could not queue and says why.
+    QueueFile file(queuePath_);
+    const QueueRunSummary s = file.ApplyRun({QueueMethod::Put, {"h", "", "", "", 21}, {}},
+                                            {{"/l", "a", "a", "", "x", 1, 12003, 0}, {"/l", "b", "b", "", "", 1, 0, 1},
+                                             {"/l", "c", "c", "", "x", 1, 12003, 0}},
+                                            QueueOptions{1, "", 0}, true);
+    EXPECT_EQ(std::to_string(s.written) + " " + std::to_string(s.appended + s.counted + s.removed) + " " +
+                  std::to_string(s.notQueued) + " " + file.lastError(),
+              "0 0 2 a folder is in the way");
+    EXPECT_FALSE(file.ResetAll());
 
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();
@@ -189,6 +171,7 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     std::vector<std::string> logged;
     for (const LogEntry& e : LogEntries(logcode::FtpTransferFailed)) logged.push_back(e.file + " | " + e.detail);
     EXPECT_EQ(logged, (std::vector<std::string>{"- | Queue file not written: a folder is in the way",
+                                                "- | Queue file not written: a folder is in the way",
                                                 "a.txt | FTP Put Canceled",
                                                 "a.txt | Queue file not written: a folder is in the way; not queued"}));
     std::vector<std::pair<std::string, MessageKind>> messages;  // besides the session's own failure
@@ -207,7 +190,7 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(RunHeadlessLink("nightly", out.get(), err.get()), kHeadlessLinkFailed);
     EXPECT_TRUE(test::ReadFile(server.root() + "/b.txt").has_value());
     EXPECT_EQ(err.Text(), "zyfar: the transfer queue file could not be written.\n");
-    EXPECT_EQ(QueueWriteFailures(), before + 3);
+    EXPECT_EQ(QueueWriteFailures(), before + 4);
 }
 
 // ---- against pyftpdlib ----
@@ -230,13 +213,27 @@ void SendQueue(QueueFileSink& sink, const std::string& queuePath, std::size_t ru
     starter.WaitAll();
 }
 
+// A remote-to-remote entry goes at the first pass with its second server:
+// both listen on 127.0.0.1, the second told apart by its own port and login.
 TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveTheQueue) {
+    test::PyFtpdOptions otherUser;
+    otherUser.users = {{"second", "secret"}};
     test::PyFtpdServer server;
-    ASSERT_TRUE(server.started()) << server.error();
+    test::PyFtpdServer to(otherUser);
+    ASSERT_TRUE(server.started() && to.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
     QueueFileSink sink(queuePath_);
-    ASSERT_TRUE(WriteFile(queuePath_, QueueText({{"Local", "first-other", "", "s1.txt", "s1.txt", "/nowhere", "1",
-                                                  "SendOwner=" + QueueOwnerOfThisProcess() + "\n"}})));
+    ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
+    const std::string x = PatternBytes(40000, 5);
+    ASSERT_TRUE(WriteFile(server.root() + "/x.bin", x));
+    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=2\n" +
+                                          QueueText({{"Local", "first-other", "", "s1.txt", "s1.txt", "/nowhere", "1",
+                                                      "SendOwner=" + QueueOwnerOfThisProcess() + "\n"}}).substr(20) +
+                                          "[QUEUE2]\nLocalName=x.bin\nRemoteName=x.bin\nRemDirFile=/dst\nLocDirFile=/\n"
+                                          "Password=pass\nLogin=user\nRemDir=/\nSource=127.0.0.1\nDestination=127.0.0.1\n"
+                                          "FtpMethod=ZYFAR_XFER\nRemPassword=secret\nRemLogin=second\nRemRemDir=/dst\n"
+                                          "RemotePort=" + std::to_string(to.port()) +
+                                          "\nPort=" + std::to_string(server.port()) + "\n"));
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
     // A put into and a get from folders the server does not have yet: the
@@ -244,13 +241,16 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
     RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
-    ASSERT_EQ(QueueCount(), 4);
-    EXPECT_EQ(Q(2, "LocalName") + " " + Q(2, "FtpMethod") + " " + Q(2, "Reason") + " " + Q(2, "RemDir"),
+    ASSERT_EQ(QueueCount(), 5);
+    EXPECT_EQ(Q(3, "LocalName") + " " + Q(3, "FtpMethod") + " " + Q(3, "Reason") + " " + Q(3, "RemDir"),
               "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
-    EXPECT_EQ(Q(4, "Source") + ">" + Q(4, "Destination") + " " + Q(4, "FtpMethod") + " " + Q(4, "LocDirFile"),
+    EXPECT_EQ(Q(5, "Source") + ">" + Q(5, "Destination") + " " + Q(5, "FtpMethod") + " " + Q(5, "LocDirFile"),
               "127.0.0.1>Local ZYFAR_GET " + local_);
-    // A pass while the folders are still missing: each entry is counted once more and idle again.
-    SendQueue(sink, queuePath_, 2);
+    // A pass while the folders are still missing: the remote-to-remote entry
+    // is sent and leaves, the others are counted once more and idle again.
+    SendQueue(sink, queuePath_, 3);
+    EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), x));
+    ASSERT_EQ(QueueCount(), 4);
     for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status") + Q(n, "SendOwner"), "2 0<absent>") << n;
     // The server can take the files now.
     ASSERT_TRUE(test::MakeDir(server.root() + "/incoming"));
@@ -290,28 +290,6 @@ TEST_F(QueueSendTest, ALastDirPutIsRetriedIntoTheFolderItsFirstAttemptAimedAt) {
     SendQueue(sink, queuePath_, 1);
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/pub/web/index.html"), bytes));
     EXPECT_FALSE(test::Exists(server.root() + "/pub/web/web"));
-    EXPECT_EQ(QueueCount(), 0);
-}
-
-TEST_F(QueueSendTest, RemoteToRemoteEntryUsesItsSecondServer) {
-    test::PyFtpdOptions otherUser;
-    otherUser.users = {{"second", "secret"}};
-    test::PyFtpdServer from;
-    test::PyFtpdServer to(otherUser);
-    ASSERT_TRUE(from.started() && to.started());
-    ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
-    const std::string bytes = PatternBytes(40000, 5);
-    ASSERT_TRUE(WriteFile(from.root() + "/x.bin", bytes));
-    // Both servers listen on 127.0.0.1: the second one is told apart by its
-    // own port, login and password.
-    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=1\n[QUEUE1]\nLocalName=x.bin\nRemoteName=x.bin\n"
-                                      "RemDirFile=/dst\nLocDirFile=/\nPassword=pass\nLogin=user\nRemDir=/\n"
-                                      "Source=127.0.0.1\nDestination=127.0.0.1\nFtpMethod=ZYFAR_XFER\n"
-                                      "RemPassword=secret\nRemLogin=second\nRemRemDir=/dst\nRemotePort=" +
-                                          std::to_string(to.port()) + "\nPort=" + std::to_string(from.port()) + "\n"));
-    QueueFileSink sink(queuePath_);
-    SendQueue(sink, queuePath_, 1);
-    EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), bytes));
     EXPECT_EQ(QueueCount(), 0);
 }
 
