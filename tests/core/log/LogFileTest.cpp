@@ -66,9 +66,7 @@ TEST_F(LogFileTest, WriterStartsFreshOrAppendsAndLeavesForeignFilesAlone) {
         EXPECT_EQ(writer.FirstWrite(), c.status != Status::Written);
         EXPECT_EQ(writer.Append(kLineB, c.append).status, c.status);
         EXPECT_EQ(ReadText(path), c.after);
-        if (!c.before) {
-            EXPECT_EQ(test::ModeOf(path), 0600);
-        }
+        EXPECT_TRUE(c.before || test::ModeOf(path) == 0600);
     }
 }
 
@@ -128,9 +126,7 @@ TEST_F(LogFileTest, LoaderTellsLogFilesFromOthers) {
         EXPECT_TRUE(LoadAll(path, result).empty()) << text;
         EXPECT_EQ(result.status, status) << text;
         EXPECT_FALSE(result.unterminatedTail) << text;
-        if (status != LogLoadResult::Status::Ok) {
-            EXPECT_NE(result.message.find("not a log file"), std::string::npos);
-        }
+        EXPECT_EQ(result.message.find("not a log file") != std::string::npos, status != LogLoadResult::Status::Ok);
     }
     if (!RunningAsRoot()) ::chmod(path.c_str(), 0);  // unreadable, as are a missing file and a folder
     for (const std::string& unreadable : {RunningAsRoot() ? root + "/missing.log" : path, root + "/missing.log", root}) {
