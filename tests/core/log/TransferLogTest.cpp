@@ -91,8 +91,7 @@ TEST_F(TransferLogTest, EntriesAreNumberedStampedCleanedAndClassified) {
     EXPECT_EQ(std::vector<int>({e[2].code, e[2].offset}), std::vector<int>({logcode::InternetConnectionClosed, 16}));
     EXPECT_EQ(e[3].time + " " + e[3].date, "01:02 Feb-03");
     const auto lines = FileLines(s.filePath);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "FTP_SERVER_FILE");
+    ASSERT_TRUE(lines.size() == 5u && lines[0] == "FTP_SERVER_FILE");
     EXPECT_EQ(lines[2], "32864\t00:01:02am\t31-Dec-2024\tLocal Machine\tho st\t/a  b\t550 first  550 second end");
     EXPECT_EQ((e[2].source + e[2].detail + lines[3]).find("Sesame99"), std::string::npos);
     EXPECT_NE(lines[3].find("530 no"), std::string::npos);
@@ -140,13 +139,8 @@ TEST_F(TransferLogTest, SettingsComeFromTheLogSection) {
         Add(log, "Local Machine");
         EXPECT_EQ(FileLines(fresh.filePath).size(), 2u);
     }
-    Write(keys::DefaultDir, root + "/mylogs/");
-    Write(keys::FileNameView, "day.log");
-    WriteInt(keys::TimeFormat, 1);
-    WriteInt(keys::DateFormat, 7);
-    Write(keys::ToScreenView, "NO");
-    Write(keys::AppendLog, "YES");
-    Write(keys::View, "whatever");
+    WriteText(CurrentSettingsFile(), "[CONFIG]\nDefaultDir=" + root + "/mylogs/\n[LOG]\nFileName=day.log\nTimeFormat=1\n"
+              "DateFormat=7\nToScreen=NO\nAppendLog=YES\nView=whatever\n");
     TransferLog log(clock);
     log.ReloadSettings();
     const LogSettings s = log.Settings();
@@ -266,16 +260,12 @@ TEST_F(TransferLogTest, EightWritersLoseNothingAndNeverInterleave) {
     auto recorder = Listen(log);
     constexpr int kThreads = 8, kPerThread = 250;
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < kPerThread; ++i) {
-                const std::string id = test::Cat("t", t) + test::Cat("-", i);
-                const std::string detail(static_cast<std::size_t>(50 + (i % 40)), 'x');
-                EXPECT_EQ(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail),
-                          LogWriteOutcome::Written);
-            }
-        });
-    }
+    for (int t = 0; t < kThreads; ++t) threads.emplace_back([&log, t] {
+        for (int i = 0; i < kPerThread; ++i) {
+            const std::string id = test::Cat("t", t) + test::Cat("-", i), detail(50 + static_cast<std::size_t>(i % 40), 'x');
+            EXPECT_EQ(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail), LogWriteOutcome::Written);
+        }
+    });
     for (auto& thread : threads) thread.join();
 
     const auto entries = log.Entries();
