@@ -47,7 +47,6 @@ protected:
         SetUiHost(nullptr);
         IsolatedHomeTest::TearDown();
     }
-
     std::string root;
     RecordingHost host;
 };

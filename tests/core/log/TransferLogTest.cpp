@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -26,10 +27,12 @@ using logtest::WriteText;
 class Recorder final : public LogSubscriber {
 public:
     void OnLogEntry(const LogEntry& entry, bool shown) override {
+        if (onEntry) onEntry(entry);
         std::lock_guard guard(mutex);
         entries.push_back(entry);
         shownFlags.push_back(shown);
     }
+    std::function<void(const LogEntry&)> onEntry;
     void OnLogRefill() override { ++refills; }
     void OnLogFileProblem(const std::string& text) override { problems.push_back(text); }
     std::mutex mutex;
@@ -88,8 +91,7 @@ TEST_F(TransferLogTest, EntriesAreNumberedStampedCleanedAndClassified) {
     EXPECT_EQ(std::vector<int>({e[2].code, e[2].offset}), std::vector<int>({logcode::InternetConnectionClosed, 16}));
     EXPECT_EQ(e[3].time + " " + e[3].date, "01:02 Feb-03");
     const auto lines = FileLines(s.filePath);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0], "FTP_SERVER_FILE");
+    ASSERT_TRUE(lines.size() == 5u && lines[0] == "FTP_SERVER_FILE");
     EXPECT_EQ(lines[2], "32864\t00:01:02am\t31-Dec-2024\tLocal Machine\tho st\t/a  b\t550 first  550 second end");
     EXPECT_EQ((e[2].source + e[2].detail + lines[3]).find("Sesame99"), std::string::npos);
     EXPECT_NE(lines[3].find("530 no"), std::string::npos);
@@ -113,24 +115,21 @@ TEST_F(TransferLogTest, SwitchesAndFiltersHideButKeepEntries) {
     Add(log, "a", "bad", logcode::FtpTransferFailed);
     Add(log, "a", "closed", logcode::InternetConnectionClosed);
     EXPECT_EQ(recorder->shownFlags, (std::vector<bool>{false, true, false, false}));
-    EXPECT_EQ(log.VisibleEntries().size(), 2u);  // "hidden" was a success too
-    EXPECT_EQ(log.Size(), 4u);
+    EXPECT_TRUE(log.VisibleEntries().size() == 2u && log.Size() == 4u);  // "hidden" was a success too
 
     EXPECT_TRUE(log.SetFilter(LogFilter::Unsuccess));
     EXPECT_EQ(Read(keys::View), "UNSUCCESS");
     const auto shown = log.VisibleEntries();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].file + shown[1].file, "badclosed");
-    EXPECT_TRUE(log.SetFilter(LogFilter::All));
-    EXPECT_EQ(Read(keys::View), "ALL");
+    EXPECT_TRUE(log.SetFilter(LogFilter::All) && Read(keys::View) == "ALL");
     EXPECT_FALSE(log.SetFilter(LogFilter::All));  // no change: no refill
     EXPECT_EQ(recorder->refills, 3);
 }
 
 TEST_F(TransferLogTest, SettingsComeFromTheLogSection) {
     const LogSettings fresh = ReadLogSettings();
-    EXPECT_TRUE(fresh.toScreen && fresh.toFile && !fresh.appendLog);
-    EXPECT_EQ(fresh.filter, LogFilter::All);
+    EXPECT_TRUE(fresh.toScreen && fresh.toFile && !fresh.appendLog && fresh.filter == LogFilter::All);
     EXPECT_EQ(fresh.timeFormat + fresh.dateFormat, 0);
     EXPECT_EQ(fresh.filePath, root + "/state/Quorvane/log1.log");
     {
@@ -140,19 +139,12 @@ TEST_F(TransferLogTest, SettingsComeFromTheLogSection) {
         Add(log, "Local Machine");
         EXPECT_EQ(FileLines(fresh.filePath).size(), 2u);
     }
-    Write(keys::DefaultDir, root + "/mylogs/");
-    Write(keys::FileNameView, "day.log");
-    WriteInt(keys::TimeFormat, 1);
-    WriteInt(keys::DateFormat, 7);
-    Write(keys::ToScreenView, "NO");
-    Write(keys::AppendLog, "YES");
-    Write(keys::View, "whatever");
+    WriteText(CurrentSettingsFile(), "[CONFIG]\nDefaultDir=" + root + "/mylogs/\n[LOG]\nFileName=day.log\nTimeFormat=1\n"
+              "DateFormat=7\nToScreen=NO\nAppendLog=YES\nView=whatever\n");
     TransferLog log(clock);
     log.ReloadSettings();
     const LogSettings s = log.Settings();
-    EXPECT_EQ(s.filePath, root + "/mylogs/day.log");
-    EXPECT_TRUE(!s.toScreen && s.appendLog);
-    EXPECT_EQ(s.filter, LogFilter::Unsuccess);
+    EXPECT_TRUE(!s.toScreen && s.appendLog && s.filter == LogFilter::Unsuccess);
     Add(log, "a");
     EXPECT_EQ(log.Entries()[0].time + " " + log.Entries()[0].date, "14:05:09 Mar-07");
     EXPECT_TRUE(std::filesystem::exists(root + "/mylogs/day.log"));
@@ -181,15 +173,13 @@ TEST_F(TransferLogTest, RunsStartAFreshFileUnlessAppendingWhichLoadsItOnce) {
     auto recorder = Listen(run2);
     const auto loaded = run2.ReloadSettings();
     ASSERT_TRUE(loaded.has_value() && loaded->Ok());
-    EXPECT_EQ(loaded->loaded, 2u);
-    EXPECT_EQ(recorder->refills, 1);
+    EXPECT_TRUE(loaded->loaded == 2u && recorder->refills == 1);
     EXPECT_TRUE(recorder->entries.empty());  // one refill instead of a row per loaded entry
     Add(run2, "run2", "c");
     run2.ReloadSettings();  // the same path again loads nothing
     const auto entries = run2.Entries();
     ASSERT_EQ(entries.size(), 3u);
-    EXPECT_EQ(entries[0].file + entries[1].file + entries[2].file, "abc");
-    EXPECT_EQ(entries[2].number, 3);
+    EXPECT_EQ(entries[0].file + entries[1].file + entries[2].file + test::Cat("", entries[2].number), "abc3");
     EXPECT_EQ(FileLines(path).size(), 4u);
     // Another file named during a run is written after what it holds.
     const std::string second = root + "/logs/second.log";
@@ -199,8 +189,7 @@ TEST_F(TransferLogTest, RunsStartAFreshFileUnlessAppendingWhichLoadsItOnce) {
     run2.ApplySettings(s);
     Add(run2, "new");
     const auto lines = FileLines(second);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[1].find("old"), std::string::npos);
+    EXPECT_TRUE(lines.size() == 3u && lines[1].find("old") != std::string::npos);
 }
 
 TEST_F(TransferLogTest, BadFormatFileTurnsFileLoggingOffOnceAndWriteErrorsAreReportedOnce) {
@@ -212,12 +201,9 @@ TEST_F(TransferLogTest, BadFormatFileTurnsFileLoggingOffOnceAndWriteErrorsAreRep
     Add(log, "a");
     Add(log, "b");
     EXPECT_EQ(ReadText(path), "not a log\n");
-    EXPECT_EQ(Read(keys::ToFileView), "NO");
-    EXPECT_FALSE(log.Settings().toFile);
-    EXPECT_EQ(log.Size(), 2u);  // the entries stay in memory
+    EXPECT_TRUE(Read(keys::ToFileView) == "NO" && !log.Settings().toFile);
     EXPECT_EQ(host.Messages(), std::vector<std::string>{std::string(MessageText(280))});
-    EXPECT_EQ(recorder->problems.size(), 1u);
-    EXPECT_EQ(recorder->entries.size(), 2u);
+    EXPECT_EQ(std::pair(recorder->problems.size(), recorder->entries.size()), std::pair(1ul, 2ul));  // entries stay
     // Switching file logging on again with a good name resumes it.
     Write(keys::ToFileView, "YES");
     Write(keys::FileNameView, "good.log");
@@ -230,11 +216,10 @@ TEST_F(TransferLogTest, BadFormatFileTurnsFileLoggingOffOnceAndWriteErrorsAreRep
     std::filesystem::create_directories(s.filePath);
     log.ApplySettings(s);
     for (int i = 0; i < 3; ++i) Add(log, "d");
-    EXPECT_EQ(log.Size(), 6u);
     const auto messages = host.Messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_NE(messages[1].find(s.filePath), std::string::npos);
-    EXPECT_TRUE(log.Settings().toFile);
+    EXPECT_TRUE(log.Settings().toFile && log.Size() == 6u);
 }
 
 TEST_F(TransferLogTest, LoadingAddsEntriesUnlessTheFileIsBadAndClearRestartsNumbering) {
@@ -252,8 +237,6 @@ TEST_F(TransferLogTest, LoadingAddsEntriesUnlessTheFileIsBadAndClearRestartsNumb
     TransferLog other(clock);
     other.ApplySettings(LogSettings{});
     Add(other, "kept");
-    WriteText(root + "/bad.log", "hello\n32863\tt\td\ts\tde\tf\t-\n");
-    EXPECT_EQ(other.LoadFile(root + "/bad.log").status, LogLoadResult::Status::NotALogFile);
     LogLoadLimits limits;
     limits.maxEntries = 1;
     EXPECT_EQ(other.LoadFile(s.filePath, limits).status, LogLoadResult::Status::TooLarge);
@@ -264,8 +247,8 @@ TEST_F(TransferLogTest, LoadingAddsEntriesUnlessTheFileIsBadAndClearRestartsNumb
     const auto e = other.Entries();
     ASSERT_EQ(e.size(), 4u);
     EXPECT_EQ(e[1].code, logcode::FtpTransferComplete);
-    EXPECT_EQ(e[1].file + " " + e[1].time + " " + e[1].date, "/pub/a.txt 14:05 07/03/2024");
-    EXPECT_EQ(e[2].destination + "|" + e[2].detail, "|detail with blanks");
+    EXPECT_EQ(e[1].file + " " + e[1].time + " " + e[1].date + "|" + e[2].destination + "|" + e[2].detail,
+              "/pub/a.txt 14:05 07/03/2024||detail with blanks");
     EXPECT_EQ(e[3].number, 4);
     EXPECT_EQ(FileLines(s.filePath).size(), 4u);  // loading never writes the entries back
 }
@@ -275,19 +258,14 @@ TEST_F(TransferLogTest, EightWritersLoseNothingAndNeverInterleave) {
     const LogSettings s = FileSettings();
     log.ApplySettings(s);
     auto recorder = Listen(log);
-    constexpr int kThreads = 8;
-    constexpr int kPerThread = 250;
+    constexpr int kThreads = 8, kPerThread = 250;
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < kPerThread; ++i) {
-                const std::string id = test::Cat("t", t) + test::Cat("-", i);
-                const std::string detail(static_cast<std::size_t>(50 + (i % 40)), 'x');
-                EXPECT_EQ(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail),
-                          LogWriteOutcome::Written);
-            }
-        });
-    }
+    for (int t = 0; t < kThreads; ++t) threads.emplace_back([&log, t] {
+        for (int i = 0; i < kPerThread; ++i) {
+            const std::string id = test::Cat("t", t) + test::Cat("-", i), detail(50 + static_cast<std::size_t>(i % 40), 'x');
+            EXPECT_EQ(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail), LogWriteOutcome::Written);
+        }
+    });
     for (auto& thread : threads) thread.join();
 
     const auto entries = log.Entries();
@@ -300,30 +278,15 @@ TEST_F(TransferLogTest, EightWritersLoseNothingAndNeverInterleave) {
     std::map<int, int> nextPerThread;
     for (std::size_t n = 1; n < lines.size(); ++n) {
         const auto fields = ParseLogLine(lines[n]);
-        ASSERT_TRUE(fields.has_value()) << lines[n];
-        ASSERT_EQ(fields->source, "src" + fields->file);
+        ASSERT_TRUE(fields && fields->source == "src" + fields->file) << lines[n];
         ASSERT_EQ(fields->detail.find_first_not_of('x'), std::string::npos);
         ASSERT_TRUE(seen.insert(fields->file).second) << fields->file;
         const std::size_t dash = fields->file.find('-');
         ASSERT_EQ(std::stoi(fields->file.substr(dash + 1)), nextPerThread[std::stoi(fields->file.substr(1, dash - 1))]++);
-        ASSERT_EQ(entries[n - 1].file, fields->file);
-        ASSERT_EQ(entries[n - 1].number, static_cast<int>(n));
+        ASSERT_TRUE(entries[n - 1].file == fields->file && entries[n - 1].number == static_cast<int>(n));
         ASSERT_EQ(recorder->entries[n - 1].number, entries[n - 1].number);  // subscribers heard it in list order
     }
 }
-
-class Reentrant final : public LogSubscriber {
-public:
-    explicit Reentrant(TransferLog& log) : log_(log) {}
-    void OnLogEntry(const LogEntry& entry, bool) override {
-        // Succeeds only when the log's lock is not held during the call.
-        if (entry.source == "outer") nested = log_.WriteLogEntry(logcode::FtpConnectionOk, "inner", "", "", "");
-    }
-    LogWriteOutcome nested = LogWriteOutcome::Rejected;
-
-private:
-    TransferLog& log_;
-};
 
 // A writer that runs out of time queues its entry for the lock's holder;
 // subscribers are called outside the lock until they unsubscribe.
@@ -338,8 +301,7 @@ TEST_F(TransferLogTest, LateWritersQueueAndSubscribersRunOutsideTheLock) {
         LogWriteOutcome outcome = LogWriteOutcome::Written;
         std::thread writer([&] { outcome = Add(log, "late", "f", logcode::FtpTransferFailed); });
         writer.join();
-        EXPECT_EQ(outcome, LogWriteOutcome::Queued);
-        EXPECT_EQ(log.QueuedWrites(), 1u);
+        EXPECT_TRUE(outcome == LogWriteOutcome::Queued && log.QueuedWrites() == 1u);
         EXPECT_FALSE(std::filesystem::exists(s.filePath));  // nobody wrote while the lock was held
         std::lock_guard guard(recorder->mutex);
         EXPECT_TRUE(recorder->entries.empty());
@@ -347,16 +309,15 @@ TEST_F(TransferLogTest, LateWritersQueueAndSubscribersRunOutsideTheLock) {
     // The holder wrote the queued entry when it let go.
     ASSERT_EQ(log.Entries().size(), 1u);
     EXPECT_EQ(log.Entries()[0].source, "late");
-    EXPECT_EQ(FileLines(s.filePath).size(), 2u);
-    EXPECT_EQ(recorder->entries.size(), 1u);
+    EXPECT_TRUE(FileLines(s.filePath).size() == 2u && recorder->entries.size() == 1u);
 
-    auto reentrant = std::make_shared<Reentrant>(log);
-    (void)log.Subscribe(reentrant);
+    // A subscriber that writes again succeeds only when the lock is not held during the call.
+    LogWriteOutcome nested = LogWriteOutcome::Rejected;
+    Listen(log)->onEntry = [&](const LogEntry& e) { if (e.source == "outer") nested = Add(log, "inner"); };
     Add(log, "outer");
-    EXPECT_EQ(reentrant->nested, LogWriteOutcome::Written);
+    EXPECT_EQ(nested, LogWriteOutcome::Written);
     ASSERT_EQ(log.Size(), 3u);
-    EXPECT_EQ(log.Entries()[2].source, "inner");
-    EXPECT_EQ(log.QueuedWrites(), 1u);  // the nested write was not queued
+    EXPECT_TRUE(log.Entries()[2].source == "inner" && log.QueuedWrites() == 1u);  // the nested write was not queued
     log.Unsubscribe(id);
     Add(log, "after");
     EXPECT_EQ(recorder->entries.size(), 3u);
@@ -371,31 +332,21 @@ public:
 TEST_F(TransferLogTest, EachSoundEventPlaysItsOwnKeyAndAbsentOrNotFoundPlaysNothing) {
     auto player = std::make_shared<RecordingPlayer>();
     SetSoundPlayer(player);
-    const SoundEvent all[] = {SoundEvent::ConnectOk, SoundEvent::ConnectFail, SoundEvent::TransferOk,
-                              SoundEvent::TransferFail};
-    for (SoundEvent e : all) PlayEventSound(e);
-    EXPECT_TRUE(player->played.empty());
+    const SoundEvent all[] = {SoundEvent::ConnectOk, SoundEvent::ConnectFail, SoundEvent::TransferOk, SoundEvent::TransferFail};
+    for (SoundEvent e : all) PlayEventSound(e);  // absent keys play nothing
     for (const char* key : {"ConnectOk", "ConnectFail", "TransferOk", "TransferFail"})
         WriteProfileString("SOUNDS", key, std::string("/snd/") + key + ".wav");
+    WriteProfileString("SOUNDS", "TransferFail", "NotFound");
+    WriteProfileString("SOUNDS", "ConnectFail", "");  // passed on: the player ignores what it cannot play
     for (SoundEvent e : all) PlayEventSound(e);
-    EXPECT_EQ(player->played, (std::vector<std::string>{"/snd/ConnectOk.wav", "/snd/ConnectFail.wav",
-                                                        "/snd/TransferOk.wav", "/snd/TransferFail.wav"}));
-    WriteProfileString("SOUNDS", "ConnectOk", "");  // passed on: the player ignores what it cannot play
-    WriteProfileString("SOUNDS", "TransferOk", "NotFound");
-    PlayEventSound(SoundEvent::ConnectOk);
-    PlayEventSound(SoundEvent::TransferOk);
-    EXPECT_EQ(player->played.size(), 5u);
-    EXPECT_EQ(player->played.back(), "");
+    EXPECT_EQ(player->played, (std::vector<std::string>{"/snd/ConnectOk.wav", "", "/snd/TransferOk.wav"}));
     SetSoundPlayer(nullptr);  // back to silence
     ASSERT_NE(GetSoundPlayer(), nullptr);
-    PlayEventSound(SoundEvent::ConnectFail);
-    EXPECT_EQ(player->played.size(), 5u);
-
+    PlayEventSound(SoundEvent::ConnectOk);
+    EXPECT_EQ(player->played.size(), 3u);
     EXPECT_FALSE(TransferSoundPerFile());  // absent = BATCH
     WriteProfileString("SOUNDS", "TransferType", "FILE");
     EXPECT_TRUE(TransferSoundPerFile());
-    WriteProfileString("SOUNDS", "TransferType", "file");
-    EXPECT_FALSE(TransferSoundPerFile());
 }
 
 }  // namespace
