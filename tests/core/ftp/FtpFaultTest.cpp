@@ -52,11 +52,14 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         const char* script;
         int code;
         const char* text;  // nullptr: not checked
+        const char* password = "very-secret-pw";
     } cases[] = {
         {R"({"replies": {"PASS": "530 Login incorrect."}})", ftpcode::kLoginFailure, "530 Login incorrect."},
-        // A server that echoes the password gets it masked.
+        // A server that echoes the password gets it masked, whatever its length.
         {R"({"replies": {"PASS": "530 Password very-secret-pw is wrong."}})", ftpcode::kLoginFailure,
          "530 Password **** is wrong."},
+        {R"({"replies": {"PASS": "530 Login incorrect for pass a"}})", ftpcode::kLoginFailure,
+         "530 Login incorrect for pass ****", "a"},
         {R"({"replies": {"PASS": "332 Need account for login."}})", ftpcode::kLoginFailure, nullptr},
         {R"({"replies": {"USER": "230 Welcome, no password needed."}})", 0, nullptr},
         {R"({"replies": {"FEAT": "502 Command not implemented."}})", 0, nullptr},
@@ -65,7 +68,7 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         SCOPED_TRACE(c.script);
         trace_.lines.clear();
         Start(c.script, false);
-        options_.password = "very-secret-pw";
+        options_.password = c.password;
         FtpClient client;
         const FtpResult r = client.Connect(options_);
         EXPECT_EQ(r.code, c.code) << r.text;
@@ -76,6 +79,7 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         EXPECT_EQ(client.IsConnected(), c.code == 0);
         ASSERT_FALSE(trace_.lines.empty());
         for (const std::string& l : trace_.lines) EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
+        EXPECT_EQ(trace_.Count("< 530 Login incorrect for pass a"), 0u);
         const std::vector<std::string> cmds = server_->Commands();
         EXPECT_GE(server_->Count("USER user"), 1u);
         EXPECT_FALSE(AnyStartsWith(cmds, "ACCT"));
