@@ -91,24 +91,27 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
     }
 }
 
-// ---- connecting ----------------------------------------------------------------------------
-
-TEST(FtpConnectFailures, UnresolvableNamesGiveNameNotResolved) {
-    for (const char* host : {"no-such-host.invalid", "", "bad host name", "x..y"}) {
-        FtpClient client;
-        FtpConnectOptions o = LoopbackOptions(21, host);
-        FtpResult r = client.Connect(o);
-        EXPECT_EQ(r.code, ftpcode::kNameNotResolved) << "'" << host << "': " << r.text;
-    }
+TEST_F(FtpFault, AnEchoedPasswordIsMaskedInLaterRepliesToo) {
+    Start(R"({"replies": {"CWD": "550 No folder a here"}})", false);
+    options_.password = "a";
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").text, "550 No folder **** here");
+    EXPECT_EQ(trace_.Count("< 550 No folder **** here"), 1u);
 }
 
-TEST(FtpConnectFailures, ClosedPortGivesCannotConnect) {
+// ---- connecting ----------------------------------------------------------------------------
+
+TEST(FtpConnectFailures, UnresolvableNamesAndAClosedPort) {
+    for (const char* host : {"no-such-host.invalid", "", "bad host name", "x..y"}) {
+        FtpClient client;
+        const FtpResult r = client.Connect(LoopbackOptions(21, host));
+        EXPECT_EQ(r.code, ftpcode::kNameNotResolved) << "'" << host << "': " << r.text;
+    }
     const Socket holder = test::RefusingSocket();
-    FtpClient client;
     FtpConnectOptions o = LoopbackOptions(holder.LocalAddress().port());
     o.retries = 2;
-    FtpResult r = client.Connect(o);
-    EXPECT_EQ(r.code, ftpcode::kCannotConnect) << r.text;
+    FtpClient client;
+    EXPECT_EQ(client.Connect(o).code, ftpcode::kCannotConnect);
 }
 
 TEST(FtpConnectFailures, FaultyServersGiveTheirCodes) {
