@@ -7,6 +7,8 @@
 #include "automation/LinkRun.h"
 #include "log/LogFormats.h"
 #include "log/TransferLog.h"
+#include "ftp/FtpError.h"
+#include "ftp/SessionSettings.h"
 #include "platform/MessageTable.h"
 
 namespace zyfar {
@@ -47,6 +49,37 @@ private:
     int id_;
 };
 
+// One line: a multi-line server reply is joined with blanks.
+std::string OneLine(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    for (char& c : text) {
+        if (c == '\n') c = ' ';
+    }
+    return text;
+}
+
+// Why a site did not get its files, so that whoever reads a cron mail can
+// act: the connection's own error ("530 Login incorrect.", "Connection
+// refused") when the run could not connect, else each failed file's reason.
+void ReportSite(std::FILE* err, const TransferRun& run) {
+    std::string site = run.source.host;
+    if (run.source.port != 21) {
+        site += ':';
+        site += std::to_string(run.source.port);
+    }
+    if (run.connectErrorCode != ftpcode::kOk) {
+        const std::string text =
+            run.connectErrorText.empty() ? InternetErrorMessage(run.connectErrorCode) : run.connectErrorText;
+        PrintLine(err, "zyfar: " + site + ": " + OneLine(text));
+        return;
+    }
+    for (const CTransferJob& job : run.jobs) {
+        if (job.status == 0) continue;
+        PrintLine(err, "zyfar: " + site + ": " + job.targetName + ": " +
+                           OneLine(job.reason.empty() ? std::string("not sent") : job.reason));
+    }
+}
+
 }  // namespace
 
 int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err, TransferQueueSink* sink) {
@@ -76,9 +109,13 @@ int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err,
         }
         starter.WaitAll();
         for (std::size_t i = 0; i < starter.Count(); ++i) {
-            for (const CTransferJob& job : starter.Controller(i).run().jobs) {
-                (job.status == 0 ? sent : failed) += 1;
+            const TransferRun& run = starter.Controller(i).run();
+            int failedHere = 0;
+            for (const CTransferJob& job : run.jobs) {
+                (job.status == 0 ? sent : failedHere) += 1;
             }
+            if (failedHere > 0) ReportSite(err, run);
+            failed += failedHere;
         }
     }
     if (failed > 0) {

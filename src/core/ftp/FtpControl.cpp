@@ -216,15 +216,6 @@ FtpControl::FtpControl(std::unique_ptr<ByteStream> stream, ControlTimeouts timeo
 
 FtpControl::~FtpControl() = default;
 
-void FtpControl::ScrubSecret(std::string& text) const {
-    if (secret_.size() < 4) {
-        return;
-    }
-    for (std::size_t at = text.find(secret_); at != std::string::npos; at = text.find(secret_, at + 4)) {
-        text.replace(at, secret_.size(), "****");
-    }
-}
-
 void FtpControl::TraceLine(char direction, std::string_view line) const {
     if (!trace_) {
         return;
@@ -296,6 +287,7 @@ FtpOutcome<FtpReply> FtpControl::ReadReply(bool cancellable) {
         }
     }
     FtpReply reply = framer_.TakeReply();
+    reply.secret = secret_;
     lastReplyCode_ = reply.code;
     for (const std::string& l : reply.lines) {
         TraceLine('<', l);

@@ -120,10 +120,10 @@ public:
     void Quit();
 
     [[nodiscard]] const FtpFeatures& features() const { return features_; }
-    // Replaces the login password, where a server echoes it, by "****"
-    // (passwords shorter than 4 bytes cannot be told from ordinary text and
-    // are left alone).
-    void ScrubSecret(std::string& text) const;
+    // Replaces the login password, where a server echoes it, by "****" (as
+    // MaskSecret says). Every reply this control reads carries the password
+    // as its secret, so the texts made from replies are masked too.
+    void ScrubSecret(std::string& text) const { MaskSecret(text, secret_); }
     // The code of the last reply read (0 before any).
     [[nodiscard]] int lastReplyCode() const { return lastReplyCode_; }
     // False after the server refused EPSV with 500-504 (then PASV is used).

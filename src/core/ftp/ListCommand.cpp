@@ -8,6 +8,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/NameMask.h"
 #include "ftp/SessionSettings.h"
+#include "platform/Netrc.h"
 #include "platform/TextUtil.h"
 #include "settings/Keys.h"
 
@@ -198,16 +199,28 @@ int RunListCommand(const std::string& urlText, bool passive, std::ostream& out, 
     options.passive = options.passive || passive;
     options.host = url.host;
     options.port = url.port;
-    if (url.user.empty()) {
+    std::optional<std::string> password = url.password;
+    if (!password && env) password = env(kPasswordVariable);
+    std::string user = url.user;
+    if (!password) {
+        // ~/.netrc, when it is private to the user: the login must match the
+        // URL's, and a URL without one takes the entry's.
+        const std::optional<std::string> home = env ? env("HOME") : std::nullopt;
+        if (home && !home->empty()) {
+            const NetrcLookup netrc = LookupNetrc(*home + "/.netrc", url.host, url.user);
+            if (!netrc.refusal.empty()) err << "zyfar: " << netrc.refusal << '\n';
+            if (netrc.found) {
+                user = netrc.found->login;
+                password = netrc.found->password;
+            }
+        }
+    }
+    if (user.empty()) {
         options.user = "anonymous";
         options.password = Read(keys::Email);
     } else {
-        options.user = url.user;
-        if (url.password) {
-            options.password = *url.password;
-        } else if (std::optional<std::string> fromEnv = env ? env(kPasswordVariable) : std::nullopt) {
-            options.password = *fromEnv;
-        }
+        options.user = user;
+        options.password = password.value_or("");
     }
     if (const FtpResult session = CheckSessionOptions(options); !session.ok()) return Fail(err, FailureText(session));
 

@@ -50,8 +50,11 @@ inline constexpr const char* kPasswordVariable = "ZYFAR_PASSWORD";
 
 // Connects with the session settings (passive when `passive` or FTP Passive
 // "YES"), lists the URL's folder (or the one file it names) and prints it.
-// The password comes from the URL, else from ZYFAR_PASSWORD; a URL without a
-// user logs in as "anonymous" with CONFIG Email as password.
+// The password comes from the URL, else from ZYFAR_PASSWORD, else from
+// $HOME/.netrc when that file is private to the user (a file others may
+// read is refused, with the reason on `err`): the entry's login must match
+// the URL's, and a URL without a user takes the entry's login. With no user
+// from either, the login is "anonymous" with CONFIG Email as password.
 [[nodiscard]] int RunListCommand(const std::string& url, bool passive, std::ostream& out, std::ostream& err,
                                  const EnvLookup& env = ProcessEnv);
 

@@ -22,6 +22,34 @@ int LeadingCode(std::string_view line) {
 
 }  // namespace
 
+namespace {
+
+bool IsWordByte(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+}  // namespace
+
+void MaskSecret(std::string& text, std::string_view secret) {
+    if (secret.empty()) {
+        return;
+    }
+    constexpr std::string_view kMask = "****";
+    const bool anywhere = secret.size() >= 4;
+    std::size_t at = text.find(secret);
+    while (at != std::string::npos) {
+        const std::size_t end = at + secret.size();
+        const bool word = (at == 0 || !IsWordByte(text[at - 1])) && (end == text.size() || !IsWordByte(text[end]));
+        if (anywhere || word) {
+            text.replace(at, secret.size(), kMask);
+            at = text.find(secret, at + kMask.size());
+        } else {
+            at = text.find(secret, at + 1);
+        }
+    }
+}
+
 std::string FtpReply::Text() const {
     std::string out;
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -30,6 +58,7 @@ std::string FtpReply::Text() const {
         }
         out += lines[i];
     }
+    MaskSecret(out, secret);
     return out;
 }
 
@@ -38,10 +67,14 @@ std::string FtpReply::LastLineText() const {
         return {};
     }
     const std::string& last = lines.back();
+    std::string out = last;
     if (last.size() >= 4 && LeadingCode(last) == code) {
-        return last.substr(4);
+        out = last.substr(4);
+    } else if (last.size() == 3 && LeadingCode(last) == code) {
+        out.clear();
     }
-    return last.size() == 3 && LeadingCode(last) == code ? std::string() : last;
+    MaskSecret(out, secret);
+    return out;
 }
 
 bool ReplyFramer::Feed(std::string_view chunk) {

@@ -20,13 +20,25 @@ namespace zyfar {
 
 struct FtpReply {
     int code = 0;
-    std::vector<std::string> lines;  // as received, without the line ends
+    std::vector<std::string> lines;  // as received, without the line ends (parsers read these)
+    // A text the reply may echo that is never shown (the login password):
+    // Text() and LastLineText() show "****" in its place (see MaskSecret).
+    std::string secret;
 
-    // All lines joined with '\n'.
+    // All lines joined with '\n', the secret masked: the text for messages.
     [[nodiscard]] std::string Text() const;
-    // The text of a one-line reply after "ddd ", or of the last line.
+    // The text of a one-line reply after "ddd ", or of the last line, masked.
     [[nodiscard]] std::string LastLineText() const;
 };
+
+// Replaces the secret in a text that may be shown, logged or traced by
+// "****". A secret of 4 bytes or more is masked wherever it occurs. A shorter
+// one is masked only where it stands as a word of its own (the bytes around
+// it are not letters or digits, or it starts or ends the text): masking every
+// "a" of a one-letter password would garble the whole text, and such a
+// password is in the text in that form when a server echoes it ("530 Login
+// incorrect for pass a"). An empty secret changes nothing.
+void MaskSecret(std::string& text, std::string_view secret);
 
 class ReplyFramer {
 public:

@@ -1,7 +1,7 @@
 // Running a link: reading the link, its file list and its site profiles (with
 // clear words for what is wrong with them), PendingLinkTransfers of the
-// command-line run, and a whole run to three pyftpdlib servers.
-#include "automation/EngineQueue.h"
+// command-line run. A whole link run against real servers is in
+// HeadlessTest (the parallel sends themselves in MultiPutTest).
 #include "automation/LinkRun.h"
 #include "AutomationTestSupport.h"
 
@@ -150,56 +150,6 @@ TEST_F(LinkRunTest, CommandLineRunWithNothingToSendEndsAtOnce) {
     EXPECT_FALSE(unknown.found);
     EXPECT_EQ(PendingLinkTransfers(), -1);
     EXPECT_EQ(ui_.quits.load(), 1);
-}
-
-TEST_F(LinkRunTest, LinkToThreeServersDeliversEverywhereButToTheSiteThatRefusesTheLogin) {
-    test::PyFtpdServer servers[3];
-    for (const auto& s : servers) ASSERT_TRUE(s.started()) << s.error();
-    Set("SCHEDULE", "ResendFail", "1");
-    Set("CONFIG", "DeletePut", "YES");
-    std::vector<std::string> names;
-    std::vector<std::string> contents;
-    for (int i = 0; i < 4; ++i) {
-        names.push_back("file" + std::to_string(i) + ".dat");
-        contents.push_back(MakeLocalFile(names.back(), 10000u * static_cast<unsigned>(i) + 1, 20 + i));
-    }
-    std::vector<std::string> profiles;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(test::MakeDir(servers[i].root() + "/in"));
-        profiles.push_back(MakeProfile("site" + std::to_string(i), "127.0.0.1", servers[i].port(),
-                                       i == 1 ? "wrong" : "pass", "/in"));
-    }
-    MakeLink("all", profiles, MakeFileList("list", names));
-    QueueFileSink sink(queuePath_);
-    QuickStarter starter(&sink);
-    ASSERT_EQ(RunCommandLineLink("all", starter).runsStarted, 3);
-    EXPECT_EQ(PendingLinkTransfers(), 3);
-    starter.WaitAll();
-    for (int s = 0; s < 3; ++s) {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            const std::optional<std::string> got = ReadFile(servers[s].root() + "/in/" + names[i]);
-            if (s == 1) {
-                EXPECT_FALSE(got.has_value()) << names[i];
-            } else {
-                EXPECT_TRUE(SameBytes(got, contents[i])) << names[i];
-            }
-        }
-    }
-    // The last run to end ended the program, once.
-    EXPECT_EQ(PendingLinkTransfers(), 0);
-    EXPECT_EQ(ui_.quits.load(), 1);
-    EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).size(), 8u);
-    EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 4u);
-    // Only the refusing site's files were queued.
-    ASSERT_EQ(QueueCount(), 4);
-    for (int e = 1; e <= 4; ++e) {
-        EXPECT_EQ(Q(e, "LocalName"), names[static_cast<std::size_t>(e - 1)]);
-        EXPECT_EQ(Q(e, "Source") + " > " + Q(e, "Destination") + ":" + Q(e, "Port") + " " + Q(e, "FtpMethod") + " " +
-                      Q(e, "Reason"),
-                  "Local > 127.0.0.1:" + std::to_string(servers[1].port()) + " ZYFAR_PUT FTP Put Canceled");
-    }
-    // Mode 3 never deletes the local files.
-    EXPECT_TRUE(ReadFile(LocalFile(names[0])).has_value());
 }
 
 }  // namespace

@@ -52,11 +52,14 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         const char* script;
         int code;
         const char* text;  // nullptr: not checked
+        const char* password = "very-secret-pw";
     } cases[] = {
         {R"({"replies": {"PASS": "530 Login incorrect."}})", ftpcode::kLoginFailure, "530 Login incorrect."},
-        // A server that echoes the password gets it masked.
+        // A server that echoes the password gets it masked, whatever its length.
         {R"({"replies": {"PASS": "530 Password very-secret-pw is wrong."}})", ftpcode::kLoginFailure,
          "530 Password **** is wrong."},
+        {R"({"replies": {"PASS": "530 Login incorrect for pass a"}})", ftpcode::kLoginFailure,
+         "530 Login incorrect for pass ****", "a"},
         {R"({"replies": {"PASS": "332 Need account for login."}})", ftpcode::kLoginFailure, nullptr},
         {R"({"replies": {"USER": "230 Welcome, no password needed."}})", 0, nullptr},
         {R"({"replies": {"FEAT": "502 Command not implemented."}})", 0, nullptr},
@@ -65,7 +68,7 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         SCOPED_TRACE(c.script);
         trace_.lines.clear();
         Start(c.script, false);
-        options_.password = "very-secret-pw";
+        options_.password = c.password;
         FtpClient client;
         const FtpResult r = client.Connect(options_);
         EXPECT_EQ(r.code, c.code) << r.text;
@@ -76,6 +79,7 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
         EXPECT_EQ(client.IsConnected(), c.code == 0);
         ASSERT_FALSE(trace_.lines.empty());
         for (const std::string& l : trace_.lines) EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
+        EXPECT_EQ(trace_.Count("< 530 Login incorrect for pass a"), 0u);
         const std::vector<std::string> cmds = server_->Commands();
         EXPECT_GE(server_->Count("USER user"), 1u);
         EXPECT_FALSE(AnyStartsWith(cmds, "ACCT"));
@@ -87,24 +91,27 @@ TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
     }
 }
 
-// ---- connecting ----------------------------------------------------------------------------
-
-TEST(FtpConnectFailures, UnresolvableNamesGiveNameNotResolved) {
-    for (const char* host : {"no-such-host.invalid", "", "bad host name", "x..y"}) {
-        FtpClient client;
-        FtpConnectOptions o = LoopbackOptions(21, host);
-        FtpResult r = client.Connect(o);
-        EXPECT_EQ(r.code, ftpcode::kNameNotResolved) << "'" << host << "': " << r.text;
-    }
+TEST_F(FtpFault, AnEchoedPasswordIsMaskedInLaterRepliesToo) {
+    Start(R"({"replies": {"CWD": "550 No folder a here"}})", false);
+    options_.password = "a";
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").text, "550 No folder **** here");
+    EXPECT_EQ(trace_.Count("< 550 No folder **** here"), 1u);
 }
 
-TEST(FtpConnectFailures, ClosedPortGivesCannotConnect) {
+// ---- connecting ----------------------------------------------------------------------------
+
+TEST(FtpConnectFailures, UnresolvableNamesAndAClosedPort) {
+    for (const char* host : {"no-such-host.invalid", "", "bad host name", "x..y"}) {
+        FtpClient client;
+        const FtpResult r = client.Connect(LoopbackOptions(21, host));
+        EXPECT_EQ(r.code, ftpcode::kNameNotResolved) << "'" << host << "': " << r.text;
+    }
     const Socket holder = test::RefusingSocket();
-    FtpClient client;
     FtpConnectOptions o = LoopbackOptions(holder.LocalAddress().port());
     o.retries = 2;
-    FtpResult r = client.Connect(o);
-    EXPECT_EQ(r.code, ftpcode::kCannotConnect) << r.text;
+    FtpClient client;
+    EXPECT_EQ(client.Connect(o).code, ftpcode::kCannotConnect);
 }
 
 TEST(FtpConnectFailures, FaultyServersGiveTheirCodes) {

@@ -238,6 +238,24 @@ TEST_F(ListCommandServerTest, ListsFoldersMasksAndFilesAndFailsWithoutLeaking) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Shape(r.out), kPubListing);
     EXPECT_EQ(List(url).status, 1);
+
+    // Else from ~/.netrc (the login taken from there when the URL has none),
+    // only while nobody else may read or change the file.
+    test::TempDir home("zyfar-netrc");
+    ASSERT_TRUE(test::WriteFile(home.path() + "/.netrc", "machine 127.0.0.1 login other password x\n"
+                                "machine 127.0.0.1 login user password " + std::string(kSecret) + "\n"));
+    const EnvLookup withHome = [&](const char* name) -> std::optional<std::string> {
+        if (std::string(name) == "HOME") return home.path();
+        return std::nullopt;
+    };
+    for (const mode_t mode : {0600, 0640, 0602}) {
+        ASSERT_EQ(::chmod((home.path() + "/.netrc").c_str(), mode), 0);
+        for (const std::string& u : {url, "ftp://127.0.0.1:" + port + "/pub/"}) {
+            r = List(u, false, withHome);
+            EXPECT_EQ(r.status, mode == 0600 && u == url ? 0 : 1) << mode << " " << u << ": " << r.err;
+            EXPECT_EQ(r.err.find("is not used") != std::string::npos, mode != 0600) << r.err;
+        }
+    }
 }
 
 TEST_F(ListCommandServerTest, ListWithoutMlsdActiveAndPassiveAnonymous) {
