@@ -83,8 +83,6 @@ bool ListingParser::Feed(std::string_view chunk, std::vector<RemoteEntry>& out) 
         Fail("The listing is larger than " + std::to_string(limits_.maxTotalBytes) + " bytes.");
         return false;
     }
-    const std::string lineError =
-        "The listing holds a line longer than " + std::to_string(limits_.maxLineBytes) + " bytes.";
     while (!chunk.empty() && !Failed()) {
         const std::size_t lf = chunk.find('\n');
         const std::string_view piece = chunk.substr(0, lf);
@@ -94,7 +92,7 @@ bool ListingParser::Feed(std::string_view chunk, std::vector<RemoteEntry>& out) 
         const bool cr = piece.empty() ? !partial_.empty() && partial_.back() == '\r' : piece.back() == '\r';
         if (lf == std::string_view::npos || cr) --length;
         if (length != SIZE_MAX && length > limits_.maxLineBytes) {
-            Fail(lineError);
+            Fail("The listing holds a line longer than " + std::to_string(limits_.maxLineBytes) + " bytes.");
             break;
         }
         if (lf == std::string_view::npos) {

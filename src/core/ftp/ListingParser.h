@@ -61,7 +61,8 @@ struct LineResult {
 // the format from the first lines that match one and keeps it, falling back
 // per line to the other formats when a line does not fit. VMS entries whose
 // details continue on the next line are joined. A body past the default
-// ListingLimits gives the entries up to that point (ListingParser says why).
+// ListingLimits gives the entries up to that point; ListingParser tells a
+// caller that the listing failed and why.
 [[nodiscard]] std::vector<RemoteEntry> ParseList(std::string_view body, const ListingContext& ctx);
 // A whole MLSD reply body.
 [[nodiscard]] std::vector<RemoteEntry> ParseMlsd(std::string_view body);

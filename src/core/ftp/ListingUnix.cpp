@@ -289,10 +289,12 @@ bool SizeBefore(const UnixTokens& t, std::size_t dateIndex, std::size_t firstFie
     }
     if (IsDigit(s[0])) return ParseSizeWithUnit(s, size, approximate);
     // A field run together: only when a column is missing for it (at most
-    // links, owner and "group+size" before the date).
+    // links, owner and "group+size" before the date), and only for a number
+    // long enough to have overflowed its column (a group "www2" with the
+    // size missing stays no match).
     std::size_t digits = 0;
     while (digits < s.size() && IsDigit(s[s.size() - 1 - digits])) ++digits;
-    if (digits == 0 || dateIndex - firstField > 3) return false;
+    if (digits < 5 || dateIndex - firstField > 3) return false;
     return ParseDecimal(s.substr(s.size() - digits), size);
 }
 

@@ -141,6 +141,7 @@ TEST(ListingParser, UnsafeNamesAndStrangersNeverComeOut) {
     for (const char* line : {
              "hello world this is no listing", "total 123", "total", "226 Transfer complete.",
              "drwxr-xr-x    2 ftp      ftp          big Jan 15 10:30 pub",        // no size before the date
+             "-rw-r--r--    1 ftp      www2 Jan 15 10:30 nosize",                 // a group's digits are no size
              "-rw-r--r--    1 user     group   99999999999999999999 Jan 15 10:30 overflow",
              "-rw-r--r--    1 user     group          10 Jan 32 10:30 badday",
              "-rw-r--r--    1 user     group          10 Feb 30  2024 feb30",
