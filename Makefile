@@ -8,6 +8,8 @@ JOBS ?= 2
 ASAN_DIR ?= build-asan
 FUZZ_DIR ?= build-fuzz
 FUZZ_TIME ?= 60
+# ccache speeds rebuilds where it is installed; the build does not need it.
+CCACHE := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: run test deps build test-asan fuzz fuzz-build
 
@@ -21,11 +23,10 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CCACHE)
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 SAN_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
-CCACHE := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 test-asan: deps
 	cmake -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DZYFAR_BUILD_BENCH=OFF \
