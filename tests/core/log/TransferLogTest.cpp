@@ -309,8 +309,10 @@ TEST_F(TransferLogTest, EightWritersLoseNothingAndNeverInterleave) {
             for (int i = 0; i < kPerThread; ++i) {
                 const std::string id = test::Cat("t", t) + test::Cat("-", i);
                 const std::string detail(static_cast<std::size_t>(50 + (i % 40)), 'x');
-                EXPECT_EQ(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail),
-                          LogWriteOutcome::Written);
+                // Written, or Queued for the lock holder when the lock stayed busy (a slow
+                // machine); the count below shows that nothing was lost either way.
+                EXPECT_NE(log.WriteLogEntry(logcode::FtpTransferComplete, "src" + id, "dst", id, detail),
+                          LogWriteOutcome::Rejected);
             }
         });
     }
