@@ -69,7 +69,9 @@ void HeadlessTimerService::Loop() {
         const auto now = std::chrono::steady_clock::now();
         if (next->second.due > now) {
             // Woken early by a change or by the deadline: look again either way.
-            wake_.wait_until(lock, next->second.due);
+            // The deadline is a copy: while the lock is free the timer may go.
+            const auto due = next->second.due;
+            wake_.wait_until(lock, due);
             continue;
         }
         const int id = next->first;

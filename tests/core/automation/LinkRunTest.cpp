@@ -85,7 +85,7 @@ TEST_F(LinkRunTest, MalformedLinkAndListFilesGiveClearErrors) {
     ASSERT_TRUE(WritePrivateProfileString("LIST", "NumItems", "5", five + "/flist.ini"));
     const std::string oneSite = "[SITE1]\nSITE=" + site + "\n";
     const std::pair<const char*, std::string> files[] = {
-        {"garbage", std::string("\x01\x02not an ini\n\xff", 16)},
+        {"garbage", std::string("\x01\x02not an ini\n\xff")},
         {"holes", "[LinkItems]\nSites=3\nFiles=" + list + "/flist.ini\n" + oneSite + "[SITE3]\nSITE=" + site + "\n"},
         {"lost", "[LinkItems]\nSites=1\nFiles=/nonexistent/flist.ini\n" + oneSite},
         {"junk", "[LinkItems]\nSites=1\nFiles=" + Path("junk.ini") + "\n" + oneSite},
