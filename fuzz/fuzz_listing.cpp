@@ -24,6 +24,13 @@ const LineParser kLineParsers[] = {
     &zyfar::ParseDosLine,
     &zyfar::ParseEplfLine,
     &zyfar::ParseVmsLine,
+    &zyfar::ParseOs2Line,
+    &zyfar::ParseAs400Line,
+    &zyfar::ParseMvsLine,
+    &zyfar::ParseZvmLine,
+    &zyfar::ParseVxWorksLine,
+    &zyfar::ParseOs9Line,
+    &zyfar::ParseNonStopLine,
     [](std::string_view line, const ListingContext&) { return zyfar::ParseMlsxLine(line); },
     [](std::string_view line, const ListingContext&) { return zyfar::ParseMlstPathLine(line); },
 };
