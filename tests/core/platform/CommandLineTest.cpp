@@ -54,11 +54,7 @@ TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSep
         {{"--ls"}, "ls= error"},
         {{"--ls="}, "ls= error"},
     };
-    for (const auto& c : cases) {
-        std::string words;
-        for (const std::string& w : c.words) words += w + " ";
-        EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << words;
-    }
+    for (const auto& c : cases) EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << testing::PrintToString(c.words);
     for (const char* word : {"/tmp/x.cmd", "/", "-", "plain"}) EXPECT_FALSE(IsFrameworkFlag(word)) << word;
     for (const char* word : {"/b", "-xyz"}) EXPECT_TRUE(IsFrameworkFlag(word)) << word;
 }

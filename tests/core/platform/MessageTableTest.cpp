@@ -1,5 +1,4 @@
-// The string table: exact texts, lookups at and around every id, and the shape
-// of the texts (line breaks, placeholders) that callers rely on.
+// The string table: exact texts, lookups at and around every id, the shape callers rely on.
 #include "platform/MessageTable.h"
 
 #include <gtest/gtest.h>
@@ -31,26 +30,18 @@ int CountConversions(std::string_view text) {
 TEST(MessageTable, ExactTextsAcrossEveryRange) {
   const std::vector<std::pair<int, std::string_view>> expected = {
       {100, "OLE initialization failed.  Make sure that the OLE libraries are the correct version."},
-      {129, "File"},
-      {177, "About to rename file %s to %s!\nContinue?"},
-      {207, "Cancel FTP sending?"},
-      {kMsgFtpPutCanceled, "FTP Put Canceled"},
-      {kMsgCantOverwrite, "Can't overwrite existing file!"},
+      {129, "File"}, {177, "About to rename file %s to %s!\nContinue?"}, {207, "Cancel FTP sending?"},
+      {kMsgFtpPutCanceled, "FTP Put Canceled"}, {kMsgCantOverwrite, "Can't overwrite existing file!"},
       {kMsgCantCreateFolder, "Can't create file folder! FTP Put Canceled!"},
       {241, "Please insert the number of times in the\nScheduler Frequency edit box."},
-      {254, "January"},
-      {265, "December"},
+      {254, "January"}, {265, "December"},
       {280, "Bad log file format. Logging is turned off.\n"
             "Please change file name in Log Configurator. "},
       {295, "Can't schedule in the past ... Please change time!"},
-      {301, "Sites <->  File List"},
-      {315, "A link has not been selected for deletion"},
-      {324, "E-Mail for Anonymous FTP"},
-      {326, "Please enter your E-mail address"},
-      {327, "Invalid e-mail address!"},
+      {301, "Sites <->  File List"}, {315, "A link has not been selected for deletion"},
+      {324, "E-Mail for Anonymous FTP"}, {326, "Please enter your E-mail address"}, {327, "Invalid e-mail address!"},
       {354, "Updating preconfigured profiles. Please wait ..."},
-      {1269, "Refreshing folder lists. Please wait ..."},
-      {1270, "Checking for differences. Please wait ..."},
+      {1269, "Refreshing folder lists. Please wait ..."}, {1270, "Checking for differences. Please wait ..."},
       {12001, "No more handles could be generated at this time."},
       {12007, "The server name could not be resolved.\n"},
       {12013, "The request to connect and log on to an FTP server could\n"
@@ -62,10 +53,8 @@ TEST(MessageTable, ExactTextsAcrossEveryRange) {
       {12041, "Indicates that the content is not entirely secure. Some of\n"
               "the content being viewed may have come from unsecured\nservers.\n"},
       {12111, "The FTP operation was not completed because the session \nwas aborted."},
-      {32861, "FTP Connection OK"},
-      {32866, "Internet Connection Failed"},
-      {32876, "Internet Connection Closed"},
-      {32877, "Internet Connection Closed"},
+      {32861, "FTP Connection OK"}, {32866, "Internet Connection Failed"},
+      {32876, "Internet Connection Closed"}, {32877, "Internet Connection Closed"},
       {33027, "Could not parse this line in file: "},
       {33045, "The main screen cannot accept this kind of data.\n"
               "You need to be in \"Multiple Put\" mode."},
@@ -77,20 +66,15 @@ TEST(MessageTable, ExactTextsAcrossEveryRange) {
       {33054, "Queue is either empty or all files are currently being sent"},
       {33055, "Zyfar v. 2.06"},
   };
-  for (const auto& [id, text] : expected) {
-    EXPECT_EQ(MessageText(id), text) << "id " << id;
-    EXPECT_TRUE(HasMessage(id)) << "id " << id;
-  }
+  for (const auto& [id, text] : expected) EXPECT_TRUE(MessageText(id) == text && HasMessage(id)) << "id " << id;
 }
 
 TEST(MessageTable, EveryEntryIsFoundWithACleanTextAndItsNeighboursOnlyWhenTheyAreEntries) {
   const std::span<const int> ids = MessageIds();
   ASSERT_FALSE(ids.empty());
-  EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<int>()) == ids.end())
-      << "ids must rise strictly";
+  EXPECT_TRUE(std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<int>()) == ids.end()) << "not rising";
   const std::set<int> known(ids.begin(), ids.end());
-  // Only 177, 183, 347 and 349 are formatted with arguments; a "%" elsewhere
-  // would be misread by a formatting caller.
+  // Only these are formatted with arguments; a "%" elsewhere would be misread by a formatting caller.
   const std::map<int, int> conversions = {{177, 2}, {183, 1}, {347, 2}, {349, 1}};
   for (int id : ids) {
     const std::string_view text = MessageText(id);
@@ -102,31 +86,23 @@ TEST(MessageTable, EveryEntryIsFoundWithACleanTextAndItsNeighboursOnlyWhenTheyAr
     else EXPECT_EQ(CountConversions(text), it->second) << "id " << id;
     EXPECT_EQ(text.find("%d"), std::string_view::npos) << "id " << id;
     // Neighbours exercise the search at both edges of every run of ids.
-    for (int near : {id - 1, id + 1}) {
-      EXPECT_EQ(HasMessage(near), known.count(near) == 1) << "id " << near;
-      EXPECT_EQ(MessageText(near).empty(), known.count(near) == 0) << "id " << near;
-    }
+    for (int near : {id - 1, id + 1})
+      EXPECT_TRUE(HasMessage(near) == known.contains(near) && MessageText(near).empty() != known.contains(near)) << near;
   }
-  for (int id : {INT_MIN, 0, 12014, 12044, INT_MAX}) {
-    EXPECT_FALSE(HasMessage(id)) << "id " << id;
-    EXPECT_TRUE(MessageText(id).empty()) << "id " << id;
-  }
+  for (int id : {INT_MIN, 0, 12014, 12044, INT_MAX}) EXPECT_TRUE(!HasMessage(id) && MessageText(id).empty()) << id;
 }
 
 TEST(MessageTable, LogEventTextsMatchTheirSuccessClass) {
-  // An even offset from 32861 counts as successful, an odd one as failed.
-  for (int code = kFirstLogEventCode; code <= 32874; ++code) {
+  // An even offset from 32861 is successful, an odd one failed; every text distinct but the closed pair.
+  std::set<std::string_view> seen;
+  for (int code = kFirstLogEventCode; code <= 32876; ++code) {
     const std::string_view text = MessageText(code);
-    ASSERT_FALSE(text.empty()) << "code " << code;
-    const bool failed = text.find("Failed") != std::string_view::npos;
-    EXPECT_EQ(failed, (code - kFirstLogEventCode) % 2 == 1) << "code " << code << ": " << text;
+    EXPECT_TRUE(!text.empty() && seen.insert(text).second) << "code " << code;
+    const bool failed = (code - kFirstLogEventCode) % 2 == 1;
+    EXPECT_TRUE(code > 32874 || (text.find("Failed") != text.npos) == failed) << code << ": " << text;
   }
   EXPECT_EQ(MessageText(32875), "FTP Connection Closed");
   EXPECT_EQ(MessageText(kLastLogEventCode), MessageText(32876));
-  // Every text of the range is distinct apart from that shared pair.
-  std::set<std::string_view> seen;
-  for (int code = kFirstLogEventCode; code <= 32876; ++code)
-    EXPECT_TRUE(seen.insert(MessageText(code)).second) << "code " << code;
 }
 
 TEST(MessageTable, NameListsRunInCalendarOrder) {
@@ -135,24 +111,19 @@ TEST(MessageTable, NameListsRunInCalendarOrder) {
       {273, {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"}},
       {266, {"Once", "Today", "Hourly", "Daily", "Weekly", "Monthly", "Yearly"}},
   };
-  for (const auto& [first, names] : lists) {
+  // Months by their first three letters; scheduler fields are blank-separated, so no name holds a blank.
+  for (const auto& [first, names] : lists)
     for (std::size_t i = 0; i < names.size(); ++i) {
       const std::string_view text = MessageText(first + static_cast<int>(i));
-      // Months by their first three letters (January and December are exact above).
-      EXPECT_EQ(text.substr(0, first == 254 ? 3 : text.size()), names[i]) << "id " << first + static_cast<int>(i);
-      // Scheduler entries are blank-separated fields: no name may hold a blank.
-      EXPECT_EQ(text.find(' '), std::string_view::npos);
+      EXPECT_TRUE(text.substr(0, first == 254 ? 3 : text.size()) == names[i] && text.find(' ') == text.npos) << text;
     }
-  }
-  EXPECT_EQ(MessageText(291), "On");
-  EXPECT_EQ(MessageText(293), "Off");
+  EXPECT_TRUE(MessageText(291) == "On" && MessageText(293) == "Off");
 }
 
 TEST(MessageTable, InternetErrorTextsCoverTheListedCodes) {
-  std::vector<int> present;
+  std::vector<int> present, listed;
   std::copy_if(MessageIds().begin(), MessageIds().end(), std::back_inserter(present),
                [](int id) { return id >= 12000 && id < 13000; });
-  std::vector<int> listed;
   for (int code = 12001; code <= 12043; ++code)
     if (code != 12014 && code != 12034 && code != 12035) listed.push_back(code);
   listed.insert(listed.end(), {12110, 12111});
