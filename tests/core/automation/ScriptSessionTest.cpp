@@ -1,6 +1,4 @@
-// Sessions and remote folder and file operations of scripts, end to end
-// against pyftpdlib on 127.0.0.1: open, close, cd, mkdir, rmdir, remove,
-// rename, binary and ascii, and the closing of every session at the end.
+// Script sessions and remote folder and file operations against pyftpdlib.
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -42,9 +40,7 @@ std::uint16_t ClosedPort() {
     return port;
 }
 
-// Open lists both steps and the end closes and logs every session. A keyword
-// in capitals with more letters, a directory, port 0 or a word for the port
-// (the configured port), and a second open of a name (ignored).
+// Open variants (port 0 or a word: the configured port; a repeated name: ignored); the end closes all.
 TEST_F(SessionTest, OpenVariantsAndTheEndClosesAndLogsEverySession) {
     MakeDir(Root("sub"));
     WriteProfileString("FTP", "Port", std::to_string(server_.port()));
@@ -152,9 +148,7 @@ TEST_F(SessionTest, FolderAndFileOperationsReportEveryOutcome) {
     EXPECT_EQ(CountCode(32869), 3);  // the folder and the two files deleted
 }
 
-// Ascii converts line ends, binary keeps bytes; lines on the LOCAL session
-// fail cleanly; close ends the connection and later lines on it fail without
-// ending the run.
+// Ascii converts line ends, binary keeps bytes; LOCAL lines fail cleanly; lines after close fail.
 TEST_F(SessionTest, TransferTypesTheLocalSessionAndClose) {
     WriteFile(Root("t1.txt"), "one\r\ntwo\r\n");
     WriteFile(Root("t2.txt"), "one\r\ntwo\r\n");

@@ -1,8 +1,4 @@
-// Transfer lines of scripts end to end: wildcards, age filters (server file
-// times set through the server's root, "now" fixed), the overwrite rule (an
-// account that may not list included), put from the LOCAL folder, send
-// between two servers, and the same lines against vsftpd (LIST listings).
-// The copies are the engine's; their checks are tested with the engine.
+// Script transfer lines end to end: wildcards, age filters, overwrite rule, put, send, vsftpd.
 #include <ctime>
 
 #include "AutomationTestSupport.h"
