@@ -1,7 +1,5 @@
 #pragma once
-// Shared pieces of the automation tests: the private home fixture, recording
-// hosts and run starters, profile, list and link makers, the script fixture,
-// captured streams, and the built program run as a process.
+// Shared fixtures of the automation tests: private home, recording hosts, scripts, the built program.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "automation/MultiPut.h"
@@ -50,12 +49,8 @@ using test::WriteFile;
 
 // Compares file contents without printing megabytes of bytes on failure.
 inline ::testing::AssertionResult SameBytes(const std::optional<std::string>& got, const std::string& want) {
-    if (!got) return ::testing::AssertionFailure() << "the file is missing";
-    if (*got != want) {
-        return ::testing::AssertionFailure() << "the file has " << got->size() << " bytes, " << want.size()
-                                             << " expected, and differs";
-    }
-    return ::testing::AssertionSuccess();
+    if (got && *got == want) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << (got ? std::to_string(got->size()) + " bytes differ" : "missing");
 }
 
 // "host login/password remoteDir :port" of any server or site.
@@ -64,11 +59,8 @@ std::string ServerText(const Server& s) {
     return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
 }
 
-// Sets a file's modification time (seconds since 1970).
 inline bool SetFileTime(const std::string& path, std::int64_t when) {
-    struct utimbuf times {};
-    times.actime = static_cast<std::time_t>(when);
-    times.modtime = static_cast<std::time_t>(when);
+    const struct utimbuf times{static_cast<std::time_t>(when), static_cast<std::time_t>(when)};
     return ::utime(path.c_str(), &times) == 0;
 }
 
@@ -77,14 +69,11 @@ public:
     void SetTrayState(int) override {}
     void RequestQuit() override { ++quits; }
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons) override {
-        std::lock_guard guard(mutex_);
+        std::lock_guard lock(mutex_);
         messages_.emplace_back(text, kind);
         return MessageAnswer::Ok;
     }
-    std::vector<std::pair<std::string, MessageKind>> Messages() {
-        std::lock_guard guard(mutex_);
-        return messages_;
-    }
+    std::vector<std::pair<std::string, MessageKind>> Messages() { std::lock_guard lock(mutex_); return messages_; }
     std::atomic<int> quits{0};
 
 private:
@@ -92,8 +81,7 @@ private:
     std::vector<std::pair<std::string, MessageKind>> messages_;
 };
 
-// Keeps the runs it is given and writes down starts and pauses in order
-// ("start <host>", "pause <ms>"); nothing runs and nothing sleeps.
+// Keeps the runs and writes down "start <host>" and "pause <ms>" in order; nothing runs.
 class RecordingStarter final : public TransferRunStarter {
 public:
     void StartRun(std::unique_ptr<TransferRun> run, bool nextToPrevious) override {
@@ -111,17 +99,14 @@ public:
     std::vector<bool> placements;
 };
 
-// A ControllerRunStarter that does not wait between starts (the stagger is
-// tested with RecordingStarter).
+// Runs without waiting between starts.
 class QuickStarter final : public ControllerRunStarter {
 public:
     using ControllerRunStarter::ControllerRunStarter;
     void PauseBetweenStarts(std::chrono::milliseconds) override {}
 };
 
-// The private home with a profile base, the queue file's place and a local
-// folder (also the scripts' DataDir); direct passive connections that fail
-// fast; the log in memory; statistics at zero; the recording UI host.
+// Private home, profile base, local folder (the scripts' DataDir), direct passive connections, log in memory.
 class AutomationTest : public test::IsolatedHomeTest {
 protected:
     void SetUp() override {
@@ -166,10 +151,8 @@ protected:
                                    const std::string& password = "pass", const std::string& remotePath = "",
                                    const std::string& user = "user") {
         SiteProfile profile;
-        profile.host = host;
-        profile.user = user;
-        profile.password = password;
-        profile.remotePath = remotePath;
+        std::tie(profile.host, profile.user, profile.password, profile.remotePath) =
+            std::tie(host, user, password, remotePath);
         profile.port = std::to_string(port);
         std::string path;
         const ProfileResult r = SaveSiteProfile(ProfilesFolder(), name, profile, SaveMode::New, &path);
@@ -202,10 +185,8 @@ protected:
     static CTransferJob Item(const std::string& folder, const std::string& name, std::int64_t size,
                              const std::string& target = "") {
         CTransferJob job;
-        job.localDir = folder;
-        job.sourceName = name;
-        job.targetName = target.empty() ? name : target;
-        job.size = size;
+        std::tie(job.localDir, job.sourceName, job.targetName, job.size) =
+            std::tuple(folder, name, target.empty() ? name : target, size);
         return job;
     }
     // A key of queue entry `number`, "<absent>" when it is not there.
@@ -224,16 +205,10 @@ protected:
 
 class RecordingScriptHost : public ScriptHost {
 public:
-    void ShowMessage(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        messages_.push_back(text);
-    }
+    void ShowMessage(const std::string& text) override { std::lock_guard lock(mutex_); messages_.push_back(text); }
     void Beep() override { ++beeps_; }
     int beeps() const { return beeps_.load(); }
-    std::vector<std::string> messages() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return messages_;
-    }
+    std::vector<std::string> messages() const { std::lock_guard lock(mutex_); return messages_; }
 
 private:
     std::atomic<int> beeps_{0};
@@ -250,11 +225,8 @@ inline std::vector<std::string> ErrorBlock(const std::string& message) {
 inline std::vector<std::string> Expand(std::initializer_list<std::string> lines) {
     std::vector<std::string> out;
     for (const std::string& line : lines) {
-        if (line.rfind("!", 0) == 0) {
-            for (const std::string& l : ErrorBlock(line.substr(1))) out.push_back(l);
-        } else {
-            out.push_back(line);
-        }
+        const std::vector<std::string> add = line.rfind("!", 0) == 0 ? ErrorBlock(line.substr(1)) : std::vector{line};
+        out.insert(out.end(), add.begin(), add.end());
     }
     return out;
 }
@@ -287,15 +259,11 @@ protected:
         if (!lines.empty()) lines.erase(lines.begin());
         return lines;
     }
-    bool HasLine(const std::string& line) const {
+    bool HasLine(const std::string& line) const { return HasLines({line}); }
+    bool HasErrorBlock(const std::string& message) const { return HasLines(ErrorBlock(message)); }
+    bool HasLines(const std::vector<std::string>& want) const {
         const std::vector<std::string> lines = output_.Lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-    // True when the five lines of an error block with this message are listed.
-    bool HasErrorBlock(const std::string& message) const {
-        const std::vector<std::string> lines = output_.Lines();
-        const std::vector<std::string> block = ErrorBlock(message);
-        return std::search(lines.begin(), lines.end(), block.begin(), block.end()) != lines.end();
+        return std::search(lines.begin(), lines.end(), want.begin(), want.end()) != lines.end();
     }
     using AutomationTest::LogEntries;
     std::vector<LogEntry> LogEntries() const { return log_.Entries(); }
@@ -313,9 +281,8 @@ protected:
         return OpenLine(session, server.port(), directory);
     }
     static std::string OpenLine(const std::string& session, std::uint16_t port, const std::string& directory = "") {
-        std::string line = "open " + session + " 127.0.0.1 user pass " + std::to_string(port);
-        if (!directory.empty()) line += " " + directory;
-        return line + "\n";
+        return "open " + session + " 127.0.0.1 user pass " + std::to_string(port) +
+               (directory.empty() ? "" : " " + directory) + "\n";
     }
 
     std::string script_;
@@ -331,9 +298,7 @@ protected:
 class CapturedStream {
 public:
     CapturedStream() : file_(std::tmpfile()) {}
-    ~CapturedStream() {
-        if (file_ != nullptr) std::fclose(file_);
-    }
+    ~CapturedStream() { std::fclose(file_); }
     CapturedStream(const CapturedStream&) = delete;
     CapturedStream& operator=(const CapturedStream&) = delete;
     std::FILE* get() { return file_; }
@@ -357,9 +322,7 @@ struct ProgramOutcome {
     std::string err;
 };
 
-// The built program with this test's XDG folders, a private HOME and no
-// display; output goes to files in `folder`. A test without the program is
-// skipped by the caller.
+// The built program with this test's XDG folders and HOME, no display; output to files in `folder`.
 inline std::string ProgramPath() { return std::string(ZYFAR_BINARY_DIR) + "/src/ui/zyfar"; }
 
 inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& folder) {
@@ -386,8 +349,7 @@ inline pid_t StartProgram(const std::vector<std::string>& args, const std::strin
     return rc == 0 ? pid : -1;
 }
 
-// Waits (at most two minutes) for the program to end; one still running is
-// killed and fails the test.
+// Waits at most two minutes; a program still running is killed and fails the test.
 inline ProgramOutcome FinishProgram(pid_t pid, const std::string& folder) {
     ProgramOutcome o;
     if (pid <= 0) {

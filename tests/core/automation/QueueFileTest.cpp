@@ -1,6 +1,4 @@
-// The queue file: entries added, counted, removed and purged, damaged files,
-// deleting in display order, owners of entries being sent (and freed by the
-// send pass), and appends from many threads and processes at once.
+// The queue file: entries added, counted, purged, damaged files, deletes, owners, concurrent appends.
 #include "automation/QueueFile.h"
 #include "automation/QueueSend.h"
 
@@ -134,8 +132,7 @@ TEST_F(QueueFileTest, DamagedFilesReadAsDefaultsAndLongEntriesMoveWhole) {
     EXPECT_EQ(rows[0].numTimes, 0);  // present but not a number
     EXPECT_EQ(rows[1].numTimes, 1);  // absent
     EXPECT_STREQ(rows[1].StatusText(), "IDLE");
-    // Appending after a damaged count goes right behind the last entry;
-    // a long entry moves up whole.
+    // An append after a damaged count goes behind the last entry; a long entry moves whole.
     QueueItem big = Failed("big");
     big.localDir = "/" + std::string(3000, 'd');
     big.errorText = std::string(2000, 'r');
@@ -203,8 +200,7 @@ TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     }
     ASSERT_TRUE(QueueFile(path_).ResetAll());
     EXPECT_EQ(test::ReadText(path_), "[QUEUE]\nNumQueues=1\n[QUEUE1]\nLocalName=a\nStatus=0\n");
-    // The send pass frees them before it takes routes: the run of a gone
-    // process on any pass, an entry without an owner at a process's first.
+    // The send pass frees a gone process's entries, and ownerless ones at a process's first pass.
     WriteText("[QUEUE]\nNumQueues=2\n[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nStatus=1\nSendOwner=" +
               childOwner + "\n[QUEUE2]\nLocalName=b\nSource=Local\nDestination=k\nStatus=1\n");
     const QueueSendPlan later = TakeQueueRoutes(path_, false);
@@ -215,8 +211,7 @@ TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     EXPECT_EQ(first.routes[0].destination, "k");
 }
 
-// Appends from many threads and two processes at once: every entry arrives
-// exactly once and the shared transfer is counted once per failure.
+// Concurrent appends from threads and processes: each entry once, each failure counted once.
 TEST_F(QueueFileTest, ConcurrentAppendsLoseAndDuplicateNothing) {
     constexpr int kProcesses = 2, kThreads = 8, kPerWorker = 12, kShared = 3;
     ASSERT_TRUE(test::MakeDir(Path("q")));

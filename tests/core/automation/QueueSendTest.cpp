@@ -1,8 +1,4 @@
-// The queue send pass: which entries are taken, how they are grouped into runs
-// and how the runs are started (recording starter); a queue file that cannot
-// be written; and against pyftpdlib, failed puts and gets sent again once the
-// server can take them, a remote-to-remote entry with its second server, and a
-// LAST_DIR put retried into the folder its first attempt aimed at.
+// The queue send pass: entries taken and grouped into runs, write failures, and resends to pyftpdlib.
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
@@ -50,8 +46,7 @@ TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
             {"alpha", "beta", "ZYFAR_XFER", "x.bin", "x.bin", "/srcdir", "0",
              "RemLogin=rl\nRemPassword=rp\nRemRemDir=/dst\nRemotePort=2121\n"},
             {"gamma", "Local", "ZYFAR_GET", "g.txt", "g-remote.txt", "/down"},
-            // Left at "being sent" by a run of another process that still runs:
-            // taken all the same because its route has an idle entry.
+            // Being sent by a live process, taken since its route has an idle entry.
             {"Local", "alpha", "", "b.txt", "b.txt", "/loc", "1", "SendOwner=1\n"},
             {"Local", "delta", "ZYFAR_PUT", "d.txt", "d.txt", "/loc", "1", "SendOwner=1\n"},  // no idle entry
             {"alpha", "beta", "ZYFAR_XFER", "y.bin", "y.bin", "/srcdir", "0",
@@ -100,15 +95,13 @@ TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     RecordingStarter starter;
     ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);
     ASSERT_EQ(starter.runs.size(), 3u);
-    // 3 and 7 were merged into 1 and 6, the entries behind them moved up, and
-    // the jobs carry the numbers after the move. 4 waits idle for a later pass.
+    // 3 and 7 merged into 1 and 6, the rest renumbered; 4 waits for a later pass.
     EXPECT_EQ(Jobs(*starter.runs[0]), "1:/loc|a.txt>/rem1|a.txt 101 2:/loc|keep.txt>/rem2|keep.txt 102 ");
     EXPECT_EQ(Jobs(*starter.runs[1]), "4:/loc|a.txt>/rem5|a.txt 105 ");
     EXPECT_EQ(Jobs(*starter.runs[2]), "5:C:\\in|a>/rem6|a 106 6:/in|a>/rem8|a 108 ");
     EXPECT_EQ(QueueCount(), 6);
     EXPECT_EQ(Q(3, "RemoteName") + Q(3, "Status"), "copy-of-a.txt0");
-    // It waits while entry 1 is in the queue, and goes once entry 1 has left
-    // (entry 2, still being sent, goes along with it).
+    // It goes once entry 1 has left (entry 2, still being sent, along with it).
     RecordingStarter later;
     EXPECT_EQ(RunQueueSendPass(later, queuePath_), 0);
     QueueFile(queuePath_).ApplyRun({QueueMethod::Put, {"h", "", "", "", 21}, {}}, {{"/loc", "a.txt", "a.txt", "", "", 0, 0, 1}}, {},
@@ -139,8 +132,7 @@ TEST_F(QueueSendTest, EmptyOrDamagedQueuesReadAsDefaultsAndUnusableEntriesStay) 
     EXPECT_EQ(QueuePortOf("70000") * 100000 + QueuePortOf(" 2121 "), 21 * 100000 + 2121);
 }
 
-// A queue file that cannot be written is said: the pass and the engine's
-// reports log the reason and tell the user; an unattended link run fails.
+// An unwritable queue file is logged and told; an unattended link run fails.
 TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     ASSERT_TRUE(test::MakeDir(queuePath_));  // a folder in the way
     const int before = QueueWriteFailures();
@@ -213,8 +205,7 @@ void SendQueue(QueueFileSink& sink, const std::string& queuePath, std::size_t ru
     starter.WaitAll();
 }
 
-// A remote-to-remote entry goes at the first pass with its second server:
-// both listen on 127.0.0.1, the second told apart by its own port and login.
+// A remote-to-remote entry goes at the first pass to its second server (own port and login).
 TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveTheQueue) {
     test::PyFtpdOptions otherUser;
     otherUser.users = {{"second", "secret"}};
@@ -236,8 +227,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
                                           "\nPort=" + std::to_string(server.port()) + "\n"));
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
-    // A put into and a get from folders the server does not have yet: the
-    // sessions fail, the files are queued.
+    // A put and a get into folders the server lacks fail and are queued.
     RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
     RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
@@ -246,8 +236,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
               "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
     EXPECT_EQ(Q(5, "Source") + ">" + Q(5, "Destination") + " " + Q(5, "FtpMethod") + " " + Q(5, "LocDirFile"),
               "127.0.0.1>Local ZYFAR_GET " + local_);
-    // A pass while the folders are still missing: the remote-to-remote entry
-    // is sent and leaves, the others are counted once more and idle again.
+    // Folders still missing: the remote-to-remote entry leaves, the others count once more.
     SendQueue(sink, queuePath_, 3);
     EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), x));
     ASSERT_EQ(QueueCount(), 4);
@@ -267,8 +256,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     EXPECT_EQ(Q(2, "LocalName"), "<absent>");
 }
 
-// FTPDirTree LAST_DIR: a put of web/index.html into /pub aims at
-// /pub/web/index.html. Its retry lands there too, not in /pub/web/web.
+// LAST_DIR: web/index.html put into /pub aims at /pub/web/index.html, and so does its retry.
 TEST_F(QueueSendTest, ALastDirPutIsRetriedIntoTheFolderItsFirstAttemptAimedAt) {
     test::PyFtpdServer server;
     ASSERT_TRUE(server.started()) << server.error();

@@ -1,6 +1,4 @@
-// Scripts against the scripted fault server (transfers cut short, a dropped
-// connection, hostile listings, lines that must never reach the wire) and the
-// runner thread the batch output dialog drives: Stop, Resume, Cancel.
+// Scripts against the fault server, and the runner thread's Stop, Resume and Cancel.
 #include <condition_variable>
 
 #include "AutomationTestSupport.h"
@@ -32,10 +30,7 @@ protected:
     std::vector<std::string> LocalNames() const { return test::ListFolder(local_); }
 };
 
-// A RETR cut at 30000 of 100000 bytes and then "226", from a server that
-// does not answer SIZE: the listing's size shows it short. The old local
-// copy stays, DeleteGet removes only the file that arrived whole, and the
-// run goes on.
+// RETR cut at 30000 of 100000 then "226", no SIZE: the listing shows it short; the old copy stays.
 TEST_F(FaultTest, AGetCutShortWith226FailsAndKeepsTheOldFile) {
     FaultServer server(FaultScript(
         R"("-rw-r--r-- 1 u g 20000 Jan 01  2024 a.bin\r\n-rw-r--r-- 1 u g 100000 Jan 01  2024 f.bin\r\n")", "{}",
@@ -89,8 +84,7 @@ TEST_F(FaultTest, HostileNamesInAListingAreNeverFetchedOrPrintedRaw) {
     for (const std::string& line : Lines()) EXPECT_EQ(line.find('\x1b'), std::string::npos);
 }
 
-// Lines with NUL bytes never reach the server; a refused store is a failed
-// transfer, not the end of the run.
+// NUL lines never reach the server; a refused store fails the transfer, not the run.
 TEST_F(FaultTest, NulLinesAndARefusedStoreAreErrorsAndTheRunGoesOn) {
     FaultServer server(FaultScript(R"("")", "{}", R"({"STOR": {"reply": "553 Not allowed."}})"));
     ASSERT_TRUE(server.started()) << server.error();

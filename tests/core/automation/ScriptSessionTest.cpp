@@ -1,6 +1,4 @@
-// Sessions and remote folder and file operations of scripts, end to end
-// against pyftpdlib on 127.0.0.1: open, close, cd, mkdir, rmdir, remove,
-// rename, binary and ascii, and the closing of every session at the end.
+// Script sessions and remote folder and file operations against pyftpdlib.
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -42,9 +40,7 @@ std::uint16_t ClosedPort() {
     return port;
 }
 
-// Open lists both steps and the end closes and logs every session. A keyword
-// in capitals with more letters, a directory, port 0 or a word for the port
-// (the configured port), and a second open of a name (ignored).
+// Open variants (port 0 or a word: the configured port; a repeated name: ignored); the end closes all.
 TEST_F(SessionTest, OpenVariantsAndTheEndClosesAndLogsEverySession) {
     MakeDir(Root("sub"));
     WriteProfileString("FTP", "Port", std::to_string(server_.port()));
@@ -91,31 +87,8 @@ TEST_F(SessionTest, ANonListeningServerEndsTheRun) {
     EXPECT_NE(body[5].find("refused"), std::string::npos) << body[5];
     EXPECT_TRUE(host_.messages().empty());
     // A, which was open, is still closed and logged at the end.
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32875), 1);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32876), 2);
-}
-
-TEST_F(SessionTest, CdMovesAbsoluteRelativeUpAndStays) {
-    MakeDir(Root("a"));
-    MakeDir(Root("a/b"));
-    WriteFile(Root("a/in-a.txt"), "A");
-    WriteFile(Root("a/b/in-b.txt"), "B");
-    const ScriptRunResult r = Run(OpenLine("S", server_) +
-                                  "cd S /a\ncd S b\nget S in-b.txt\ncd S ..\ncd S .\nget S in-a.txt\ncd S ..\n"
-                                  "cd S ..\ncd S /missing\nget S in-a.txt\n");
-    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
-    EXPECT_TRUE(HasLine("S: Change Directory OK /a"));
-    EXPECT_TRUE(HasLine("S: Change Directory OK b"));
-    EXPECT_TRUE(HasLine("S: Change Directory OK .."));
-    EXPECT_TRUE(HasLine("S: Change Directory OK ."));
-    EXPECT_EQ(ReadFile(LocalFile("in-b.txt")).value_or(""), "B");
-    EXPECT_EQ(ReadFile(LocalFile("in-a.txt")).value_or(""), "A");
-    // ".." at the root stays at the root; the failed cd leaves the folder as it was.
-    EXPECT_TRUE(HasErrorBlock("S: Change Directory Failed /missing"));
-    EXPECT_TRUE(HasErrorBlock("S: No such file! in-a.txt"));
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32868), 1);
+    EXPECT_EQ(CountCode(32875), 1);
+    EXPECT_EQ(CountCode(32876), 2);
 }
 
 TEST_F(SessionTest, FolderAndFileOperationsReportEveryOutcome) {
@@ -146,34 +119,38 @@ TEST_F(SessionTest, FolderAndFileOperationsReportEveryOutcome) {
     EXPECT_EQ(ReadFile(Root("new.txt")), "old.txt");
     EXPECT_EQ(ReadFile(Root("taken.txt")), "taken.txt");
     // Make directory OK/failed, deletion OK, renaming OK/failed.
-    for (const auto& [code, count] : {std::pair{32873, 1}, {32874, 2}, {32871, 1}, {32872, 3}}) {
+    for (const auto& [code, count] : {std::pair{32873, 1}, {32874, 2}, {32871, 1}, {32872, 3}})
         EXPECT_EQ(CountCode(code), count) << code;
-    }
     EXPECT_EQ(CountCode(32869), 3);  // the folder and the two files deleted
 }
 
-// Ascii converts line ends, binary keeps bytes; lines on the LOCAL session
-// fail cleanly; close ends the connection and later lines on it fail without
-// ending the run.
-TEST_F(SessionTest, TransferTypesTheLocalSessionAndClose) {
-    WriteFile(Root("t1.txt"), "one\r\ntwo\r\n");
-    WriteFile(Root("t2.txt"), "one\r\ntwo\r\n");
+// cd moves and stays on failure; ascii converts line ends, binary keeps bytes; LOCAL lines fail; lines after close fail.
+TEST_F(SessionTest, CdTransferTypesTheLocalSessionAndClose) {
+    MakeDir(Root("a"));
+    MakeDir(Root("a/b"));
+    WriteFile(Root("a/in-a.txt"), "A");
+    WriteFile(Root("a/b/in-b.txt"), "B");
+    for (const char* name : {"t1.txt", "t2.txt"}) WriteFile(Root(name), "one\r\ntwo\r\n");
     const ScriptRunResult r = Run(OpenLine("S", server_) +
-                                  "ascii S\nget S t1.txt\nbinary S\nget S t2.txt\ncd LOCAL /\nget LOCAL *\n"
-                                  "close S\ncd S /\nmessage on\n");
-    EXPECT_TRUE(HasLine("S: Ascii/Text mode"));
-    EXPECT_TRUE(HasLine("S: Binary mode"));
+                                  "cd S /a\ncd S b\nget S in-b.txt\ncd S ..\ncd S .\nget S in-a.txt\ncd S ..\n"
+                                  "cd S ..\ncd S /missing\nget S in-a.txt\nascii S\nget S t1.txt\nbinary S\n"
+                                  "get S t2.txt\ncd LOCAL /\nget LOCAL *\nclose S\ncd S /\nmessage on\n");
+    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
+    EXPECT_TRUE(HasLines({"S: Change Directory OK /a", "S: Change Directory OK b", "S: FTP Transfer Complete in-b.txt",
+                          "S: Change Directory OK ..", "S: Change Directory OK ."}));
+    EXPECT_EQ(ReadFile(LocalFile("in-b.txt")).value_or("") + ReadFile(LocalFile("in-a.txt")).value_or(""), "BA");
+    // ".." at the root stays at the root; the failed cd leaves the folder as it was.
+    EXPECT_TRUE(HasErrorBlock("S: Change Directory Failed /missing"));
+    EXPECT_TRUE(HasErrorBlock("S: No such file! in-a.txt"));
+    EXPECT_TRUE(HasLine("S: Ascii/Text mode") && HasLine("S: Binary mode"));
     EXPECT_EQ(ReadFile(LocalFile("t1.txt")).value_or(""), "one\ntwo\n");
     EXPECT_EQ(ReadFile(LocalFile("t2.txt")).value_or(""), "one\r\ntwo\r\n");
     EXPECT_TRUE(HasErrorBlock("LOCAL: Change Directory Failed /"));
-    EXPECT_TRUE(HasLine("S: FTP Connection Closed"));
-    EXPECT_TRUE(HasErrorBlock("S: Change Directory Failed /"));
+    EXPECT_TRUE(HasLines({"S: FTP Connection Closed", "========", "ERROR!", "S: Change Directory Failed /"}));
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
-    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
     // Closed once by the line; the end of the run adds only the session's close.
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 32875), 1);
-    EXPECT_EQ(codes.back(), 32876);
+    EXPECT_EQ(CountCode(32875), 1);
+    EXPECT_EQ(LogCodes().back(), 32876);
 }
 
 }  // namespace
