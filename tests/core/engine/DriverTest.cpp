@@ -242,6 +242,7 @@ TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReaches
     EXPECT_EQ(get->run().jobs[0].status, kJobTargetExists);
     EXPECT_EQ(get->run().jobs[0].localDir, base);
     EXPECT_EQ(test::ReadFile(base + "/a.bin"), "local");
+    EXPECT_EQ(get->run().progress.Snapshot().batchBar, 100);
 
     Set("CONFIG", "Overwrite", "YES");
     auto again = Put({Job(src, "a.bin", "a.bin", "/t", 1000)});
