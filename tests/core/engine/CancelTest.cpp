@@ -1,6 +1,5 @@
 // The cancel protocol: pause and resume, "Yes" while the server stalls,
 // serial "Only this one" during a copy and before the connection, "All".
-// Waits are bounded; nothing here measures time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -28,8 +27,7 @@ protected:
     }
     static test::PyFtpdServer& server() { return SharedPyFtpd(); }
 
-    // A serial put of the given files to /s1, /s2 and /s3 of the shared
-    // server; site 2 may be another server.
+    // A serial put to /s1, /s2 and /s3 of the shared server; site 2 may be another server.
     std::unique_ptr<TransferController> Serial(const std::vector<CTransferJob>& jobs, std::uint16_t secondPort = 0) {
         std::vector<CTransferSite> sites;
         for (int i = 1; i <= 3; ++i) {
@@ -64,13 +62,10 @@ TEST_F(TransferCancelTest, PauseThenResumeFinishesWithIdenticalContentAndEndsThe
     EXPECT_TRUE(test::ReadFile(server().root() + "/pause/pause.bin") == data);
 }
 
-// A get waits for bytes that never come; a put waits for room the server
-// never makes (it stops reading). Both with small buffers and with buffers
-// that take the direct path.
+// A get waits for bytes that never come; a put for room the server never makes.
 TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
     Set("FTP", "RecTo", "120");  // far beyond the waits below: only the cancel can end it
     Set("FTP", "SendTo", "120");
-    // A put source far larger than what the socket buffers take in.
     ASSERT_TRUE(test::WriteFile(Path("big.bin"), ""));
     ASSERT_EQ(::truncate(Path("big.bin").c_str(), 64 << 20), 0);
     for (const bool put : {false, true}) {
@@ -95,8 +90,6 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
                              TransferMode::Get, base));
             c->Start();
             ASSERT_TRUE(stall.WaitForLine(put ? "STOR /st" : "RETR /st", 30s));
-            // The get has its first bytes and waits for more; the server has
-            // stopped reading the put's data.
             ASSERT_TRUE(WaitUntil([&] {
                 if (!put) return c->run().progress.Snapshot().fileSent > 0;
                 for (const std::string& line : stall.Lines()) {
@@ -108,7 +101,6 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
             auto cancelled = std::async(std::launch::async, [&c] { c->Cancel(); });
             ASSERT_EQ(cancelled.wait_for(30s), std::future_status::ready);
             EXPECT_TRUE(c->Finished());
-            // Neither job counts as done; both are reported as never completed.
             EXPECT_EQ(c->run().jobs[0].status, kJobNotAttempted);
             EXPECT_EQ(c->run().jobs[1].status, kJobNotAttempted);
             const std::vector<LogEntry> failed = LogEntries(logcode::FtpTransferFailed);
@@ -124,8 +116,7 @@ TEST_F(TransferCancelTest, YesEndsTheTransferWhileTheServerStalls) {
     }
 }
 
-// Suspends the controller from the worker thread the first time the serial
-// run's given site has moved bytes.
+// Suspends the run from the worker thread once the given site has moved bytes.
 class SuspendOnSite final : public ProgressObserver {
 public:
     SuspendOnSite(TransferController& c, int site) : controller_(c), site_(site) {}
@@ -160,9 +151,7 @@ TEST_F(TransferCancelTest, SerialOnlyThisOneDuringTheSecondSitesCopy) {
         EXPECT_TRUE(test::ReadFile(server().root() + site + "/one.bin") == one) << site;
         EXPECT_TRUE(test::ReadFile(server().root() + site + "/two.bin") == two) << site;
     }
-    // Site 2: the file being copied ended as cancelled (237), or, when the
-    // first file had just ended, the next one was not started (-1); nothing
-    // after it ran.
+    // Site 2: the file being copied ends as cancelled (237), or the next is not started (-1).
     const std::vector<QueueReport> reports = sink.Reports();
     ASSERT_EQ(reports.size(), 4u);  // one per site, then the run's end
     EXPECT_TRUE(reports[0].items.empty());
@@ -216,7 +205,6 @@ TEST_F(TransferCancelTest, SerialOnlyThisOneAndAllWhileTheSecondSiteConnects) {
         ASSERT_EQ(reports[1].items.size(), 1u);
         EXPECT_EQ(reports[1].items[0].errorText, "FTP Put Canceled");
         if (all) {
-            // Site 3's file is reported as not sent, though it went to site 1.
             ASSERT_EQ(reports[2].items.size(), 1u);
             EXPECT_EQ(reports[2].first.remoteDir, "/s3");
             EXPECT_EQ(reports[2].items[0].result, kJobNotAttempted);

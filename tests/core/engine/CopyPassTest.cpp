@@ -1,5 +1,5 @@
-// The pass structure of the copy loops and the buffered local files, without
-// a server: fake sources and targets record every read and write.
+// The copy loop's passes (fake sources and targets record every read and
+// write), buffered local files and path rules, without a server.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -61,9 +61,8 @@ TEST(CopyPassLoop, ReadsAndWritesFollowTheBufferPair) {
         int passes;                       // -1: not checked
     };
     const std::vector<Case> cases{
-        // A pass reads ReadBuffer bytes and writes them in WriteBuffer pieces ...
+        // ReadBuffer bytes written in WriteBuffer pieces, or reads gathered into WriteBuffer bytes.
         {4096 * 2 + 100, SIZE_MAX, 4096, 1024, {1024, 1024, 1024, 1024, 1024, 1024, 1024, 1024, 100}, 3},
-        // ... or gathers reads until WriteBuffer bytes are there.
         {1024 * 9, SIZE_MAX, 1024, 4096, {4096, 4096, 1024}, 3},
         // A socket gives what has arrived: short reads are gathered too.
         {10000, 700, 1024, 4096, {}, -1},
@@ -119,8 +118,6 @@ TEST(CopyPassLoop, FailureAbortAndCancelEndTheCopyAtTheirPass) {
     }
 }
 
-// ---- buffered local files ----
-
 class BufferedLocalFileTest : public ::testing::Test {
 protected:
     test::TempDir dir_{"zyfar-localfile"};
@@ -138,8 +135,7 @@ TEST_F(BufferedLocalFileTest, FailuresCarryCausesAndNameTheFile) {
     EXPECT_FALSE(BufferedLocalFile::OpenRead(dir_ / "pipe").ok());
 }
 
-// A download's file replaces the target only when placed: closed unplaced it
-// leaves nothing; placed without replace it keeps an existing target (239).
+// A download's file replaces the target only when placed with replace; else it leaves nothing.
 TEST_F(BufferedLocalFileTest, ADownloadsFileTakesTheTargetsPlaceOnlyWhenPlaced) {
     ASSERT_TRUE(test::WriteFile(dir_ / "t", "old"));
     ASSERT_EQ(::chmod((dir_ / "t").c_str(), 0600), 0);
@@ -156,10 +152,7 @@ TEST_F(BufferedLocalFileTest, ADownloadsFileTakesTheTargetsPlaceOnlyWhenPlaced) 
     }
 }
 
-// ---- path rules ----
-
-// One separator rule for remote paths: "\" when the folder holds one, else
-// "/" (a "/" elsewhere in the folder does not matter).
+// One separator rule: "\" when the folder holds one, else "/".
 TEST(TransferPaths, RemoteSeparatorAndJoins) {
     const std::pair<const char*, char> separators[] = {
         {"/pub", '/'}, {"C:\\ftp", '\\'}, {"/pub\\in", '\\'}, {"C:\\ftp/x", '\\'}, {"a/b\\", '\\'}, {"", '/'}};
@@ -176,9 +169,8 @@ TEST(TransferPaths, NamesAndFolders) {
         {"abcdefghijklm", "abcdef~1"}, {"a b c d e f g h.doc", "abcdef~1.doc"}};
     for (const auto& [name, expected] : shortened) EXPECT_EQ(ShortenLongName(name), expected);
     EXPECT_TRUE(IsPlainLocalName("..hidden"));
-    for (const std::string& name : std::vector<std::string>{"", ".", "..", "../x", "a/b", std::string("a\0b", 3)}) {
-        EXPECT_FALSE(IsPlainLocalName(name)) << name;
-    }
+    for (const std::string name : {"", ".", "..", "a/b"}) EXPECT_FALSE(IsPlainLocalName(name)) << name;
+    EXPECT_FALSE(IsPlainLocalName(std::string("a\0b", 3)));
     EXPECT_EQ(FolderBeforeName("/pub/web/index.html", "index.html"), "/pub/web/");
     EXPECT_EQ(FolderBeforeName("index.html", "index.html"), "");
     EXPECT_EQ(FolderBeforeName("/pub/pub", "pub"), "/pub/");  // the name at the end, not its first occurrence

@@ -1,6 +1,5 @@
-// The put and get drivers against pyftpdlib: folder modes, the overwrite
-// rule, the "LAST_DIR" failure, names that must stay inside the target
-// folder, deletion after transfer, folder changes, log entries and sounds.
+// The put and get drivers against pyftpdlib: folder modes, overwrite, names
+// kept inside the target folder, deletion, folder changes, log and sounds.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -41,7 +40,6 @@ protected:
         EngineTest::TearDown();
     }
 
-    // The server's path of a name below this test's remote folder.
     static std::string Remote(const std::string& path) { return SharedPyFtpd().root() + "/t" + path; }
     static TransferServer Site(const std::string& remoteDir = "") {
         return Server(SharedPyFtpd().port(), "user", "pass", remoteDir);
@@ -53,17 +51,21 @@ protected:
         EXPECT_TRUE(test::WriteFile(web + "/index.html", "<html>hello</html>"));
         return web;
     }
-    std::unique_ptr<TransferController> Put(std::vector<CTransferJob> jobs, TransferMode mode = TransferMode::Put) {
+    auto Put(std::vector<CTransferJob> jobs, TransferMode mode = TransferMode::Put) {
         return RunSingle(Site(), std::move(jobs), mode);
     }
-    std::unique_ptr<TransferController> Get(std::vector<CTransferJob> jobs, const std::string& base) {
+    auto Get(std::vector<CTransferJob> jobs, const std::string& base) {
         return RunSingle(Site(), std::move(jobs), TransferMode::Get, base);
+    }
+    void MakeRemoteIndex() {
+        test::MakeDir(Remote("/data"));
+        test::MakeDir(Remote("/data/web"));
+        ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
+        ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
     }
 
     std::shared_ptr<RecordingPlayer> player_ = std::make_shared<RecordingPlayer>();
 };
-
-// ---- folder modes ----
 
 TEST_F(TransferDriverTest, PutFolderModes) {
     struct Case {
@@ -85,7 +87,6 @@ TEST_F(TransferDriverTest, PutFolderModes) {
         Set("CONFIG", "FTPDirTree", c.mode);
         const std::string remote = "/t/m" + std::to_string(++n);
         test::MakeDir(SharedPyFtpd().root() + remote);
-        // A second file of the same folder reuses the folders made for the first.
         auto run = RunToEnd(Single(Site(), {Job(web, "index.html", "index.html", remote, 18),
                                             Job(web, "style.css", "style.css", remote, 6)},
                                    TransferMode::Put, "", 2, c.forceLastDir));
@@ -94,7 +95,7 @@ TEST_F(TransferDriverTest, PutFolderModes) {
         const std::string folder = remote + (full ? web : c.folder);
         EXPECT_EQ(test::ReadFile(SharedPyFtpd().root() + folder + "/index.html"), "<html>hello</html>");
         EXPECT_EQ(test::ReadFile(SharedPyFtpd().root() + folder + "/style.css"), "body{}");
-        // Each folder is made once: one per "/" of the local path in FULL_PATH.
+        // Each folder is made once (the second file reuses them): one per "/" in FULL_PATH.
         const std::vector<LogEntry> made = LogEntries(logcode::MakeDirectoryOk);
         EXPECT_EQ(made.size(), full ? static_cast<std::size_t>(std::count(web.begin(), web.end(), '/')) : c.made);
         EXPECT_TRUE(made.empty() || Text(made.back()) == "- > 127.0.0.1 | " + folder + " | -")
@@ -106,9 +107,7 @@ TEST_F(TransferDriverTest, PutFolderModes) {
 }
 
 TEST_F(TransferDriverTest, GetStoresWhereTheModeSays) {
-    test::MakeDir(Remote("/data"));
-    test::MakeDir(Remote("/data/web"));
-    ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
+    MakeRemoteIndex();
     // Without a target folder ("") each job's own local folder is used.
     for (const auto& [mode, stored] : {std::pair{"NO_PATH", "index.html"}, std::pair{"LAST_DIR", "web/index.html"},
                                        std::pair{"FULL_PATH", "t/data/web/index.html"}, std::pair{"", "index.html"}}) {
@@ -126,16 +125,12 @@ TEST_F(TransferDriverTest, GetStoresWhereTheModeSays) {
     }
 }
 
-// A "LAST_DIR" folder that cannot be made leaves the job loop: this and the
-// later jobs stay unattempted, though they could have worked.
+// A "LAST_DIR" folder that cannot be made leaves the job loop: all jobs stay unattempted.
 TEST_F(TransferDriverTest, LastDirFailureLeavesTheLoopInEveryMode) {
     Set("CONFIG", "FTPDirTree", "LAST_DIR");
     const std::string web = MakeIndex();
     ASSERT_TRUE(test::WriteFile(web + "/b.txt", "b"));
-    test::MakeDir(Remote("/data"));
-    test::MakeDir(Remote("/data/web"));
-    ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
-    ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
+    MakeRemoteIndex();
     // The remote folder (put, server to server) or the local target folder (get) is missing.
     auto put = Put({Job(web, "index.html", "index.html", "/t/missing/deeper", 18), Job(web, "b.txt", "b.txt", "/t", 1)});
     auto get = Get({Job("", "index.html", "index.html", "/t/data/web", 4), Job("", "b.txt", "b.txt", "/t", 1)},
@@ -161,9 +156,8 @@ TEST_F(TransferDriverTest, LastDirFailureLeavesTheLoopInEveryMode) {
     EXPECT_EQ(sink.Reports()[0].items.size(), 2u);
 }
 
-// FULL_PATH: a file named "data" stands where the first job's folder would
-// go, on the server for the put and locally for the get; the second job's
-// folders are not in its way.
+// FULL_PATH: a file "data" stands where the first job's folder would go
+// (remote for the put, local for the get); the second job goes on.
 TEST_F(TransferDriverTest, FullPathFolderFailureFailsOnlyThatJob) {
     Set("CONFIG", "FTPDirTree", "FULL_PATH");
     const std::string web = MakeIndex();
@@ -180,10 +174,7 @@ TEST_F(TransferDriverTest, FullPathFolderFailureFailsOnlyThatJob) {
     EXPECT_EQ(put->run().jobs[1].status, 0) << put->run().jobs[1].reason;
     EXPECT_EQ(test::ReadFile(Remote(other + "/o.txt")), "o");
 
-    test::MakeDir(Remote("/data"));
-    test::MakeDir(Remote("/data/web"));
-    ASSERT_TRUE(test::WriteFile(Remote("/data/web/index.html"), "page"));
-    ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
+    MakeRemoteIndex();
     const std::string full = MakeLocalDir("full");
     test::MakeDir(full + "/t");
     ASSERT_TRUE(test::WriteFile(full + "/t/data", "in the way"));
@@ -194,8 +185,7 @@ TEST_F(TransferDriverTest, FullPathFolderFailureFailsOnlyThatJob) {
     EXPECT_EQ(test::ReadFile(full + "/t/b.txt"), "b");
 }
 
-// A get whose local disk fills up: the file size limit makes the local
-// write fail as a full disk does (with EFBIG instead of ENOSPC).
+// The file size limit makes the local write fail as a full disk does (EFBIG).
 TEST_F(TransferDriverTest, AGetOntoAFullDiskFailsThatJobWithTheReasonAndTheBatchGoesOn) {
     ASSERT_TRUE(test::WriteFile(Remote("/big.bin"), test::PatternBytes(3 * 1024 * 1024, 7)));
     ASSERT_TRUE(test::WriteFile(Remote("/small.txt"), "small"));
@@ -219,8 +209,6 @@ TEST_F(TransferDriverTest, AGetOntoAFullDiskFailsThatJobWithTheReasonAndTheBatch
     ASSERT_EQ(sink.Reports()[0].items.size(), 1u);
     EXPECT_EQ(sink.Reports()[0].items[0].errorText, c->run().jobs[0].reason);
 }
-
-// ---- overwrite, names, deletion ----
 
 TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReachesTheEnd) {
     const std::string src = MakeLocalDir("ow");
@@ -247,32 +235,27 @@ TEST_F(TransferDriverTest, OverwriteOffSkipsExistingTargetsAndTheBatchBarReaches
     EXPECT_EQ(folder->run().jobs[0].reason, "");
     EXPECT_EQ(folder->run().progress.Snapshot().batchBar, 100);
 
+    // A get keeps the local file.
+    const std::string base = MakeLocalDir("getow");
+    ASSERT_TRUE(test::WriteFile(base + "/a.bin", "local"));
+    auto get = Get({Job("/elsewhere", "a.bin", "a.bin", "/t", 3)}, base);
+    EXPECT_EQ(get->run().jobs[0].status, kJobTargetExists);
+    EXPECT_EQ(get->run().jobs[0].localDir, base);
+    EXPECT_EQ(test::ReadFile(base + "/a.bin"), "local");
+    EXPECT_EQ(get->run().progress.Snapshot().batchBar, 100);
+
     Set("CONFIG", "Overwrite", "YES");
     auto again = Put({Job(src, "a.bin", "a.bin", "/t", 1000)});
     EXPECT_EQ(again->run().jobs[0].status, 0);
     EXPECT_EQ(test::ReadFile(Remote("/a.bin")), std::string(1000, 'a'));
-}
-
-TEST_F(TransferDriverTest, GetOverwriteOffKeepsTheLocalFileAndLongNamesAreShortenedWhenAsked) {
-    ASSERT_TRUE(test::WriteFile(Remote("/g.txt"), "remote"));
-    const std::string base = MakeLocalDir("getow");
-    ASSERT_TRUE(test::WriteFile(base + "/g.txt", "local"));
-    auto c = Get({Job("/elsewhere", "g.txt", "g.txt", "/t", 6)}, base);
-    EXPECT_EQ(c->run().jobs[0].status, kJobTargetExists);
-    EXPECT_EQ(c->run().jobs[0].localDir, base);
-    EXPECT_EQ(test::ReadFile(base + "/g.txt"), "local");
-    EXPECT_EQ(c->run().progress.Snapshot().batchBar, 100);
-
     Set("CONFIG", "RenameLongFileNames", "YES");
-    const std::string src = MakeLocalDir("long");
     ASSERT_TRUE(test::WriteFile(src + "/Quarterly Report.txt", "q"));
     auto put = Put({Job(src, "Quarterly Report.txt", "Quarterly Report.txt", "/t", 1)});
     EXPECT_EQ(put->run().jobs[0].status, 0) << put->run().jobs[0].reason;
     EXPECT_EQ(test::ReadFile(Remote("/Quarte~1.txt")), "q");
 }
 
-// An account that may store but not list, read or ask sizes: with Overwrite
-// "NO" nothing can be known about the target, so nothing is stored over it.
+// An account that may store but not list, read or ask sizes: with Overwrite "NO" nothing is stored.
 TEST_F(TransferDriverTest, AnUploadOnlyAccountNeverOverwritesWithOverwriteOff) {
     test::PyFtpdOptions options;
     options.uploadUsers = {{"drop", "box"}};
@@ -301,13 +284,12 @@ TEST_F(TransferDriverTest, DeleteAfterTransfer) {
     const std::string src = MakeLocalDir("del");
     ASSERT_TRUE(test::WriteFile(src + "/m0.txt", "zero"));
     ASSERT_TRUE(test::WriteFile(src + "/m3.txt", "three"));
-    // A put deletes its local file in mode 0 only.
+    // A put deletes its local file in mode 0 only; a get deletes the server's file.
     EXPECT_EQ(Put({Job(src, "m0.txt", "m0.txt", "/t", 4)}, TransferMode::Put)->run().jobs[0].status, 0);
     EXPECT_EQ(Put({Job(src, "m3.txt", "m3.txt", "/t", 5)}, TransferMode::PutKeep)->run().jobs[0].status, 0);
     EXPECT_FALSE(Exists(src + "/m0.txt"));
     EXPECT_TRUE(Exists(src + "/m3.txt"));
     EXPECT_EQ(test::ReadFile(Remote("/m0.txt")), "zero");
-    // A get deletes the server's file and logs it.
     const std::string base = MakeLocalDir("dg");
     auto get = Get({Job("", "m0.txt", "m0.txt", "/t", 4)}, base);
     ASSERT_EQ(get->run().jobs[0].status, 0) << get->run().jobs[0].reason;
@@ -327,7 +309,6 @@ TEST_F(TransferDriverTest, DeleteAfterTransfer) {
     EXPECT_EQ(tray.back(), 0);
 }
 
-// Names and remote folders that would leave the target folder are refused.
 TEST_F(TransferDriverTest, GetRefusesNamesAndFoldersThatLeaveTheTargetFolder) {
     (void)MakeLocalDir("jail");
     const std::string base = MakeLocalDir("jail/inner");
@@ -343,8 +324,6 @@ TEST_F(TransferDriverTest, GetRefusesNamesAndFoldersThatLeaveTheTargetFolder) {
     EXPECT_TRUE(test::ListFolder(base).empty());
 }
 
-// ---- whole-run cases ----
-
 TEST_F(TransferDriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
     for (const TransferMode mode : {TransferMode::Put, TransferMode::Get, TransferMode::ServerToServer}) {
         SCOPED_TRACE(static_cast<int>(mode));
@@ -355,12 +334,10 @@ TEST_F(TransferDriverTest, EmptyJobListConnectsAndPlaysTheBatchSound) {
                      : RunSingle(Site(), {}, mode, MakeLocalDir("empty"));
         EXPECT_EQ(c->DriverResult(), 1);
         EXPECT_TRUE(sink.Reports().back().items.empty());
-        // Server to server connects both servers, each with its sound.
         std::vector<std::string> sounds(s2s ? 2 : 1, "ConnectOk.wav");
         sounds.push_back("TransferOk.wav");
         EXPECT_EQ(player_->played.Get(), sounds);
         EXPECT_EQ(LogEntries(logcode::FtpConnectionOk).size(), s2s ? 2u : 1u);
-        // The end closes the connection and the session.
         EXPECT_TRUE(s2s || Codes() == (std::vector<int>{logcode::InternetConnectionOk, logcode::FtpConnectionOk,
                                                         logcode::FtpConnectionClosed,
                                                         StoredLogCode(logcode::SessionClosed)}));
@@ -383,7 +360,7 @@ TEST_F(TransferDriverTest, ChangesToTheSitesFolderAndLogsIt) {
     test::MakeDir(Remote("/start"));
     const std::string src = MakeLocalDir("cwd");
     ASSERT_TRUE(test::WriteFile(src + "/rel.txt", "rel"));
-    // An empty remote folder in the job means where the session stands.
+    // An empty remote folder in the job: where the session stands.
     auto c = RunSingle(Site("/t/start"), {Job(src, "rel.txt", "rel.txt", "", 3)}, TransferMode::Put);
     ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
     EXPECT_EQ(test::ReadFile(Remote("/start/rel.txt")), "rel");

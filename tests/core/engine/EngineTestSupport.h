@@ -1,8 +1,6 @@
 #pragma once
-// Shared pieces of the engine tests: a private home per test (see
-// support/TestEnv.h), a UI host and a queue sink that record what the engine
-// asks of them, log inspection, servers shared by a test program, and jobs
-// and runs built the way the views build them.
+// Shared pieces of the engine tests: a private home, a recording UI host and
+// queue sink, log inspection, shared servers, jobs and runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine/BufferedLocalFile.h"
@@ -30,9 +29,7 @@ namespace zyfar::enginetest {
 
 using test::Exists;
 
-// The smallest copy buffer (ReadBuffer and WriteBuffer) whose reads and
-// writes go straight between the pass's buffer and the data connection or
-// the local file, past their own buffers.
+// The smallest copy buffer that moves bytes past the stream's and file's own buffers.
 inline constexpr int kDirectBuffer =
     static_cast<int>(std::max(FtpFileStream::kDirectRead, BufferedLocalFile::kDirectIo));
 
@@ -80,8 +77,7 @@ private:
     Recorded<QueueReport> reports_;
 };
 
-// One line per log entry or report part, so that one comparison checks
-// every field and a failure shows them all.
+// One line per log entry or report part: one comparison checks every field.
 inline std::string Text(const LogEntry& e) { return e.source + " > " + e.destination + " | " + e.file + " | " + e.detail; }
 inline std::string Text(const QueueReportServer& s) {
     return s.host + " " + s.login + "/" + s.password + " " + s.remoteDir + " :" + std::to_string(s.port);
@@ -97,7 +93,6 @@ std::vector<std::string> Texts(const std::vector<T>& values) {
     return out;
 }
 
-// A browsing view whose folder text a test can change.
 class FakeView final : public TransferViewLink {
 public:
     explicit FakeView(std::string text) : text_(std::move(text)) {}
@@ -117,8 +112,7 @@ private:
     std::string text_;
 };
 
-// One pyftpdlib server (user "user", password "pass") per test program;
-// ctest runs every test in a program of its own.
+// One pyftpdlib server (user "user", password "pass") and one vsftpd per test program.
 inline test::PyFtpdServer& SharedPyFtpd() {
     static test::PyFtpdServer server;
     return server;
@@ -131,11 +125,8 @@ inline test::VsftpdServer& SharedVsftpd() {
 inline CTransferJob Job(const std::string& localDir, const std::string& source, const std::string& target,
                         const std::string& remoteDir, std::int64_t size) {
     CTransferJob job;
-    job.localDir = localDir;
-    job.sourceName = source;
-    job.targetName = target;
-    job.remoteDir = remoteDir;
-    job.size = size;
+    std::tie(job.localDir, job.sourceName, job.targetName, job.remoteDir, job.size) =
+        std::tie(localDir, source, target, remoteDir, size);
     return job;
 }
 
@@ -145,7 +136,6 @@ inline TransferServer Server(std::uint16_t port, const std::string& login = "use
     return TransferServer{host, login, password, remoteDir, port};
 }
 
-// Waits (bounded) until pred holds.
 template <typename Pred>
 bool WaitUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -155,8 +145,7 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds
     return pred();
 }
 
-// The private home, a log kept in memory, statistics at zero, the recording
-// host; runs are built and run to their end as a headless runner does.
+// The private home, a log in memory, statistics at zero, the recording host.
 class EngineTest : public test::IsolatedHomeTest {
 protected:
     void SetUp() override {
@@ -173,9 +162,7 @@ protected:
         test::IsolatedHomeTest::TearDown();
     }
 
-    static void Set(const char* section, const char* key, const std::string& value) {
-        WriteProfileString(section, key, value);
-    }
+    static void Set(const char* section, const char* key, const std::string& value) { WriteProfileString(section, key, value); }
     // Direct connections, short time-outs, no retries: tests fail fast.
     static void FastSettings(bool passive) {
         Set("FTP", "Passive", passive ? "YES" : "NO");
@@ -187,13 +174,11 @@ protected:
         test::MakeDir(Path(name));
         return Path(name);
     }
-    // The codes of every log entry, in order.
     static std::vector<int> Codes() {
         std::vector<int> codes;
         for (const LogEntry& e : TheTransferLog().Entries()) codes.push_back(e.code);
         return codes;
     }
-    // The texts of the log entries with this code.
     static std::vector<std::string> Logged(int code) { return Texts(LogEntries(code)); }
     static std::vector<LogEntry> LogEntries(int code) {
         std::vector<LogEntry> out;

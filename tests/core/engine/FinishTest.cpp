@@ -1,6 +1,5 @@
-// The end of a run without a server: failure log entries and reasons per
-// mode, the queue report, the view refresh rules, the per-site queue step,
-// the pending link-run count, and the three ways a run is built.
+// The end of a run without a server: failure log entries, the queue report,
+// view refreshes, the per-site step, the pending link-run count, run titles.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -58,8 +57,7 @@ TEST_F(TransferFinishTest, FailuresAreLoggedAndReportedWithTheFoldersTheirAttemp
     EXPECT_EQ(std::to_string(r.perFile) + std::to_string(r.purge) + std::to_string(r.resendFail) + r.resendFreq +
                   std::to_string(r.resendFreqNum),
               "111FREQ_NUM3");
-    // The queued success (to be removed), then the two failures; the plain
-    // success is not reported. The failed put keeps the folder it started from.
+    // The queued success, then the failures; the failed put keeps the folder it started from.
     EXPECT_EQ(Texts(r.items), (std::vector<std::string>{"0 /l|q.txt /r|Q.TXT 10 #3 ",
                                                         "-1 /l|never.txt /r|never.txt 30 #0 FTP Put Canceled",
                                                         "12002 /l|bad.txt /r|bad.txt 40 #7 The request has timed out."}));
@@ -95,15 +93,9 @@ TEST_F(TransferFinishTest, ViewsAreRefreshedWhileTheyShowTheSameFolder) {
         EXPECT_EQ(dest->refreshes.load(), c.destinationRefreshes);
         EXPECT_EQ(source->refreshes.load(), c.sourceRefreshes);
     }
-    // A view that is gone is simply skipped.
-    Set("CONFIG", "DeletePut", "YES");
-    auto gone = MakeSingleServerRun(Server(21, "u", "p", "", "srv"), {}, "", 0, TransferMode::Put, 1, nullptr,
-                                    std::make_shared<FakeView>("/tmp"), false);
-    FinishTransfer(*gone, &sink);
 }
 
-// A serial run reports per site (failures set back to -1 for the next
-// site); its end leaves the per-file steps out.
+// A serial run reports per site (failures back to -1 for the next); its end has no per-file steps.
 TEST_F(TransferFinishTest, SerialRunsReportEachSite) {
     CTransferSite site;
     site.host = "two";
@@ -142,7 +134,7 @@ TEST_F(TransferFinishTest, PendingLinkTransfersEndTheLinkRunWithItsLastRun) {
     }
 }
 
-TEST_F(TransferFinishTest, TitlesOverwriteAndBatchSizeAreTakenWhenTheRunIsBuilt) {
+TEST_F(TransferFinishTest, TitlesAndOverwriteAreTakenWhenTheRunIsBuilt) {
     auto at = [](const char* name) { return Server(21, "u", "p", "", name); };
     auto put = MakeSingleServerRun(at("up"), {}, "", 0, TransferMode::PutKeep, 1, nullptr, nullptr, false);
     Set("CONFIG", "Overwrite", "maybe");
@@ -151,8 +143,6 @@ TEST_F(TransferFinishTest, TitlesOverwriteAndBatchSizeAreTakenWhenTheRunIsBuilt)
     EXPECT_EQ(TransferTitle(*put) + "," + TransferTitle(*get) + "," + TransferTitle(*xfer),
               "FTP Put to: up,FTP Get from: down,FTP Transfer from:a to b");
     EXPECT_EQ(std::to_string(put->overwrite) + std::to_string(get->overwrite), "01");  // absent is "NO"
-    EXPECT_EQ(BatchSizeOf({Job("", "a", "a", "", 3'000'000'000LL), Job("", "b", "b", "", 3'000'000'000LL)}),
-              6'000'000'000LL);
 }
 
 }  // namespace

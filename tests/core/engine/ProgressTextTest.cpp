@@ -1,5 +1,4 @@
-// Progress, rate, time-left and statistics texts, and the progress state
-// that produces them on demand.
+// Progress, rate, time-left and statistics texts, and the progress state behind them.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -61,8 +60,7 @@ TEST(StatisticsText, WindowFieldsFromASnapshot) {
     EXPECT_EQ(std::vector<std::string>({t.localBytesRead, t.filesTransferred, t.localRate, t.localTime, t.remoteRate,
                                         t.remoteTime}),
               std::vector<std::string>({"", "0", "", "", "", ""}));
-    s.localBytesRead = 1'000'000;
-    s.localBytesWritten = 1'000'000;
+    s.localBytesRead = s.localBytesWritten = 1'000'000;
     s.bytesSent = 1'234'567;
     s.bytesReceived = 999;
     s.bytesGot = 500'000;
@@ -76,8 +74,6 @@ TEST(StatisticsText, WindowFieldsFromASnapshot) {
               std::vector<std::string>(
                   {"1,000,000", "1,234,567", "999", "3", "500.00", "4 secs", "8.20", "1 min 1 secs"}));
 }
-
-// ---- the progress state ----
 
 TEST(TransferProgress, TextsComeFromTheCountersOnDemand) {
     TransferProgress p;
@@ -116,7 +112,6 @@ TEST(TransferProgress, ClampsCountsDownSkipsAndResetsForTheDestination) {
     EXPECT_EQ(std::vector<std::string>({s.server, s.localFile, s.remoteFile, s.batchBytes, s.batchRate, s.fileBytes}),
               std::vector<std::string>({"dst", "/a/b", "", "", "", "Sent 75 bytes out of 50 (150.00%)"}));
     EXPECT_EQ(s.batchBar, 75);
-
     TransferProgress down;
     down.SetBatch(400, 0, 2);
     down.BeginFile(100);
