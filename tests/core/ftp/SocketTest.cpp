@@ -16,7 +16,6 @@ namespace {
 
 using std::chrono::seconds;
 
-// A connected loopback pair: the client end and the accepted server end.
 struct TcpPair {
     Socket listener;
     Socket client;
@@ -91,23 +90,6 @@ TEST(SocketResolve, CancelEndsTheConnectWhileTheLookupStillBlocks) {
     EXPECT_TRUE(lookupStarted);
     EXPECT_TRUE(connectEnded && lookupStillBlocked);
     EXPECT_EQ(connect.get().code, ftpcode::kCancelled);
-}
-
-TEST(SocketIo, SendAndReceiveWithTimeOut) {
-    TcpPair p = MakePair();
-    TcpStream a(std::move(p.client), nullptr);
-    TcpStream b(std::move(p.server), nullptr);
-    ASSERT_TRUE(a.SendAll("hello", seconds(5)).ok());
-    char buf[16];
-    FtpOutcome<std::size_t> n = b.ReceiveSome(buf, sizeof(buf), seconds(5));
-    ASSERT_TRUE(n.ok());
-    EXPECT_EQ(std::string(buf, n.value), "hello");
-    // Nothing more: the wait ends with a time-out.
-    EXPECT_EQ(b.ReceiveSome(buf, sizeof(buf), std::chrono::milliseconds(100)).result.code, ftpcode::kTimeout);
-    a.ShutdownSend();
-    n = b.ReceiveSome(buf, sizeof(buf), seconds(5));
-    ASSERT_TRUE(n.ok());
-    EXPECT_EQ(n.value, 0u);  // an orderly end
 }
 
 TEST(SocketCancel, CancelEndsABlockedReceiveOrAcceptAndItIsNotAnEnd) {
