@@ -97,6 +97,52 @@ TEST_F(FtpFault, AnEchoedPasswordIsMaskedInLaterRepliesToo) {
     EXPECT_EQ(trace_.Count("< 550 No folder **** here"), 1u);
 }
 
+// Login and command replies that take their own branch in the client.
+TEST_F(FtpFault, LoginAndCommandRepliesTheirOwnWay) {
+    const struct {
+        const char* script;
+        const char* user;
+        const char* password;
+        int code;
+        const char* text;  // nullptr: not checked
+        const char* sent;  // a command line the server must have had; nullptr: none
+    } cases[] = {
+        {R"({"greeting": "120 wait a minute\n220 ready"})", "user", "pass", 0, nullptr, "PASS pass"},
+        {R"({"mode": "close"})", "user", "pass", ftpcode::kConnectionAborted, nullptr, nullptr},
+        {R"({"replies": {"USER": "530 This FTP server is anonymous only."}})", "user", "pass",
+         ftpcode::kIncorrectUserName, nullptr, "USER user"},
+        {R"({"replies": {"PASS": "332 Need account for login."}})", "user", "pass", ftpcode::kLoginFailure,
+         "The server asks for an account (ACCT), which is not supported: 332 Need account for login.", "PASS pass"},
+        {"{}", "", "", 0, nullptr, "USER anonymous"},
+        {"{}", "user", "pw\r\nDELE x", ftpcode::kInvalidOperation, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        Start(c.script, false);
+        options_.user = c.user;
+        options_.password = c.password;
+        FtpClient client;
+        const FtpResult r = client.Connect(options_);
+        EXPECT_EQ(r.code, c.code) << r.text;
+        if (c.text != nullptr) { EXPECT_EQ(r.text, c.text); }
+        if (c.sent != nullptr) { EXPECT_GE(server_->Count(c.sent), 1u); }
+        if (c.sent == nullptr && c.code != 0) { EXPECT_FALSE(AnyStartsWith(server_->Commands(), "USER")); }
+        EXPECT_FALSE(AnyStartsWith(server_->Commands(), "DELE"));
+    }
+    // FEAT names inside its first or last line are no features; MDTM with a fraction; RNFR refused: no RNTO;
+    // a refused TYPE is asked again.
+    Start(R"({"replies": {"FEAT": "211-MLST SIZE are not here\n EPSV\n211 MLST", "MDTM": "213 20240229235958.123",
+              "RNFR": "550 no such file", "TYPE": "504 no"}})");
+    EXPECT_TRUE(!client_.features().mlst && !client_.features().size && client_.features().epsv);
+    const RemoteTime t = client_.ModificationTime("/f").value;
+    EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute, t.second, t.valid}),
+              (std::vector<int>{2024, 2, 29, 23, 59, 58, 1}));
+    EXPECT_EQ(client_.Rename("/a", "/b").code, ftpcode::kExtendedError);
+    EXPECT_EQ(server_->Count("RNTO /b"), 0u);
+    for (int i = 0; i < 2; ++i) EXPECT_FALSE(GetBytes(client_, "/f", FtpTransferType::kAscii).ok());
+    EXPECT_EQ(server_->Count("TYPE A"), 2u);
+}
+
 // ---- connecting ----------------------------------------------------------------------------
 
 TEST(FtpConnectFailures, UnresolvableNamesAndAClosedPort) {

@@ -1,5 +1,4 @@
-// The dispatcher and the streaming parser: format detection, fall-back per
-// line, line splitting, over-long lines, damaged input and big listings.
+// The dispatcher and the streaming parser: detection, per-line fall-back, splitting, limits, damage.
 #include <gtest/gtest.h>
 
 #include <random>
