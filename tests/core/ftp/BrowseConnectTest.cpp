@@ -26,7 +26,7 @@
 namespace zyfar {
 namespace {
 
-// One line per thing the connect did, in the order it did it.
+// One line per thing the connect did, in order.
 class Timeline {
 public:
     void Add(const std::string& line) {
@@ -42,7 +42,6 @@ public:
         std::lock_guard guard(mutex_);
         return lines_;
     }
-    // Waits (bounded) until a line starting with `start` has been added.
     bool WaitFor(const std::string& start) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(20), [&] {
