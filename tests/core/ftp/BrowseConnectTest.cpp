@@ -1,5 +1,4 @@
-// The browsing connect against real servers on the loopback address: what it
-// logs, plays, shows and stores, in order, for success and each failure.
+// The browsing connect against loopback servers: what it logs, plays, shows and stores, in order.
 #include "ftp/BrowseConnect.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +14,10 @@
 #include <vector>
 
 #include "FtpTestHelpers.h"
-#include "log/TransferLog.h"
-#include "platform/SoundPlayer.h"
 #include <future>
 
+#include "log/TransferLog.h"
+#include "platform/SoundPlayer.h"
 #include "platform/UiHost.h"
 #include "platform/WorkerControl.h"
 #include "settings/SettingsStore.h"
@@ -27,7 +26,7 @@
 namespace zyfar {
 namespace {
 
-// One line per thing the connect did, in the order it did it.
+// One line per thing the connect did, in order.
 class Timeline {
 public:
     void Add(const std::string& line) {
@@ -43,7 +42,6 @@ public:
         std::lock_guard guard(mutex_);
         return lines_;
     }
-    // Waits (bounded) until a line starting with `start` has been added.
     bool WaitFor(const std::string& start) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(20), [&] {
@@ -70,8 +68,7 @@ struct RecordingHost final : UiHost {
     void RequestQuit() override {}
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons) override {
         timeline.Add(std::string(kind == MessageKind::Stop ? "stop " : "message ") + text);
-        // Blocking as a GUI host does until the box is answered: only the
-        // worker's cancel (or the test giving up) ends the wait.
+        // Blocks as a GUI host does until answered: only the cancel (or the test) ends the wait.
         if (block && !release.Wait(CurrentWorkerControl())) return MessageAnswer::Cancel;
         return MessageAnswer::Ok;
     }
@@ -94,7 +91,6 @@ protected:
         IsolatedHomeTest::SetUp();
         WriteProfileString("SOUNDS", "ConnectOk", "ok.wav");
         WriteProfileString("SOUNDS", "ConnectFail", "fail.wav");
-        // Keep a lost test short without timing anything.
         WriteProfileString("FTP", "ConnectTo", "10");
         WriteProfileString("FTP", "RecToCtrl", "10");
         WriteProfileString("FTP", "Retry", "0");
@@ -122,11 +118,9 @@ protected:
         o.status = [this](const std::string& text) { timeline_.Add("status " + text); };
         return BrowseConnect({"127.0.0.1", "user", password, path, port}, control, o);
     }
-    // pyftpdlib with user "user" and kSecret.
     static std::unique_ptr<test::PyFtpdServer> StartPyFtpd() {
         return std::make_unique<test::PyFtpdServer>(test::PyFtpdOptions{{{"user", kSecret}}});
     }
-    // The log entry of a code (the first one).
     static std::optional<LogEntry> Entry(int code) {
         for (const LogEntry& e : TheTransferLog().Entries())
             if (e.code == code) return e;
@@ -142,11 +136,28 @@ protected:
     int subscription_ = 0;
 };
 
-TEST_F(BrowseConnectTest, SuccessWritesEventsInOrderAndRemembersTheSite) {
+TEST_F(BrowseConnectTest, LoginFailureSuccessAndMissingFolderInOrder) {
     auto server = StartPyFtpd();
     ASSERT_TRUE(server->started()) << server->error();
+    const std::string wrong = "Wr0ng-Pa55word";
+    BrowseConnectResult r = Connect(wrong, "pub", server->port());
+    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
+    EXPECT_EQ(r.client, nullptr);
+    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32865", "sound fail.wav",
+                                                           "status Connection to 127.0.0.1 failed!", "log 32862",
+                                                           "log 32876", "tray 0"}));
+    const std::optional<LogEntry> failed = Entry(32862);
+    ASSERT_TRUE(failed);
+    EXPECT_NE(failed->detail.find("530"), std::string::npos) << failed->detail;
+    EXPECT_EQ(failed->detail.find(wrong), std::string::npos);
+    EXPECT_EQ(test::ReadText(Path("log1.log")).find(wrong), std::string::npos);
+    EXPECT_EQ(r.text.find(wrong), std::string::npos);
+    EXPECT_EQ(Stored("QuickServer") + Stored("QuickPasswd"), "absentabsent");  // nothing remembered
+
+    TheTransferLog().Clear();
+    timeline_.Clear();
     ASSERT_TRUE(test::MakeDir(server->root() + "/pub"));
-    BrowseConnectResult r = Connect(kSecret, "pub", server->port());
+    r = Connect(kSecret, "pub", server->port());
     ASSERT_TRUE(r.ok()) << r.code << " " << r.text;
     ASSERT_NE(r.client, nullptr);
     EXPECT_EQ(r.currentDirectory, "/pub");
@@ -169,7 +180,7 @@ TEST_F(BrowseConnectTest, SuccessWritesEventsInOrderAndRemembersTheSite) {
 
     BrowseDisconnect(r.client, "127.0.0.1");
     EXPECT_EQ(r.client, nullptr);
-    const std::vector<std::string> lines = timeline_.Lines();
+    std::vector<std::string> lines = timeline_.Lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "log 32875");
     EXPECT_EQ(lines.back(), "log 32876");  // 32877 is kept as 32876
@@ -184,16 +195,15 @@ TEST_F(BrowseConnectTest, SuccessWritesEventsInOrderAndRemembersTheSite) {
     EXPECT_EQ(r.currentDirectory, "/");
     EXPECT_FALSE(Entry(32867) || Entry(32868));
     EXPECT_EQ(Stored("QuickDirec"), "");
-}
 
-TEST_F(BrowseConnectTest, MissingFolderIsReportedButTheConnectGoesOn) {
-    auto server = StartPyFtpd();
-    ASSERT_TRUE(server->started()) << server->error();
-    BrowseConnectResult r = Connect(kSecret, "/no/such", server->port());
+    // A missing folder is reported with a stop box, and the connect goes on.
+    TheTransferLog().Clear();
+    timeline_.Clear();
+    r = Connect(kSecret, "/no/such", server->port());
     ASSERT_TRUE(r.ok()) << r.text;
     EXPECT_TRUE(r.changeDirectoryFailed);
     EXPECT_EQ(r.currentDirectory, "/");
-    const std::vector<std::string> lines = timeline_.Lines();
+    lines = timeline_.Lines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[4], "log 32861");
     // A stop message box with the code's text and the server's reply.
@@ -205,30 +215,7 @@ TEST_F(BrowseConnectTest, MissingFolderIsReportedButTheConnectGoesOn) {
     EXPECT_EQ(Stored("QuickDirec"), "/no/such");
 }
 
-TEST_F(BrowseConnectTest, LoginFailureLogsAndNeverLeaksThePassword) {
-    auto server = StartPyFtpd();
-    ASSERT_TRUE(server->started()) << server->error();
-    const std::string wrong = "Wr0ng-Pa55word";
-    BrowseConnectResult r = Connect(wrong, "pub", server->port());
-    EXPECT_EQ(r.code, ftpcode::kLoginFailure);
-    EXPECT_EQ(r.client, nullptr);
-    EXPECT_EQ(timeline_.Lines(), (std::vector<std::string>{"tray 1", "log 32865", "sound fail.wav",
-                                                           "status Connection to 127.0.0.1 failed!", "log 32862",
-                                                           "log 32876", "tray 0"}));
-    const std::optional<LogEntry> failed = Entry(32862);
-    ASSERT_TRUE(failed);
-    EXPECT_NE(failed->detail.find("530"), std::string::npos) << failed->detail;
-    EXPECT_EQ(failed->detail.find(wrong), std::string::npos);
-    EXPECT_EQ(test::ReadText(Path("log1.log")).find(wrong), std::string::npos);
-    EXPECT_EQ(r.text.find(wrong), std::string::npos);
-    EXPECT_EQ(Stored("QuickServer") + Stored("QuickPasswd"), "absentabsent");  // nothing remembered
-}
-
-TEST_F(BrowseConnectTest, RefusedConnectionBadPortAndProxyWithoutNameFail) {
-    const Socket holder = test::RefusingSocket();
-    EXPECT_EQ(Connect(kSecret, "", holder.LocalAddress().port()).code, ftpcode::kCannotConnect);
-    EXPECT_TRUE(Entry(32862));
-    TheTransferLog().Clear();
+TEST_F(BrowseConnectTest, BadPortAndProxyWithoutNameFail) {
     EXPECT_EQ(Connect(kSecret, "", 0).code, ftpcode::kInvalidOperation);
     EXPECT_NE(Fields(Entry(32862)).find("port"), std::string::npos);
 

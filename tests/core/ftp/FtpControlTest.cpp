@@ -1,219 +1,16 @@
-// The command logic against a scripted peer: the peer hands out the server's
-// bytes in the chunks given and records what the client sent.
+// Reply classes and the parsers of reply arguments.
 #include "ftp/FtpControl.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <deque>
-#include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace zyfar {
 namespace {
 
-struct PeerLog {
-    std::string sent;
-    int receiveCalls = 0;
-};
-
-class ScriptedPeer final : public ByteStream {
-public:
-    ScriptedPeer(std::deque<std::string> chunks, std::shared_ptr<PeerLog> log)
-        : chunks_(std::move(chunks)), log_(std::move(log)) {}
-
-    FtpResult SendAll(std::string_view data, Millis) override {
-        if (!open_) {
-            return FtpFail(ftpcode::kConnectionAborted, "closed");
-        }
-        log_->sent.append(data);
-        return FtpOk();
-    }
-    FtpOutcome<std::size_t> ReceiveSome(char* buffer, std::size_t n, Millis) override {
-        ++log_->receiveCalls;
-        if (chunks_.empty()) {
-            return FtpFail(ftpcode::kTimeout, "The request has timed out.");
-        }
-        std::string& c = chunks_.front();
-        if (c == "<EOF>") {
-            chunks_.pop_front();
-            return std::size_t{0};
-        }
-        const std::size_t take = std::min(n, c.size());
-        std::copy(c.begin(), c.begin() + static_cast<std::ptrdiff_t>(take), buffer);
-        c.erase(0, take);
-        if (c.empty()) {
-            chunks_.pop_front();
-        }
-        return take;
-    }
-    void SetCancellable(bool) override {}
-    void ShutdownSend() override {}
-    void CloseNow() override { open_ = false; }
-    bool IsOpen() const override { return open_; }
-
-private:
-    std::deque<std::string> chunks_;
-    std::shared_ptr<PeerLog> log_;
-    bool open_ = true;
-};
-
-struct Harness {
-    std::shared_ptr<PeerLog> log = std::make_shared<PeerLog>();
-    std::vector<std::string> trace;
-    std::unique_ptr<FtpControl> ctrl;
-
-    explicit Harness(std::deque<std::string> chunks) {
-        ctrl = std::make_unique<FtpControl>(std::make_unique<ScriptedPeer>(std::move(chunks), log),
-                                            ControlTimeouts{}, [this](std::string_view l) {
-                                                trace.emplace_back(l);
-                                            });
-    }
-};
-
-// One exchange with a scripted server: its replies (in the chunks given),
-// what the client does, the exact bytes it must send, and the outcome.
-struct Script {
-    const char* what;
-    std::deque<std::string> replies;
-    std::function<FtpResult(FtpControl&)> run;
-    std::string sent;
-    int code = 0;                    // 0: success
-    const char* text = nullptr;      // the failure text, where it is checked
-    bool usableAfter = true;
-};
-
-TEST(FtpControl, ScriptedExchanges) {
-    const auto greeting = [](FtpControl& c) { return c.ReadGreeting(); };
-    const auto login = [](const char* user, const char* password) {
-        return [=](FtpControl& c) { return c.Login(user, password); };
-    };
-    const auto cwd = [](FtpControl& c) { return c.Cwd("/x"); };
-    const Script scripts[] = {
-        {"greeting after a preliminary reply", {"120 wait a minute\r\n", "220 ready\r\n"}, greeting, ""},
-        {"busy server", {"421 Too many users\r\n"}, greeting, "", ftpcode::kDropped, "421 Too many users", false},
-        {"greeting cut off", {"220-half a gree", "<EOF>"}, greeting, "", ftpcode::kConnectionAborted, nullptr, false},
-        {"silent server", {}, greeting, "", ftpcode::kTimeout, nullptr, false},
-        {"not an FTP server", {"SSH-2.0-OpenSSH_9.2\r\n"}, greeting, "", ftpcode::kExtendedError, nullptr, false},
-        {"logged in right after USER", {"230 welcome, no password needed\r\n"}, login("joe", "pw"), "USER joe\r\n"},
-        {"wrong password", {"331 pass\r\n", "530 Login incorrect.\r\n"}, login("joe", "hunter2"),
-         "USER joe\r\nPASS hunter2\r\n", ftpcode::kLoginFailure, "530 Login incorrect."},
-        {"refused user name", {"530 This FTP server is anonymous only.\r\n"}, login("joe", "pw"), "USER joe\r\n",
-         ftpcode::kIncorrectUserName},
-        {"account asked for: no ACCT", {"331 pass\r\n", "332 Need account for login.\r\n"}, login("joe", "pw"),
-         "USER joe\r\nPASS pw\r\n", ftpcode::kLoginFailure,
-         "The server asks for an account (ACCT), which is not supported: 332 Need account for login."},
-        {"empty user is anonymous", {"331 pass\r\n", "230 ok\r\n"}, login("", ""), "USER anonymous\r\nPASS\r\n"},
-        {"line break in the password", {"331 pass\r\n", "230 ok\r\n"}, login("joe", "pw\r\nDELE x"), "",
-         ftpcode::kInvalidOperation},
-        {"refused CWD quotes the server", {"550 /nope: No such file or directory.\r\n"},
-         [](FtpControl& c) { return c.Cwd("/nope"); }, "CWD /nope\r\n", ftpcode::kExtendedError,
-         "550 /nope: No such file or directory."},
-        {"server closing mid-session", {"421 Timeout, closing control connection.\r\n"}, cwd, "CWD /x\r\n",
-         ftpcode::kDropped, nullptr, false},
-        {"rename needs 350 before RNTO", {"550 no such file\r\n"}, [](FtpControl& c) { return c.Rename("a", "b"); },
-         "RNFR a\r\n", ftpcode::kExtendedError},
-        {"rename, both steps", {"350 go on\r\n", "250 renamed\r\n"},
-         [](FtpControl& c) { return c.Rename("a b", "c"); }, "RNFR a b\r\nRNTO c\r\n"},
-        {"TYPE only when it changes", {"200 ok\r\n", "200 ok\r\n", "200 ok\r\n"},
-         [](FtpControl& c) {
-             for (bool ascii : {false, false, true, true}) EXPECT_TRUE(c.Type(ascii).ok());
-             return c.Type(false);
-         },
-         "TYPE I\r\nTYPE A\r\nTYPE I\r\n"},
-        {"refused TYPE is asked again", {"504 no\r\n", "200 ok\r\n"},
-         [](FtpControl& c) {
-             EXPECT_FALSE(c.Type(true).ok());
-             return c.Type(true);
-         },
-         "TYPE A\r\nTYPE A\r\n"},
-        {"line breaks and NUL in arguments are refused unsent", {"250 ok\r\n"},
-         [](FtpControl& c) {
-             EXPECT_EQ(c.Cwd("a\rb").code, ftpcode::kInvalidOperation);
-             EXPECT_EQ(c.Dele("a\nDELE b").code, ftpcode::kInvalidOperation);
-             EXPECT_EQ(c.Mkd(std::string("a\0b", 3)).code, ftpcode::kInvalidOperation);
-             EXPECT_EQ(c.Rename("a", "b\r\n").code, ftpcode::kInvalidOperation);
-             EXPECT_EQ(c.Rename("a\n", "b").code, ftpcode::kInvalidOperation);
-             return c.Cwd("fine");
-         },
-         "CWD fine\r\n"},
-        {"QUIT once", {"221 bye\r\n"},
-         [](FtpControl& c) {
-             c.Quit();
-             c.Quit();
-             return c.usable() ? FtpFail(ftpcode::kInternalError, "still usable") : FtpOk();
-         },
-         "QUIT\r\n", 0, nullptr, false},
-    };
-    for (const Script& s : scripts) {
-        SCOPED_TRACE(s.what);
-        Harness h(s.replies);
-        const FtpResult r = s.run(*h.ctrl);
-        EXPECT_EQ(r.code, s.code) << r.text;
-        if (s.text != nullptr) {
-            EXPECT_EQ(r.text, s.text);
-        }
-        EXPECT_EQ(h.log->sent, s.sent);
-        EXPECT_EQ(h.ctrl->usable(), s.usableAfter);
-        for (const std::string& line : h.trace) EXPECT_EQ(line.find("hunter2"), std::string::npos) << line;
-        if (!s.usableAfter && s.code != 0) {  // a broken connection refuses and sends nothing more
-            EXPECT_FALSE(h.ctrl->Cwd("/y").ok());
-            EXPECT_EQ(h.log->sent, s.sent);
-        }
-    }
-}
-
-TEST(FtpControl, RepliesWithValues) {
-    Harness feat({"211-Features:\r\n MLST type*;size*;modify*;\r\n SIZE\r\n mdtm\r\n EPSV\r\n UTF8\r\n REST STREAM\r\n211 End\r\n"});
-    ASSERT_TRUE(feat.ctrl->Feat().ok());
-    const FtpFeatures& f = feat.ctrl->features();
-    EXPECT_TRUE(f.mlst && f.mlsd && f.size && f.mdtm && f.epsv && f.utf8);
-    // Names inside the first or last line are no features; an unknown FEAT means none.
-    Harness odd({"211-MLST SIZE are not here\r\n EPSV\r\n211 MLST\r\n"});
-    ASSERT_TRUE(odd.ctrl->Feat().ok());
-    EXPECT_TRUE(!odd.ctrl->features().mlst && !odd.ctrl->features().size && odd.ctrl->features().epsv);
-    Harness none({"500 FEAT not understood\r\n"});
-    ASSERT_TRUE(none.ctrl->Feat().ok());
-    EXPECT_TRUE(!none.ctrl->features().mlsd && !none.ctrl->features().size);
-
-    Harness h({"257 \"/a \"\"b\"\" c\" is the current directory\r\n", "213 5368709120\r\n",
-               "213 20240229235958.123\r\n", "250-Listing /pub/a.txt\r\n type=file;size=3; /pub/a.txt\r\n250 End.\r\n",
-               "502 no EPSV\r\n", "227 Entering Passive Mode (10,1,2,3,19,137)\r\n"});
-    EXPECT_EQ(h.ctrl->Pwd().value, "/a \"b\" c");
-    EXPECT_EQ(h.ctrl->Size("big.iso").value, 5368709120LL);
-    const RemoteTime t = h.ctrl->Mdtm("f").value;
-    EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute, t.second, t.valid}),
-              (std::vector<int>{2024, 2, 29, 23, 59, 58, 1}));
-    EXPECT_EQ(h.ctrl->Mlst("/pub/a.txt").value, " type=file;size=3; /pub/a.txt");
-    EXPECT_FALSE(h.ctrl->Epsv().ok());
-    EXPECT_FALSE(h.ctrl->epsvWorks());  // switched to PASV for good
-    EXPECT_EQ(h.ctrl->Pasv().value, 19 * 256 + 137);
-    EXPECT_EQ(h.log->sent, "PWD\r\nSIZE big.iso\r\nMDTM f\r\nMLST /pub/a.txt\r\nEPSV\r\nPASV\r\n");
-}
-
-TEST(FtpReplyClass, SpecialCasesBeforeTheFirstDigitAndFailureCodes) {
-    const std::pair<int, ReplyKind> kinds[] = {
-        {150, ReplyKind::kPreliminary},   {226, ReplyKind::kCompletion},      {331, ReplyKind::kIntermediate},
-        {421, ReplyKind::kServiceClosing}, {425, ReplyKind::kTransient},      {426, ReplyKind::kTransferAborted},
-        {450, ReplyKind::kFileBusy},      {500, ReplyKind::kNotUnderstood},   {504, ReplyKind::kNotUnderstood},
-        {505, ReplyKind::kPermanent},     {550, ReplyKind::kPermanent},
-    };
-    for (const auto& [code, kind] : kinds) EXPECT_EQ(ClassifyReply(code), kind) << code;
-    EXPECT_EQ(ReplyFailure(FtpReply{426, {"426 Connection closed; transfer aborted."}, ""}).code,
-              ftpcode::kConnectionAborted);
-    EXPECT_EQ(ReplyFailure(FtpReply{421, {"421 bye"}, ""}).code, ftpcode::kDropped);
-    const FtpReply other{550, {"550 nope"}, ""};
-    EXPECT_EQ(ReplyFailure(other).code, ftpcode::kExtendedError);
-    EXPECT_EQ(ReplyFailure(other, ftpcode::kLoginFailure).code, ftpcode::kLoginFailure);
-}
-
 TEST(FtpReplyClass, FailureTextIsCutTo255BytesOnACharacterBoundary) {
     std::string text = "550 ";
-    for (int i = 0; i < 200; ++i) {
-        text += "\xC3\xA9";  // é, two bytes
-    }
+    for (int i = 0; i < 200; ++i) text += "\xC3\xA9";  // é, two bytes
     FtpResult r = ReplyFailure(FtpReply{550, {text}, ""});
     EXPECT_LE(r.text.size(), kFtpErrorTextMax);
     EXPECT_GE(r.text.size(), kFtpErrorTextMax - 1);
@@ -235,9 +32,7 @@ TEST(FtpReplyParse, PwdReplies) {
     for (const auto& [text, want] : cases) {
         const std::optional<std::string> got = ParsePwdReply(text);
         EXPECT_EQ(got.has_value(), want != nullptr) << text;
-        if (got && want) {
-            EXPECT_EQ(*got, want);
-        }
+        if (got && want) { EXPECT_EQ(*got, want); }
     }
 }
 

@@ -60,28 +60,22 @@ protected:
 TEST_P(FtpPyftpd, BinaryRoundTripIsByteExactAndAsciiConvertsLineEnds) {
     Connect();
     const std::string data = test::PatternBytes(5 * 1024 * 1024 + 123, 7);
-    FtpResult put = PutBytes(client_, "/big.bin", data);
-    ASSERT_TRUE(put.ok()) << put.text;
-    std::optional<std::string> stored = test::ReadFile(Root("big.bin"));
-    ASSERT_TRUE(stored.has_value());
-    EXPECT_TRUE(*stored == data) << "server copy differs, size " << stored->size();
+    ASSERT_TRUE(PutBytes(client_, "/big.bin", data).ok());
+    EXPECT_TRUE(test::ReadFile(Root("big.bin")) == data) << "server copy differs";
 
     FtpOutcome<std::string> got = GetBytes(client_, "/big.bin");
     ASSERT_TRUE(got.ok()) << got.result.text;
     EXPECT_EQ(got.value.size(), data.size());
     EXPECT_TRUE(got.value == data) << "downloaded copy differs";
 
-    FtpOutcome<std::int64_t> size = client_.Size("/big.bin");
-    ASSERT_TRUE(size.ok()) << size.result.text;
-    EXPECT_EQ(size.value, static_cast<std::int64_t>(data.size()));
+    EXPECT_EQ(client_.Size("/big.bin").value, static_cast<std::int64_t>(data.size()));
     // Both transfers were binary: TYPE I went out once.
     EXPECT_EQ(trace_.Count("> TYPE I"), 1u);
     EXPECT_EQ(trace_.CountPrefix(GetParam().passive ? "> PORT" : "> EPSV"), 0u);
 
     // ASCII upload: LF becomes CRLF on the wire; the server stores its own (LF) form.
     const std::string text = "line one\nline two\r\nlast\n";
-    FtpResult textPut = PutBytes(client_, "/t.txt", text, FtpTransferType::kAscii);
-    ASSERT_TRUE(textPut.ok()) << textPut.text;
+    ASSERT_TRUE(PutBytes(client_, "/t.txt", text, FtpTransferType::kAscii).ok());
     EXPECT_EQ(test::ReadFile(Root("t.txt")).value_or("?"), "line one\nline two\nlast\n");
     // Download: the server sends CRLF, the caller gets LF.
     ASSERT_TRUE(test::WriteFile(Root("u.txt"), "a\nb\n\nc"));
@@ -130,24 +124,6 @@ TEST_P(FtpPyftpd, FindExactWildcardFolderAndMissing) {
     }
 }
 
-// A big folder is slow to build, so it runs in two of the four modes.
-class FtpPyftpdLarge : public FtpPyftpd {};
-
-TEST_P(FtpPyftpdLarge, LargeListing) {
-    ASSERT_TRUE(test::MakeDir(Root("many")));
-    constexpr int kFiles = 3000;
-    for (int i = 0; i < kFiles; ++i) {
-        ASSERT_TRUE(test::WriteFile(Root("many/file_" + std::to_string(i) + ".dat"), std::string(i % 7, 'x')));
-    }
-    Connect();
-    const std::vector<FtpFoundFile> all = Find("/many/*");
-    ASSERT_EQ(all.size(), static_cast<std::size_t>(kFiles));
-    std::int64_t total = 0;
-    for (const FtpFoundFile& f : all) total += f.Length();
-    EXPECT_EQ(total, 428 * 21 + 0 + 1 + 2 + 3);  // sizes i % 7 for i below 3000: 428 rounds of 0..6, then 0..3
-    EXPECT_EQ(Find("/many/file_29??.dat").size(), 100u);
-}
-
 TEST_P(FtpPyftpd, ConnectFeaturesAndFolderAndFileOperations) {
     Connect();
     EXPECT_TRUE(client_.IsConnected());
@@ -171,8 +147,7 @@ TEST_P(FtpPyftpd, ConnectFeaturesAndFolderAndFileOperations) {
     FtpResult bad = client_.Remove("/work/absent.txt");
     EXPECT_EQ(bad.code, ftpcode::kExtendedError);
     EXPECT_EQ(bad.text.rfind("550", 0), 0u) << bad.text;
-    FtpResult notEmpty = client_.RemoveDirectory("/work");
-    EXPECT_FALSE(notEmpty.ok());
+    EXPECT_FALSE(client_.RemoveDirectory("/work").ok());  // not empty
 
     ASSERT_TRUE(client_.Remove("renamed.txt").ok());
     ASSERT_TRUE(client_.SetCurrentDirectory("/").ok());
@@ -206,9 +181,7 @@ TEST_P(FtpPyftpd, AbortMidDownloadLeavesTheSessionUsable) {
         EXPECT_FALSE(f.value->IsOpen());
     }
     EXPECT_GE(trace_.Count("> ABOR"), 1u);
-    FtpOutcome<std::string> pwd = client_.GetCurrentDirectory();
-    ASSERT_TRUE(pwd.ok()) << pwd.result.text;
-    EXPECT_EQ(pwd.value, "/");
+    EXPECT_EQ(client_.GetCurrentDirectory().value, "/");
     // And a whole transfer still works afterwards.
     FtpOutcome<std::string> again = GetBytes(client_, "/big.bin");
     ASSERT_TRUE(again.ok()) << again.result.text;
@@ -249,7 +222,6 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpd,
                          ::testing::Values(Mode{true, false}, Mode{true, true}, Mode{false, false},
                                            Mode{false, true}),
                          ModeName);
-INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpdLarge, ::testing::Values(Mode{true, true}, Mode{false, false}), ModeName);
 
 // ---- IPv6 -----------------------------------------------------------------------------------
 
@@ -259,27 +231,20 @@ TEST_P(FtpPyftpdIpv6, RoundTripOverLoopbackSix) {
     PyFtpdOptions o;
     o.ipv6 = true;
     PyFtpdServer server(o);
-    if (!server.started()) {
-        GTEST_SKIP() << "no IPv6 loopback here: " << server.error();
-    }
+    if (!server.started()) GTEST_SKIP() << "no IPv6 loopback here: " << server.error();
     TraceLog trace;
     FtpConnectOptions opt = LoopbackOptions(server.port(), "::1");
     opt.passive = GetParam();
     opt.trace = trace.Fn();
     FtpClient client;
-    FtpResult r = client.Connect(opt);
-    ASSERT_TRUE(r.ok()) << r.text;
+    ASSERT_TRUE(client.Connect(opt).ok());
     const std::string data = test::PatternBytes(300000, 11);
     ASSERT_TRUE(PutBytes(client, "/six.bin", data).ok());
     FtpOutcome<std::string> got = GetBytes(client, "/six.bin");
     ASSERT_TRUE(got.ok()) << got.result.text;
     EXPECT_TRUE(got.value == data);
-    if (GetParam()) {
-        EXPECT_GE(trace.Count("> EPSV"), 1u);
-    } else {
-        EXPECT_GE(trace.CountPrefix("> EPRT |2|::1|"), 1u);
-        EXPECT_EQ(trace.CountPrefix("> PORT"), 0u);
-    }
+    EXPECT_GE(trace.CountPrefix(GetParam() ? "> EPSV" : "> EPRT |2|::1|"), 1u);
+    EXPECT_EQ(trace.CountPrefix("> PORT"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FtpPyftpdIpv6, ::testing::Values(false, true),

@@ -58,14 +58,10 @@ struct TraceLog {
 inline FtpResult PutBytes(FtpClient& client, const std::string& path, const std::string& bytes,
                           FtpTransferType type = FtpTransferType::kBinary) {
     FtpOutcome<std::unique_ptr<FtpFileStream>> f = client.OpenFile(path, FtpOpenMode::kWrite, type);
-    if (!f.ok()) {
-        return f.result;
-    }
+    if (!f.ok()) return f.result;
     for (std::size_t off = 0; off < bytes.size(); off += 4096) {
         FtpResult w = f.value->Write(bytes.data() + off, std::min<std::size_t>(4096, bytes.size() - off));
-        if (!w.ok()) {
-            return w;
-        }
+        if (!w.ok()) return w;
     }
     return f.value->Close();
 }
@@ -74,21 +70,15 @@ inline FtpResult PutBytes(FtpClient& client, const std::string& path, const std:
 inline FtpOutcome<std::string> GetBytes(FtpClient& client, const std::string& path,
                                         FtpTransferType type = FtpTransferType::kBinary) {
     FtpOutcome<std::unique_ptr<FtpFileStream>> f = client.OpenFile(path, FtpOpenMode::kRead, type);
-    if (!f.ok()) {
-        return f.result;
-    }
+    if (!f.ok()) return f.result;
     std::string out;
     char buf[4096];
     for (int guard = 0; guard < 10'000'000; ++guard) {
         FtpOutcome<std::size_t> n = f.value->Read(buf, sizeof(buf));
-        if (!n.ok()) {
-            return n.result;
-        }
+        if (!n.ok()) return n.result;
         if (n.value == 0) {
             FtpResult c = f.value->Close();
-            if (!c.ok()) {
-                return c;
-            }
+            if (!c.ok()) return c;
             return out;
         }
         out.append(buf, n.value);
@@ -98,9 +88,7 @@ inline FtpOutcome<std::string> GetBytes(FtpClient& client, const std::string& pa
 
 inline std::vector<std::string> Names(const std::vector<FtpFoundFile>& found) {
     std::vector<std::string> out;
-    for (const FtpFoundFile& f : found) {
-        out.push_back(f.FileName());
-    }
+    for (const FtpFoundFile& f : found) out.push_back(f.FileName());
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -1,5 +1,4 @@
-// The client against a second server implementation: vsftpd (LIST only, no
-// MLSD). Skips with a message where vsftpd cannot run.
+// The client against vsftpd (LIST only, no MLSD); skips where vsftpd cannot run.
 #include <gtest/gtest.h>
 
 #include "FtpTestHelpers.h"
@@ -18,9 +17,7 @@ class FtpVsftpd : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         server_ = std::make_unique<VsftpdServer>();
-        if (server_->unavailable()) {
-            GTEST_SKIP() << "vsftpd cannot run here: " << server_->error();
-        }
+        if (server_->unavailable()) GTEST_SKIP() << "vsftpd cannot run here: " << server_->error();
         ASSERT_TRUE(server_->started()) << server_->error();
         options_ = LoopbackOptions(server_->port());
         options_.user = "anonymous";
@@ -48,20 +45,13 @@ TEST_P(FtpVsftpd, LoginListPutGetAndRefusals) {
     std::vector<std::string> names = Names(all.value);
     EXPECT_TRUE(std::find(names.begin(), names.end(), "readme.txt") != names.end());
     EXPECT_TRUE(std::find(names.begin(), names.end(), "docs") != names.end());
-    FtpOutcome<std::vector<FtpFoundFile>> one = client_.Find("/readme.txt");
-    ASSERT_TRUE(one.ok());
-    ASSERT_EQ(one.value.size(), 1u);
-    EXPECT_EQ(one.value[0].Length(), 8);
-    EXPECT_FALSE(one.value[0].IsDirectory());
-    FtpOutcome<std::vector<FtpFoundFile>> docs = client_.Find("/docs");
-    ASSERT_TRUE(docs.ok());
-    ASSERT_EQ(docs.value.size(), 1u);
-    EXPECT_TRUE(docs.value[0].IsDirectory());
+    const std::vector<FtpFoundFile> one = client_.Find("/readme.txt").value, docs = client_.Find("/docs").value;
+    ASSERT_TRUE(one.size() == 1 && docs.size() == 1);
+    EXPECT_TRUE(one[0].Length() == 8 && !one[0].IsDirectory() && docs[0].IsDirectory());
 
     const std::string data = test::PatternBytes(3 * 1024 * 1024 + 17, 21);
     const std::string target = server_->uploadFolder() == "/" ? "/up.bin" : server_->uploadFolder() + "/up.bin";
-    FtpResult put = PutBytes(client_, target, data);
-    ASSERT_TRUE(put.ok()) << put.text;
+    ASSERT_TRUE(PutBytes(client_, target, data).ok());
     EXPECT_TRUE(test::ReadFile(server_->uploadPath() + "/up.bin").value_or("") == data);
     FtpOutcome<std::string> got = GetBytes(client_, target);
     ASSERT_TRUE(got.ok()) << got.result.text;

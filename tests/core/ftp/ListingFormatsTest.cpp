@@ -1,5 +1,4 @@
-// DOS/IIS, EPLF, VMS, MLSD and the rarer servers' lines: one table per
-// format family, each row a real-looking line and the entry it gives.
+// DOS/IIS, EPLF, VMS, MLSD and the rarer servers' lines: one table per format family.
 #include <gtest/gtest.h>
 
 #include "ListingTestHelpers.h"
@@ -142,8 +141,7 @@ TEST(ListingFormats, MlsdTableAndMlstPaths) {
     EXPECT_EQ(ParseMlsxLine("type=dir;UNIX.mode=0o755; d").entry.permissions, "drwxr-xr-x");
 }
 
-// A long VMS name stands alone on its line and its details follow on the
-// next; a name whose details never come is still listed.
+// A long VMS name alone on its line takes the next line's details; one without details is still listed.
 TEST(ListingFormats, VmsNameAloneOnItsLine) {
     const std::string body =
         "Directory DISK$USER:[USER]\r\n\r\n"

@@ -1,5 +1,4 @@
-// The dispatcher and the streaming parser: format detection, fall-back per
-// line, line splitting, over-long lines, damaged input and big listings.
+// The dispatcher and the streaming parser: detection, per-line fall-back, splitting, limits, damage.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -15,8 +14,7 @@ std::vector<std::string> Names(const std::vector<RemoteEntry>& entries) {
     return names;
 }
 
-// A Unix listing from a server that shows one foreign-style line (a share
-// mounted from a Windows host): the line still parses by its own format.
+// A Unix listing with one DOS-style line (a mounted Windows share): that line parses by its own format.
 TEST(ListingParser, FallsBackPerLine) {
     const std::string body =
         "total 12\r\n"
@@ -112,9 +110,7 @@ TEST(ListingParser, LimitsFailTheListing) {
     EXPECT_TRUE(out.empty());
 }
 
-// Lines of each LIST format with an unsafe name, and lines that fit no
-// format: nothing comes out of any LIST parser or the dispatcher; the same
-// for unsafe MLSD names.
+// Unsafe names in every format and lines that fit no format: nothing comes out.
 TEST(ListingParser, UnsafeNamesAndStrangersNeverComeOut) {
     const ListingContext ctx = TestContext();
     const LineFn parsers[] = {ParseUnixLine, ParseDosLine, ParseEplfLine, ParseVmsLine, ParseOs2Line,
@@ -163,9 +159,7 @@ TEST(ListingParser, UnsafeNamesAndStrangersNeverComeOut) {
     }
 }
 
-// Real lines of every format, damaged at random: blanks, CR, LF, NUL, TAB,
-// digits and high bytes put in, bytes dropped. Whatever comes out must be a
-// safe entry; nothing may crash or throw.
+// Real lines of every format, damaged at random: whatever comes out is a safe entry.
 TEST(ListingParser, RandomDamageNeverCrashesOrLetsUnsafeNamesOut) {
     const std::vector<std::string> seeds = {
         "drwxr-xr-x    2 ftp      ftp          4096 Jan 15 10:30 pub",
@@ -225,23 +219,6 @@ TEST(ListingParser, RandomDamageNeverCrashesOrLetsUnsafeNamesOut) {
         }
         checkSafe(ParseList(line + "\r\n" + line, ctx));
         checkSafe(ParseMlsd(line));
-    }
-    // Pure random bytes, in random chunk sizes through the streaming parser.
-    for (int round = 0; round < 300; ++round) {
-        std::string junk(1 + rng() % 2000, '\0');
-        for (char& c : junk) c = static_cast<char>(rng() & 0xff);
-        for (bool mlsd : {false, true}) {
-            ListingParser parser(ctx, mlsd);
-            std::vector<RemoteEntry> out;
-            std::size_t i = 0;
-            while (i < junk.size()) {
-                const std::size_t n = 1 + rng() % 64;
-                parser.Feed(std::string_view(junk).substr(i, n), out);
-                i += n;
-            }
-            parser.Finish(out);
-            checkSafe(out);
-        }
     }
 }
 

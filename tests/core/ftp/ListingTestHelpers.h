@@ -1,6 +1,5 @@
 #pragma once
-// Shared pieces of the listing tests: one table row per listing line with
-// the entry it must give, and the ways every table is run.
+// Listing test tables (a line and the entry it must give) and how every table is run.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -66,9 +65,8 @@ inline std::vector<RemoteEntry> StreamByteByByte(std::string_view body, bool mls
     return out;
 }
 
-// Each row through its own line parser, then the table as one LIST body
-// (after `header`) through the dispatcher, whole and one byte at a time,
-// which must also detect `format` from it.
+// Each row through its line parser, then the table as one body (after `header`) through the dispatcher,
+// whole and byte by byte, which must detect `format`.
 inline void RunTable(const Table& table, LineFn parse, ListingFormat format, std::string_view header = {}) {
     for (const Row& row : table) {
         const LineResult r = parse(row.line, TestContext());

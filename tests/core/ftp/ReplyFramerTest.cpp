@@ -8,17 +8,6 @@
 namespace zyfar {
 namespace {
 
-std::vector<FtpReply> FeedAll(ReplyFramer& f, const std::vector<std::string>& chunks) {
-    std::vector<FtpReply> out;
-    for (const std::string& c : chunks) {
-        EXPECT_TRUE(f.Feed(c)) << f.Error();
-        while (f.HasReply()) {
-            out.push_back(f.TakeReply());
-        }
-    }
-    return out;
-}
-
 TEST(ReplyFramer, FramesRepliesFromAnyChunking) {
     struct Case {
         const char* what;
@@ -47,7 +36,11 @@ TEST(ReplyFramer, FramesRepliesFromAnyChunking) {
                     for (char ch : chunk) chunks.emplace_back(1, ch);
             }
             ReplyFramer f;
-            const std::vector<FtpReply> got = FeedAll(f, chunks);
+            std::vector<FtpReply> got;
+            for (const std::string& chunk : chunks) {
+                EXPECT_TRUE(f.Feed(chunk)) << f.Error();
+                while (f.HasReply()) got.push_back(f.TakeReply());
+            }
             ASSERT_EQ(got.size(), c.replies.size());
             for (std::size_t i = 0; i < got.size(); ++i) {
                 EXPECT_EQ(got[i].lines, c.replies[i]);
