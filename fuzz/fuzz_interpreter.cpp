@@ -1,6 +1,6 @@
 // The script interpreter's line handling: the input is a script run by the
 // interpreter without any server. Lines that would open a connection (an
-// "open" with six or seven fields) are turned into comments first, so every
+// "open" with six fields or more: later words are ignored) are turned into comments first, so every
 // other line meets the keyword match, the field-count rules, the unknown
 // session, the LOCAL side and the offline connection. Whatever the script,
 // the run reads it to its end or stops at a fatal transfer line, never claims
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t lf = rest.find('\n');
         const std::string_view line = rest.substr(0, lf);
         const std::size_t fields = zyfar::SplitScriptFields(line).size();
-        script.append(ContainsOpen(line) && (fields == 6 || fields == 7) ? std::string_view("/") : line);
+        script.append(ContainsOpen(line) && fields >= 6 ? std::string_view("/") : line);
         if (lf == std::string_view::npos) break;
         script.push_back('\n');
         rest.remove_prefix(lf + 1);

@@ -96,6 +96,10 @@ std::vector<std::string_view> IniDocument::Pieces() const {
             pieces.push_back(t);
         lastFromText = !b.owned;
     }
+    // A reader drops one BOM at the start; text that starts with BOM bytes of
+    // its own (a file that had two) gets one in front, so it reads back as it is.
+    static constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (!pieces.empty() && pieces.front().substr(0, kBom.size()) == kBom) pieces.insert(pieces.begin(), kBom);
     return pieces;
 }
 
