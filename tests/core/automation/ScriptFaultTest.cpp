@@ -117,9 +117,9 @@ public:
     void Beep() override {}
 
     // Waits (bounded) until n messages were shown.
-    bool WaitShown(std::size_t n) {
+    bool WaitShown(std::size_t n, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return shown_.size() >= n; });
+        return changed_.wait_for(lock, bound, [&] { return shown_.size() >= n; });
     }
     void CloseOne() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -158,7 +158,8 @@ TEST_F(RunnerTest, StopHoldsTheRunResumeGoesOnAndCancelOrDestructionEndIt) {
     runner.Stop();
     EXPECT_EQ(runner.state(), ScriptRunner::State::Suspended);
     gate_.CloseOne();
-    EXPECT_FALSE(runner.Result().has_value());  // paused before the second line
+    EXPECT_FALSE(gate_.WaitShown(2, std::chrono::milliseconds(300)));  // held before the second line
+    EXPECT_FALSE(runner.Result().has_value());
     EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
     runner.Resume();
     ASSERT_TRUE(gate_.WaitShown(2));
