@@ -160,13 +160,6 @@ TEST(ScriptAgeFilterTest, ServerTimesAreTakenAsUtc) {
     EXPECT_FALSE(RemoteTimeToEpoch(t));
 }
 
-TEST(ScriptLocalNameTest, OnlyPlainNamesAreSafe) {
-    EXPECT_TRUE(IsSafeLocalName("a.txt"));
-    EXPECT_TRUE(IsSafeLocalName("..a"));
-    for (const std::string name : {"", ".", "..", "../x", "a/b"}) EXPECT_FALSE(IsSafeLocalName(name)) << name;
-    EXPECT_FALSE(IsSafeLocalName(std::string("a\0b", 3)));
-}
-
 // ---- whole runs ----
 
 using ParseTest = ScriptTest;
