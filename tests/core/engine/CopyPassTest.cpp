@@ -1,5 +1,4 @@
-// The copy loop's passes (fake sources and targets record every read and
-// write), buffered local files and path rules, without a server.
+// The copy loop's passes (fake sources and targets record every read and write), buffered local files and path rules, without a server.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

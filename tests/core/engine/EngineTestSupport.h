@@ -1,6 +1,5 @@
 #pragma once
-// Shared pieces of the engine tests: a private home, a recording UI host and
-// queue sink, log inspection, shared servers, jobs and runs.
+// Shared pieces of the engine tests: a private home, a recording UI host and queue sink, log inspection, shared servers, jobs and runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,18 +36,9 @@ inline constexpr int kDirectBuffer =
 template <typename T>
 class Recorded {
 public:
-    void Add(T value) {
-        std::lock_guard guard(mutex_);
-        values_.push_back(std::move(value));
-    }
-    std::vector<T> Get() const {
-        std::lock_guard guard(mutex_);
-        return values_;
-    }
-    void Clear() {
-        std::lock_guard guard(mutex_);
-        values_.clear();
-    }
+    void Add(T value) { std::lock_guard guard(mutex_); values_.push_back(std::move(value)); }
+    std::vector<T> Get() const { std::lock_guard guard(mutex_); return values_; }
+    void Clear() { std::lock_guard guard(mutex_); values_.clear(); }
 
 private:
     mutable std::mutex mutex_;
@@ -96,15 +86,9 @@ std::vector<std::string> Texts(const std::vector<T>& values) {
 class FakeView final : public TransferViewLink {
 public:
     explicit FakeView(std::string text) : text_(std::move(text)) {}
-    std::string ShownDirectoryText() const override {
-        std::lock_guard guard(mutex_);
-        return text_;
-    }
+    std::string ShownDirectoryText() const override { std::lock_guard guard(mutex_); return text_; }
     void Refresh() override { ++refreshes; }
-    void Show(std::string text) {
-        std::lock_guard guard(mutex_);
-        text_ = std::move(text);
-    }
+    void Show(std::string text) { std::lock_guard guard(mutex_); text_ = std::move(text); }
     std::atomic<int> refreshes{0};
 
 private:
@@ -113,14 +97,8 @@ private:
 };
 
 // One pyftpdlib server (user "user", password "pass") and one vsftpd per test program.
-inline test::PyFtpdServer& SharedPyFtpd() {
-    static test::PyFtpdServer server;
-    return server;
-}
-inline test::VsftpdServer& SharedVsftpd() {
-    static test::VsftpdServer server;
-    return server;
-}
+inline test::PyFtpdServer& SharedPyFtpd() { static test::PyFtpdServer server; return server; }
+inline test::VsftpdServer& SharedVsftpd() { static test::VsftpdServer server; return server; }
 
 inline CTransferJob Job(const std::string& localDir, const std::string& source, const std::string& target,
                         const std::string& remoteDir, std::int64_t size) {
@@ -139,9 +117,7 @@ inline TransferServer Server(std::uint16_t port, const std::string& login = "use
 template <typename Pred>
 bool WaitUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!pred() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    while (!pred() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return pred();
 }
 
@@ -170,21 +146,11 @@ protected:
         Set("FTP", "ConnectTo", "10");
         Set("FTP", "Retry", "0");
     }
-    [[nodiscard]] std::string MakeLocalDir(const std::string& name) const {
-        test::MakeDir(Path(name));
-        return Path(name);
-    }
-    static std::vector<int> Codes() {
-        std::vector<int> codes;
-        for (const LogEntry& e : TheTransferLog().Entries()) codes.push_back(e.code);
-        return codes;
-    }
+    [[nodiscard]] std::string MakeLocalDir(const std::string& name) const { test::MakeDir(Path(name)); return Path(name); }
     static std::vector<std::string> Logged(int code) { return Texts(LogEntries(code)); }
     static std::vector<LogEntry> LogEntries(int code) {
         std::vector<LogEntry> out;
-        for (LogEntry& e : TheTransferLog().Entries()) {
-            if (e.code == StoredLogCode(code)) out.push_back(std::move(e));
-        }
+        for (LogEntry& e : TheTransferLog().Entries()) if (e.code == StoredLogCode(code)) out.push_back(std::move(e));
         return out;
     }
     std::unique_ptr<TransferController> Controller(std::unique_ptr<TransferRun> run) {
@@ -198,8 +164,7 @@ protected:
     std::unique_ptr<TransferRun> Single(const TransferServer& site, std::vector<CTransferJob> jobs, TransferMode mode,
                                         const std::string& target = "", int typeFlag = 2, bool forceLastDir = false) {
         const std::int64_t total = BatchSizeOf(jobs);
-        return MakeSingleServerRun(site, std::move(jobs), target, total, mode, typeFlag, nullptr, nullptr,
-                                   forceLastDir);
+        return MakeSingleServerRun(site, std::move(jobs), target, total, mode, typeFlag, nullptr, nullptr, forceLastDir);
     }
     std::unique_ptr<TransferController> RunSingle(const TransferServer& site, std::vector<CTransferJob> jobs,
                                                   TransferMode mode, const std::string& target = "") {

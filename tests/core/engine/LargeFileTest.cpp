@@ -1,5 +1,4 @@
-// A sparse 5 GiB file with marker bytes around 4 GiB, put and get: sizes,
-// progress texts and statistics carry 64-bit values. Skips without room.
+// A sparse 5 GiB file with marker bytes around 4 GiB, put and get: sizes, progress texts and statistics carry 64-bit values. Skips without room.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
