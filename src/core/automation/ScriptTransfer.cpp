@@ -41,7 +41,6 @@ std::optional<std::int64_t> RemoteTimeToEpoch(const RemoteTime& time) {
     return static_cast<std::int64_t>(::timegm(&tm));
 }
 
-bool IsSafeLocalName(std::string_view name) { return IsPlainLocalName(name); }
 
 FtpResult LocalFileError(int err, std::string_view what, const std::string& path) {
     return LocalFileFailure(what, path, err);

@@ -33,10 +33,6 @@ struct ScriptAgeFilter {
 // is not valid.
 [[nodiscard]] std::optional<std::int64_t> RemoteTimeToEpoch(const RemoteTime& time);
 
-// True when a name may be created inside a local folder: not empty, not "."
-// or "..", no "/" and no NUL.
-[[nodiscard]] bool IsSafeLocalName(std::string_view name);
-
 struct LocalFile {
     std::string path;         // full path
     std::string name;         // the last part

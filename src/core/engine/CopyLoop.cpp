@@ -321,18 +321,30 @@ void DeleteSourceAfterGet(CTransferSession& source, const std::string& path) {
 }
 
 // A failed or cancelled copy: whatever is open is closed (a remote file aborted).
+// A failed step: a cancel, or "Only this one" (which shuts the connection
+// down so that a blocked send or receive returns), or the failure itself.
+CopyOutcome Interrupted(const CTransferSession& s, const FtpResult& r, std::int64_t moved) {
+    if (IsCancelled(s)) {
+        return Cancelled(moved);
+    }
+    if (s.abortFlag.load()) {
+        return PutCanceled(moved);
+    }
+    return Fail(r, moved);
+}
+
 CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassResult& passes) {
     s.ReleaseFiles();
     if (other != nullptr) {
         other->ReleaseFiles();
     }
-    if (passes.end == PassEnd::Cancelled || IsCancelled(s)) {
+    if (passes.end == PassEnd::Cancelled) {
         return Cancelled(passes.moved);
     }
     if (passes.end == PassEnd::Aborted) {
         return PutCanceled(passes.moved);
     }
-    return Fail(passes.failure, passes.moved);
+    return Interrupted(s, passes.failure, passes.moved);
 }
 
 }  // namespace
@@ -353,7 +365,7 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
         s.connection().OpenFile(request.targetPath, FtpOpenMode::kWrite, TypeOf(ascii ? 1 : 2));
     if (!remote.ok()) {
         s.ReleaseFiles();
-        return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
+        return Interrupted(s, remote.result, 0);
     }
     s.remoteFile = std::move(remote.value);
     if (s.abortFlag.load()) {
@@ -375,7 +387,7 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
     FtpResult closed = s.remoteFile->Close();
     s.ReleaseFiles();
     if (!closed.ok()) {
-        return IsCancelled(s) ? Cancelled(passes.moved) : Fail(closed, passes.moved);
+        return Interrupted(s, closed, passes.moved);
     }
     if (!ascii && passes.moved != sizeAtOpen) {
         return Fail(FtpFail(filecause::kGeneric,
@@ -416,7 +428,7 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
         s.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2));
     if (!remote.ok()) {
-        return IsCancelled(s) ? Cancelled(0) : Fail(remote.result);
+        return Interrupted(s, remote.result, 0);
     }
     s.remoteFile = std::move(remote.value);
     // The bytes go to a new file beside the target, which takes the
@@ -441,7 +453,7 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     FtpResult closed = s.remoteFile->Close();  // the final reply was read at the end of the data
     if (!closed.ok()) {
         s.ReleaseFiles();
-        return IsCancelled(s) ? Cancelled(passes.moved) : Fail(closed, passes.moved);
+        return Interrupted(s, closed, passes.moved);
     }
     if (const std::optional<std::string> shortText = ShortCopy(ascii, expected, request, passes.moved,
                                                                  "The server ended the file early")) {

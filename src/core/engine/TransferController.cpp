@@ -208,6 +208,11 @@ TransferController::OnlyThisOne TransferController::CancelOnlyThisOne() {
     }
     run_->stopAfterCurrent.store(true);
     if (run_->AbortSourceCopy()) {
+        // The site's connection is given up: a copy blocked on a server that
+        // neither reads nor sends returns at once instead of at its time-out.
+        if (control_) {
+            control_->ShutdownSockets();
+        }
         Resume();
         return OnlyThisOne::AbortedCopy;
     }

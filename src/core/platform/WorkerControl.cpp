@@ -35,6 +35,13 @@ void WorkerControl::Cancel() {
     wake_.notify_all();
 }
 
+void WorkerControl::ShutdownSockets() {
+    std::lock_guard lock(mutex_);
+    for (int fd : sockets_) {
+        ::shutdown(fd, SHUT_RDWR);
+    }
+}
+
 bool WorkerControl::IsCancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;

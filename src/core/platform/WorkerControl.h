@@ -37,6 +37,10 @@ public:
     // descriptor is closed, so Cancel() never touches a reused descriptor.
     void RegisterSocket(int fd);
     void UnregisterSocket(int fd);
+    // Any thread, while the worker is suspended or blocked in I/O: shuts the
+    // registered sockets down without cancelling, so blocked I/O on them
+    // returns at once (the connection is given up, the worker goes on).
+    void ShutdownSockets();
 
     // Any thread. `wake` runs once when Cancel() happens (at once when the
     // control is cancelled already). It runs under the control's lock: it

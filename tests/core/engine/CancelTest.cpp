@@ -210,5 +210,38 @@ TEST_F(TransferCancelTest, SerialOnlyThisOneAndAllWhileTheSecondSiteConnects) {
     }
 }
 
+// Site 2 takes 100000 bytes of the upload and then reads no more: "Only this
+// one" gives up its connection, so the blocked send ends now, not at SendTo.
+TEST_F(TransferCancelTest, SerialOnlyThisOneEndsASendTheServerNeverReads) {
+    Set("FTP", "SendTo", "600");
+    ASSERT_TRUE(test::WriteFile(Path("big.bin"), ""));
+    ASSERT_EQ(::truncate(Path("big.bin").c_str(), 64 << 20), 0);
+    test::FaultServer stall(R"({"transfer": {"STOR": {"send_bytes": 100000, "outcome": "stall"}}})");
+    ASSERT_TRUE(stall.started()) << stall.error();
+    auto c = Serial({Job(Root(), "big.bin", "big.bin", "", 64 << 20)}, stall.port());
+    c->Start();
+    // Blocked in send: the socket buffers are full and the byte count stands still.
+    std::int64_t last = -1;
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::int64_t now = c->run().progress.Snapshot().fileSent;
+        const bool still = now > 100000 && now == last;
+        last = now;
+        std::this_thread::sleep_for(100ms);
+        return still;
+    }));
+    c->Suspend();  // a pause cannot reach a blocked send
+    EXPECT_EQ(c->CancelOnlyThisOne(), TransferController::OnlyThisOne::AbortedCopy);
+    ASSERT_TRUE(c->WaitForWorker(60s));  // far below SendTo: only the shut-down connection ends it
+    c->Finish();
+    const std::vector<QueueReport> reports = sink.Reports();
+    ASSERT_EQ(reports.size(), 4u);
+    ASSERT_EQ(reports[1].items.size(), 1u);
+    EXPECT_EQ(reports[1].items[0].result, kJobCancelled);
+    EXPECT_EQ(reports[1].items[0].errorText, "FTP Put Canceled");
+    struct stat st {};  // site 3 is still served
+    ASSERT_EQ(::stat((server().root() + "/s3/big.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, std::int64_t{64} << 20);
+}
+
 }  // namespace
 }  // namespace zyfar::enginetest
