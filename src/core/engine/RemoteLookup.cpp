@@ -41,11 +41,14 @@ RemoteLookup::Found RemoteLookup::Find(FtpClient& client, const std::string& fol
         // Refused ("no such file", or not allowed to look): the listing tells.
     }
     if (kept == folders_.end()) {
-        FtpOutcome<std::vector<RemoteEntry>> listed = client.ListEntries(key);
+        auto refused = refused_.find(key);
+        FtpOutcome<std::vector<RemoteEntry>> listed =
+            refused == refused_.end() ? client.ListEntries(key) : FtpOutcome<std::vector<RemoteEntry>>(refused->second);
         if (!listed.ok()) {
             if (Gone(client)) {
                 return Unknown(listed.result);
             }
+            refused_.emplace(key, listed.result);
             // The folder cannot be listed: only SIZE can still tell that a
             // file is there; nothing it says proves that none is.
             FtpOutcome<std::int64_t> size = client.Size(path);

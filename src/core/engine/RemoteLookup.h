@@ -4,7 +4,8 @@
 //
 // A lookup asks MLST for the exact path when the server offers it, else (or
 // when MLST is refused) lists the folder once per batch and keeps the
-// listing, updated with what the batch creates. A lookup the server refuses
+// listing, updated with what the batch creates; a refused listing is kept
+// too, so later names in that folder go straight to SIZE. A lookup the server refuses
 // (a 550, 450 or 501 on the listing, as an account that may store but not
 // list gets) is not "nothing there": SIZE is asked for the exact name, and
 // when that does not answer either, the lookup cannot tell.
@@ -25,7 +26,10 @@ public:
     };
 
     // Forgets the kept listings (a new connection).
-    void Reset() { folders_.clear(); }
+    void Reset() {
+        folders_.clear();
+        refused_.clear();
+    }
 
     // What stands at `name` in `folder` (as the job's paths spell it; empty:
     // where the server stands).
@@ -36,6 +40,7 @@ public:
 
 private:
     std::map<std::string, std::map<std::string, bool>> folders_;  // folder -> name -> is a folder
+    std::map<std::string, FtpResult> refused_;  // folders the server would not list, and why
 };
 
 // The reason of a job that was not copied because the server could not say

@@ -34,8 +34,8 @@ public:
     virtual void ServeUntil(const std::function<bool()>& done) { (void)done; }
 };
 
-// Blocks until done() holds: on the UI thread through ServeUntil, elsewhere
-// by returning at once (the caller then blocks in its own join or wait).
+// On the UI thread: serves the UI until done() holds (ServeUntil). Elsewhere
+// it returns at once, and the caller blocks in its own join or wait.
 void ServeUiWhileWaiting(const std::function<bool()>& done);
 
 // The host in use; never null.
