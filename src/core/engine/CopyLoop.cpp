@@ -320,7 +320,6 @@ void DeleteSourceAfterGet(CTransferSession& source, const std::string& path) {
     }
 }
 
-// A failed or cancelled copy: whatever is open is closed (a remote file aborted).
 // A failed step: a cancel, or "Only this one" (which shuts the connection
 // down so that a blocked send or receive returns), or the failure itself.
 CopyOutcome Interrupted(const CTransferSession& s, const FtpResult& r, std::int64_t moved) {
@@ -333,6 +332,7 @@ CopyOutcome Interrupted(const CTransferSession& s, const FtpResult& r, std::int6
     return Fail(r, moved);
 }
 
+// A failed or cancelled copy: whatever is open is closed (a remote file aborted).
 CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassResult& passes) {
     s.ReleaseFiles();
     if (other != nullptr) {
