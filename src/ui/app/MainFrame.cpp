@@ -1,12 +1,14 @@
 #include "app/MainFrame.h"
 
+#include "dialogs/Prompter.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
-#include <QMessageBox>
+#include <QDialog>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
@@ -124,7 +126,7 @@ struct PendingMessage {
     CancellableEvent answered;
     std::atomic<MessageAnswer> answer{MessageAnswer::Cancel};
     std::atomic<bool> abandoned{false};  // the worker stopped waiting
-    QPointer<QMessageBox> box;           // GUI thread only: the open box
+    QPointer<QDialog> box;           // GUI thread only: the open box
 };
 
 }  // namespace
@@ -171,28 +173,8 @@ MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind,
 }
 
 MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
-                                          QPointer<QMessageBox>* shown) {
-    QMessageBox box(this);
-    if (shown != nullptr) *shown = &box;
-    box.setWindowTitle(QStringLiteral("Zyfar"));
-    box.setText(text);
-    box.setIcon(kind == MessageKind::Stop       ? QMessageBox::Critical
-                : kind == MessageKind::Question ? QMessageBox::Question
-                                                : QMessageBox::Information);
-    switch (buttons) {
-    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case MessageButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    }
-    switch (box.exec()) {
-    case QMessageBox::Ok: return MessageAnswer::Ok;
-    case QMessageBox::Yes: return MessageAnswer::Yes;
-    case QMessageBox::No: return MessageAnswer::No;
-    default: return MessageAnswer::Cancel;
-    }
+                                          QPointer<QDialog>* shown) {
+    return Prompt().Message(this, MessageRequest{0, text, kind, buttons}, shown);
 }
 
 void CMainFrame::ShowAsStored() {

@@ -9,7 +9,7 @@
 #include "platform/UiHost.h"
 
 class QAction;
-class QMessageBox;
+class QDialog;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
@@ -59,7 +59,7 @@ private:
     void ScheduleRectangleSave();
     // `shown`, when given, points at the box while it is open.
     MessageAnswer ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
-                                  QPointer<QMessageBox>* shown = nullptr);
+                                  QPointer<QDialog>* shown = nullptr);
 
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* trayMenu_ = nullptr;

@@ -1,0 +1,199 @@
+#include "app/Commands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QWidget>
+
+namespace zyfar {
+namespace {
+
+struct CommandInfo {
+    int id;
+    const char* text;      // with its mnemonic
+    const char* shortcut;  // QKeySequence text, or empty
+    bool checkable;
+    const char* icon;      // theme icon name, or empty
+    const char* tip;       // status and tool tip text, or empty
+};
+
+// Texts as the menus show them; the list commands as the context menus do.
+constexpr CommandInfo kCommands[] = {
+    {cmd::Profiles, "Zyfar &Profiles", "", false, "address-book-new", "Open the site profiles"},
+    {cmd::FileListProfiles, "&List of Files Profiles", "", false, "document-open", "Open the file-list profiles"},
+    {cmd::Links, "&Zyfar Profile / File List Links", "", false, "insert-link", "Edit the links of sites and file lists"},
+    {cmd::RunScript, "&Execute Zyfar Batch Files", "", false, "system-run", "Run an FTP command script"},
+    {cmd::Queue, "Zyfar &Queue", "", false, "view-list-details", "Show the transfer queue"},
+    {cmd::PrintLog, "P&rint Log", "Ctrl+P", false, "document-print", "Print the transfer log"},
+    {cmd::PrintPreview, "Log Print Pre&view", "", false, "document-print-preview", "Preview the printed log"},
+    {cmd::PrintSetup, "Print &Setup...", "", false, "", "Choose the printer"},
+    {cmd::Exit, "E&xit", "Ctrl+Q", false, "application-exit", "Close Zyfar"},
+    {cmd::ToolBar, "&Toolbar", "", true, "", "Show or hide the tool bar"},
+    {cmd::ProfileBar, "&Profile Bar", "", true, "", "Show or hide the profile bar"},
+    {cmd::StatusBar, "&Status Bar", "", true, "", "Show or hide the status bar"},
+    {cmd::ScreenStandard, "S&tandard FTP", "Ctrl+1", true, "network-server", "Local disk and one server"},
+    {cmd::ScreenRemote, "&Remote FTP", "Ctrl+2", true, "network-workgroup", "Two servers side by side"},
+    {cmd::ScreenMultiple, "&Multiple FTP Put", "Ctrl+3", true, "folder-remote", "One list of files to many servers"},
+    {cmd::SendParallel, "Send &Parallel", "", false, "mail-send", "Send the file list to every site at once"},
+    {cmd::SendSerial, "Send &Serial", "", false, "mail-send-receive", "Send the file list to one site after another"},
+    {cmd::FtpPut, "FTP P&ut", "", false, "go-up", "Send the selected files"},
+    {cmd::FtpGet, "FTP &Get", "", false, "go-down", "Receive the selected files"},
+    {cmd::LogOpen, "&Open", "", false, "document-open", "Open a log file"},
+    {cmd::LogSave, "Sa&ve", "", false, "document-save", "Save the log"},
+    {cmd::LogClear, "&Clear", "", false, "edit-clear", "Clear the log"},
+    {cmd::LogViewAll, "View &All", "", true, "", "Show every log entry"},
+    {cmd::LogViewSuccess, "View &Successful", "", true, "", "Show the successful entries"},
+    {cmd::LogViewUnsuccess, "View &Unsuccessful", "", true, "", "Show the failed entries"},
+    {cmd::Configuration, "&Configuration", "", false, "preferences-system", "Edit the settings"},
+    {cmd::SchedulerConfig, "&Configuration", "", false, "x-office-calendar", "Edit the schedule"},
+    {cmd::Scheduler, "&Scheduler", "", true, "appointment-new", "Start or stop the scheduler"},
+    {cmd::ModeBinary, "&Binary", "", true, "", "Transfer files unchanged"},
+    {cmd::ModeAscii, "&Ascii", "", true, "", "Transfer files as text"},
+    {cmd::ModeAutomatic, "Au&tomatic", "", true, "", "Choose by file extension"},
+    {cmd::Help, "Zyfar &Help", "F1", false, "help-contents", "Open the help"},
+    {cmd::About, "&About Zyfar...", "", false, "help-about", "Program version"},
+    {cmd::ToggleWindow, "Toggle &Window", "", false, "", ""},
+    {cmd::Statistics, "&Transfer Statistics", "", false, "", "Show the transfer statistics"},
+    {cmd::SystemParameters, "System &Parameters", "", false, "", ""},
+    {cmd::TraySchedulerConfig, "&Configure Scheduler", "", false, "", ""},
+    {cmd::TrayScheduler, "&Scheduler", "", true, "", ""},
+    {cmd::CloseZyfar, "Close &Zyfar", "", false, "", ""},
+    {cmd::SelectAll, "Select &All", "", false, "", ""},
+    {cmd::UnselectAll, "&Un-Select All", "", false, "", ""},
+    {cmd::Grid, "&Grid", "", true, "", ""},
+    {cmd::AdjustColumns, "Adjust Column &Width", "", false, "", ""},
+    {cmd::ClearList, "&Clear List", "", false, "", ""},
+    {cmd::StyleReport, "&Report", "", true, "", ""},
+    {cmd::StyleSmall, "&Small", "", true, "", ""},
+    {cmd::StyleLarge, "&Large", "", true, "", ""},
+    {cmd::StyleList, "L&ist", "", true, "", ""},
+    {cmd::Delete, "&Delete", "", false, "edit-delete", ""},
+    {cmd::Refresh, "&Refresh", "F5", false, "view-refresh", ""},
+    {cmd::NewItem, "&New", "", false, "folder-new", ""},
+    {cmd::RenameItem, "Re&name", "", false, "", ""},
+    {cmd::DeleteItem, "&Delete", "", false, "edit-delete", ""},
+    {cmd::ListSmallIcons, "Small Icons", "", false, "", ""},
+    {cmd::ListLargeIcons, "Large Icons", "", false, "", ""},
+    {cmd::ListList, "List", "", false, "", ""},
+    {cmd::ListDetails, "Details", "", false, "", ""},
+    {cmd::ListLineUp, "Line Up Icons", "", false, "", ""},
+};
+
+const CommandInfo* Find(int id) {
+    for (const CommandInfo& c : kCommands)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+// The accessible name: the text without its mnemonic marker.
+QString PlainText(const char* text) {
+    QString s = QString::fromUtf8(text);
+    s.remove(QLatin1Char('&'));
+    if (s.endsWith(QStringLiteral("..."))) s.chop(3);
+    return s;
+}
+
+}  // namespace
+
+CommandTarget* CommandTargetOf(QWidget* widget) {
+    for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+        if (auto* t = dynamic_cast<CommandTarget*>(w)) return t;
+        if (w->isWindow()) break;
+    }
+    return nullptr;
+}
+
+CommandTable::CommandTable(QWidget* owner) : QObject(owner), owner_(owner) {
+    connect(qApp, &QApplication::focusChanged, this, &CommandTable::OnFocusChanged);
+}
+
+bool CommandTable::Known(int id) { return Find(id) != nullptr; }
+
+QAction* CommandTable::Action(int id) {
+    if (auto it = actions_.find(id); it != actions_.end()) return it.value();
+    const CommandInfo* info = Find(id);
+    if (info == nullptr) return nullptr;
+    auto* action = new QAction(QString::fromUtf8(info->text), owner_);
+    action->setObjectName(QStringLiteral("command%1").arg(id));
+    action->setData(id);
+    action->setCheckable(info->checkable);
+    if (*info->shortcut) {
+        action->setShortcut(QKeySequence(QString::fromUtf8(info->shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    if (*info->icon) action->setIcon(QIcon::fromTheme(QString::fromUtf8(info->icon)));
+    if (*info->tip) {
+        action->setStatusTip(QString::fromUtf8(info->tip));
+        action->setToolTip(PlainText(info->text) + QStringLiteral(" - ") + QString::fromUtf8(info->tip));
+    }
+    action->setWhatsThis(PlainText(info->text));
+    // The check mark follows the handler's state, never the click itself.
+    connect(action, &QAction::triggered, this, [this, action, id] {
+        Dispatch(id);
+        const CommandState state = StateOf(id);
+        if (action->isCheckable()) action->setChecked(state.checked.value_or(false));
+    });
+    owner_->addAction(action);
+    actions_.insert(id, action);
+    return action;
+}
+
+QMenu* CommandTable::BuildMenu(const QString& title, std::initializer_list<int> ids, QWidget* parent) {
+    auto* menu = new QMenu(title, parent);
+    menu->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+    for (int id : ids) {
+        if (id == 0) {
+            menu->addSeparator();
+        } else if (QAction* a = Action(id)) {
+            menu->addAction(a);
+        }
+    }
+    connect(menu, &QMenu::aboutToShow, this, &CommandTable::UpdateStates);
+    return menu;
+}
+
+void CommandTable::SetActiveView(QWidget* view) { activeView_ = view; }
+
+void CommandTable::OnFocusChanged(QWidget*, QWidget* now) {
+    if (now == nullptr || now->window() != owner_->window()) return;
+    for (QWidget* w = now; w != nullptr && w != owner_; w = w->parentWidget()) {
+        if (dynamic_cast<CommandTarget*>(w) != nullptr) {
+            activeView_ = w;
+            return;
+        }
+    }
+}
+
+CommandTarget* CommandTable::ViewTarget() const {
+    QWidget* view = activeView_.data();
+    if (view == nullptr || !view->isVisible()) return nullptr;
+    return dynamic_cast<CommandTarget*>(view);
+}
+
+bool CommandTable::Dispatch(int id) {
+    if (CommandTarget* view = ViewTarget(); view != nullptr && view->HandleCommand(id)) return true;
+    return frame_ != nullptr && frame_->HandleCommand(id);
+}
+
+CommandState CommandTable::StateOf(int id) const {
+    if (CommandTarget* view = ViewTarget()) {
+        if (auto s = view->CommandStateOf(id)) return *s;
+    }
+    if (frame_ != nullptr) {
+        if (auto s = frame_->CommandStateOf(id)) return *s;
+    }
+    // Nobody handles it here: greyed out.
+    return CommandState{false, std::nullopt};
+}
+
+void CommandTable::UpdateStates() {
+    for (auto it = actions_.begin(); it != actions_.end(); ++it) {
+        const CommandState s = StateOf(it.key());
+        it.value()->setEnabled(s.enabled);
+        if (it.value()->isCheckable()) it.value()->setChecked(s.checked.value_or(false));
+    }
+}
+
+}  // namespace zyfar

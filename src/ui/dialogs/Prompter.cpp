@@ -1,0 +1,132 @@
+#include "dialogs/Prompter.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <atomic>
+
+#include "platform/MessageTable.h"
+
+namespace zyfar {
+namespace {
+
+QtPrompter& QtInstance() {
+    static QtPrompter prompter;
+    return prompter;
+}
+
+std::atomic<Prompter*> g_prompter{nullptr};
+
+QMessageBox::Icon IconOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Stop: return QMessageBox::Critical;
+    case MessageKind::Question: return QMessageBox::Question;
+    case MessageKind::Information: break;
+    }
+    return QMessageBox::Information;
+}
+
+QMessageBox::StandardButtons ButtonsOf(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::Ok: return QMessageBox::Ok;
+    case MessageButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+Prompter& Prompt() {
+    Prompter* p = g_prompter.load();
+    return p != nullptr ? *p : QtInstance();
+}
+
+void SetPrompter(Prompter* prompter) { g_prompter.store(prompter); }
+
+MessageAnswer AskMessage(QWidget* parent, int id, MessageKind kind, MessageButtons buttons) {
+    const std::string_view text = MessageText(id);
+    MessageRequest request{id, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), kind, buttons};
+    return Prompt().Message(parent, request);
+}
+
+MessageAnswer AskText(QWidget* parent, const QString& text, MessageKind kind, MessageButtons buttons) {
+    return Prompt().Message(parent, MessageRequest{0, text, kind, buttons});
+}
+
+MessageAnswer QtPrompter::Message(QWidget* parent, const MessageRequest& request, QPointer<QDialog>* shown) {
+    QMessageBox box(parent);
+    if (shown != nullptr) *shown = &box;
+    box.setWindowTitle(QStringLiteral("Zyfar"));
+    box.setText(request.text);
+    box.setIcon(IconOf(request.kind));
+    box.setStandardButtons(ButtonsOf(request.buttons));
+    box.setAccessibleName(QStringLiteral("Zyfar message"));
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return MessageAnswer::Cancel;
+    }
+}
+
+int QtPrompter::ThreeButtons(QWidget* parent, const ThreeButtonRequest& request) {
+    QDialog dialog(parent);
+    dialog.setWindowTitle(request.title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* question = new QLabel(request.question, &dialog);
+    question->setWordWrap(true);
+    layout->addWidget(question);
+    auto* row = new QDialogButtonBox(&dialog);
+    int answer = 2;
+    for (int i = 0; i < 3; ++i) {
+        auto* button = row->addButton(request.buttons[i], QDialogButtonBox::ActionRole);
+        button->setAccessibleName(request.buttons[i]);
+        if (i == 0) button->setDefault(true);
+        QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &answer, i] {
+            answer = i;
+            dialog.accept();
+        });
+    }
+    layout->addWidget(row);
+    dialog.exec();
+    return answer;
+}
+
+std::optional<QString> QtPrompter::InputLine(QWidget* parent, const InputRequest& request) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, request.title, request.prompt, QLineEdit::Normal, request.initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
+std::optional<QString> QtPrompter::ChooseFile(QWidget* parent, const FileRequest& request) {
+    QString path;
+    switch (request.kind) {
+    case FileRequest::Kind::Open:
+        path = QFileDialog::getOpenFileName(parent, request.title, request.folder, request.filter);
+        break;
+    case FileRequest::Kind::Save: {
+        QFileDialog dialog(parent, request.title, request.folder, request.filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().front();
+        break;
+    }
+    case FileRequest::Kind::Folder:
+        path = QFileDialog::getExistingDirectory(parent, request.title, request.folder);
+        break;
+    }
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+}
+
+}  // namespace zyfar
