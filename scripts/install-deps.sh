@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcanberra-dev
+  libcanberra-dev libx11-dev
   python3 python3-pyftpdlib vsftpd curl lftp
   xvfb xauth
 )

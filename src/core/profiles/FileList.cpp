@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace zyfar {
@@ -86,6 +87,71 @@ std::size_t MergeFileListItems(std::vector<FileListItem>& items, const std::vect
         ++added;
     }
     return added;
+}
+
+namespace {
+
+struct DropWalk {
+    std::vector<std::string> seen;  // lower-cased "folder/name" of every item so far
+    DroppedFiles out;
+    std::size_t limit = 0;
+
+    void AddFile(const std::string& folder, const std::string& name, const struct stat& st) {
+        std::string key = ToLowerAscii(folder + name);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
+        if (out.items.size() >= limit) {
+            out.truncated = true;
+            return;
+        }
+        seen.push_back(std::move(key));
+        out.items.push_back(FileListItem{folder, name, "", st.st_size, st.st_mtime});
+    }
+
+    void AddFolder(const std::string& folder, int depth) {
+        if (depth > 64 || out.truncated) return;
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) return;
+        std::vector<std::string> names;
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string_view n = e->d_name;
+            if (n != "." && n != "..") names.emplace_back(n);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+        for (const std::string& n : names) {
+            struct stat st {};
+            if (::lstat((prefix + n).c_str(), &st) != 0) continue;
+            if (S_ISREG(st.st_mode)) AddFile(prefix, n, st);
+            else if (S_ISDIR(st.st_mode)) AddFolder(prefix + n, depth + 1);
+        }
+    }
+};
+
+}  // namespace
+
+DroppedFiles CollectDroppedFiles(const std::vector<std::string>& paths, const std::vector<FileListItem>& existing,
+                                 std::size_t limit) {
+    DropWalk walk;
+    walk.limit = limit;
+    for (const FileListItem& item : existing) {
+        const std::string folder =
+            item.folder.ends_with('/') || item.folder.empty() ? item.folder : item.folder + "/";
+        walk.seen.push_back(ToLowerAscii(folder + item.localName));
+    }
+    for (const std::string& path : paths) {
+        if (path.empty() || path.size() > kDroppedPathLimit) continue;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) continue;
+        if (S_ISDIR(st.st_mode)) {
+            walk.AddFolder(path, 0);
+        } else if (S_ISREG(st.st_mode)) {
+            const std::size_t slash = path.rfind('/');
+            const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+            walk.AddFile(folder, path.substr(slash == std::string::npos ? 0 : slash + 1), st);
+        }
+    }
+    return std::move(walk.out);
 }
 
 ProfileResult SaveFileList(const std::string& listFolder, const std::vector<FileListItem>& items) {

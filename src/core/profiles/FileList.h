@@ -54,6 +54,23 @@ struct FileListItem {
 // local name); returns how many were added.
 std::size_t MergeFileListItems(std::vector<FileListItem>& items, const std::vector<FileListItem>& more);
 
+// Files dropped from the desktop onto the main window. Each path of at most
+// kDroppedPathLimit characters that exists is taken: a regular file becomes
+// one item (its folder ending in "/", its name, size and last-write time, an
+// empty remote name); a folder adds every regular file of its whole subtree
+// (symbolic links are not followed). A file already in `existing`, or
+// collected before, with the same folder and name compared without regard to
+// case, is skipped. At most `limit` items are collected; `truncated` tells
+// when more were there.
+inline constexpr std::size_t kDroppedPathLimit = 180;
+struct DroppedFiles {
+    std::vector<FileListItem> items;
+    bool truncated = false;
+};
+[[nodiscard]] DroppedFiles CollectDroppedFiles(const std::vector<std::string>& paths,
+                                               const std::vector<FileListItem>& existing,
+                                               std::size_t limit = 100000);
+
 // Writes "flist.ini" in the list folder as one update: NumItems first, then
 // FILE1..FILEn with LocalName, Folder, RemoteName, Size (each FILE section is
 // replaced whole). Sections above n left by an earlier, longer list stay.

@@ -195,6 +195,13 @@ ProfileResult MoveProfileFolder(const std::string& folder, const std::string& ta
 
 std::vector<NamedPath> ListSiteProfiles() { return ListIniFilesBelow(ProfilesFolder()); }
 
+bool IsStoredEmailValid(std::string_view email) {
+    if (email.size() < 3) return false;
+    return email.substr(1, email.size() - 2).find('@') != std::string_view::npos;
+}
+
+bool IsTypedEmailValid(std::string_view email) { return email.find('@') != std::string_view::npos; }
+
 int FillAnonymousPasswords(const std::string& email) {
     if (HasLineBreakOrNul(email)) return -1;
     int changed = 0;

@@ -97,6 +97,12 @@ enum class SaveMode { New = 1, Update = 2 };
 // Every site profile below ProfilesFolder(), for the profile combos.
 [[nodiscard]] std::vector<NamedPath> ListSiteProfiles();
 
+// The anonymous e-mail address: a stored CONFIG Email counts only with an "@"
+// after its first character and before its last; a typed one needs to be
+// non-empty and hold an "@" anywhere (what the start-up prompt accepts).
+[[nodiscard]] bool IsStoredEmailValid(std::string_view email);
+[[nodiscard]] bool IsTypedEmailValid(std::string_view email);
+
 // Walks the whole profile tree and writes `email` as the Password of every
 // profile whose User is "anonymous" in any case. Returns the number of
 // profiles changed, or -1 when the address cannot be stored.

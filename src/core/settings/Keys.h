@@ -228,7 +228,8 @@ enum class DblClickAction { Transfer, Execute, Open, NoAction };
 [[nodiscard]] DblClickAction ParseRemoteDblClick(const std::string& value);
 [[nodiscard]] const char* DblClickText(DblClickAction action);
 
-enum class ScreenKind { Standard, RemoteRemote, MultiplePut };
+// Each kind is the id of the command that shows the screen.
+enum class ScreenKind { Standard = 1172, RemoteRemote = 1173, MultiplePut = 1174 };
 // "REMOTE_LOCAL" standard, "MULTIPLE_PUT" (and absent) multiple put,
 // anything else remote-to-remote.
 [[nodiscard]] ScreenKind ParseStartScreen(const std::string& value);

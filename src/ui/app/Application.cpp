@@ -15,6 +15,8 @@
 #include "app/CanberraSoundPlayer.h"
 #include "app/MainFrame.h"
 #include "app/TrayIcons.h"
+#include "dialogs/CTransferDlg.h"
+#include "dialogs/DialogRunStarter.h"
 #include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
 #include "automation/HeadlessScript.h"
@@ -131,6 +133,13 @@ int RunZyfar(int argc, char* argv[]) {
     SetSoundPlayer(MakeDesktopSoundPlayer());
     CMainFrame frame(true);
     CloseOnTerminationSignals(frame);
+    // No address for anonymous logins and the user cancelled the prompt: the
+    // program ends.
+    if (!frame.EnsureEmail()) return 0;
+    // Transfers the GUI starts (the queue resend timer, scheduled links) each
+    // get a transfer window.
+    DialogRunStarter starter;
+    frame.StartBackground(&starter);
     frame.ShowAsStored();
     const int status = QApplication::exec();
     SetSoundPlayer(nullptr);

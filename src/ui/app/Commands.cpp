@@ -154,6 +154,20 @@ QMenu* CommandTable::BuildMenu(const QString& title, std::initializer_list<int> 
     return menu;
 }
 
+QMenu* CommandTable::BuildContextMenu(QWidget* view, std::initializer_list<int> ids) {
+    auto* menu = new QMenu(view);
+    menu->setAccessibleName(view->accessibleName() + QStringLiteral(" menu"));
+    QPointer<QWidget> guarded(view);
+    // Connected before the state update of BuildMenu's menus would be.
+    connect(menu, &QMenu::aboutToShow, this, [this, guarded] { activeView_ = guarded; });
+    for (int id : ids) {
+        if (id == 0) menu->addSeparator();
+        else if (QAction* a = Action(id)) menu->addAction(a);
+    }
+    connect(menu, &QMenu::aboutToShow, this, &CommandTable::UpdateStates);
+    return menu;
+}
+
 void CommandTable::SetActiveView(QWidget* view) { activeView_ = view; }
 
 void CommandTable::OnFocusChanged(QWidget*, QWidget* now) {

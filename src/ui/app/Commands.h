@@ -8,12 +8,12 @@
 // window handles it only when the view does not. Before a menu opens, every
 // action's enabled and check state is asked of the same chain.
 #include <QHash>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <optional>
 
 class QAction;
-class QMenu;
 class QWidget;
 
 namespace zyfar {
@@ -123,6 +123,10 @@ public:
     [[nodiscard]] static bool Known(int id);
     // A menu whose entries are the given ids (0 is a separator).
     QMenu* BuildMenu(const QString& title, std::initializer_list<int> ids, QWidget* parent);
+
+    // A context menu of one view: before it shows, the view becomes the
+    // active view (so its commands and check marks are the view's).
+    QMenu* BuildContextMenu(QWidget* view, std::initializer_list<int> ids);
 
     // The routing chain: the active view, then the frame (the fallback).
     void SetFrameTarget(CommandTarget* frame) { frame_ = frame; }

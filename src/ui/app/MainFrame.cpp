@@ -1,23 +1,27 @@
 #include "app/MainFrame.h"
 
-#include "dialogs/Prompter.h"
-
 #include <QAction>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMenu>
+#include <QComboBox>
 #include <QDialog>
+#include <QEventLoop>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 #include <memory>
 
+#include "app/PaneSplitter.h"
+#include "app/ScreenPanes.h"
+#include "app/QtTimerService.h"
 #include "app/TrayIcons.h"
+#include "automation/ResendTimer.h"
+#include "automation/Scheduler.h"
+#include "log/LogEntry.h"
+#include "dialogs/Prompter.h"
 #include "platform/WorkerControl.h"
-#include "platform/MessageTable.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
@@ -25,58 +29,75 @@ namespace {
 
 QPointer<CMainFrame> g_mainFrame;
 
-QString Text(int id) {
-    const std::string_view text = MessageText(id);
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Moves and resizes come in bursts while the user drags; the rectangle is
 // written once the burst settles (and always at close).
 constexpr int kRectangleSaveDelayMs = 250;
 
 }  // namespace
 
+int TransferModeCommandOf(TransferType type) {
+    switch (type) {
+    case TransferType::Binary: return cmd::ModeBinary;
+    case TransferType::Text: return cmd::ModeAscii;
+    case TransferType::Automatic: break;
+    }
+    return cmd::ModeAutomatic;
+}
+
 CMainFrame* MainFrame() { return g_mainFrame.data(); }
 
 CMainFrame::CMainFrame(bool withTray, QWidget* parent) : QMainWindow(parent) {
     g_mainFrame = this;
     setObjectName("MainFrame");
-    setWindowTitle(Text(33055));
+    setAccessibleName(QStringLiteral("Zyfar main window"));
+    setWindowTitle(MessageString(33055));
     setWindowIcon(AppIcon());
-    setCentralWidget(new QWidget(this));
+    setAcceptDrops(true);
 
     saveTimer_ = new QTimer(this);
     saveTimer_->setSingleShot(true);
     saveTimer_->setInterval(kRectangleSaveDelayMs);
     connect(saveTimer_, &QTimer::timeout, this, &CMainFrame::SaveRectangle);
 
-    RestoreRectangle();
+    commands_ = new CommandTable(this);
+    commands_->SetFrameTarget(this);
+    transferMode_ = TransferModeCommandOf(ParseTransferType(Read(keys::TransferTypeMain)));
+    logFilter_ = ::zyfar::LogFilterCommand(ParseLogFilterView(Read(keys::View)));
+    timeType_ = Read(keys::TimeTypeMain);
+    horizontalSplit_ = Read(keys::ScreenSplit) == "HORIZ";
+
+    CreateBars();
+    CreateMenus();
+    CreateStatusBar();
     if (withTray) CreateTray();
+
+    // The outer splitter and the log view live as long as the window; the
+    // screens above them come and go.
+    outer_ = new PaneSplitter("Main\\split1", Qt::Vertical, this);
+    logView_ = MakeLogPane(outer_, *commands_);
+    outer_->addWidget(logView_);
+    setCentralWidget(outer_);
+    BuildScreen(ParseStartScreen(Read(keys::StartScreen)));
+
+    // Bars whose setting is 0 are hidden (absent keys show them).
+    for (int bar : {cmd::ProfileBar, cmd::ToolBar, cmd::StatusBar}) SetBarShown(bar, BarShown(bar), false);
+
+    timerService_ = new QtTimerService(this);
     SetUiHost(this);
 }
 
 CMainFrame::~CMainFrame() {
+    background_.reset();
+    scheduler_.reset();
     SetUiHost(nullptr);
     if (tray_) tray_->hide();
 }
 
 void CMainFrame::CreateTray() {
-    trayMenu_ = new QMenu(this);
-    QAction* toggle = trayMenu_->addAction(tr("Toggle &Window"));
-    connect(toggle, &QAction::triggered, this, &CMainFrame::ToggleWindow);
-    // Statistics, configuration and scheduler windows come with their own
-    // parts of the program; until then their entries are shown disabled.
-    trayMenu_->addAction(tr("&Transfer Statistics"))->setEnabled(false);
-    trayMenu_->addAction(tr("System &Parameters"))->setEnabled(false);
-    trayMenu_->addSeparator();
-    trayMenu_->addAction(tr("&Configure Scheduler"))->setEnabled(false);
-    QAction* scheduler = trayMenu_->addAction(tr("&Scheduler"));
-    scheduler->setCheckable(true);
-    scheduler->setEnabled(false);
-    trayMenu_->addSeparator();
-    QAction* closeApp = trayMenu_->addAction(tr("Close &Zyfar"));
-    connect(closeApp, &QAction::triggered, this, &QWidget::close);
-
+    trayMenu_ = commands_->BuildMenu(QStringLiteral("Zyfar"),
+                                     {cmd::ToggleWindow, cmd::Statistics, cmd::SystemParameters, 0,
+                                      cmd::TraySchedulerConfig, cmd::TrayScheduler, 0, cmd::CloseZyfar},
+                                     this);
     tray_ = new QSystemTrayIcon(TrayIcon(0), this);
     tray_->setToolTip(QStringLiteral("Zyfar"));
     tray_->setContextMenu(trayMenu_);
@@ -186,6 +207,8 @@ void CMainFrame::ShowAsStored() {
     } else {
         show();
     }
+    // The splitters are sized once the window has its final size.
+    QTimer::singleShot(0, this, [this] { RestoreLayout(); });
 }
 
 void CMainFrame::ToggleWindow() {
@@ -207,6 +230,12 @@ void CMainFrame::RestoreRectangle() {
     move(g.x, g.y);
     resize(std::max(g.width, 1), std::max(g.height, 1));
     restoring_ = false;
+}
+
+void CMainFrame::RestoreLayout() {
+    RestoreRectangle();
+    outer_->Restore();
+    screen_->RestoreSplitters();
 }
 
 void CMainFrame::SaveRectangle() {
@@ -248,9 +277,27 @@ void CMainFrame::changeEvent(QEvent* event) {
     }
 }
 
+// Shutdown: the profile bar's entries, the scheduler and its timers, the
+// splitters (saved, then destroyed), the tray menu, the tray icon; then the
+// program ends.
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    closing_ = true;
     if (saveTimer_->isActive()) SaveRectangle();
+    for (auto c : {ProfileBar::Left, ProfileBar::Right, ProfileBar::Links}) profileBar_->ComboOf(c)->clear();
+    background_.reset();
+    scheduler_.reset();
+    screen_.reset();  // saves split2, split3, split4
+    outer_->Save();
+    if (trayMenu_) {
+        delete trayMenu_;
+        trayMenu_ = nullptr;
+    }
     if (tray_) {
+        emit CloseHelp();
         tray_->hide();
         delete tray_;
         tray_ = nullptr;

@@ -50,10 +50,13 @@ Prompter& Prompt() {
 
 void SetPrompter(Prompter* prompter) { g_prompter.store(prompter); }
 
-MessageAnswer AskMessage(QWidget* parent, int id, MessageKind kind, MessageButtons buttons) {
+QString MessageString(int id) {
     const std::string_view text = MessageText(id);
-    MessageRequest request{id, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), kind, buttons};
-    return Prompt().Message(parent, request);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+MessageAnswer AskMessage(QWidget* parent, int id, MessageKind kind, MessageButtons buttons) {
+    return Prompt().Message(parent, MessageRequest{id, MessageString(id), kind, buttons});
 }
 
 MessageAnswer AskText(QWidget* parent, const QString& text, MessageKind kind, MessageButtons buttons) {

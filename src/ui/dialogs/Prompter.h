@@ -67,6 +67,9 @@ public:
 // Installs a prompter (nullptr restores the Qt one). It must outlive its use.
 void SetPrompter(Prompter* prompter);
 
+// A message table text as a QString.
+[[nodiscard]] QString MessageString(int id);
+
 // Shorthands over Prompt(): a message by number with its text from the
 // message table, and a composed text.
 MessageAnswer AskMessage(QWidget* parent, int id, MessageKind kind, MessageButtons buttons);

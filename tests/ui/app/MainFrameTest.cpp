@@ -1,112 +1,250 @@
-// The main window opens with its title and the stored rectangle, keeps the
-// rectangle in the settings store, and drives the tray icon state.
+// The main window: its rectangle and tray, the screens and the profile bar,
+// the commands with their check marks and settings, the e-mail prompt, the
+// scheduler switch, files dropped from the desktop, and a worker's message
+// box that must not hang the window.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
-#include <QSignalSpy>
-#include <thread>
-#include <QTemporaryDir>
+#include <QMessageBox>
 #include <QtTest>
+#include <thread>
 
 #include "app/MainFrame.h"
+#include "app/ScreenPanes.h"
+#include "dialogs/ScriptedPrompter.h"
+#include "platform/WorkerControl.h"
+#include "profiles/LinkFile.h"
+#include "profiles/SiteProfile.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
+#include "support/UiTestEnv.h"
 
 using namespace zyfar;
 
+namespace {
+
+QString Key(const char* section, const char* key) {
+    return QString::fromStdString(GetProfileString(section, key, "<absent>"));
+}
+
+bool Checked(CMainFrame& frame, int id) { return frame.Commands().StateOf(id).checked.value_or(false); }
+
+}  // namespace
+
 class MainFrameTest : public QObject {
     Q_OBJECT
-    QTemporaryDir dir_;
+    std::unique_ptr<uitest::UiTestEnv> env_;
 
 private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        SetSettingsFileForTesting((dir_.path() + "/Zyfar.ini").toStdString());
-        std::remove((dir_.path() + "/Zyfar.ini").toStdString().c_str());
-    }
-    void cleanup() { SetSettingsFileForTesting(""); }
+    void init() { env_ = std::make_unique<uitest::UiTestEnv>(); }
+    void cleanup() { env_.reset(); }
 
-    void opensWithTitleAndDefaultRectangle() {
-        CMainFrame frame(false);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Zyfar v. 2.06"));
-        QCOMPARE(frame.size(), QSize(400, 400));
-        QCOMPARE(frame.pos(), QPoint(20, 20));
-        QCOMPARE(MainFrame(), &frame);
-        QVERIFY(!frame.HasTrayIcon());
-    }
-
-    void opensAtTheStoredRectangle() {
-        WriteWindowGeometry(sections::MainWindow, WindowGeometry{640, 480, 33, 44});
-        CMainFrame frame(false);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        QCOMPARE(frame.size(), QSize(640, 480));
-        QCOMPARE(frame.pos(), QPoint(33, 44));
-    }
-
-    void savesTheRectangleWhenResizedAndAtClose() {
+    void rectangleIsStoredAndRestored() {
         {
             CMainFrame frame(false);
             frame.show();
             QVERIFY(QTest::qWaitForWindowExposed(&frame));
-            frame.resize(512, 300);
-            QTRY_COMPARE(ReadWindowGeometry(sections::MainWindow).width, 512);
-            frame.resize(530, 310);
-            frame.close();
-            // Closing writes at once, without waiting for the delayed save.
-            const WindowGeometry g = ReadWindowGeometry(sections::MainWindow);
-            QCOMPARE(g.width, 530);
-            QCOMPARE(g.height, 310);
+            QCOMPARE(frame.windowTitle(), QStringLiteral("Zyfar v. 2.06"));
+            QCOMPARE(frame.pos(), QPoint(20, 20));
+            QCOMPARE(MainFrame(), &frame);
+            frame.resize(700, 500);
+            frame.close();  // writes at once, without waiting for the delayed save
         }
+        QCOMPARE(Key("Dimensions\\Main\\Mainframe", "Width"), QStringLiteral("700"));
+        // Every splitter was saved at close.
+        for (const char* s : {"Main\\split1", "Main\\split2", "Main\\split3", "Main\\split4"})
+            QVERIFY2(Key((std::string("Dimensions\\") + s).c_str(), "NumRows") != "<absent>", s);
         CMainFrame again(false);
-        QCOMPARE(again.size(), QSize(530, 310));
+        QCOMPARE(again.size(), QSize(700, 500));
     }
 
-    void trayStateChangesOnlyForKnownStates() {
+    void trayStateAndMenu() {
         CMainFrame frame(true);
         QVERIFY(frame.HasTrayIcon());
-        QCOMPARE(frame.TrayState(), 0);
-        frame.SetTrayState(2);
-        QCOMPARE(frame.TrayState(), 2);
-        frame.SetTrayState(7);
-        QCOMPARE(frame.TrayState(), 2);
-        frame.SetTrayState(-1);
-        QCOMPARE(frame.TrayState(), 2);
-        frame.SetTrayState(1);
-        QCOMPARE(frame.TrayState(), 1);
-        // From a worker thread the change arrives through the event loop.
-        std::thread worker([&frame] { frame.SetTrayState(0); });
-        worker.join();
-        QTRY_COMPARE(frame.TrayState(), 0);
-        // A burst of changes from a worker ends at the last state asked for.
+        for (int s : {2, 7, -1}) frame.SetTrayState(s);
+        QCOMPARE(frame.TrayState(), 2);  // unknown states change nothing
+        // A burst from a worker ends at the last state asked for.
         std::thread burst([&frame] {
             for (int i = 0; i < 10000; ++i) frame.SetTrayState(1 + i % 2);
-            frame.SetTrayState(2);
+            frame.SetTrayState(0);
         });
         burst.join();
-        QTRY_COMPARE(frame.TrayState(), 2);
-    }
-
-    void trayMenuOffersToggleAndClose() {
-        CMainFrame frame(true);
-        QStringList texts;
+        QTRY_COMPARE(frame.TrayState(), 0);
+        QStringList ids;
         for (QAction* a : frame.TrayMenu()->actions())
-            if (!a->isSeparator()) texts << a->text();
-        QVERIFY(texts.contains("Toggle &Window"));
-        QVERIFY(texts.contains("Close &Zyfar"));
-        QVERIFY(texts.contains("&Scheduler"));
+            if (!a->isSeparator()) ids << a->objectName();
+        QCOMPARE(ids, (QStringList{"command1264", "command1239", "command1268", "command1266", "command1265",
+                                   "command1267"}));
     }
 
-    void toggleWindowWritesWinState() {
-        CMainFrame frame(true);
-        frame.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&frame));
-        frame.ToggleWindow();
-        QVERIFY(!frame.isVisible());
-        QCOMPARE(QString::fromStdString(Read(keys::WinState)), QStringLiteral("ICONIC"));
-        frame.ToggleWindow();
-        QVERIFY(frame.isVisible());
-        QCOMPARE(QString::fromStdString(Read(keys::WinState)), QStringLiteral("RESTORED"));
+    void startScreen_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("screen");
+        QTest::newRow("absent") << QString() << 1174;
+        QTest::newRow("local") << "REMOTE_LOCAL" << 1172;
+        QTest::newRow("multiple") << "MULTIPLE_PUT" << 1174;
+        QTest::newRow("other") << "remote" << 1173;
+    }
+    void startScreen() {
+        QFETCH(QString, stored);
+        QFETCH(int, screen);
+        if (!stored.isNull()) WriteProfileString("CONFIG", "StartScreen", stored.toStdString());
+        CMainFrame frame(false);
+        QCOMPARE(static_cast<int>(frame.CurrentScreen()), screen);
+        for (int id : {1172, 1173, 1174}) QCOMPARE(Checked(frame, id), id == screen);
+        ProfileBar& bar = frame.Bar();
+        QCOMPARE(bar.ComboOf(ProfileBar::Left)->isEnabled(), screen != 1172);
+        QCOMPARE(bar.ComboOf(ProfileBar::Links)->isVisibleTo(&bar), screen == 1174);
+        QCOMPARE(bar.LabelOf(ProfileBar::Right)->text(),
+                 screen == 1174 ? QStringLiteral("File Profiles") : QStringLiteral("FTP Sites"));
+        const bool multiple = screen == 1174;
+        QCOMPARE(qobject_cast<SiteListPane*>(frame.Screen().RightFirst()) != nullptr, multiple);
+        QCOMPARE(qobject_cast<FileListPane*>(frame.FileListView()) != nullptr, multiple);
+    }
+
+    void screenSwitchAndSplit() {
+        CMainFrame frame(false);
+        QWidget* list = frame.Screen().RightList();
+        QVERIFY(frame.HandleCommand(1174));  // the screen shown: nothing happens
+        QCOMPARE(frame.Screen().RightList(), list);
+        QCOMPARE(Key("Dimensions\\Main\\split2", "NumCols"), QStringLiteral("<absent>"));
+        frame.Commands().Dispatch(1172);
+        QCOMPARE(static_cast<int>(frame.CurrentScreen()), 1172);
+        QCOMPARE(Key("CONFIG", "StartScreen"), QStringLiteral("REMOTE_LOCAL"));
+        QVERIFY(Key("Dimensions\\Main\\split2", "NumCols") != "<absent>");  // saved by the switch
+        QCOMPARE(frame.Screen().LeftHalf()->orientation(), Qt::Vertical);  // HORIZ: tree above list
+        QWidget* log = frame.LogView();
+        WriteProfileString("CONFIG", "ScreenSplit", "VERT");
+        frame.ApplyConfiguration();
+        QTRY_COMPARE(frame.Screen().LeftHalf()->orientation(), Qt::Horizontal);
+        QCOMPARE(frame.LogView(), log);  // the log view survives a rebuild
+        QCOMPARE(static_cast<int>(frame.CurrentScreen()), 1172);
+    }
+
+    void modesFiltersAndBars_data() {
+        QTest::addColumn<QString>("transferType");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("binary") << "BINARY" << 1165;
+        QTest::newRow("text") << "TEXT" << 1166;
+        QTest::newRow("unknown") << "NotFound" << 1167;
+    }
+    void modesFiltersAndBars() {
+        QFETCH(QString, transferType);
+        QFETCH(int, mode);
+        WriteProfileString("FTP", "TransferType", transferType.toStdString());
+        WriteProfileString("LOG", "View", "SUCCESS");
+        WriteProfileString("CONFIG", "StatusBar", "0");
+        CMainFrame frame(false);
+        for (int id : {1165, 1166, 1167}) QCOMPARE(Checked(frame, id), id == mode);
+        frame.Commands().Dispatch(1166);
+        QCOMPARE(Key("FTP", "TransferType"), QStringLiteral("TEXT"));
+        QVERIFY(Checked(frame, 1184));
+        frame.Commands().Dispatch(1185);
+        QCOMPARE(Key("LOG", "View"), QStringLiteral("UNSUCCESS"));
+        QVERIFY(Checked(frame, 1185) && !Checked(frame, 1184));
+        // Absent bar keys show the bar; a stored 0 hides it; a toggle stores.
+        QVERIFY(Checked(frame, 59392) && Checked(frame, 1232) && !Checked(frame, 59393));
+        frame.Commands().Dispatch(1232);
+        QCOMPARE(Key("CONFIG", "ProfileBar"), QStringLiteral("0"));
+        QVERIFY(!Checked(frame, 1232));
+        // Windows of later parts are present and greyed.
+        QVERIFY(!frame.Commands().StateOf(1187).enabled);
+        QVERIFY(frame.Commands().Action(1187) != nullptr);
+    }
+
+    void schedulerSwitchAsksAndStores() {
+        ScriptedPrompter prompt;
+        CMainFrame frame(false);
+        frame.StartBackground(nullptr);
+        QVERIFY(!frame.SchedulerRunning());
+        prompt.messageAnswers = {MessageAnswer::Ok, MessageAnswer::Cancel, MessageAnswer::Ok};
+        frame.Commands().Dispatch(1200);
+        QVERIFY(frame.SchedulerRunning());
+        QVERIFY(Checked(frame, 1200) && Checked(frame, 1265));
+        QCOMPARE(Key("CONFIG", "Scheduler"), QStringLiteral("YES"));
+        frame.Commands().Dispatch(1265);  // Cancel: still running
+        QVERIFY(frame.SchedulerRunning());
+        frame.Commands().Dispatch(1200);
+        QVERIFY(!frame.SchedulerRunning());
+        QCOMPARE(Key("CONFIG", "Scheduler"), QStringLiteral("NO"));
+        QCOMPARE(prompt.AskedIds(), (std::vector<int>{302, 303, 303}));
+    }
+
+    void emailPrompt() {
+        ScriptedPrompter prompt;
+        WriteProfileString("CONFIG", "Email", "@example.org");  // "@" first: not accepted
+        env_->WriteFile("base/Profiles/anon.ini", "[Settings]\nHost=h\nUser=Anonymous\nPassword=old\n");
+        env_->WriteFile("base/Profiles/me.ini", "[Settings]\nHost=h\nUser=me\nPassword=secret\n");
+        CMainFrame frame(false);
+        prompt.inputAnswers = {QString(), QStringLiteral("nobody"), QStringLiteral("@x")};
+        QVERIFY(frame.EnsureEmail());
+        QCOMPARE(prompt.AskedIds(), (std::vector<int>{327, 327}));
+        QCOMPARE(Key("CONFIG", "Email"), QStringLiteral("@x"));  // typed: an "@" anywhere will do
+        QCOMPARE(ReadSiteProfile(env_->Path("base/Profiles/anon.ini")).password, std::string("@x"));
+        QCOMPARE(ReadSiteProfile(env_->Path("base/Profiles/me.ini")).password, std::string("secret"));
+        WriteProfileString("CONFIG", "Email", "me@");
+        prompt.Reset();
+        QVERIFY(!frame.EnsureEmail());  // cancelled: the program ends
+    }
+
+    void desktopDropsAndLinksFillTheMultiplePutLists() {
+        ScriptedPrompter prompt;
+        env_->WriteFile("drop/a.txt", "abc");
+        env_->WriteFile("drop/sub/b.txt", "");
+        env_->WriteFile("base/Profiles/one.ini", "[Settings]\nHost=one.example\nUser=u\nPassword=pw\nPort=2121\n");
+        env_->WriteFile("base/Files/list/flist.ini",
+                        "[LIST]\nNumItems=1\n[FILE1]\nLocalName=c.txt\nFolder=/tmp/\nRemoteName=c.txt\nSize=3\n");
+        std::string saved;
+        QVERIFY(AddLink("lnk", {env_->Path("base/Profiles/one.ini")}, 1, env_->Path("base/Files/list"), &saved).ok());
+        CMainFrame frame(false);
+        QCOMPARE(frame.AddDroppedPaths({QString::fromStdString(env_->Path("drop"))}), 2);
+        QCOMPARE(frame.AddDroppedPaths({QString::fromStdString(env_->Path("drop"))}), 0);
+        QComboBox* links = frame.Bar().ComboOf(ProfileBar::Links);
+        QCOMPARE(links->count(), 1);
+        // The site list is empty (not asked); the file list asks: Append.
+        prompt.threeButtonAnswers = {1};
+        emit links->activated(0);
+        auto* sites = qobject_cast<SiteListPane*>(frame.Screen().RightFirst());
+        auto* files = qobject_cast<FileListPane*>(frame.FileListView());
+        QCOMPARE(sites->Sites().size(), std::size_t{1});
+        QCOMPARE(sites->Sites()[0].port, 2121);
+        QCOMPARE(sites->Model()->data(sites->Model()->index(0, 2)).toString(), QStringLiteral("****"));
+        QCOMPARE(files->Items().size(), std::size_t{3});
+        // Again, appending both: the site and the file are there already.
+        prompt.threeButtonAnswers = {1, 1};
+        emit links->activated(0);
+        QCOMPARE(sites->Sites().size(), std::size_t{1});
+        QCOMPARE(files->Items().size(), std::size_t{3});
+        QCOMPARE(prompt.unexpected(), 0);
+    }
+
+    // A worker waits for a message box; its control is cancelled while the
+    // box is open: the wait ends, the box goes away, and the GUI thread can
+    // join the worker.
+    void cancelledWorkerLeavesItsMessageBox() {
+        CMainFrame frame(false);
+        WorkerControl control;
+        std::atomic<int> answer{-1};
+        std::thread worker([&] {
+            WorkerScope scope(&control);
+            answer = static_cast<int>(frame.ShowMessage("Proceed?", MessageKind::Question, MessageButtons::YesNo));
+        });
+        // The box runs its own event loop: the cancel comes from a timer that
+        // fires inside it once the box is there.
+        bool sawBox = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (frame.findChild<QMessageBox*>() != nullptr) {
+                sawBox = true;
+                control.Cancel();
+            }
+        });
+        poll.start(10);
+        QTRY_COMPARE(answer.load(), static_cast<int>(MessageAnswer::Cancel));
+        worker.join();
+        QVERIFY(sawBox);
+        QTRY_VERIFY(frame.findChild<QMessageBox*>() == nullptr);
     }
 };
 

@@ -1,0 +1,198 @@
+#include "app/ScreenPanes.h"
+
+#include <QMenu>
+
+#include "app/Commands.h"
+#include "profiles/LinkFile.h"
+#include "profiles/SiteProfile.h"
+#include "views/LogView.h"
+
+namespace zyfar {
+namespace {
+
+QStringList FileColumns() {
+    return {QObject::tr("File"), QObject::tr("Size"), QObject::tr("File Type"), QObject::tr("Modified")};
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+CZyfarView* MakeList(const QStringList& columns, const QString& name, QWidget* parent) {
+    auto* view = new CZyfarView(parent);
+    view->SetModel(new TextRowsModel(columns));
+    view->SetAccessibleName(name);
+    return view;
+}
+
+void AttachListMenu(CZyfarView* view, CommandTable& commands) {
+    view->SetContextMenu(commands.BuildContextMenu(
+        view, {cmd::SelectAll, cmd::UnselectAll, 0, cmd::Grid, cmd::AdjustColumns, 0, cmd::StyleReport,
+               cmd::StyleSmall, cmd::StyleLarge, cmd::StyleList, 0, cmd::ClearList, cmd::Delete}));
+}
+
+CZyfarTree* MakeTree(const QString& name, QWidget* parent, CommandTable& commands) {
+    auto* tree = new CZyfarTree(parent);
+    tree->setAccessibleName(name);
+    tree->SetContextMenu(commands.BuildContextMenu(tree, {cmd::Refresh}));
+    return tree;
+}
+
+CTransferSite SiteOfProfile(const SiteProfile& p) {
+    CTransferSite site;
+    site.host = p.host;
+    site.login = p.user;
+    site.password = p.password;
+    site.remoteDir = p.remotePath;
+    site.port = static_cast<std::uint16_t>(SiteProfilePort(p));
+    return site;
+}
+
+}  // namespace
+
+QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& commands) {
+    const QString half = side == Side::Left ? QObject::tr("Left") : QObject::tr("Right");
+    switch (kind) {
+    case PaneKind::DriveTree: return MakeTree(QObject::tr("Local folders"), parent, commands);
+    case PaneKind::RemoteTree: return MakeTree(half + QObject::tr(" remote folders"), parent, commands);
+    case PaneKind::LocalList: {
+        CZyfarView* v = MakeList(FileColumns(), QObject::tr("Local files"), parent);
+        AttachListMenu(v, commands);
+        return v;
+    }
+    case PaneKind::RemoteList: {
+        CZyfarView* v = MakeList(FileColumns(), half + QObject::tr(" remote files"), parent);
+        AttachListMenu(v, commands);
+        return v;
+    }
+    case PaneKind::SiteList: {
+        auto* v = new SiteListPane(parent);
+        AttachListMenu(v, commands);
+        return v;
+    }
+    case PaneKind::FileList: {
+        auto* v = new FileListPane(parent);
+        AttachListMenu(v, commands);
+        return v;
+    }
+    }
+    return nullptr;
+}
+
+QWidget* MakeLogPane(QWidget* parent, CommandTable& commands) {
+    auto* log = new CLogView(parent);
+    log->SetContextMenu(commands.BuildContextMenu(
+        log, {cmd::LogOpen, cmd::LogSave, cmd::LogClear, 0, cmd::LogViewAll, cmd::LogViewSuccess,
+              cmd::LogViewUnsuccess, 0, cmd::Grid, cmd::AdjustColumns, 0, cmd::PrintLog, cmd::PrintPreview}));
+    return log;
+}
+
+// ---- the site list ----
+
+SiteListPane::SiteListPane(QWidget* parent) : CZyfarView(parent) {
+    rows_ = new TextRowsModel(
+        {QObject::tr("Distant Site"), QObject::tr("Login"), QObject::tr("Password"), QObject::tr("File Folder")});
+    SetModel(rows_);
+    SetAccessibleName(QObject::tr("Sites"));
+    for (int c = 0; c < 4; ++c) SetColumnWidth(c, 100);
+}
+
+bool SiteListPane::AddSite(const CTransferSite& site) {
+    for (const CTransferSite& s : Sites())
+        if (s.host == site.host && s.login == site.login && s.remoteDir == site.remoteDir && s.port == site.port)
+            return false;
+    // Hidden texts after the four columns keep the password and the port.
+    rows_->AppendRow({Q(site.host), Q(site.login), QStringLiteral("****"), Q(site.remoteDir), Q(site.password),
+                      QString::number(site.port)});
+    return true;
+}
+
+std::vector<CTransferSite> SiteListPane::Sites() const {
+    std::vector<CTransferSite> out;
+    for (int r = 0; r < rows_->RowCount(); ++r) {
+        const QStringList row = rows_->Row(r);
+        CTransferSite s;
+        s.host = row.value(0).toStdString();
+        s.login = row.value(1).toStdString();
+        s.remoteDir = row.value(3).toStdString();
+        s.password = row.value(4).toStdString();
+        s.port = static_cast<std::uint16_t>(row.value(5).toUInt());
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+// ---- the file list ----
+
+FileListPane::FileListPane(QWidget* parent) : CZyfarView(parent) {
+    rows_ = new TextRowsModel(
+        {QObject::tr("File"), QObject::tr("Folder"), QObject::tr("Size"), QObject::tr("Remote Name")});
+    SetModel(rows_);
+    SetAccessibleName(QObject::tr("Files to send"));
+}
+
+int FileListPane::AddItems(const std::vector<FileListItem>& items) {
+    std::vector<FileListItem> have = Items();
+    QList<QStringList> rows;
+    for (const FileListItem& item : items) {
+        if (HasFileListItem(have, item.folder, item.localName)) continue;
+        have.push_back(item);
+        rows.push_back({Q(item.localName), Q(item.folder), QString::number(item.size), Q(item.remoteName)});
+    }
+    rows_->AppendRows(rows);
+    return static_cast<int>(rows.size());
+}
+
+std::vector<FileListItem> FileListPane::Items() const {
+    std::vector<FileListItem> out;
+    for (int r = 0; r < rows_->RowCount(); ++r) {
+        const QStringList row = rows_->Row(r);
+        FileListItem item;
+        item.localName = row.value(0).toStdString();
+        item.folder = row.value(1).toStdString();
+        item.size = row.value(2).toLongLong();
+        item.remoteName = row.value(3).toStdString();
+        out.push_back(std::move(item));
+    }
+    return out;
+}
+
+// ---- what the profile bar and the desktop hand in ----
+
+void AddSiteProfileToPane(const QString& profilePath, QWidget* siteList) {
+    auto* sites = qobject_cast<SiteListPane*>(siteList);
+    if (sites == nullptr) return;
+    const SiteProfile profile = ReadSiteProfile(profilePath.toStdString());
+    if (profile.host.empty()) return;
+    (void)sites->AddSite(SiteOfProfile(profile));
+}
+
+void LoadFileListIntoPane(const QString& listFolder, QWidget* fileList, QWidget*) {
+    auto* files = qobject_cast<FileListPane*>(fileList);
+    if (files == nullptr || files->AskAppendOrReplace() == AppendOrReplace::Cancel) return;
+    (void)files->AddItems(LoadFileList(listFolder.toStdString()));
+}
+
+void LoadLinkIntoPanes(const QString& linkFile, QWidget* siteList, QWidget* fileList, QWidget*) {
+    auto* sites = qobject_cast<SiteListPane*>(siteList);
+    auto* files = qobject_cast<FileListPane*>(fileList);
+    if (sites == nullptr || files == nullptr) return;
+    const LinkDefinition link = ReadLinkFile(linkFile.toStdString());
+    if (sites->AskAppendOrReplace() != AppendOrReplace::Cancel) {
+        for (const std::string& path : link.sites) {
+            const SiteProfile profile = ReadSiteProfile(path);
+            if (!profile.host.empty()) (void)sites->AddSite(SiteOfProfile(profile));
+        }
+    }
+    if (files->AskAppendOrReplace() != AppendOrReplace::Cancel && link.files)
+        (void)files->AddItems(LoadFileListFile(*link.files));
+}
+
+void ConnectPaneWithProfile(QWidget*, const QString&) {}
+
+int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list) {
+    auto* files = qobject_cast<FileListPane*>(list);
+    if (files == nullptr) return 0;
+    const DroppedFiles dropped = CollectDroppedFiles(paths, files->Items());
+    return files->AddItems(dropped.items);
+}
+
+}  // namespace zyfar
