@@ -12,6 +12,7 @@
 #include <QModelIndex>
 #include <QPersistentModelIndex>
 #include <QMenu>
+#include <QTreeView>
 #include <QPointer>
 #include <QWidget>
 
@@ -21,7 +22,7 @@
 
 
 class QStandardItem;
-class QTreeView;
+
 
 namespace zyfar {
 

@@ -11,7 +11,9 @@
 // context menu on a right click, asks the append-or-replace question, and
 // starts and accepts drags of rows (ZyfarDrag.h). Derived views override the
 // virtual operations below.
+#include <QListView>
 #include <QMenu>
+#include <QTreeView>
 #include <QPointer>
 #include <QWidget>
 #include <vector>
@@ -23,10 +25,10 @@
 class QAbstractItemView;
 class QHeaderView;
 class QItemSelectionModel;
-class QListView;
+
 
 class QStackedLayout;
-class QTreeView;
+
 
 namespace zyfar {
 
