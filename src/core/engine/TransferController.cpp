@@ -1,5 +1,7 @@
 #include "engine/TransferController.h"
 
+#include <algorithm>
+
 #include "engine/TransferDrivers.h"
 #include "engine/TransferFinish.h"
 #include "engine/TransferSession.h"
@@ -89,11 +91,13 @@ void TransferController::SerialWorker(std::size_t firstSite) {
             WorkerEnded(false);
             return;
         }
+        // The jobs are made ready for this site before it becomes the current
+        // one: a cancel in between then reports the jobs as not sent to it.
+        RestoreJobsForSite();
         CTransferSite& site = run_->sites[i];
         run_->source = TransferServer{site.host, site.login, site.password, site.remoteDir, site.port};
         run_->currentSite.store(static_cast<int>(i));
         run_->stopAfterCurrent.store(false);
-        RestoreJobsForSite();
         const std::int32_t r = IsPutMode(run_->mode) ? RunPutJobs(*run_) : RunGetJobs(*run_);
         if (control->IsCancelled()) {
             WorkerEnded(false);
@@ -101,6 +105,10 @@ void TransferController::SerialWorker(std::size_t firstSite) {
         }
         site.status = r == kDriverDone ? 0 : r;
         PerSiteQueueStep(*run_, site, sink_, &originalJobs_);
+        {
+            std::lock_guard guard(mutex_);
+            sitesReported_ = i + 1;
+        }
         CloseTransferSessions(*run_);
     }
     {
@@ -172,6 +180,11 @@ void TransferController::Resume() {
     }
 }
 
+std::size_t TransferController::SitesReported() const {
+    std::lock_guard guard(mutex_);
+    return sitesReported_;
+}
+
 std::size_t TransferController::CurrentSiteIndex() const {
     const int current = run_->currentSite.load();
     return current < 0 ? 0 : static_cast<std::size_t>(current);
@@ -187,9 +200,11 @@ void TransferController::Cancel() {
     JoinWorker();
     if (run_->serial) {
         CloseTransferSessions(*run_);
-        const std::size_t current = CurrentSiteIndex();
+        // The worker may have reported the current site (or every site)
+        // before the cancel reached it.
+        const std::size_t current = std::max(CurrentSiteIndex(), SitesReported());
         for (std::size_t i = current; i < run_->sites.size(); ++i) {
-            if (i > current) {
+            if (i > CurrentSiteIndex()) {
                 // Sites never reached: none of their files was sent.
                 for (CTransferJob& job : run_->jobs) {
                     job.status = kJobNotAttempted;
@@ -222,7 +237,7 @@ TransferController::OnlyThisOne TransferController::CancelOnlyThisOne() {
     JoinWorker();
     CloseTransferSessions(*run_);
     const std::size_t current = CurrentSiteIndex();
-    if (current < run_->sites.size()) {
+    if (current < run_->sites.size() && SitesReported() <= current) {
         PerSiteQueueStep(*run_, run_->sites[current], sink_, &originalJobs_);
     }
     if (current + 1 < run_->sites.size()) {

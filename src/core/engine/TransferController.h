@@ -87,6 +87,7 @@ private:
     void JoinWorker();
     void RestoreJobsForSite();
     std::size_t CurrentSiteIndex() const;
+    std::size_t SitesReported() const;
 
     std::unique_ptr<TransferRun> run_;
     TransferQueueSink* sink_;
@@ -100,6 +101,10 @@ private:
     std::condition_variable doneChanged_;
     bool workerDone_ = true;
     std::int32_t driverResult_ = 0;
+    // Serial runs: the sites before this index have had their per-site queue
+    // step; a cancel that comes after the worker reported a site (or ended
+    // by itself) never reports it a second time.
+    std::size_t sitesReported_ = 0;
     std::atomic<bool> finished_{false};
 };
 

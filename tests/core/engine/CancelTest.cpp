@@ -243,5 +243,31 @@ TEST_F(TransferCancelTest, SerialOnlyThisOneEndsASendTheServerNeverReads) {
     EXPECT_EQ(st.st_size, std::int64_t{64} << 20);
 }
 
+// "All" or "Only this one" answered after the serial worker has served every
+// site by itself: each site is reported once, nothing is logged as failed.
+TEST_F(TransferCancelTest, SerialCancelAfterTheWorkerEndedReportsEachSiteOnce) {
+    for (const bool all : {true, false}) {
+        SCOPED_TRACE(all ? "All" : "Only this one");
+        TheTransferLog().Clear();
+        const std::size_t earlier = sink.Reports().size();
+        ASSERT_TRUE(test::WriteFile(Path("late.bin"), "late"));
+        auto c = Serial({Job(Root(), "late.bin", "late.bin", "", 4)});
+        c->Start();
+        ASSERT_TRUE(c->WaitForWorker(60s));
+        c->Suspend();  // the Cancel button, pressed as the run ended
+        if (all) {
+            c->Cancel();
+        } else {
+            EXPECT_EQ(c->CancelOnlyThisOne(), TransferController::OnlyThisOne::Finished);
+        }
+        EXPECT_TRUE(c->Finished());
+        const std::vector<QueueReport> seen = sink.Reports();
+        ASSERT_EQ(seen.size(), earlier + 4);  // sites 1, 2, 3, then the run's end
+        for (std::size_t i = earlier; i < earlier + 3; ++i) EXPECT_TRUE(seen[i].items.empty()) << i;
+        EXPECT_TRUE(LogEntries(logcode::FtpTransferFailed).empty());
+        for (int i = 1; i <= 3; ++i) EXPECT_EQ(test::ReadFile(server().root() + "/s" + std::to_string(i) + "/late.bin"), "late");
+    }
+}
+
 }  // namespace
 }  // namespace zyfar::enginetest
