@@ -78,6 +78,7 @@ CMainFrame::CMainFrame(bool withTray, QWidget* parent) : QMainWindow(parent) {
     outer_->addWidget(logView_);
     setCentralWidget(outer_);
     BuildScreen(ParseStartScreen(Read(keys::StartScreen)));
+    RestoreRectangle();
 
     // Bars whose setting is 0 are hidden (absent keys show them).
     for (int bar : {cmd::ProfileBar, cmd::ToolBar, cmd::StatusBar}) SetBarShown(bar, BarShown(bar), false);

@@ -123,7 +123,6 @@ void CMainFrame::CreateMenus() {
     // still exist for the tool bar of a later window and for tests.
     for (int id : {cmd::ListSmallIcons, cmd::ListLargeIcons, cmd::ListList, cmd::ListDetails, cmd::ListLineUp})
         (void)commands_->Action(id);
-    commands_->UpdateStates();
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -198,6 +197,7 @@ void CMainFrame::ToggleBar(int command) {
 // ---- commands ----
 
 std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
+    if (!screen_) return std::nullopt;  // still being built
     if (IsLater(id)) return CommandState{false, std::nullopt};
     switch (id) {
     case cmd::ToolBar: return CommandState{true, !toolBar_->isHidden()};

@@ -31,7 +31,8 @@ ProfileBar::ProfileBar(QWidget* parent) : QWidget(parent) {
         combos_[i] = new QComboBox(this);
         combos_[i]->setObjectName(QStringLiteral("combo%1").arg(ids[i]));
         combos_[i]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combos_[i]->setMinimumContentsLength(18);
+        combos_[i]->setMinimumContentsLength(8);
+        combos_[i]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         labels_[i]->setBuddy(combos_[i]);
         row->addWidget(labels_[i]);
         row->addWidget(combos_[i], 1);

@@ -13,6 +13,7 @@
 #include "app/MainFrame.h"
 #include "app/ScreenPanes.h"
 #include "dialogs/ScriptedPrompter.h"
+#include "log/TransferLog.h"
 #include "platform/WorkerControl.h"
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
@@ -37,7 +38,10 @@ class MainFrameTest : public QObject {
     std::unique_ptr<uitest::UiTestEnv> env_;
 
 private slots:
-    void init() { env_ = std::make_unique<uitest::UiTestEnv>(); }
+    void init() {
+        env_ = std::make_unique<uitest::UiTestEnv>();
+        (void)TheTransferLog().ReloadSettings();
+    }
     void cleanup() { env_.reset(); }
 
     void rectangleIsStoredAndRestored() {
@@ -168,7 +172,9 @@ private slots:
         frame.Commands().Dispatch(1200);
         QVERIFY(!frame.SchedulerRunning());
         QCOMPARE(Key("CONFIG", "Scheduler"), QStringLiteral("NO"));
-        QCOMPARE(prompt.AskedIds(), (std::vector<int>{302, 303, 303}));
+        QStringList asked;
+        for (const auto& a : prompt.asked()) asked << a.text;
+        QCOMPARE(asked, (QStringList{"Start Scheduler?", "Stop Scheduler?", "Stop Scheduler?"}));
     }
 
     void emailPrompt() {
