@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
+#include <QStyle>
 #include <QWidget>
 
 namespace zyfar {
@@ -81,6 +82,33 @@ constexpr CommandInfo kCommands[] = {
     {cmd::ListLineUp, "Line Up Icons", "", false, "", ""},
 };
 
+// Where the desktop has no icon theme (a bare X server, some window
+// managers), the style's own pixmaps stand in for the theme icons.
+QIcon CommandIcon(const char* themeName) {
+    static const struct {
+        const char* name;
+        QStyle::StandardPixmap pixmap;
+    } kFallbacks[] = {
+        {"network-server", QStyle::SP_ComputerIcon},        {"network-workgroup", QStyle::SP_DriveNetIcon},
+        {"folder-remote", QStyle::SP_DirLinkIcon},          {"mail-send", QStyle::SP_MediaSeekForward},
+        {"mail-send-receive", QStyle::SP_MediaSkipForward}, {"go-up", QStyle::SP_ArrowUp},
+        {"go-down", QStyle::SP_ArrowDown},                  {"document-open", QStyle::SP_DialogOpenButton},
+        {"document-save", QStyle::SP_DialogSaveButton},     {"edit-clear", QStyle::SP_DialogResetButton},
+        {"address-book-new", QStyle::SP_FileDialogContentsView},
+        {"view-list-details", QStyle::SP_FileDialogDetailedView},
+        {"system-run", QStyle::SP_MediaPlay},               {"document-print", QStyle::SP_FileIcon},
+        {"help-contents", QStyle::SP_DialogHelpButton},     {"help-about", QStyle::SP_MessageBoxInformation},
+        {"edit-delete", QStyle::SP_TrashIcon},              {"view-refresh", QStyle::SP_BrowserReload},
+        {"folder-new", QStyle::SP_FileDialogNewFolder},     {"application-exit", QStyle::SP_DialogCloseButton},
+        {"insert-link", QStyle::SP_FileLinkIcon},           {"appointment-new", QStyle::SP_MediaPlay},
+    };
+    const QString name = QString::fromUtf8(themeName);
+    if (QIcon::hasThemeIcon(name)) return QIcon::fromTheme(name);
+    for (const auto& f : kFallbacks)
+        if (name == QLatin1String(f.name)) return QApplication::style()->standardIcon(f.pixmap);
+    return {};
+}
+
 const CommandInfo* Find(int id) {
     for (const CommandInfo& c : kCommands)
         if (c.id == id) return &c;
@@ -123,7 +151,7 @@ QAction* CommandTable::Action(int id) {
         action->setShortcut(QKeySequence(QString::fromUtf8(info->shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
     }
-    if (*info->icon) action->setIcon(QIcon::fromTheme(QString::fromUtf8(info->icon)));
+    if (*info->icon) action->setIcon(CommandIcon(info->icon));
     if (*info->tip) {
         action->setStatusTip(QString::fromUtf8(info->tip));
         action->setToolTip(PlainText(info->text) + QStringLiteral(" - ") + QString::fromUtf8(info->tip));

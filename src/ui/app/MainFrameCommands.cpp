@@ -23,6 +23,7 @@
 #include "automation/ResendTimer.h"
 #include "automation/Scheduler.h"
 #include "dialogs/BusyAnimation.h"
+#include "dialogs/CStatisticsDlg.h"
 #include "dialogs/Prompter.h"
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
@@ -45,8 +46,7 @@ constexpr int kLaterCommands[] = {cmd::Profiles,      cmd::FileListProfiles, cmd
                                   cmd::Queue,         cmd::Configuration,    cmd::SchedulerConfig,
                                   cmd::Help,          cmd::SystemParameters, cmd::TraySchedulerConfig,
                                   cmd::SendParallel,  cmd::SendSerial,       cmd::FtpPut,
-                                  cmd::FtpGet,        cmd::PrintSetup,           cmd::About,
-                                  cmd::Statistics};
+                                  cmd::FtpGet,        cmd::PrintSetup,           cmd::About};
 
 bool IsLater(int id) {
     for (int c : kLaterCommands)
@@ -231,6 +231,7 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::RunScript:
     case cmd::Exit:
     case cmd::ToggleWindow:
+    case cmd::Statistics:
     case cmd::CloseZyfar: return CommandState{};
     default: return std::nullopt;
     }
@@ -276,6 +277,7 @@ bool CMainFrame::HandleCommand(int id) {
     case cmd::Exit:
     case cmd::CloseZyfar: close(); return true;
     case cmd::ToggleWindow: ToggleWindow(); return true;
+    case cmd::Statistics: (void)CStatisticsDlg::Show(this); return true;
     default: return false;
     }
 }

@@ -64,9 +64,12 @@ void ProfileBar::Prepare(ScreenKind screen) {
     labels_[0]->setText(sites);
     labels_[1]->setText(screen == ScreenKind::MultiplePut ? MessageString(287) : sites);  // "File Profiles"
     labels_[2]->setText(MessageString(301));  // "Sites <->  File List"
+    const QString hints[3] = {screen == ScreenKind::Standard ? QString() : tr("Choose a site"),
+                              screen == ScreenKind::MultiplePut ? tr("Choose a file list") : tr("Choose a site"),
+                              tr("Choose a link")};
     for (int i = 0; i < 3; ++i) {
-        QString name = labels_[i]->text();
-        combos_[i]->setAccessibleName(name.simplified());
+        combos_[i]->setAccessibleName(labels_[i]->text().simplified());
+        combos_[i]->setPlaceholderText(hints[i]);
     }
     combos_[0]->setEnabled(screen != ScreenKind::Standard);
     const bool links = screen == ScreenKind::MultiplePut;

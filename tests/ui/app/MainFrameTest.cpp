@@ -208,6 +208,8 @@ private slots:
         QCOMPARE(frame.AddDroppedPaths({QString::fromStdString(env_->Path("drop"))}), 0);
         QComboBox* links = frame.Bar().ComboOf(ProfileBar::Links);
         QCOMPARE(links->count(), 1);
+        QCOMPARE(frame.Bar().ComboOf(ProfileBar::Left)->itemText(0), QStringLiteral("one"));
+        QCOMPARE(frame.Bar().ComboOf(ProfileBar::Right)->itemText(0), QStringLiteral("list"));
         // The site list is empty (not asked); the file list asks: Append.
         prompt.threeButtonAnswers = {1};
         emit links->activated(0);
