@@ -73,6 +73,10 @@ void CMainFrame::CreateBars() {
         else toolBar_->addAction(commands_->Action(id));
     }
     addToolBar(Qt::TopToolBarArea, toolBar_);
+    for (QAction* a : toolBar_->actions())
+        if (QWidget* button = toolBar_->widgetForAction(a)) button->setAccessibleName(a->text().remove(QLatin1Char('&')));
+    if (auto* more = toolBar_->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(tr("More tools"));
     // The scheduler animation sits at the end of the tool bar's line.
     animation_ = new BusyAnimation(BusyAnimation::Kind::Statistics, this);
     animation_->setFixedSize(24, 24);

@@ -3,7 +3,10 @@
 // scheduler switch, files dropped from the desktop, and a worker's message
 // box that must not hang the window.
 #include <QAction>
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -124,6 +127,22 @@ private slots:
         QTRY_COMPARE(frame.Screen().LeftHalf()->orientation(), Qt::Horizontal);
         QCOMPARE(frame.LogView(), log);  // the log view survives a rebuild
         QCOMPARE(static_cast<int>(frame.CurrentScreen()), 1172);
+    }
+
+    // Screen readers and black-box tests find every list, tree and field by name.
+    void everyViewAndFieldHasAName() {
+        CMainFrame frame(false);
+        for (int screen : {1172, 1173, 1174}) {
+            frame.Commands().Dispatch(screen);
+            QStringList unnamed;
+            for (QWidget* w : frame.findChildren<QWidget*>()) {
+                const bool field = qobject_cast<QAbstractItemView*>(w) || qobject_cast<QComboBox*>(w) ||
+                                   qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w);
+                if (field && w->accessibleName().isEmpty() && w->isVisibleTo(&frame))
+                    unnamed << QString::fromLatin1(w->metaObject()->className()) + "/" + w->objectName() + "/" + (w->parentWidget() ? w->parentWidget()->objectName() : QString());
+            }
+            QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        }
     }
 
     void modesFiltersAndBars_data() {
