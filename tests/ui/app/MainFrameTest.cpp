@@ -62,8 +62,16 @@ private slots:
         // Every splitter was saved at close.
         for (const char* s : {"Main\\split1", "Main\\split2", "Main\\split3", "Main\\split4"})
             QVERIFY2(Key((std::string("Dimensions\\") + s).c_str(), "NumRows") != "<absent>", s);
+        // Stored splitter sizes come back once the window is shown.
+        WriteProfileString("Dimensions\\Main\\split2", "Col0", "200");
+        WriteProfileString("Dimensions\\Main\\split2", "Col1", "480");
         CMainFrame again(false);
         QCOMPARE(again.size(), QSize(700, 500));
+        again.ShowAsStored();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QTRY_VERIFY(again.Screen().LeftRight()->sizes().value(0) > 0);
+        const QList<int> sizes = again.Screen().LeftRight()->sizes();
+        QVERIFY2(sizes[0] * 2 < sizes[1], qPrintable(QString::number(sizes[0]) + "/" + QString::number(sizes[1])));
     }
 
     void trayStateAndMenu() {
