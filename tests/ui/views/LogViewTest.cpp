@@ -235,15 +235,18 @@ private slots:
         QTest::addColumn<int>("fullPages");  // rows: this many full pages ...
         QTest::addColumn<int>("extra");      // ... and this many rows more
         QTest::addColumn<int>("pages");
-        QTest::newRow("no rows prints nothing") << 0 << 0 << 0;
-        QTest::newRow("one row") << 0 << 1 << 1;
-        QTest::newRow("exactly two pages") << 2 << 0 << 2;
-        QTest::newRow("two pages and one row") << 2 << 1 << 3;
+        QTest::addColumn<bool>("longRows");  // rows over the ruler's width take two lines
+        QTest::newRow("no rows prints nothing") << 0 << 0 << 0 << false;
+        QTest::newRow("one row") << 0 << 1 << 1 << false;
+        QTest::newRow("exactly two pages") << 2 << 0 << 2 << false;
+        QTest::newRow("two pages and one row") << 2 << 1 << 3 << false;
+        QTest::newRow("long rows go on in a second line") << 2 << 0 << 4 << true;
     }
     void printsPagesToPdf() {
         QFETCH(int, fullPages);
         QFETCH(int, extra);
         QFETCH(int, pages);
+        QFETCH(bool, longRows);
         const QString pdf = dir_.path() + "/log.pdf";
         QPdfWriter probe(dir_.path() + "/probe.pdf");
         probe.setResolution(300);
@@ -258,8 +261,17 @@ private slots:
         log.ApplySettings(ScreenOnly());
         CLogView view(log);
         for (int i = 0; i < fullPages * layout.linesPerPage + extra; ++i)
-            log.WriteLogEntry(logcode::FtpTransferComplete, "Local Machine", "site", QString("f%1").arg(i).toStdString(), "");
+            log.WriteLogEntry(logcode::FtpTransferComplete, "Local Machine", "site", QString("f%1").arg(i).toStdString(),
+                              longRows ? std::string(70, 'x') : "");
         view.FlushPending();
+        const QFontMetrics fm(LogPrintFont(), &probe);
+        const int ruler = fm.horizontalAdvance(kLogPrintRuler);
+        for (const QString& line : view.PrintLines()) {
+            const QStringList printed = WrapLogLine(line, fm, ruler);
+            QCOMPARE(printed.size(), longRows ? 2 : 1);
+            QCOMPARE(QString(printed.join("").remove(' ')), QString(line).remove(' '));  // nothing lost
+            for (const QString& p : printed) QVERIFY(fm.horizontalAdvance(p) <= ruler);
+        }
         QCOMPARE(view.PrintLines().value(0).startsWith("FTP Transfer Complete "), view.RowCount() > 0);
         {
             QPdfWriter writer(pdf);
