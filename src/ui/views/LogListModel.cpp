@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 
 namespace zyfar {
 namespace {
@@ -113,6 +114,36 @@ int LogListModel::CompareRows(int a, int b, int column) const {
     case 7: return CompareNoCase(x.detail, y.detail);
     default: return 0;
     }
+}
+
+bool LogListModel::SortKeys(int column, std::vector<std::string>& keys) const {
+    if (column < 0 || column >= kColumns) return false;
+    keys.clear();
+    keys.reserve(rows_.size());
+    auto folded = [](std::string_view text) {
+        std::string key(text);
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return key;
+    };
+    for (const LogEntry& e : rows_) {
+        switch (column) {
+        case 0: keys.push_back(folded(LogEventText(e.code))); break;
+        case 1: {
+            // Big-endian with the sign bit flipped: byte order is numeric order.
+            const auto v = static_cast<std::uint32_t>(e.number) ^ 0x80000000u;
+            keys.push_back({static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                            static_cast<char>(v)});
+            break;
+        }
+        case 2: keys.push_back(folded(e.time)); break;
+        case 3: keys.push_back(folded(e.date)); break;
+        case 4: keys.push_back(folded(e.source)); break;
+        case 5: keys.push_back(folded(e.destination)); break;
+        case 6: keys.push_back(folded(e.file)); break;
+        default: keys.push_back(folded(e.detail)); break;
+        }
+    }
+    return true;
 }
 
 void LogListModel::PermuteRecords(const std::vector<int>& newOrder) {

@@ -31,6 +31,7 @@ public:
     [[nodiscard]] QString CellText(int row, int column) const override;
     [[nodiscard]] QIcon RowIcon(int row) const override;
     [[nodiscard]] int CompareRows(int a, int b, int column) const override;
+    bool SortKeys(int column, std::vector<std::string>& keys) const override;
     void PermuteRecords(const std::vector<int>& newOrder) override;
     void EraseRecords(int first, int count) override;
 

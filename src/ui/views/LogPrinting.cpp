@@ -37,8 +37,42 @@ LogPrintLayout ComputeLogPrintLayout(QPaintDevice& device, int rows) {
     return layout;
 }
 
-int PrintLogLines(QPagedPaintDevice& device, const QStringList& lines) {
-    if (lines.isEmpty()) return 0;
+QStringList WrapLogLine(const QString& row, const QFontMetrics& metrics, int width) {
+    QStringList lines;
+    QString rest = row;
+    const QString indent = QStringLiteral("  ");
+    bool first = true;
+    while (true) {
+        const QString prefix = first ? QString() : indent;
+        if (metrics.horizontalAdvance(prefix + rest) <= width) {
+            lines << prefix + rest;
+            return lines;
+        }
+        // The longest piece that fits (at least one character).
+        int fit = 1;
+        for (int lo = 1, hi = static_cast<int>(rest.size()); lo <= hi;) {
+            const int mid = (lo + hi) / 2;
+            if (metrics.horizontalAdvance(prefix + rest.left(mid)) <= width) {
+                fit = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        const int blank = static_cast<int>(rest.lastIndexOf(QLatin1Char(' '), fit - 1));
+        if (blank > fit / 2) fit = blank + 1;
+        lines << prefix + rest.left(fit).trimmed();
+        rest = rest.mid(fit);
+        first = false;
+    }
+}
+
+int PrintLogLines(QPagedPaintDevice& device, const QStringList& rowTexts) {
+    if (rowTexts.isEmpty()) return 0;
+    const QFontMetrics fm(LogPrintFont(), &device);
+    const int width = fm.horizontalAdvance(QString::fromLatin1(kLogPrintRuler));
+    QStringList lines;
+    for (const QString& row : rowTexts) lines << WrapLogLine(row, fm, width);
     const int rows = static_cast<int>(lines.size());
     const LogPrintLayout layout = ComputeLogPrintLayout(device, rows);
     QPainter painter(&device);

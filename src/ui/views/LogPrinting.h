@@ -5,7 +5,11 @@
 // device units); every page prints "Page No %d" two lines from the top and
 // its rows from the sixth line on; a page holds (page height - 7 lines) /
 // line height rows.
+//
+// A row longer than the ruler is not cut off at the page's edge: it goes on
+// in further lines (indented by two blanks), and the pages count those lines.
 #include <QFont>
+#include <QFontMetrics>
 #include <QStringList>
 
 class QPaintDevice;
@@ -27,10 +31,15 @@ inline constexpr const char* kLogPrintRuler =
 // The printing font: DejaVu Sans Mono (or the system's fixed font), 10 points.
 [[nodiscard]] QFont LogPrintFont();
 
-// The layout of `rows` lines on the pages of `device`.
+// The layout of `rows` printed lines on the pages of `device`.
 [[nodiscard]] LogPrintLayout ComputeLogPrintLayout(QPaintDevice& device, int rows);
 
-// Prints the lines, one per row, on as many pages as the layout needs
+// The printed lines of one row: the row itself when it fits in `width`,
+// else pieces that fit (broken after a blank where one is near the end),
+// each continuation indented by two blanks.
+[[nodiscard]] QStringList WrapLogLine(const QString& row, const QFontMetrics& metrics, int width);
+
+// Prints the rows on as many pages as the layout needs
 // (device.newPage() between pages). Nothing is printed for no rows. Answers
 // the number of pages painted.
 int PrintLogLines(QPagedPaintDevice& device, const QStringList& lines);

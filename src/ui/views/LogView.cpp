@@ -248,6 +248,7 @@ void CLogView::PrintPreview() {
     QPrintPreviewDialog preview(&printer, this);
     preview.setWindowTitle(QStringLiteral("Log Print Preview"));
     preview.setAccessibleName(QStringLiteral("Log print preview"));
+    preview.resize(840, 900);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintTo(*p); });
     preview.exec();
 }

@@ -171,7 +171,7 @@ void CZyfarTree::RestoreBeforeDrag() {
     if (beforeDrag_.isValid())
         view_->selectionModel()->setCurrentIndex(beforeDrag_, QItemSelectionModel::ClearAndSelect);
     else
-        view_->selectionModel()->clearSelection();
+        view_->selectionModel()->clear();  // nothing was selected: no selection, no current index
     beforeDrag_ = QPersistentModelIndex();
     dragOver_ = false;
 }

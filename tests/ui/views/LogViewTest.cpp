@@ -199,19 +199,54 @@ private slots:
         QCOMPARE(view.RowCount(), 4);
     }
 
+    // The byte keys of a big sort give the order the row comparison gives,
+    // for every column and both directions (stable: ties keep their order).
+    void sortKeysAgreeWithComparison() {
+        TransferLog log;
+        log.ApplySettings(ScreenOnly());
+        CLogView view(log);
+        const char* names[] = {"/srv/data/a", "/srv/data/B", "/srv/data/ab", "/srv/data/a", "/srv/data/abcdefghij-1",
+                               "/srv/data/abcdefghij-2", "/srv/data/", "/SRV/data/b"};
+        for (int i = 0; i < 40; ++i)
+            log.WriteLogEntry(logcode::First + (i * 7) % 16, names[i % 8], names[(i * 3) % 8], names[(i * 5) % 8],
+                              i % 4 == 0 ? "" : names[i % 3]);
+        view.FlushPending();
+        LogListModel* model = view.LogModel();
+        for (int column = 0; column < LogListModel::kColumns; ++column) {
+            std::vector<std::string> keys;
+            QVERIFY(model->SortKeys(column, keys));
+            for (int a = 0; a < model->RowCount(); ++a)
+                for (int b = 0; b < model->RowCount(); ++b) {
+                    const int byKey = keys[a] < keys[b] ? -1 : (keys[b] < keys[a] ? 1 : 0);
+                    const int byRows = model->CompareRows(a, b, column);
+                    QCOMPARE(byKey, byRows < 0 ? -1 : (byRows > 0 ? 1 : 0));
+                }
+        }
+        // And through the view: descending by file, ties in number order.
+        view.ClickColumn(6);
+        view.ClickColumn(6);
+        for (int row = 1; row < model->RowCount(); ++row) {
+            const int c = model->CompareRows(row - 1, row, 6);
+            QVERIFY(c > 0 || (c == 0 && model->Entry(row - 1).number < model->Entry(row).number));
+        }
+    }
+
     void printsPagesToPdf_data() {
         QTest::addColumn<int>("fullPages");  // rows: this many full pages ...
         QTest::addColumn<int>("extra");      // ... and this many rows more
         QTest::addColumn<int>("pages");
-        QTest::newRow("no rows prints nothing") << 0 << 0 << 0;
-        QTest::newRow("one row") << 0 << 1 << 1;
-        QTest::newRow("exactly two pages") << 2 << 0 << 2;
-        QTest::newRow("two pages and one row") << 2 << 1 << 3;
+        QTest::addColumn<bool>("longRows");  // rows over the ruler's width take two lines
+        QTest::newRow("no rows prints nothing") << 0 << 0 << 0 << false;
+        QTest::newRow("one row") << 0 << 1 << 1 << false;
+        QTest::newRow("exactly two pages") << 2 << 0 << 2 << false;
+        QTest::newRow("two pages and one row") << 2 << 1 << 3 << false;
+        QTest::newRow("long rows go on in a second line") << 2 << 0 << 4 << true;
     }
     void printsPagesToPdf() {
         QFETCH(int, fullPages);
         QFETCH(int, extra);
         QFETCH(int, pages);
+        QFETCH(bool, longRows);
         const QString pdf = dir_.path() + "/log.pdf";
         QPdfWriter probe(dir_.path() + "/probe.pdf");
         probe.setResolution(300);
@@ -226,8 +261,17 @@ private slots:
         log.ApplySettings(ScreenOnly());
         CLogView view(log);
         for (int i = 0; i < fullPages * layout.linesPerPage + extra; ++i)
-            log.WriteLogEntry(logcode::FtpTransferComplete, "Local Machine", "site", QString("f%1").arg(i).toStdString(), "");
+            log.WriteLogEntry(logcode::FtpTransferComplete, "Local Machine", "site", QString("f%1").arg(i).toStdString(),
+                              longRows ? std::string(70, 'x') : "");
         view.FlushPending();
+        const QFontMetrics fm(LogPrintFont(), &probe);
+        const int ruler = fm.horizontalAdvance(kLogPrintRuler);
+        for (const QString& line : view.PrintLines()) {
+            const QStringList printed = WrapLogLine(line, fm, ruler);
+            QCOMPARE(printed.size(), longRows ? 2 : 1);
+            QCOMPARE(QString(printed.join("").remove(' ')), QString(line).remove(' '));  // nothing lost
+            for (const QString& p : printed) QVERIFY(fm.horizontalAdvance(p) <= ruler);
+        }
         QCOMPARE(view.PrintLines().value(0).startsWith("FTP Transfer Complete "), view.RowCount() > 0);
         {
             QPdfWriter writer(pdf);
