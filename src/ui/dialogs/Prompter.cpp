@@ -119,6 +119,8 @@ std::optional<QString> QtPrompter::ChooseFile(QWidget* parent, const FileRequest
     case FileRequest::Kind::Save: {
         QFileDialog dialog(parent, request.title, request.folder, request.filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // The caller asks its own overwrite question (with its message number).
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
         dialog.setDefaultSuffix(request.defaultSuffix);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             path = dialog.selectedFiles().front();
