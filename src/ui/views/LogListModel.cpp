@@ -65,7 +65,7 @@ void LogListModel::Append(std::vector<LogEntry> entries) {
 
 void LogListModel::Reset(std::vector<LogEntry> entries) {
     BeginReset();
-    rows_ = std::move(entries);
+    rows_.assign(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
     rows_.shrink_to_fit();
     EndReset();
 }
@@ -147,8 +147,7 @@ bool LogListModel::SortKeys(int column, std::vector<std::string>& keys) const {
 }
 
 void LogListModel::PermuteRecords(const std::vector<int>& newOrder) {
-    std::vector<LogEntry> sorted;
-    sorted.reserve(rows_.size());
+    std::deque<LogEntry> sorted;
     for (int old : newOrder) sorted.push_back(std::move(rows_[static_cast<std::size_t>(old)]));
     rows_ = std::move(sorted);
 }

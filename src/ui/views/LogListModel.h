@@ -2,6 +2,7 @@
 // The rows of the log view: one copy of a log entry per row. Columns: 0 the
 // event text (with the entry's icon), 1 the number, 2 time, 3 date, 4 source,
 // 5 destination, 6 file, 7 detail.
+#include <deque>
 #include <vector>
 
 #include "log/LogEntry.h"
@@ -21,7 +22,9 @@ public:
     // Replaces every row with one reset.
     void Reset(std::vector<LogEntry> entries);
     [[nodiscard]] const LogEntry& Entry(int row) const { return rows_[static_cast<std::size_t>(row)]; }
-    [[nodiscard]] const std::vector<LogEntry>& Entries() const { return rows_; }
+    // A deque: appending never moves the rows already there, so a long log
+    // grows without the pauses of a vector's regrowth.
+    [[nodiscard]] const std::deque<LogEntry>& Entries() const { return rows_; }
     // How many insert notifications Append has sent (the view's batching).
     [[nodiscard]] int InsertBatches() const { return insertBatches_; }
 
@@ -39,7 +42,7 @@ public:
     [[nodiscard]] static QIcon IconOfOffset(int offset);
 
 private:
-    std::vector<LogEntry> rows_;
+    std::deque<LogEntry> rows_;
     int insertBatches_ = 0;
 };
 

@@ -206,7 +206,9 @@ void CLogView::SaveLogFile() {
     if (QFileInfo::exists(*path) &&
         AskMessage(this, kMsgOverwrite, MessageKind::Question, MessageButtons::OkCancel) != MessageAnswer::Ok)
         return;
-    const LogSaveResult result = zyfar::SaveLogFile(QFile::encodeName(*path).toStdString(), logModel_->Entries());
+    const LogSaveResult result = zyfar::SaveLogFile(QFile::encodeName(*path).toStdString(),
+                                                       std::vector<LogEntry>(logModel_->Entries().begin(),
+                                                                             logModel_->Entries().end()));
     if (!result.ok) AskText(this, FromStd(result.message), MessageKind::Stop, MessageButtons::Ok);
 }
 
