@@ -5,6 +5,7 @@
 // spaced starts; command-line link runs ending after their last window.
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 #include <memory>
@@ -89,6 +90,8 @@ private slots:
         const CTransferJob job = PutJob(20'000'000, "/show", &data);
         QPointer<CTransferDlg> dlg = new CTransferDlg(PutRun(job), nullptr, nullptr, &sink_);
         QCOMPARE(dlg->windowTitle(), QStringLiteral("FTP Put to: 127.0.0.1"));
+        QVERIFY(!dlg->close());  // the close box does nothing
+        QVERIFY(dlg->isVisible());
         TransferProgress& progress = dlg->run().progress;
         QTRY_VERIFY_WITH_TIMEOUT(progress.Snapshot().batchDone > 0, 30000);
         dlg->controller().Suspend();  // the texts stand still while the worker waits
@@ -117,15 +120,18 @@ private slots:
         QTest::addColumn<MessageAnswer>("answer");
         QTest::addColumn<bool>("endsMeanwhile");
         QTest::addColumn<bool>("sent");
-        QTest::newRow("No resumes") << MessageAnswer::No << false << true;
-        QTest::newRow("Yes cancels") << MessageAnswer::Yes << false << false;
-        QTest::newRow("ends meanwhile, No") << MessageAnswer::No << true << true;
-        QTest::newRow("ends meanwhile, Yes") << MessageAnswer::Yes << true << true;
+        QTest::addColumn<bool>("escape");  // Escape instead of the button
+        QTest::newRow("No resumes") << MessageAnswer::No << false << true << false;
+        QTest::newRow("Yes cancels") << MessageAnswer::Yes << false << false << false;
+        QTest::newRow("Escape, Yes cancels") << MessageAnswer::Yes << false << false << true;
+        QTest::newRow("ends meanwhile, No") << MessageAnswer::No << true << true << false;
+        QTest::newRow("ends meanwhile, Yes") << MessageAnswer::Yes << true << true << false;
     }
     void cancelQuestion() {
         QFETCH(MessageAnswer, answer);
         QFETCH(bool, endsMeanwhile);
         QFETCH(bool, sent);
+        QFETCH(bool, escape);
         std::string data;
         const CTransferJob job = PutJob(5'000'000, "/cancel" + std::to_string(fileNumber_), &data);
         QPointer<CTransferDlg> dlg = new CTransferDlg(PutRun(job), nullptr, nullptr, &sink_);
@@ -140,7 +146,11 @@ private slots:
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             aliveAfterEnd = !dlg.isNull() && !dlg->controller().Finished();
         };
-        dlg->CancelClicked();
+        if (escape) {
+            QTest::keyClick(dlg, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(dlg->findChild<QPushButton*>(), Qt::LeftButton);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(dlg.isNull(), 60000);
         QCOMPARE(aliveAfterEnd, endsMeanwhile);
         QCOMPARE(prompter_.asked().size(), std::size_t{1});
