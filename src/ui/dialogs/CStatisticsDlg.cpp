@@ -22,8 +22,6 @@ namespace {
 constexpr int kRefreshMs = 1000;
 // Moves while the user drags come in bursts; the position is stored once the window rests.
 constexpr int kSaveDelayMs = 300;
-// The moves caused by creating and placing the window are not the user's.
-constexpr int kIgnoredMoves = 2;
 
 QPointer<CStatisticsDlg>& TheInstance() {
     static QPointer<CStatisticsDlg> instance;
@@ -62,7 +60,11 @@ CStatisticsDlg* CStatisticsDlg::Show(QWidget* parent) {
                              .topLeft());
         }
     }
+    // The moves that creating, placing and showing the window cause are not
+    // the user's: only a move away from where it was put is stored.
+    dialog->placedAt_ = dialog->pos();
     dialog->show();
+    dialog->tracking_ = true;
     dialog->animation_->Start();
     dialog->refresh_->start();
     dialog->Refresh();
@@ -170,7 +172,8 @@ QString CStatisticsDlg::FieldText(const QString& label) const {
 
 void CStatisticsDlg::moveEvent(QMoveEvent* event) {
     QDialog::moveEvent(event);
-    if (++moves_ <= kIgnoredMoves) return;
+    if (!tracking_ || (!movedByUser_ && pos() == placedAt_)) return;
+    movedByUser_ = true;
     saveTimer_->start();
 }
 

@@ -2,7 +2,8 @@
 // The "Transfer Statistics" window: the process-wide byte, file and time
 // counters of the copy loops, refilled once a second with the texts the core
 // formats (FormatStatistics). One window at a time; it remembers where the
-// user put it (CONFIG SysInfo_X / SysInfo_Y; 0 or absent centres it).
+// user put it (CONFIG SysInfo_X / SysInfo_Y; 0 or absent centres it). The
+// moves that opening the window causes are not stored, only the user's.
 #include <QDialog>
 #include <QPointer>
 
@@ -48,7 +49,9 @@ private:
     BusyAnimation* animation_ = nullptr;
     QTimer* refresh_ = nullptr;
     QTimer* saveTimer_ = nullptr;
-    int moves_ = 0;  // move notifications since creation
+    QPoint placedAt_;          // where opening put the window
+    bool tracking_ = false;    // shown: moves may be the user's
+    bool movedByUser_ = false; // moved away from placedAt_ since
 };
 
 }  // namespace zyfar
