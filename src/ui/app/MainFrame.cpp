@@ -20,6 +20,7 @@
 #include "automation/ResendTimer.h"
 #include "automation/Scheduler.h"
 #include "log/LogEntry.h"
+#include "dialogs/CTransferDlg.h"
 #include "dialogs/Prompter.h"
 #include "platform/WorkerControl.h"
 #include "settings/Keys.h"
@@ -291,6 +292,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     for (auto c : {ProfileBar::Left, ProfileBar::Right, ProfileBar::Links}) profileBar_->ComboOf(c)->clear();
     background_.reset();
     scheduler_.reset();
+    // Transfers still running end as cancelled: their files are logged and
+    // queued as the end of every run does, before the program ends.
+    CTransferDlg::CancelAll();
     screen_.reset();  // saves split2, split3, split4
     outer_->Save();
     if (trayMenu_) {
