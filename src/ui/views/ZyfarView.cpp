@@ -415,30 +415,30 @@ bool CZyfarView::HandleKey(int key) {
 
 void CZyfarView::DragEnter(QDropEvent* event) { DragMove(event); }
 
-void CZyfarView::DragMove(QDropEvent* event) {
-    const std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
-    const DropDecision decision = payload && AcceptsDrops()
-                                      ? DecideDrop(*payload, DropTargetKind::List, event->modifiers(), this)
-                                      : DropDecision{};
+// The drop a drag over this list would make; a refused one ignores the event.
+static std::optional<DragPayload> AcceptDrag(CZyfarView* view, QDropEvent* event, DropDecision& decision) {
+    std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
+    decision = payload && view->AcceptsDrops()
+                   ? DecideDrop(*payload, DropTargetKind::List, event->modifiers(), view)
+                   : DropDecision{};
     if (decision.action == DropAction::None) {
         event->ignore();
-        return;
+        return std::nullopt;
     }
     event->setDropAction(ToQtAction(decision.action));
     event->accept();
+    return payload;
+}
+
+void CZyfarView::DragMove(QDropEvent* event) {
+    DropDecision decision;
+    (void)AcceptDrag(this, event, decision);
 }
 
 void CZyfarView::Drop(QDropEvent* event) {
-    const std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
-    const DropDecision decision = payload && AcceptsDrops()
-                                      ? DecideDrop(*payload, DropTargetKind::List, event->modifiers(), this)
-                                      : DropDecision{};
-    if (decision.action == DropAction::None) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(ToQtAction(decision.action));
-    event->accept();
+    DropDecision decision;
+    const std::optional<DragPayload> payload = AcceptDrag(this, event, decision);
+    if (!payload) return;
     DropInfo info;
     info.targetList = this;
     DeliverDrop(decision, *payload, info);
