@@ -16,10 +16,10 @@
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
+#include <utility>
 
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
-#include "platform/TextUtil.h"
 
 namespace zyfar {
 namespace {
@@ -31,11 +31,11 @@ class Fd {
 public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() { Close(); }
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     Fd& operator=(Fd&& other) noexcept {
         if (this != &other) {
             Close();
-            fd_ = other.Release();
+            fd_ = std::exchange(other.fd_, -1);
         }
         return *this;
     }
@@ -43,16 +43,9 @@ public:
     Fd& operator=(const Fd&) = delete;
     [[nodiscard]] int get() const { return fd_; }
     [[nodiscard]] bool ok() const { return fd_ >= 0; }
-    // Gives the descriptor up (to a DIR that closes it).
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
     // Closes now; the errno of a failed close (NFS reports late write errors there), else 0.
     int Close() {
-        const int fd = fd_;
-        fd_ = -1;
+        const int fd = std::exchange(fd_, -1);
         return fd >= 0 && ::close(fd) != 0 ? errno : 0;
     }
 
@@ -62,6 +55,34 @@ private:
 
 Fd OpenFolder(const std::string& folder) {
     return Fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+// Calls visit(entry) for each entry of the open folder but "." and "..",
+// until it answers false. The caller keeps its descriptor. 0 or the errno of
+// a failed read.
+template <typename Visit>
+int ReadEntries(int folderFd, Visit&& visit) {
+    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = own >= 0 ? ::fdopendir(own) : nullptr;
+    if (dir == nullptr) {
+        const int err = errno;
+        if (own >= 0) ::close(own);
+        return err;
+    }
+    ::rewinddir(dir);
+    int err = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* d = ::readdir(dir);
+        if (d == nullptr) {
+            err = errno;
+            break;
+        }
+        if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+        if (!visit(*d)) break;
+    }
+    ::closedir(dir);
+    return err;
 }
 
 bool Below(std::string_view path, std::string_view prefix) {
@@ -293,31 +314,20 @@ LocalListing ListFolder(const std::string& folder, std::size_t cap) {
         out.error = "Cannot read folder " + folder + ": " + std::strerror(err);
         return std::move(out);
     };
-    Fd fd = OpenFolder(folder);
+    const Fd fd = OpenFolder(folder);
     if (!fd.ok()) return fail(errno);
-    DIR* dir = ::fdopendir(fd.get());
-    if (dir == nullptr) return fail(errno);
-    const int dirFd = fd.Release();  // the DIR owns the descriptor from here
     const UserIds user;
-    int readError = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* d = ::readdir(dir);
-        if (d == nullptr) {
-            readError = errno;
-            break;
-        }
-        if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
+    const int readError = ReadEntries(fd.get(), [&](const dirent& d) {
         if (out.entries.size() >= cap) {
             out.truncated = true;
-            break;
+            return false;
         }
         LocalEntry e;
-        if (ReadEntry(dirFd, d->d_name, user, e)) out.entries.push_back(std::move(e));
-        else if (errno != ENOENT) out.entries.push_back(LocalEntry{d->d_name, 0, 0, kNoTime, false, false, false,
-                                                                   d->d_name[0] == '.', false});
-    }
-    ::closedir(dir);
+        if (ReadEntry(fd.get(), d.d_name, user, e)) out.entries.push_back(std::move(e));
+        else if (errno != ENOENT)  // unreadable, yet there: shown by name
+            out.entries.push_back(LocalEntry{d.d_name, 0, 0, kNoTime, false, false, false, d.d_name[0] == '.', false});
+        return true;
+    });
     if (readError != 0) return fail(readError);
     std::sort(out.entries.begin(), out.entries.end(),
               [](const LocalEntry& a, const LocalEntry& b) { return a.name < b.name; });
@@ -325,11 +335,11 @@ LocalListing ListFolder(const std::string& folder, std::size_t cap) {
 }
 
 std::optional<LocalFileInfo> StatLocal(const std::string& folder, const std::string& name) {
-    Fd dir = OpenFolder(folder);
+    const Fd dir = OpenFolder(folder);
     LocalFileInfo info;
-    if (!dir.ok() || !IsLocalFileName(name) || !ReadEntry(dir.get(), name.c_str(), UserIds(), info.entry, &info.accessed))
-        return std::nullopt;
-    return info;
+    const bool read = dir.ok() && IsLocalFileName(name) &&
+                      ReadEntry(dir.get(), name.c_str(), UserIds(), info.entry, &info.accessed);
+    return read ? std::optional<LocalFileInfo>(std::move(info)) : std::nullopt;
 }
 
 LocalDateTime LocalTimeOf(std::int64_t secondsSinceEpoch) {
@@ -470,33 +480,22 @@ constexpr int kMaxTreeDepth = 256;
 // Removes parentFd/name and everything below it, never following a link. 0 or an errno.
 int RemoveTreeAt(int parentFd, const char* name, int depth) {
     if (depth > kMaxTreeDepth) return ELOOP;
-    Fd fd(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const Fd fd(::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.ok()) return errno;
-    DIR* dir = ::fdopendir(fd.get());
-    if (dir == nullptr) return errno;
-    const int dirFd = fd.Release();
     std::vector<std::pair<std::string, bool>> children;  // name, is a folder
-    int err = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* d = ::readdir(dir);
-        if (d == nullptr) {
-            err = errno;
-            break;
-        }
-        if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
-        bool folder = d->d_type == DT_DIR;
+    int err = ReadEntries(fd.get(), [&](const dirent& d) {
+        bool folder = d.d_type == DT_DIR;
         struct stat st {};
-        if (d->d_type == DT_UNKNOWN && ::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        if (d.d_type == DT_UNKNOWN && ::fstatat(fd.get(), d.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
             folder = S_ISDIR(st.st_mode);
-        children.emplace_back(d->d_name, folder);
-    }
+        children.emplace_back(d.d_name, folder);
+        return true;
+    });
     for (std::size_t i = 0; err == 0 && i < children.size(); ++i) {
         const char* child = children[i].first.c_str();
-        if (children[i].second) err = RemoveTreeAt(dirFd, child, depth + 1);
-        else if (::unlinkat(dirFd, child, 0) != 0 && errno != ENOENT) err = errno;
+        if (children[i].second) err = RemoveTreeAt(fd.get(), child, depth + 1);
+        else if (::unlinkat(fd.get(), child, 0) != 0 && errno != ENOENT) err = errno;
     }
-    ::closedir(dir);
     if (err == 0 && ::unlinkat(parentFd, name, AT_REMOVEDIR) != 0) err = errno;
     return err;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/LocalBrowse.h"
@@ -96,19 +97,16 @@ TEST(LocalBrowse, PutJobsFromSelectedRows) {
         {FileCasing::Lower, {"readme", "a.txt", "b.txt", "mixed.txt"}},
     };
     for (const auto& c : cases) {
-        const std::vector<CTransferJob> jobs = BuildLocalPutJobs("/home/me/out", rows, c.casing);
-        ASSERT_EQ(jobs.size(), c.targets.size());
-        for (std::size_t i = 0; i < jobs.size(); ++i) EXPECT_EQ(jobs[i].targetName, c.targets[i]);
+        std::vector<std::string> targets;
+        for (const CTransferJob& job : BuildLocalPutJobs("/out", rows, c.casing)) targets.push_back(job.targetName);
+        EXPECT_EQ(targets, c.targets);
     }
-    const std::vector<CTransferJob> jobs = BuildLocalPutJobs("/home/me/out", rows, FileCasing::Upper);
+    // Not attempted, from no queue entry, into the server's current folder.
     CTransferJob expected;
-    expected.localDir = "/home/me/out";
-    expected.sourceName = "Mixed.Txt";
-    expected.targetName = "MIXED.TXT";
-    expected.size = 500;
-    expected.timeLow = 5;
-    expected.timeHigh = 1;
-    EXPECT_EQ(jobs.back(), expected);  // status -1, no queue entry, the server's current folder
+    std::tie(expected.localDir, expected.sourceName, expected.targetName) =
+        std::tuple("/out", "Mixed.Txt", "MIXED.TXT");
+    std::tie(expected.size, expected.timeLow, expected.timeHigh) = std::tuple(500, 5u, 1u);
+    EXPECT_EQ(BuildLocalPutJobs("/out", rows, FileCasing::Upper).back(), expected);
 }
 
 }  // namespace
