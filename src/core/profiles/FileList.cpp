@@ -10,6 +10,7 @@
 #include <limits>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unordered_set>
 
 namespace zyfar {
 namespace {
@@ -92,18 +93,18 @@ std::size_t MergeFileListItems(std::vector<FileListItem>& items, const std::vect
 namespace {
 
 struct DropWalk {
-    std::vector<std::string> seen;  // lower-cased "folder/name" of every item so far
+    std::unordered_set<std::string> seen;  // lower-cased "folder/name" of every item so far
     DroppedFiles out;
     std::size_t limit = 0;
 
     void AddFile(const std::string& folder, const std::string& name, const struct stat& st) {
         std::string key = ToLowerAscii(folder + name);
-        if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
+        if (seen.contains(key)) return;
         if (out.items.size() >= limit) {
             out.truncated = true;
             return;
         }
-        seen.push_back(std::move(key));
+        seen.insert(std::move(key));
         out.items.push_back(FileListItem{folder, name, "", st.st_size, st.st_mtime});
     }
 
@@ -137,7 +138,7 @@ DroppedFiles CollectDroppedFiles(const std::vector<std::string>& paths, const st
     for (const FileListItem& item : existing) {
         const std::string folder =
             item.folder.ends_with('/') || item.folder.empty() ? item.folder : item.folder + "/";
-        walk.seen.push_back(ToLowerAscii(folder + item.localName));
+        walk.seen.insert(ToLowerAscii(folder + item.localName));
     }
     for (const std::string& path : paths) {
         if (path.empty() || path.size() > kDroppedPathLimit) continue;

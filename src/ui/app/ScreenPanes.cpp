@@ -1,6 +1,7 @@
 #include "app/ScreenPanes.h"
 
 #include <QMenu>
+#include <unordered_set>
 
 #include "app/Commands.h"
 #include "profiles/LinkFile.h"
@@ -130,11 +131,11 @@ FileListPane::FileListPane(QWidget* parent) : CZyfarView(parent) {
 }
 
 int FileListPane::AddItems(const std::vector<FileListItem>& items) {
-    std::vector<FileListItem> have = Items();
+    std::unordered_set<std::string> have;
+    for (const FileListItem& i : Items()) have.insert(i.folder + '\n' + i.localName);
     QList<QStringList> rows;
     for (const FileListItem& item : items) {
-        if (HasFileListItem(have, item.folder, item.localName)) continue;
-        have.push_back(item);
+        if (!have.insert(item.folder + '\n' + item.localName).second) continue;
         rows.push_back({Q(item.localName), Q(item.folder), QString::number(item.size), Q(item.remoteName)});
     }
     rows_->AppendRows(rows);
