@@ -275,6 +275,12 @@ void BrowseSession::Disconnect(const std::string& host) {
 
 void BrowseSession::RunConnect(Task& task, BrowseResult& out) {
     if (client_) Disconnect(Host());
+    {
+        // Until this connect works there is no site: a failed one leaves the session closed.
+        std::lock_guard lock(mutex_);
+        site_ = BrowseSite{};
+        connected_ = false;
+    }
     const std::shared_ptr<WorkerControl> control = NewControl();
     BrowseConnectResult c = BrowseConnect(task.site, control.get(), task.connectOptions);
     out.changeDirectoryFailed = c.changeDirectoryFailed;
@@ -284,19 +290,27 @@ void BrowseSession::RunConnect(Task& task, BrowseResult& out) {
     }
     client_ = std::move(c.client);
     serverFolder_.path = c.currentDirectory;
+    if (!RunningCancelled()) {
+        {
+            std::lock_guard lock(mutex_);
+            site_ = task.site;
+            connected_ = true;
+        }
+        const TrayScope tray(TrayState::Receiving);
+        Tree(c.currentDirectory, task.mask, out);
+        // The connection stands even when its first listing did not work:
+        // the result is the connection's, the listing's failure is in the
+        // messages (and no listing comes with it).
+        if (out.result.code != ftpcode::kCancelled) out.result = FtpOk();
+    }
     if (RunningCancelled()) {
-        // Closed or cancelled while it connected: the connection goes again.
+        // Cancelled or closed while it connected: the tree is not built.
         Disconnect(task.site.host);
-        out.result = Cancelled();
-        return;
-    }
-    {
         std::lock_guard lock(mutex_);
-        site_ = task.site;
-        connected_ = true;
+        site_ = BrowseSite{};
+        connected_ = false;
+        out.result = Cancelled();
     }
-    const TrayScope tray(TrayState::Receiving);
-    Tree(c.currentDirectory, task.mask, out);
 }
 
 void BrowseSession::RunClose(BrowseResult* out) {
@@ -356,6 +370,7 @@ void BrowseSession::RunOperation(const BrowseOperation& operation, BrowseResult&
     const TrayScope tray(readOnly ? TrayState::Receiving : TrayState::Sending);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!EnsureConnected(out)) return;
+        if (out.reconnected) Ui().SetTrayState(static_cast<int>(readOnly ? TrayState::Receiving : TrayState::Sending));
         std::visit([this, &out](const auto& request) { Run(request, out); }, operation.request);
         // A listing that found its connection gone (a server that dropped
         // an idle connection, say) runs once more on a fresh one. Changes

@@ -174,7 +174,11 @@ struct BrowseItemOutcome {
 struct BrowseResult {
     std::uint64_t id = 0;
     BrowseOpKind kind = BrowseOpKind::List;
-    FtpResult result;          // ok; 12017 after a cancel; else the (first) failure
+    // ok; 12017 after a cancel; else the (first) failure. A Connect's is the
+    // connection's: when its first listing fails the result stays ok, the
+    // listing is absent and the messages say why. A refusal explained by a
+    // message of the string table carries that number (174, 248, 33047 ...).
+    FtpResult result;
     bool reconnected = false;  // the connection was opened again for this operation
     std::vector<std::string> messages;  // for the user, in order (error texts, 174, 248, 249, 33047 ...)
 
@@ -224,8 +228,10 @@ class BrowseSession {
 public:
     using ResultHandler = std::function<void(BrowseResult result)>;
 
-    // The handler runs on the worker thread, once per accepted request, never
-    // after the destructor has returned.
+    // The handler runs on the worker thread, once per accepted request (and
+    // once per Close). Once the destructor has begun, results are dropped,
+    // and it returns only after a handler call under way has ended; so the
+    // handler must not wait for the owner's thread (post, do not block).
     explicit BrowseSession(ResultHandler onResult);
     // Cancels whatever runs, closes the connection (the close is logged) and
     // joins the worker; it waits for no server.
