@@ -48,9 +48,9 @@ std::string FailureText(const FtpResult& r) {
     return text;
 }
 
-// The message box text for a failed operation: the code's message, followed
-// by the server's reply when the client has one that says more.
-std::string MessageBoxText(const FtpResult& r) {
+}  // namespace
+
+std::string BrowseMessageText(const FtpResult& r) {
     std::string text = InternetErrorMessage(r.code);
     if (text.empty()) return FailureText(r);
     if (!r.text.empty() && r.text != text) {
@@ -60,7 +60,11 @@ std::string MessageBoxText(const FtpResult& r) {
     return text;
 }
 
-void StopMessage(const std::string& text) { (void)Ui().ShowMessage(text, MessageKind::Stop, MessageButtons::Ok); }
+namespace {
+
+void StopMessage(const BrowseConnectOptions& options, const std::string& text) {
+    if (!options.quiet) (void)Ui().ShowMessage(text, MessageKind::Stop, MessageButtons::Ok);
+}
 
 BrowseConnectResult Failure(const FtpResult& r) {
     BrowseConnectResult out;
@@ -74,6 +78,10 @@ bool Cancelled(WorkerControl* control) { return control != nullptr && control->I
 // The browsing window shows the message table's full text for a cancel.
 FtpResult CancelledWithMessage() { return FtpFail(ftpcode::kCancelled, MessageText(ftpcode::kCancelled)); }
 
+void Sound(const BrowseConnectOptions& options, SoundEvent event) {
+    if (!options.quiet) PlayEventSound(event);
+}
+
 void RememberSite(const BrowseSite& site) {
     Write(keys::QuickServer, site.host);
     Write(keys::QuickLogin, site.login);
@@ -84,7 +92,7 @@ void RememberSite(const BrowseSite& site) {
 
 // The site's folder: 32867 when it could be entered, else a message box and
 // 32868; the connect goes on in the server's current folder either way.
-bool EnterSiteFolder(FtpClient& client, const BrowseSite& site) {
+bool EnterSiteFolder(FtpClient& client, const BrowseSite& site, const BrowseConnectOptions& options) {
     const FtpOutcome<std::string> before = client.GetCurrentDirectory();
     const std::string current = before.ok() ? before.value : std::string(kNone);
     const FtpResult cd = client.SetCurrentDirectory(site.remotePath);
@@ -92,7 +100,7 @@ bool EnterSiteFolder(FtpClient& client, const BrowseSite& site) {
         WriteLogEntry(logcode::ChangeDirectoryOk, current, site.host, site.remotePath, kNone);
         return true;
     }
-    StopMessage(MessageBoxText(cd));
+    StopMessage(options, BrowseMessageText(cd));
     WriteLogEntry(logcode::ChangeDirectoryFailed, current, site.host, site.remotePath, FailureText(cd));
     return false;
 }
@@ -117,7 +125,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
     // The session itself (access type and proxy) must be usable first.
     if (const FtpResult session = CheckSessionOptions(connect); !session.ok()) {
         WriteLogEntry(logcode::InternetConnectionFailed, kLocalMachine, site.host, kNone, kNone);
-        PlayEventSound(SoundEvent::ConnectFail);
+        Sound(options, SoundEvent::ConnectFail);
         Status(options, ConnectionFailedStatusText(site.host));
         PauseAfter(options, control);
         return Failure(session);
@@ -136,7 +144,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
         const std::string text = FailureText(r);
         // A cancelled connect ends quietly: the window that asked is gone.
         if (!Cancelled(control)) {
-            PlayEventSound(SoundEvent::ConnectFail);
+            Sound(options, SoundEvent::ConnectFail);
             Status(options, ConnectionFailedStatusText(site.host));
         }
         client.reset();
@@ -146,24 +154,28 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
         return Failure(r);
     }
     Status(options, ConnectedStatusText(site.host));
-    PlayEventSound(SoundEvent::ConnectOk);
+    Sound(options, SoundEvent::ConnectOk);
     WriteLogEntry(logcode::FtpConnectionOk, kLocalMachine, site.host, kNone, kNone);
 
     BrowseConnectResult out;
-    if (!site.remotePath.empty() && !Cancelled(control)) out.changeDirectoryFailed = !EnterSiteFolder(*client, site);
+    if (!site.remotePath.empty() && !Cancelled(control)) {
+        out.changeDirectoryFailed = !EnterSiteFolder(*client, site, options);
+    }
 
     FtpOutcome<std::string> pwd = Cancelled(control) ? FtpOutcome<std::string>(CancelledWithMessage())
                                                      : client->GetCurrentDirectory();
     if (!pwd.ok()) {
         // A cancel is the user's own doing: no message box for it.
-        if (pwd.result.code != ftpcode::kCancelled && !Cancelled(control)) StopMessage(MessageBoxText(pwd.result));
+        if (pwd.result.code != ftpcode::kCancelled && !Cancelled(control)) {
+            StopMessage(options, BrowseMessageText(pwd.result));
+        }
         BrowseDisconnect(client, site.host);
         PauseAfter(options, control);
         BrowseConnectResult failed = Failure(pwd.result);
         failed.changeDirectoryFailed = out.changeDirectoryFailed;
         return failed;
     }
-    RememberSite(site);
+    if (!options.quiet) RememberSite(site);
     Status(options, std::string(MessageText(kMsgRetrievingRemoteFiles)));
     out.currentDirectory = std::move(pwd.value);
     out.client = std::move(client);

@@ -34,6 +34,11 @@ struct BrowseConnectOptions {
     // How long the last status stays up before the tray goes back to idle
     // (the connecting window uses 750 ms; a cancel ends the wait at once).
     std::chrono::milliseconds pauseAfter{0};
+    // A browsing session connecting again on its own (after a cancelled
+    // operation or a dropped connection): the log events are written as for
+    // any connect, but no message box is shown, no sound is played and the
+    // last connection is not stored again.
+    bool quiet = false;
 };
 
 struct BrowseConnectResult {
@@ -45,6 +50,10 @@ struct BrowseConnectResult {
 
     [[nodiscard]] bool ok() const { return code == ftpcode::kOk; }
 };
+
+// The text a message box shows for a failed browsing operation: the code's
+// message, followed by the server's reply when that says more.
+[[nodiscard]] std::string BrowseMessageText(const FtpResult& r);
 
 // The status texts of the connecting window.
 [[nodiscard]] std::string ConnectedStatusText(const std::string& host);         // "Connected to %s"
