@@ -1,8 +1,6 @@
 // HTTP CONNECT tunnelling and the environment's proxy settings.
 #include "ftp/FtpProxy.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 
 #include "FtpTestHelpers.h"
