@@ -31,7 +31,7 @@
 #include "profiles/SiteProfile.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
-#include "../engine/EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "support/ProgramRun.h"
 #include "support/Recorders.h"
 #include "support/TestEnv.h"

@@ -4,7 +4,7 @@
 #include "automation/HeadlessScript.h"
 #include "automation/LinkRun.h"
 
-#include "../ftp/FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "AutomationTestSupport.h"
 #include "log/LogFormats.h"
 

@@ -1,6 +1,6 @@
 // Script lines against pyftpdlib: sessions, folder and file operations, transfers with wildcards, age filters,
 // the overwrite rule, put and send.
-#include "../ftp/FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "AutomationTestSupport.h"
 
 namespace zyfar::autotest {

@@ -3,7 +3,7 @@
 
 #include <future>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 
 namespace zyfar::enginetest {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <csignal>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "ftp/FtpError.h"
 #include "platform/SoundPlayer.h"
 

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "ftp/FtpError.h"
 
 namespace zyfar::enginetest {

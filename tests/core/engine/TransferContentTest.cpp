@@ -7,7 +7,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "engine/TransferPaths.h"
 
 namespace zyfar::enginetest {

@@ -3,7 +3,7 @@
 
 #include <future>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "log/TransferLog.h"
 #include "platform/SoundPlayer.h"
 #include "platform/UiHost.h"

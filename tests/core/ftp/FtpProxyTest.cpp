@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 
 namespace zyfar {
 namespace {

@@ -1,5 +1,5 @@
 // The client against pyftpdlib: with and without MLSD, active and passive.
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "support/TestEnv.h"
 
 namespace zyfar {

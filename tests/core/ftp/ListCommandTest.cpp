@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "settings/SettingsStore.h"
 #include "support/ProgramRun.h"
 #include "support/TestEnv.h"

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <future>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "platform/WorkerControl.h"
 #include "support/TestEnv.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// Shared pieces of the engine tests: a private home, a recording UI host and queue sink, log inspection, shared servers, jobs and runs.
+// The fixture of the engine tests, which the automation tests build on: a private home, the log in memory, the
+// recording UI host and queue sink, log inspection, one shared pyftpdlib and vsftpd, jobs and runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
