@@ -153,8 +153,8 @@ TEST_P(MultiPutRefusingSiteTest, ASiteThatRefusesTheLoginFailsAloneAndQueuesItsF
     Set("SCHEDULE", "ResendFail", "1");
     Set("CONFIG", "FileCasingPut", "LOWER_CASE");
     Set("CONFIG", "DeletePut", "YES");
-    QueueFileSink sink(queuePath_);
-    QuickStarter starter(&sink);
+    QueueFileSink queue(queuePath_);
+    QuickStarter starter(&queue);
     const std::vector<CTransferJob> items = MakeItems();
     const MultiPutResult r = serial ? SendSerial(Sites(refusing), items, starter) : SendParallel(Sites(refusing), items, starter);
     ASSERT_EQ(r.runsStarted, serial ? 1 : 3);

@@ -156,8 +156,8 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     ASSERT_TRUE(server.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
     Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
-    QueueFileSink sink(queuePath_);
-    RunOnce(sink, Server(server, "/missing"), {Item(local_, "a.txt", 1)}, TransferMode::Put);
+    QueueFileSink queue(queuePath_);
+    RunOnce(queue, Server(server, "/missing"), {Item(local_, "a.txt", 1)}, TransferMode::Put);
     std::vector<std::string> logged;
     for (const LogEntry& e : LogEntries(logcode::FtpTransferFailed)) logged.push_back(e.file + " | " + e.detail);
     EXPECT_EQ(logged, (std::vector<std::string>{"- | Queue file not written: a folder is in the way",
@@ -200,7 +200,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     test::PyFtpdServer to(otherUser);
     ASSERT_TRUE(server.started() && to.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
-    QueueFileSink sink(queuePath_);
+    QueueFileSink queue(queuePath_);
     ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
     const std::string x = PatternBytes(40000, 5);
     ASSERT_TRUE(WriteFile(server.root() + "/x.bin", x));
@@ -215,16 +215,16 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
     // A put and a get into folders the server lacks fail and are queued.
-    RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
+    RunOnce(queue, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
-    RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
+    RunOnce(queue, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
     ASSERT_EQ(QueueCount(), 5);
     EXPECT_EQ(Q(3, "LocalName") + " " + Q(3, "FtpMethod") + " " + Q(3, "Reason") + " " + Q(3, "RemDir"),
               "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
     EXPECT_EQ(Q(5, "Source") + ">" + Q(5, "Destination") + " " + Q(5, "FtpMethod") + " " + Q(5, "LocDirFile"),
               "127.0.0.1>Local ZYFAR_GET " + local_);
     // Folders still missing: the remote-to-remote entry leaves, the others count once more.
-    SendQueue(sink, queuePath_, 3);
+    SendQueue(queue, queuePath_, 3);
     EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), x));
     ASSERT_EQ(QueueCount(), 4);
     for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status") + Q(n, "SendOwner"), "2 0<absent>") << n;
@@ -233,7 +233,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     ASSERT_TRUE(test::MakeDir(server.root() + "/outgoing"));
     const std::string g = test::PatternBytes(5000, 9);
     ASSERT_TRUE(WriteFile(server.root() + "/outgoing/g.txt", g));
-    SendQueue(sink, queuePath_, 2);
+    SendQueue(queue, queuePath_, 2);
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p1.txt"), p1));
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p2.txt"), p2));
     EXPECT_TRUE(SameBytes(test::ReadFile(local_ + "/g.txt"), g));
