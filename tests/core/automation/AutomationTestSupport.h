@@ -1,11 +1,6 @@
 #pragma once
-// Shared fixtures of the automation tests: private home, recording hosts, scripts, the built program.
-#include <fcntl.h>
+// Shared fixtures of the automation tests: private home, recording hosts, scripts.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <utime.h>
 
 #include <algorithm>
@@ -36,9 +31,10 @@
 #include "profiles/SiteProfile.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
+#include "support/EngineFixture.h"
+#include "support/ProgramRun.h"
+#include "support/Recorders.h"
 #include "support/TestEnv.h"
-
-extern char** environ;
 
 namespace zyfar::autotest {
 
@@ -63,23 +59,6 @@ inline bool SetFileTime(const std::string& path, std::int64_t when) {
     const struct utimbuf times{static_cast<std::time_t>(when), static_cast<std::time_t>(when)};
     return ::utime(path.c_str(), &times) == 0;
 }
-
-class RecordingUi final : public UiHost {
-public:
-    void SetTrayState(int) override {}
-    void RequestQuit() override { ++quits; }
-    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons) override {
-        std::lock_guard lock(mutex_);
-        messages_.emplace_back(text, kind);
-        return MessageAnswer::Ok;
-    }
-    std::vector<std::pair<std::string, MessageKind>> Messages() { std::lock_guard lock(mutex_); return messages_; }
-    std::atomic<int> quits{0};
-
-private:
-    std::mutex mutex_;
-    std::vector<std::pair<std::string, MessageKind>> messages_;
-};
 
 // Keeps the runs and writes down "start <host>" and "pause <ms>" in order; nothing runs.
 class RecordingStarter final : public TransferRunStarter {
@@ -106,39 +85,27 @@ public:
     void PauseBetweenStarts(std::chrono::milliseconds) override {}
 };
 
-// Private home, profile base, local folder (the scripts' DataDir), direct passive connections, log in memory.
-class AutomationTest : public test::IsolatedHomeTest {
+// Private home, log in memory, recording UI host (the engine tests' fixture), profile base, local folder (the
+// scripts' DataDir), direct passive connections.
+class AutomationTest : public enginetest::EngineTest {
 protected:
     void SetUp() override {
-        test::IsolatedHomeTest::SetUp();
+        enginetest::EngineTest::SetUp();
         base_ = Path("base");
         local_ = Path("local");
         ASSERT_TRUE(test::MakeDir(local_));
         Set("CONFIG", "ProfilePath", base_);
         Set("CONFIG", "DataDir", local_);
-        Set("LOG", "ToFile", "NO");
-        Set("FTP", "AccessType", "DirectAccess");  // never a proxy from the machine's environment
-        Set("FTP", "Passive", "YES");
-        Set("FTP", "ConnectTo", "10");
-        Set("FTP", "Retry", "0");
+        FastSettings(true);
         ASSERT_TRUE(EnsureProfileFolders());
         MakeFolders(SettingsFolder());
         queuePath_ = ResolvePrivateFile(kQueueFileName);
-        TheTransferLog().ReloadSettings();
-        TheTransferLog().Clear();
-        ResetStatisticsForTesting();
-        SetUiHost(&ui_);
-        SetPendingLinkTransfers(-1);
     }
     void TearDown() override {
         SetPendingLinkTransfers(-1);
-        SetUiHost(nullptr);
-        test::IsolatedHomeTest::TearDown();
+        enginetest::EngineTest::TearDown();
     }
 
-    static void Set(const char* section, const char* key, const std::string& value) {
-        WriteProfileString(section, key, value);
-    }
     // A local file with `size` pattern bytes; returns its content.
     std::string MakeLocalFile(const std::string& name, std::size_t size, std::uint32_t seed = 1) const {
         const std::string bytes = PatternBytes(size, seed);
@@ -174,13 +141,6 @@ protected:
         const ProfileResult r = AddLink(name, profiles, 1, listFolder);
         EXPECT_TRUE(r.ok()) << r.text();
     }
-    static std::vector<LogEntry> LogEntries(int code) {
-        std::vector<LogEntry> out;
-        for (LogEntry& e : TheTransferLog().Entries()) {
-            if (e.code == StoredLogCode(code)) out.push_back(std::move(e));
-        }
-        return out;
-    }
     // A put job the way the file-list pane hands an item over.
     static CTransferJob Item(const std::string& folder, const std::string& name, std::int64_t size,
                              const std::string& target = "") {
@@ -198,22 +158,20 @@ protected:
     std::string base_;
     std::string local_;
     std::string queuePath_;
-    RecordingUi ui_;
 };
 
 // ---- scripts ----
 
 class RecordingScriptHost : public ScriptHost {
 public:
-    void ShowMessage(const std::string& text) override { std::lock_guard lock(mutex_); messages_.push_back(text); }
+    void ShowMessage(const std::string& text) override { shown_.Add(text); }
     void Beep() override { ++beeps_; }
     int beeps() const { return beeps_.load(); }
-    std::vector<std::string> messages() const { std::lock_guard lock(mutex_); return messages_; }
+    std::vector<std::string> messages() const { return shown_.Get(); }
 
 private:
     std::atomic<int> beeps_{0};
-    mutable std::mutex mutex_;
-    std::vector<std::string> messages_;
+    test::Recorded<std::string> shown_;
 };
 
 // The five lines of an error block around a message.
@@ -276,12 +234,9 @@ protected:
         const std::vector<int> codes = LogCodes();
         return static_cast<int>(std::count(codes.begin(), codes.end(), code));
     }
-    static std::string OpenLine(const std::string& session, const test::PyFtpdServer& server,
-                                const std::string& directory = "") {
-        return OpenLine(session, server.port(), directory);
-    }
-    static std::string OpenLine(const std::string& session, std::uint16_t port, const std::string& directory = "") {
-        return "open " + session + " 127.0.0.1 user pass " + std::to_string(port) +
+    template <class Server>
+    static std::string OpenLine(const std::string& session, const Server& server, const std::string& directory = "") {
+        return "open " + session + " 127.0.0.1 user pass " + std::to_string(server.port()) +
                (directory.empty() ? "" : " " + directory) + "\n";
     }
 
@@ -315,67 +270,5 @@ public:
 private:
     std::FILE* file_;
 };
-
-struct ProgramOutcome {
-    int status = -1;  // the exit status, -1 when killed or not started
-    std::string out;
-    std::string err;
-};
-
-// The built program with this test's XDG folders and HOME, no display; output to files in `folder`.
-inline std::string ProgramPath() { return std::string(ZYFAR_BINARY_DIR) + "/src/ui/zyfar"; }
-
-inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& folder) {
-    std::vector<std::string> env{"HOME=" + folder, "PATH=/usr/bin:/bin"};
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"}) {
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argv{ProgramPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> argp;
-    for (std::string& a : argv) argp.push_back(a.data());
-    argp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, (folder + "/out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, (folder + "/err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argp.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
-
-// Waits at most two minutes; a program still running is killed and fails the test.
-inline ProgramOutcome FinishProgram(pid_t pid, const std::string& folder) {
-    ProgramOutcome o;
-    if (pid <= 0) {
-        ADD_FAILURE() << "cannot start " << ProgramPath();
-        return o;
-    }
-    int status = 0;
-    bool ended = false;
-    for (int i = 0; i < 12000 && !ended; ++i) {
-        ended = ::waitpid(pid, &status, WNOHANG) == pid;
-        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (!ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        ADD_FAILURE() << "the program did not end";
-        return o;
-    }
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = ReadFile(folder + "/out.txt").value_or("");
-    o.err = ReadFile(folder + "/err.txt").value_or("");
-    return o;
-}
-
-inline ProgramOutcome RunProgram(const std::vector<std::string>& args, const std::string& folder) {
-    return FinishProgram(StartProgram(args, folder), folder);
-}
 
 }  // namespace zyfar::autotest

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <map>
-#include <thread>
 
 #include "settings/IniFile.h"
 #include "support/TestEnv.h"
@@ -211,39 +210,28 @@ TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     EXPECT_EQ(first.routes[0].destination, "k");
 }
 
-// Concurrent appends from threads and processes: each entry once, each failure counted once.
+// Concurrent appends: each entry once, each failure counted once (across processes: PrivateProfileTest).
 TEST_F(QueueFileTest, ConcurrentAppendsLoseAndDuplicateNothing) {
-    constexpr int kProcesses = 2, kThreads = 8, kPerWorker = 12, kShared = 3;
+    constexpr int kThreads = 8, kPerWorker = 12, kShared = 3;
     ASSERT_TRUE(test::MakeDir(Path("q")));
-    auto work = [this](const std::string& tag) {
-        bool ok = true;
-        for (int i = 0; i < kPerWorker; ++i)
-            ok = Apply(Put(), {Failed(tag + "-" + std::to_string(i))}).appended == 1 &&
-                 (i >= kShared || Apply(Put(), {Failed("shared")}).written) && ok;
-        return ok;
-    };
-    std::vector<pid_t> children;
-    for (int p = 0; p < kProcesses; ++p) {
-        children.push_back(::fork());
-        if (children.back() == 0) _exit(work("proc" + std::to_string(p)) ? 0 : 1);
-    }
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] { failures += work("thread" + std::to_string(t)) ? 0 : 1; });
-    for (auto& t : threads) t.join();
-    for (pid_t pid : children) {
-        int status = -1;
-        EXPECT_TRUE(pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kPerWorker; ++i) {
+                failures += Apply(Put(), {Failed(test::Cat("t", t) + "-" + std::to_string(i))}).appended == 1 ? 0 : 1;
+                if (i < kShared && !Apply(Put(), {Failed("shared")}).written) ++failures;
+            }
+        });
     }
+    for (auto& t : threads) t.join();
     EXPECT_EQ(failures.load(), 0);
     const auto rows = QueueFile(path_).LoadRows();
-    const int workers = kProcesses + kThreads;
-    ASSERT_EQ(static_cast<int>(rows.size()), workers * kPerWorker + 1);
+    ASSERT_EQ(static_cast<int>(rows.size()), kThreads * kPerWorker + 1);
     std::map<std::string, int> seen;
     for (const QueueEntry& e : rows) seen[e.localName] = e.numTimes;
     EXPECT_EQ(seen.size(), rows.size());  // every name once
-    EXPECT_EQ(seen["shared"], workers * kShared);
+    EXPECT_EQ(seen["shared"], kThreads * kShared);
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].number, static_cast<int>(i + 1));
 }
 

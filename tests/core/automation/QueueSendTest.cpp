@@ -123,6 +123,17 @@ TEST_F(QueueSendTest, EmptyOrDamagedQueuesReadAsDefaultsAndUnusableEntriesStay) 
     EXPECT_EQ(QueuePortOf("70000") * 100000 + QueuePortOf(" 2121 "), 21 * 100000 + 2121);
 }
 
+TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir) {
+    return TransferServer{"127.0.0.1", "user", "pass", remoteDir, s.port()};
+}
+
+void RunOnce(QueueFileSink& sink, const TransferServer& server, const std::vector<CTransferJob>& jobs,
+             TransferMode mode) {
+    TransferController(MakeSingleServerRun(server, jobs, "", BatchSizeOf(jobs), mode, 1, nullptr, nullptr, false),
+                       &sink)
+        .RunToEnd();
+}
+
 // An unwritable queue file is logged and told; an unattended link run fails.
 TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     ASSERT_TRUE(test::MakeDir(queuePath_));  // a folder in the way
@@ -145,26 +156,22 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
     ASSERT_TRUE(server.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
     Set("SCHEDULE", "ResendFreq", "FREQ_NUM");
-    QueueFileSink sink(queuePath_);
-    TransferController(MakeSingleServerRun({"127.0.0.1", "user", "pass", "/missing", server.port()},
-                                           {Item(local_, "a.txt", 1)}, "", 1, TransferMode::Put, 1, nullptr, nullptr,
-                                           false),
-                       &sink)
-        .RunToEnd();
+    QueueFileSink queue(queuePath_);
+    RunOnce(queue, Server(server, "/missing"), {Item(local_, "a.txt", 1)}, TransferMode::Put);
     std::vector<std::string> logged;
     for (const LogEntry& e : LogEntries(logcode::FtpTransferFailed)) logged.push_back(e.file + " | " + e.detail);
     EXPECT_EQ(logged, (std::vector<std::string>{"- | Queue file not written: a folder is in the way",
                                                 "- | Queue file not written: a folder is in the way",
                                                 "a.txt | FTP Put Canceled",
                                                 "a.txt | Queue file not written: a folder is in the way; not queued"}));
-    std::vector<std::pair<std::string, MessageKind>> messages;  // besides the session's own failure
-    for (const auto& m : ui_.Messages())
-        if (m.first.find("queue") != std::string::npos) messages.push_back(m);
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].first, "The transfer queue file " + queuePath_ +
-                                     " could not be written (a folder is in the way). The queue was not sent.");
-    EXPECT_NE(messages[1].first.find("1 failed file(s) were not added to the queue."), std::string::npos);
-    EXPECT_EQ(messages[1].second, MessageKind::Stop);
+    std::vector<test::ShownMessage> told;  // besides the session's own failure
+    for (const test::ShownMessage& m : host.shown.Get())
+        if (m.text.find("queue") != std::string::npos) told.push_back(m);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].text, "The transfer queue file " + queuePath_ +
+                                " could not be written (a folder is in the way). The queue was not sent.");
+    EXPECT_NE(told[1].text.find("1 failed file(s) were not added to the queue."), std::string::npos);
+    EXPECT_EQ(told[1].kind, MessageKind::Stop);
 
     // Every file of the link arrives, but the queue update (the FREQ_NUM purge) cannot be written.
     MakeLocalFile("b.txt", 10);
@@ -177,17 +184,6 @@ TEST_F(QueueSendTest, AQueueFileThatCannotBeWrittenIsReported) {
 }
 
 // ---- against pyftpdlib ----
-
-TransferServer Server(const test::PyFtpdServer& s, const std::string& remoteDir) {
-    return TransferServer{"127.0.0.1", "user", "pass", remoteDir, s.port()};
-}
-
-void RunOnce(QueueFileSink& sink, const TransferServer& server, const std::vector<CTransferJob>& jobs,
-             TransferMode mode) {
-    TransferController(MakeSingleServerRun(server, jobs, "", BatchSizeOf(jobs), mode, 1, nullptr, nullptr, false),
-                       &sink)
-        .RunToEnd();
-}
 
 void SendQueue(QueueFileSink& sink, const std::string& queuePath, std::size_t runs) {
     QuickStarter starter(&sink);
@@ -204,7 +200,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     test::PyFtpdServer to(otherUser);
     ASSERT_TRUE(server.started() && to.started()) << server.error();
     Set("SCHEDULE", "ResendFail", "1");
-    QueueFileSink sink(queuePath_);
+    QueueFileSink queue(queuePath_);
     ASSERT_TRUE(test::MakeDir(to.root() + "/dst"));
     const std::string x = PatternBytes(40000, 5);
     ASSERT_TRUE(WriteFile(server.root() + "/x.bin", x));
@@ -219,16 +215,16 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     const std::string p1 = MakeLocalFile("p1.txt", 70000, 3);
     const std::string p2 = MakeLocalFile("p2.txt", 1234, 4);
     // A put and a get into folders the server lacks fail and are queued.
-    RunOnce(sink, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
+    RunOnce(queue, Server(server, "/incoming"), {Item(local_, "p1.txt", 70000), Item(local_, "p2.txt", 1234)},
             TransferMode::Put);
-    RunOnce(sink, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
+    RunOnce(queue, Server(server, "/outgoing"), {Item(local_, "g.txt", 0)}, TransferMode::Get);
     ASSERT_EQ(QueueCount(), 5);
     EXPECT_EQ(Q(3, "LocalName") + " " + Q(3, "FtpMethod") + " " + Q(3, "Reason") + " " + Q(3, "RemDir"),
               "p1.txt ZYFAR_PUT FTP Put Canceled /incoming");
     EXPECT_EQ(Q(5, "Source") + ">" + Q(5, "Destination") + " " + Q(5, "FtpMethod") + " " + Q(5, "LocDirFile"),
               "127.0.0.1>Local ZYFAR_GET " + local_);
     // Folders still missing: the remote-to-remote entry leaves, the others count once more.
-    SendQueue(sink, queuePath_, 3);
+    SendQueue(queue, queuePath_, 3);
     EXPECT_TRUE(SameBytes(test::ReadFile(to.root() + "/dst/x.bin"), x));
     ASSERT_EQ(QueueCount(), 4);
     for (int n : {2, 3, 4}) EXPECT_EQ(Q(n, "NumTimes") + " " + Q(n, "Status") + Q(n, "SendOwner"), "2 0<absent>") << n;
@@ -237,7 +233,7 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     ASSERT_TRUE(test::MakeDir(server.root() + "/outgoing"));
     const std::string g = test::PatternBytes(5000, 9);
     ASSERT_TRUE(WriteFile(server.root() + "/outgoing/g.txt", g));
-    SendQueue(sink, queuePath_, 2);
+    SendQueue(queue, queuePath_, 2);
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p1.txt"), p1));
     EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/incoming/p2.txt"), p2));
     EXPECT_TRUE(SameBytes(test::ReadFile(local_ + "/g.txt"), g));
@@ -245,31 +241,6 @@ TEST_F(QueueSendTest, FailedPutsAndGetsAreCountedWhileFailingThenSentAndLeaveThe
     ASSERT_EQ(QueueCount(), 1);
     EXPECT_EQ(Q(1, "LocalName") + " " + Q(1, "Status"), "s1.txt 1");
     EXPECT_EQ(Q(2, "LocalName"), "<absent>");
-}
-
-// LAST_DIR: web/index.html put into /pub aims at /pub/web/index.html, and so does its retry.
-TEST_F(QueueSendTest, ALastDirPutIsRetriedIntoTheFolderItsFirstAttemptAimedAt) {
-    test::PyFtpdServer server;
-    ASSERT_TRUE(server.started()) << server.error();
-    Set("SCHEDULE", "ResendFail", "1");
-    Set("CONFIG", "FTPDirTree", "LAST_DIR");
-    Set("CONFIG", "Overwrite", "YES");
-    ASSERT_TRUE(test::MakeDir(local_ + "/web"));
-    const std::string bytes = PatternBytes(3000, 7);
-    ASSERT_TRUE(WriteFile(local_ + "/web/index.html", bytes));
-    // A folder where the file goes makes the first attempt's store fail.
-    for (const char* folder : {"/pub", "/pub/web", "/pub/web/index.html"}) ASSERT_TRUE(test::MakeDir(server.root() + folder));
-    QueueFileSink sink(queuePath_);
-    CTransferJob job = Item(local_ + "/web", "index.html", 3000);
-    job.remoteDir = "/pub";
-    RunOnce(sink, Server(server, "/pub"), {job}, TransferMode::Put);
-    ASSERT_EQ(QueueCount(), 1);
-    EXPECT_EQ(Q(1, "RemDirFile"), "/pub");  // the folder the attempt started from
-    ASSERT_EQ(::rmdir((server.root() + "/pub/web/index.html").c_str()), 0);
-    SendQueue(sink, queuePath_, 1);
-    EXPECT_TRUE(SameBytes(test::ReadFile(server.root() + "/pub/web/index.html"), bytes));
-    EXPECT_FALSE(test::Exists(server.root() + "/pub/web/web"));
-    EXPECT_EQ(QueueCount(), 0);
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
 // The scheduler's lines, editor, store, ticks (walked with the C library's calendar) and timers.
 #include "automation/Scheduler.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "automation/ResendTimer.h"
 #include "platform/Clock.h"
@@ -18,6 +14,7 @@
 #include "settings/IniFile.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
+#include "support/Recorders.h"
 #include "support/TestEnv.h"
 
 namespace zyfar {
@@ -168,10 +165,8 @@ TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
     EXPECT_EQ(Made(r), "site-group ---- 07:05");
     r.linkName.clear();
     EXPECT_EQ(Made(r), "no target");
-    EXPECT_EQ(std::to_string(MessageIdFor(ScheduleRequestError::InPast)) + " " +
-                  std::to_string(MessageIdFor(ScheduleRequestError::NoTarget)) + " " +
-                  std::to_string(MessageIdFor(ScheduleRequestError::InvalidDate)),
-              "295 33046 0");
+    EXPECT_EQ(std::vector({MessageIdFor(ScheduleRequestError::InPast), MessageIdFor(ScheduleRequestError::NoTarget),
+                           MessageIdFor(ScheduleRequestError::InvalidDate)}), std::vector({295, 33046, 0}));
 }
 
 // ---- the store and the start/stop command ----
@@ -224,22 +219,12 @@ TEST_F(ScheduleStoreTest, SaveWritesTheEditedEntriesAndKeepsWhatItCannotRead) {
     EXPECT_FALSE(ReadIfPresent(keys::TimerN, 0).has_value());
 }
 
-struct AnsweringHost final : UiHost {
-    void SetTrayState(int) override {}
-    void RequestQuit() override {}
-    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
-        asked += text + (kind == MessageKind::Question && buttons == MessageButtons::OkCancel ? " " : "?? ");
-        return answer;
-    }
-    MessageAnswer answer = MessageAnswer::Cancel;
-    std::string asked;
-};
-
 TEST_F(ScheduleStoreTest, StartStopCommandAsksAndStoresTheState) {
     ManualTimerService service;
     BackgroundTimers timers(service, {});
     EXPECT_FALSE(StartSchedulerFromSettings(timers));  // absent reads "NO"
-    AnsweringHost host;
+    test::RecordingUiHost host;
+    host.answer = MessageAnswer::Cancel;
     SetUiHost(&host);
     EXPECT_FALSE(ToggleSchedulerCommand(timers).has_value());  // Cancel
     EXPECT_FALSE(timers.SchedulerRunning() || ReadIfPresent(keys::Scheduler).has_value());
@@ -250,7 +235,9 @@ TEST_F(ScheduleStoreTest, StartStopCommandAsksAndStoresTheState) {
     EXPECT_EQ(ToggleSchedulerCommand(timers), std::optional<bool>(false));
     EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
     EXPECT_EQ(Read(keys::Scheduler), "NO");
-    EXPECT_EQ(host.asked, "Start Scheduler? Start Scheduler? Stop Scheduler? ");
+    EXPECT_EQ(host.Texts(), (std::vector<std::string>{"Start Scheduler?", "Start Scheduler?", "Stop Scheduler?"}));
+    for (const test::ShownMessage& m : host.shown.Get())
+        EXPECT_TRUE(m.kind == MessageKind::Question && m.buttons == MessageButtons::OkCancel);
     SetUiHost(nullptr);
     Write(keys::Scheduler, "whatever");  // any value but "NO" starts it at start-up
     EXPECT_TRUE(StartSchedulerFromSettings(timers) && service.IsActive(kSchedulerTimerId));

@@ -17,9 +17,6 @@ std::string FaultScript(const std::string& listing, const std::string& files, co
 
 class FaultTest : public ScriptTest {
 protected:
-    std::string OpenFault(const FaultServer& server) const {
-        return "open F 127.0.0.1 user pass " + std::to_string(server.port()) + "\n";
-    }
     std::vector<std::string> Retrieved(const FaultServer& server) const {
         std::vector<std::string> out;
         for (const std::string& c : server.Commands()) {
@@ -40,7 +37,7 @@ TEST_F(FaultTest, AGetCutShortWith226FailsAndKeepsTheOldFile) {
     WriteProfileString("CONFIG", "Overwrite", "YES");
     WriteProfileString("CONFIG", "DeleteGet", "YES");
     WriteFile(LocalFile("f.bin"), "old");
-    const ScriptRunResult r = Run(OpenFault(server) + "get F *.bin\nmessage on\n");
+    const ScriptRunResult r = Run(OpenLine("F", server) + "get F *.bin\nmessage on\n");
     EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
     EXPECT_EQ(r.errorBlocks, 1);
     EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
@@ -58,7 +55,7 @@ TEST_F(FaultTest, AConnectionDroppedDuringAGetEndsTheRunAndClosesTheSessions) {
                                    R"({"a.txt": "aaaaaaaaa", "b.txt": "bbbbbbbbb"})",
                                    R"({"RETR": {"send_bytes": 3, "outcome": "drop"}})"));
     ASSERT_TRUE(server.started()) << server.error();
-    const ScriptRunResult r = Run(OpenFault(server) + "get F *.txt\nmessage not reached\n");
+    const ScriptRunResult r = Run(OpenLine("F", server) + "get F *.txt\nmessage not reached\n");
     EXPECT_EQ(r.end, ScriptEnd::ConnectionLost);
     EXPECT_TRUE(host_.messages().empty());
     EXPECT_EQ(Retrieved(server).size(), 1u) << "the second file must not be tried on a lost connection";
@@ -70,11 +67,10 @@ TEST_F(FaultTest, AConnectionDroppedDuringAGetEndsTheRunAndClosesTheSessions) {
 TEST_F(FaultTest, HostileNamesInAListingAreNeverFetchedOrPrintedRaw) {
     const std::string listing =
         R"("-rw-r--r-- 1 u g 2 Jan 01  2024 ok.txt\r\n-rw-r--r-- 1 u g 2 Jan 01  2024 ../../evil.txt\r\n)"
-        R"(-rw-r--r-- 1 u g 2 Jan 01  2024 ..\r\n-rw-r--r-- 1 u g 2 Jan 01  2024 sub/x.txt\r\n)"
         R"(-rw-r--r-- 1 u g 2 Jan 01  2024 esc\u001b[31m.txt\r\n")";
     FaultServer server(FaultScript(listing, R"({"ok.txt": "ok", "esc\u001b[31m.txt": "es"})", "{}"));
     ASSERT_TRUE(server.started()) << server.error();
-    const ScriptRunResult r = Run(OpenFault(server) + "get F *\n");
+    const ScriptRunResult r = Run(OpenLine("F", server) + "get F *\n");
     EXPECT_EQ(r.errorBlocks, 0);
     std::vector<std::string> fetched = Retrieved(server);
     std::sort(fetched.begin(), fetched.end());
@@ -82,25 +78,6 @@ TEST_F(FaultTest, HostileNamesInAListingAreNeverFetchedOrPrintedRaw) {
     EXPECT_EQ(LocalNames(), (std::vector<std::string>{"esc\x1b[31m.txt", "ok.txt"}));
     EXPECT_TRUE(HasLine("F: FTP Transfer Complete esc?[31m.txt"));
     for (const std::string& line : Lines()) EXPECT_EQ(line.find('\x1b'), std::string::npos);
-}
-
-// NUL lines never reach the server; a refused store fails the transfer, not the run.
-TEST_F(FaultTest, NulLinesAndARefusedStoreAreErrorsAndTheRunGoesOn) {
-    FaultServer server(FaultScript(R"("")", "{}", R"({"STOR": {"reply": "553 Not allowed."}})"));
-    ASSERT_TRUE(server.started()) << server.error();
-    WriteFile(LocalFile("up.txt"), "data");
-    const ScriptRunResult r = Run(OpenFault(server) + std::string("cd F a\0b\nmkdir F x\0y\n", 21) +
-                                  "cd F /ok\nput F up.txt\nmessage on\n");
-    EXPECT_EQ(r.errorBlocks, 3);
-    for (const std::string& c : server.Commands()) {
-        EXPECT_EQ(c.find('\0'), std::string::npos);
-        EXPECT_NE(c.rfind("MKD", 0), 0u) << c;
-    }
-    EXPECT_EQ(server.Count("CWD /ok"), 1u);
-    EXPECT_TRUE(HasLine("F: Change Directory OK /ok"));
-    EXPECT_TRUE(HasErrorBlock("F: 553 Not allowed. up.txt"));
-    EXPECT_EQ(host_.messages(), std::vector<std::string>{"on"});
-    EXPECT_EQ(r.end, ScriptEnd::EndOfFile);
 }
 
 // ---- the runner thread ----

@@ -1,15 +1,9 @@
 // The cancel protocol: pause and resume, "Yes" while the server stalls, serial "Only this one" during a copy and before the connection, "All".
-#include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <future>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 
 namespace zyfar::enginetest {
 namespace {

@@ -1,11 +1,7 @@
 // The copy loop's passes (fake sources and targets record every read and write), buffered local files and path rules, without a server.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <atomic>
-#include <string>
-#include <vector>
 
 #include "engine/BufferedLocalFile.h"
 #include "engine/CopyLoop.h"

@@ -1,26 +1,14 @@
 // The put and get drivers against pyftpdlib: folder modes, overwrite, names kept inside the target folder, deletion, folder changes, log and sounds.
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
-#include <filesystem>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "ftp/FtpError.h"
 #include "platform/SoundPlayer.h"
 
 namespace zyfar::enginetest {
 namespace {
-
-class RecordingPlayer final : public SoundPlayer {
-public:
-    void Play(const std::string& path) override { played.Add(path); }
-    Recorded<std::string> played;
-};
 
 class TransferDriverTest : public EngineTest {
 protected:
@@ -63,7 +51,7 @@ protected:
         ASSERT_TRUE(test::WriteFile(Remote("/b.txt"), "b"));
     }
 
-    std::shared_ptr<RecordingPlayer> player_ = std::make_shared<RecordingPlayer>();
+    std::shared_ptr<test::RecordingPlayer> player_ = std::make_shared<test::RecordingPlayer>();
 };
 
 TEST_F(TransferDriverTest, PutFolderModes) {
@@ -341,6 +329,9 @@ TEST_F(TransferDriverTest, PerFileSoundsAndAFailedPutRemembersItsFolder) {
     EXPECT_EQ(c->run().jobs[0].status, 0);
     EXPECT_EQ(c->run().jobs[1].status, 2);  // file not found
     EXPECT_EQ(c->run().jobs[1].remoteDir, "/t/web/");
+    // Its queue entry keeps the folder the attempt started from, so that a retry aims at the same place.
+    ASSERT_EQ(sink.Reports().size(), 1u);
+    EXPECT_EQ(sink.Reports()[0].items.at(0).remoteDir, "/t");
     EXPECT_NE(c->run().jobs[1].reason.find("missing"), std::string::npos);
     EXPECT_EQ(player_->played.Get(), (std::vector<std::string>{"ConnectOk.wav", "TransferOk.wav", "TransferFail.wav"}));
 }
@@ -360,7 +351,7 @@ TEST_F(TransferDriverTest, ChangesToTheSitesFolderAndLogsIt) {
     EXPECT_NE(lost->DriverResult(), 1);
     EXPECT_EQ(lost->run().jobs[0].status, kJobNotAttempted);
     EXPECT_EQ(LogEntries(logcode::ChangeDirectoryFailed).size(), 1u);
-    EXPECT_EQ(host.messages.Get().size(), 1u);
+    EXPECT_EQ(host.shown.Get().size(), 1u);
 }
 
 }  // namespace

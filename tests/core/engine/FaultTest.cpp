@@ -1,13 +1,8 @@
 // The drivers against the scripted fault server: drops, 426, short streams, stalls, refused lookups, hostile names.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "ftp/FtpError.h"
 
 namespace zyfar::enginetest {
@@ -155,34 +150,18 @@ TEST_F(TransferFaultTest, AFailedGetKeepsTheOldFileAndALinkAtTheTargetIsReplaced
     EXPECT_EQ(test::ListFolder(base), (std::vector<std::string>{"cut", "good", "missing"}));
 }
 
-// Overwrite "NO": a refused lookup is "cannot tell" (239, nothing stored) unless SIZE finds the file.
-TEST_F(TransferFaultTest, OverwriteOffNeverStoresWhereTheServerCannotSayWhatIsThere) {
+// Overwrite "NO" with MLST and the listing refused: SIZE finds the file, which stays (no refused lookup reads as
+// "absent": TransferDriverTest.AnUploadOnlyAccountNeverOverwritesWithOverwriteOff).
+TEST_F(TransferFaultTest, OverwriteOffAsksSizeWhereMlstAndTheListingAreRefused) {
     Set("CONFIG", "Overwrite", "NO");
-    const std::string mlst = R"("feat": ["MLST type*;size*;", "SIZE", "EPSV"])";
-    const std::string plain = R"("feat": ["SIZE", "EPSV"])";
-    struct Case {
-        std::string script;
-        bool stored;
-        bool told;  // the reason says the server could not tell
-    };
-    const Case cases[] = {
-        {plain + R"(, "replies": {"SIZE": "502 Not implemented."}, "transfer": {"LIST": {"reply": "450 Busy."}})",
-         false, true},
-        {mlst + R"(, "replies": {"MLST": "501 No."}, "transfer": {"LIST": {"reply": "501 No."}},
-            "files": {"/up/w.bin": "old"})", false, false},  // SIZE finds it
-        // MLST says no such file and the listing shows none: the file is sent.
-        {mlst + R"(, "replies": {"MLST": "550 No such file."}, "listing": "")", true, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.script);
-        test::FaultServer server("{" + c.script + "}");
-        ASSERT_TRUE(server.started()) << server.error();
-        auto run = Put(server, "w.bin", "new", "", "/up");
-        const CTransferJob& job = run->run().jobs[0];
-        EXPECT_EQ(job.status, c.stored ? 0 : kJobTargetExists) << job.reason;
-        EXPECT_EQ(server.Count("STOR /up/w.bin"), c.stored ? 1u : 0u);
-        EXPECT_EQ(job.reason.find("does not say") != std::string::npos, c.told) << job.reason;
-    }
+    test::FaultServer server(R"({"feat": ["MLST type*;size*;", "SIZE", "EPSV"], "replies": {"MLST": "501 No."},
+                                 "transfer": {"LIST": {"reply": "501 No."}}, "files": {"/up/w.bin": "old"}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    auto run = Put(server, "w.bin", "new", "", "/up");
+    EXPECT_EQ(run->run().jobs[0].status, kJobTargetExists) << run->run().jobs[0].reason;
+    EXPECT_EQ(run->run().jobs[0].reason, "Can't overwrite existing file!");
+    EXPECT_EQ(server.Count("SIZE /up/w.bin"), 1u);
+    EXPECT_EQ(server.Count("STOR /up/w.bin"), 0u);
 }
 
 // One listing per folder serves the batch; a folder holding "\" takes "\" for the path and the check.
@@ -236,23 +215,22 @@ TEST_F(TransferFaultTest, AFailedReconnectFailsTheRemainingJobsWithTheConnection
     EXPECT_EQ(LogEntries(logcode::FtpTransferFailed).size(), 3u);
 }
 
-TEST_F(TransferFaultTest, LineEndsFollowTheTransferType) {
-    Set("CONFIG", "TextExtensions", "TXT,log");  // extensions match without regard to case
-    test::FaultServer server(R"({"files": {"/t.txt": "one\r\ntwo\r\n\r\nthree"}})");
-    ASSERT_TRUE(server.started()) << server.error();
-    const std::string base = MakeLocalDir("ascii");
-    auto get = Get(server, {"t.txt"}, base);
-    ASSERT_EQ(get->run().jobs[0].status, 0) << get->run().jobs[0].reason;
-    EXPECT_EQ(test::ReadFile(base + "/t.txt"), "one\ntwo\n\nthree");
-    EXPECT_EQ(server.Count("TYPE A"), 1u);
-    EXPECT_EQ(server.Count("SIZE /t.txt"), 0u);  // sizes do not apply to ASCII
-    // Type flag 1 takes the configured type, which wins over the extensions.
+// A text file is got as ASCII without a size check (its size differs on the wire); type flag 1 takes the
+// configured type instead. Content both ways: TransferContentTest.
+TEST_F(TransferFaultTest, TheTransferTypeFollowsTheRunsTypeFlag) {
+    Set("CONFIG", "TextExtensions", "txt");
     Set("FTP", "TransferType", "BINARY");
-    const std::string raw = MakeLocalDir("binary");
-    auto binary = RunToEnd(Single(Server(server.port()), {Job("", "t.txt", "t.txt", "/", 4)}, TransferMode::Get, raw, 1));
-    ASSERT_EQ(binary->run().jobs[0].status, 0) << binary->run().jobs[0].reason;
-    EXPECT_EQ(test::ReadFile(raw + "/t.txt"), "one\r\ntwo\r\n\r\nthree");
-    EXPECT_EQ(server.Count("TYPE A"), 1u);  // none for the binary get
+    test::FaultServer server(R"({"files": {"/t.txt": "one\r\ntwo"}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    for (const int flag : {2, 1}) {
+        const std::string base = MakeLocalDir("type" + std::to_string(flag));
+        auto c = RunToEnd(Single(Server(server.port()), {Job("", "t.txt", "t.txt", "/", 4)}, TransferMode::Get, base,
+                                 flag));
+        ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
+        EXPECT_EQ(test::ReadFile(base + "/t.txt"), flag == 2 ? "one\ntwo" : "one\r\ntwo");
+        EXPECT_EQ(server.Count("TYPE A"), 1u);
+    }
+    EXPECT_EQ(server.Count("SIZE /t.txt"), 1u);  // for the binary get only
 }
 
 TEST_F(TransferFaultTest, HostileNamesNeverLeaveTheTargetFolderOrReachTheWire) {

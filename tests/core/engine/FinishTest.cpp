@@ -1,11 +1,5 @@
 // The end of a run without a server: failure log entries, the queue report, view refreshes, the per-site step, the pending link-run count, run titles.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "EngineTestSupport.h"
+#include "support/EngineFixture.h"
 #include "engine/TransferFinish.h"
 
 namespace zyfar::enginetest {

@@ -1,13 +1,10 @@
-// The client against the scripted fault server: refusals, stalls, drops, hostile listings, cancel.
-#include <gtest/gtest.h>
-
+// The client against the scripted fault server: refusals, stalls, drops, cancel.
 #include <sys/socket.h>
 
 #include <atomic>
 #include <future>
-#include <thread>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 #include "platform/WorkerControl.h"
 
 namespace zyfar {
@@ -16,7 +13,6 @@ namespace {
 using test::FaultServer;
 using test::GetBytes;
 using test::LoopbackOptions;
-using test::Names;
 using test::PutBytes;
 using test::TraceLog;
 
@@ -45,79 +41,37 @@ protected:
 
 // ---- logging in ------------------------------------------------------------------------------
 
+// Each login reply takes its own branch; the password never reaches the trace, however the server echoes it.
 TEST_F(FtpFault, LoginRepliesAndThePasswordNeverLeaks) {
-    const struct {
-        const char* script;
-        int code;
-        const char* text;  // nullptr: not checked
-        const char* password = "very-secret-pw";
-    } cases[] = {
-        {R"({"replies": {"PASS": "530 Login incorrect."}})", ftpcode::kLoginFailure, "530 Login incorrect."},
-        // A server that echoes the password gets it masked, whatever its length.
-        {R"({"replies": {"PASS": "530 Password very-secret-pw is wrong."}})", ftpcode::kLoginFailure,
-         "530 Password **** is wrong."},
-        {R"({"replies": {"PASS": "530 Login incorrect for pass a"}})", ftpcode::kLoginFailure,
-         "530 Login incorrect for pass ****", "a"},
-        {R"({"replies": {"PASS": "332 Need account for login."}})", ftpcode::kLoginFailure, nullptr},
-        {R"({"replies": {"USER": "230 Welcome, no password needed."}})", 0, nullptr},
-        {R"({"replies": {"FEAT": "502 Command not implemented."}})", 0, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
-        trace_.lines.clear();
-        Start(c.script, false);
-        options_.password = c.password;
-        FtpClient client;
-        const FtpResult r = client.Connect(options_);
-        EXPECT_EQ(r.code, c.code) << r.text;
-        if (c.text != nullptr) {
-            EXPECT_EQ(r.text, c.text);
-            EXPECT_EQ(trace_.Count(std::string("< ") + c.text), 1u);
-        }
-        EXPECT_EQ(client.IsConnected(), c.code == 0);
-        ASSERT_FALSE(trace_.lines.empty());
-        for (const std::string& l : trace_.lines) EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
-        EXPECT_EQ(trace_.Count("< 530 Login incorrect for pass a"), 0u);
-        const std::vector<std::string> cmds = server_->Commands();
-        EXPECT_GE(server_->Count("USER user"), 1u);
-        EXPECT_FALSE(AnyStartsWith(cmds, "ACCT"));
-        EXPECT_EQ(AnyStartsWith(cmds, "PASS"), std::string(c.script).find("\"USER\"") == std::string::npos);
-        if (c.code == 0) {
-            EXPECT_TRUE(client.GetCurrentDirectory().ok());
-            EXPECT_EQ(client.features().mlsd, std::string(c.script).find("FEAT") == std::string::npos);
-        }
-    }
-}
-
-TEST_F(FtpFault, AnEchoedPasswordIsMaskedInLaterRepliesToo) {
-    Start(R"({"replies": {"CWD": "550 No folder a here"}})", false);
-    options_.password = "a";
-    ASSERT_TRUE(client_.Connect(options_).ok());
-    EXPECT_EQ(client_.SetCurrentDirectory("/x").text, "550 No folder **** here");
-    EXPECT_EQ(trace_.Count("< 550 No folder **** here"), 1u);
-}
-
-// Login and command replies that take their own branch in the client.
-TEST_F(FtpFault, LoginAndCommandRepliesTheirOwnWay) {
     const struct {
         const char* script;
         const char* user;
         const char* password;
         int code;
-        const char* text;  // nullptr: not checked
+        const char* text;  // the result's text; nullptr: not checked
         const char* sent;  // a command line the server must have had; nullptr: none
     } cases[] = {
-        {R"({"greeting": "120 wait a minute\n220 ready"})", "user", "pass", 0, nullptr, "PASS pass"},
-        {R"({"mode": "close"})", "user", "pass", ftpcode::kConnectionAborted, nullptr, nullptr},
-        {R"({"replies": {"USER": "530 This FTP server is anonymous only."}})", "user", "pass",
-         ftpcode::kIncorrectUserName, nullptr, "USER user"},
+        {R"({"replies": {"PASS": "530 Login incorrect."}})", "user", "very-secret-pw", ftpcode::kLoginFailure,
+         "530 Login incorrect.", "USER user"},
+        // A server that echoes the password gets it masked, whatever its length.
+        {R"({"replies": {"PASS": "530 Password very-secret-pw is wrong."}})", "user", "very-secret-pw",
+         ftpcode::kLoginFailure, "530 Password **** is wrong.", nullptr},
+        {R"({"replies": {"PASS": "530 Login incorrect for pass a"}})", "user", "a", ftpcode::kLoginFailure,
+         "530 Login incorrect for pass ****", nullptr},
         {R"({"replies": {"PASS": "332 Need account for login."}})", "user", "pass", ftpcode::kLoginFailure,
          "The server asks for an account (ACCT), which is not supported: 332 Need account for login.", "PASS pass"},
+        {R"({"replies": {"USER": "230 Welcome, no password needed."}})", "user", "pass", 0, nullptr, nullptr},
+        {R"({"replies": {"USER": "530 This FTP server is anonymous only."}})", "user", "pass",
+         ftpcode::kIncorrectUserName, nullptr, "USER user"},
+        {R"({"replies": {"FEAT": "502 Command not implemented."}})", "user", "pass", 0, nullptr, "PASS pass"},
+        {R"({"greeting": "120 wait a minute\n220 ready"})", "user", "pass", 0, nullptr, "PASS pass"},
+        {R"({"mode": "close"})", "user", "pass", ftpcode::kConnectionAborted, nullptr, nullptr},
         {"{}", "", "", 0, nullptr, "USER anonymous"},
         {"{}", "user", "pw\r\nDELE x", ftpcode::kInvalidOperation, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
+        trace_.lines.clear();
         Start(c.script, false);
         options_.user = c.user;
         options_.password = c.password;
@@ -126,13 +80,30 @@ TEST_F(FtpFault, LoginAndCommandRepliesTheirOwnWay) {
         EXPECT_EQ(r.code, c.code) << r.text;
         if (c.text != nullptr) { EXPECT_EQ(r.text, c.text); }
         if (c.sent != nullptr) { EXPECT_GE(server_->Count(c.sent), 1u); }
-        if (c.sent == nullptr && c.code != 0) { EXPECT_FALSE(AnyStartsWith(server_->Commands(), "USER")); }
-        EXPECT_FALSE(AnyStartsWith(server_->Commands(), "DELE"));
+        const std::vector<std::string> cmds = server_->Commands();
+        const bool noUser = c.code == ftpcode::kConnectionAborted || c.code == ftpcode::kInvalidOperation;
+        EXPECT_EQ(AnyStartsWith(cmds, "USER"), !noUser);
+        EXPECT_EQ(AnyStartsWith(cmds, "PASS"), c.code == ftpcode::kLoginFailure ||
+                                                   (c.code == 0 && std::string(c.script).find("230") == std::string::npos));
+        EXPECT_FALSE(AnyStartsWith(cmds, "ACCT") || AnyStartsWith(cmds, "DELE"));
+        for (const std::string& l : trace_.lines) {
+            EXPECT_EQ(l.find("very-secret-pw"), std::string::npos) << l;
+            EXPECT_EQ(l.find("for pass a"), std::string::npos) << l;
+        }
+        EXPECT_EQ(client.IsConnected(), c.code == 0);
+        if (c.code == 0) {
+            EXPECT_TRUE(client.GetCurrentDirectory().ok());
+            EXPECT_EQ(client.features().mlsd, std::string(c.script).find("FEAT") == std::string::npos);
+        }
     }
-    // FEAT names inside its first or last line are no features; MDTM with a fraction; RNFR refused: no RNTO;
-    // a refused TYPE is asked again.
+    // Later replies mask the password too; FEAT names inside its first or last line are no features; MDTM with a
+    // fraction; RNFR refused: no RNTO; a refused TYPE is asked again.
     Start(R"({"replies": {"FEAT": "211-MLST SIZE are not here\n EPSV\n211 MLST", "MDTM": "213 20240229235958.123",
-              "RNFR": "550 no such file", "TYPE": "504 no"}})");
+              "RNFR": "550 no such file", "TYPE": "504 no", "CWD": "550 No folder a here"}})", false);
+    options_.password = "a";
+    ASSERT_TRUE(client_.Connect(options_).ok());
+    EXPECT_EQ(client_.SetCurrentDirectory("/x").text, "550 No folder **** here");
+    EXPECT_EQ(trace_.Count("< 550 No folder **** here"), 1u);
     EXPECT_TRUE(!client_.features().mlst && !client_.features().size && client_.features().epsv);
     const RemoteTime t = client_.ModificationTime("/f").value;
     EXPECT_EQ((std::vector<int>{t.year, t.month, t.day, t.hour, t.minute, t.second, t.valid}),
@@ -191,21 +162,18 @@ TEST(FtpConnectFailures, FaultyServersGiveTheirCodes) {
 
 // ---- commands ------------------------------------------------------------------------------
 
+// Every command goes through one check; the operations of several steps are refused before their first.
 TEST_F(FtpFault, LineBreaksInArgumentsAreRefusedAndNothingIsSent) {
     Start(R"({"files": {"/f": "x"}})");
     const std::size_t before = server_->Commands().size();
     EXPECT_EQ(client_.SetCurrentDirectory("/a\r\nDELE /f").code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(client_.Remove("/f\nx").code, ftpcode::kInvalidOperation);
     EXPECT_EQ(client_.CreateDirectory(std::string("d\0e", 3)).code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(client_.RemoveDirectory("d\r").code, ftpcode::kInvalidOperation);
     EXPECT_EQ(client_.Rename("/f", "/g\r\nDELE /f").code, ftpcode::kInvalidOperation);
     EXPECT_EQ(client_.OpenFile("/f\r\nDELE /f", FtpOpenMode::kRead, FtpTransferType::kBinary).result.code,
               ftpcode::kInvalidOperation);
     EXPECT_EQ(client_.OpenFile("/new\n", FtpOpenMode::kWrite, FtpTransferType::kAscii).result.code,
               ftpcode::kInvalidOperation);
     EXPECT_EQ(client_.Find("/dir\r\n/*").result.code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(client_.Size("/f\n").result.code, ftpcode::kInvalidOperation);
-    EXPECT_EQ(client_.ModificationTime("/f\r").result.code, ftpcode::kInvalidOperation);
     // The session is intact and nothing went out.
     ASSERT_TRUE(client_.GetCurrentDirectory().ok());
     std::vector<std::string> cmds = server_->Commands();
@@ -265,60 +233,14 @@ TEST_F(FtpFault, ActiveModeTurnsAwayAForeignPeer) {
     EXPECT_TRUE(client_.GetCurrentDirectory().ok());
 }
 
-TEST_F(FtpFault, TransfersCutOffOrRefusedAreFailures) {
-    const struct {
-        const char* script;
-        std::size_t upload;      // bytes put; 0: a get of /f
-        bool inStep;             // the session goes on and the text quotes the 426
-        const char* serverLine;  // what the server recorded, where checked
-    } cases[] = {
-        {R"({"file_sizes": {"/f": 200000}, "transfer": {"RETR": {"send_bytes": 1000, "outcome": "drop"}}})", 0,
-         false, nullptr},
-        {R"({"file_sizes": {"/f": 200000}, "transfer": {"RETR": {"send_bytes": 5000, "outcome": "426"}}})", 0,
-         true, nullptr},
-        {R"({"transfer": {"STOR": {"outcome": "426"}}})", 100000, true, "#STORED 100000"},  // refused at the end
-        // The server stops reading after 10000 bytes: noticed while writing or at Close.
-        {R"({"transfer": {"STOR": {"send_bytes": 10000, "outcome": "426"}}})", 8 * 1024 * 1024, true, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
-        Start(c.script, false);
-        FtpClient client;
-        ASSERT_TRUE(client.Connect(options_).ok());
-        const FtpResult r = c.upload > 0 ? PutBytes(client, "/up.bin", test::PatternBytes(c.upload))
-                                         : GetBytes(client, "/f").result;
-        EXPECT_EQ(r.code, ftpcode::kConnectionAborted) << r.text;
-        if (c.inStep) {
-            EXPECT_NE(r.text.find("426"), std::string::npos) << r.text;
-            EXPECT_TRUE(client.GetCurrentDirectory().ok());
-        } else {
-            EXPECT_FALSE(client.IsConnected());
-        }
-        if (c.serverLine != nullptr) { EXPECT_TRUE(server_->WaitForLine(c.serverLine)); }
-    }
-}
-
-TEST_F(FtpFault, HostileListingNamesNeverComeOut) {
-    const struct {
-        const char* script;
-        const char* verb;
-        std::vector<std::string> names;
-    } cases[] = {
-        {R"({"mlsd": "type=file;size=1; ok.txt\r\ntype=file;size=1; a/b\r\ntype=dir; ..\r\ntype=dir; .\r\ntype=file;size=1; bad\rname\r\ntype=file;size=2; nul\u0000name\r\ntype=file;size=3; ../../etc/passwd\r\ntype=file;size=4; last.txt\r\n"})",
-         "MLSD", {"last.txt", "ok.txt"}},
-        {R"({"feat": ["SIZE"], "listing": "total 3\r\n-rw-r--r-- 1 u g 5 Jan 01 2024 good.txt\r\n-rw-r--r-- 1 u g 5 Jan 01 2024 ../../etc/passwd\r\ndrwxr-xr-x 2 u g 4096 Jan 01 2024 ..\r\n-rw-r--r-- 1 u g 7 Jan 01 2024 tail\r\n"})",
-         "LIST", {"good.txt", "tail"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.verb);
-        Start(c.script, false);
-        FtpClient client;
-        ASSERT_TRUE(client.Connect(options_).ok());
-        FtpOutcome<std::vector<FtpFoundFile>> f = client.Find("/*");
-        ASSERT_TRUE(f.ok()) << f.result.text;
-        EXPECT_EQ(Names(f.value), c.names);
-        EXPECT_TRUE(AnyStartsWith(server_->Commands(), c.verb));
-    }
+// The server stops reading after 10000 bytes of an upload and sends 426: noticed while writing or at Close, and
+// the session goes on. Drops and a 426 for each direction: TransferFaultBufferTest.ADropOrA426FailsEveryJob...
+TEST_F(FtpFault, AnUploadTheServerStopsReadingFailsAndTheSessionGoesOn) {
+    Start(R"({"transfer": {"STOR": {"send_bytes": 10000, "outcome": "426"}}})");
+    const FtpResult r = PutBytes(client_, "/up.bin", test::PatternBytes(8 * 1024 * 1024));
+    EXPECT_EQ(r.code, ftpcode::kConnectionAborted) << r.text;
+    EXPECT_NE(r.text.find("426"), std::string::npos) << r.text;
+    EXPECT_TRUE(client_.GetCurrentDirectory().ok());
 }
 
 // ---- cancelling from another thread -------------------------------------------------------
@@ -352,35 +274,27 @@ TEST_F(FtpFault, CancelUnblocksAStalledReadAndSendsAbor) {
     EXPECT_TRUE(server_->WaitForLine("ABOR"));
 }
 
-TEST_F(FtpFault, CancelUnblocksAControlWait) {
-    server_ = std::make_unique<FaultServer>(R"({"replies": {"CWD": {"stall": true}}})");
-    ASSERT_TRUE(server_->started());
-    WorkerControl control;
-    FtpClient client(&control);
-    FtpConnectOptions o = LoopbackOptions(server_->port());
-    o.controlReceiveTimeout = std::chrono::seconds(60);
-    ASSERT_TRUE(client.Connect(o).ok());
-    std::future<FtpResult> r = std::async(std::launch::async, [&] { return client.SetCurrentDirectory("/slow"); });
-    ASSERT_TRUE(server_->WaitForLine("CWD /slow"));
-    control.Cancel();
-    ASSERT_EQ(r.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_EQ(r.get().code, ftpcode::kCancelled);
-    // A cancelled worker's client refuses further work.
-    EXPECT_EQ(client.GetCurrentDirectory().result.code, ftpcode::kCancelled);
-}
-
-TEST(FtpCancel, CancelUnblocksAConnectThatWouldTimeOut) {
-    FaultServer server(R"({"mode": "backlog"})");
-    ASSERT_TRUE(server.started()) << server.error();
-    WorkerControl control;
-    FtpClient client(&control);
-    FtpConnectOptions o = LoopbackOptions(server.port());
-    o.connectTimeout = std::chrono::seconds(60);
-    o.retries = 3;
-    std::future<FtpResult> r = std::async(std::launch::async, [&] { return client.Connect(o); });
-    control.Cancel();
-    ASSERT_EQ(r.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    EXPECT_EQ(r.get().code, ftpcode::kCancelled);
+// A connect into a full backlog and a control reply that never comes end at the cancel; the client then refuses
+// further work.
+TEST(FtpCancel, CancelUnblocksAConnectAndAControlWait) {
+    for (const bool connected : {false, true}) {
+        FaultServer server(connected ? R"({"replies": {"CWD": {"stall": true}}})" : R"({"mode": "backlog"})");
+        ASSERT_TRUE(server.started()) << server.error();
+        WorkerControl control;
+        FtpClient client(&control);
+        FtpConnectOptions o = LoopbackOptions(server.port());
+        o.connectTimeout = o.controlReceiveTimeout = std::chrono::seconds(60);
+        o.retries = 3;
+        ASSERT_TRUE(!connected || client.Connect(o).ok());
+        std::future<FtpResult> r = std::async(std::launch::async, [&] {
+            return connected ? client.SetCurrentDirectory("/slow") : client.Connect(o);
+        });
+        ASSERT_TRUE(!connected || server.WaitForLine("CWD /slow"));
+        control.Cancel();
+        ASSERT_EQ(r.wait_for(std::chrono::seconds(20)), std::future_status::ready) << connected;
+        EXPECT_EQ(r.get().code, ftpcode::kCancelled);
+        EXPECT_EQ(client.GetCurrentDirectory().result.code, ftpcode::kCancelled);
+    }
 }
 
 }  // namespace

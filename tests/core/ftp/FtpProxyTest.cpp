@@ -1,11 +1,9 @@
 // HTTP CONNECT tunnelling and the environment's proxy settings.
 #include "ftp/FtpProxy.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 
-#include "FtpTestHelpers.h"
+#include "support/FtpClientHelpers.h"
 
 namespace zyfar {
 namespace {

@@ -1,17 +1,11 @@
 // `zyfar --ls URL`: URL parsing, output lines, real listings through the function and the program.
 #include "ftp/ListCommand.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "FtpTestHelpers.h"
-#include "core/automation/AutomationTestSupport.h"
+#include "support/FtpClientHelpers.h"
 #include "settings/SettingsStore.h"
+#include "support/ProgramRun.h"
 #include "support/TestEnv.h"
 
 namespace zyfar {
@@ -60,27 +54,12 @@ TEST(FtpUrl, AcceptedUrls) {
 
 TEST(FtpUrl, RefusedUrls) {
     const std::string rows[] = {
-        "",
-        "http://host/",
-        "ftp:/host",
-        "ftp:///path",
-        "ftp://user@/path",
-        "ftp://host:0/",
-        "ftp://host:65536/",
-        "ftp://host:21x/",
-        "ftp://::1/",             // IPv6 without brackets
-        "ftp://[::1/",            // no closing bracket
-        "ftp://[::1]x/",
-        "ftp://[example.org]/",   // not an IPv6 address
-        "ftp://ho st/",
-        "ftp://host%41/",
-        "ftp://host/a\r\nDELE b",  // raw line break
-        std::string("ftp://host/a\0b", 14),
-        "ftp://host/a%0D%0ADELE%20b",  // encoded line break
-        "ftp://host/a%00b",
-        "ftp://u%0D:p@host/",
-        "ftp://host/a%2",          // short escape
-        "ftp://host/a%zz",
+        "", "http://host/", "ftp:/host", "ftp:///path", "ftp://user@/path", "ftp://host:0/", "ftp://host:65536/",
+        "ftp://host:21x/", "ftp://ho st/", "ftp://host%41/", "ftp://host/a%2", "ftp://host/a%zz",
+        "ftp://::1/", "ftp://[::1/", "ftp://[::1]x/",  // IPv6 without brackets, without the closing one
+        "ftp://[example.org]/",                      // not an IPv6 address
+        "ftp://host/a\r\nDELE b", std::string("ftp://host/a\0b", 14), "ftp://host/a%0D%0ADELE%20b",
+        "ftp://host/a%00b", "ftp://u%0D:p@host/",  // raw and encoded line breaks and NUL bytes
     };
     for (const std::string& row : rows) {
         const FtpUrlParse parsed = ParseFtpUrl(row);
@@ -251,31 +230,19 @@ TEST_F(ListCommandServerTest, ListWithoutMlsdPassiveAnonymous) {
 
 // ---- listing budget against a hostile server ---------------------------------------------
 
-// Endless 60,000-byte names, lines of a megabyte, endless short lines: the listing fails with the reason.
-TEST(ListingBudget, HostileListingsFailWithTheReason) {
-    const struct {
-        const char* script;
-        std::size_t maxTotal;
-        const char* error;
-    } cases[] = {
-        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 60000}})", 256u << 20, "name longer than 4096 bytes"},
-        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 1048576, "count": 3}})", 256u << 20,
-         "line longer than 65536 bytes"},
-        {R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 8}})", 1u << 20, "larger than 1048576 bytes"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
-        test::FaultServer server(c.script);
-        ASSERT_TRUE(server.started()) << server.error();
-        FtpConnectOptions options = test::LoopbackOptions(server.port());
-        options.listingLimits.maxTotalBytes = c.maxTotal;
-        FtpClient client;
-        ASSERT_TRUE(client.Connect(options).ok());
-        const FtpOutcome<std::vector<FtpFoundFile>> found = client.Find("/pub/*");
-        EXPECT_FALSE(found.ok());
-        EXPECT_TRUE(found.value.empty());
-        EXPECT_NE(found.result.text.find(c.error), std::string::npos) << found.result.text;
-    }
+// An endless listing of short lines: the client stops at its budget and the listing fails with the reason
+// (each cap: ListingParser.LimitsFailTheListing).
+TEST(ListingBudget, AnEndlessListingFailsWithTheReason) {
+    test::FaultServer server(R"({"feat": ["SIZE"], "listing_flood": {"name_bytes": 8}})");
+    ASSERT_TRUE(server.started()) << server.error();
+    FtpConnectOptions options = test::LoopbackOptions(server.port());
+    options.listingLimits.maxTotalBytes = 1u << 20;
+    FtpClient client;
+    ASSERT_TRUE(client.Connect(options).ok());
+    const FtpOutcome<std::vector<FtpFoundFile>> found = client.Find("/pub/*");
+    EXPECT_FALSE(found.ok());
+    EXPECT_TRUE(found.value.empty());
+    EXPECT_NE(found.result.text.find("larger than 1048576 bytes"), std::string::npos) << found.result.text;
 }
 
 // Kept listings share the budget: past it the older ones go and are listed afresh.
@@ -311,7 +278,7 @@ TEST(ListingBudget, KeptListingsShareTheBudget) {
 
 TEST_F(ListCommandServerTest, TheProgramListsWithoutAWindow) {
     struct stat st {};
-    if (::stat(autotest::ProgramPath().c_str(), &st) != 0) GTEST_SKIP() << "the program is not built";
+    if (::stat(test::ProgramPath().c_str(), &st) != 0) GTEST_SKIP() << "the program is not built";
 
     test::PyFtpdServer server(test::PyFtpdOptions{{{"user", kSecret}}});
     ASSERT_TRUE(server.started()) << server.error();
@@ -323,11 +290,11 @@ TEST_F(ListCommandServerTest, TheProgramListsWithoutAWindow) {
     for (bool passive : {false, true}) {
         std::vector<std::string> args{"--ls", url + "/pub/"};
         if (passive) args.insert(args.begin(), "--passive");
-        const autotest::ProgramOutcome r = autotest::RunProgram(args, Root());
+        const test::ProgramOutcome r = test::RunProgram(args, Root());
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Shape(r.out), kPubListing);
     }
-    const autotest::ProgramOutcome r = autotest::RunProgram({"--ls", url + "/missing/"}, Root());
+    const test::ProgramOutcome r = test::RunProgram({"--ls", url + "/missing/"}, Root());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("No such file or folder"), std::string::npos) << r.err;

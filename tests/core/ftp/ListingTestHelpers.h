@@ -34,6 +34,11 @@ struct Row {
 using Table = std::vector<Row>;
 using LineFn = LineResult (*)(std::string_view, const ListingContext&);
 
+// Every line parser but MLSD's, which takes no context.
+inline constexpr LineFn kLineParsers[] = {ParseUnixLine, ParseDosLine,   ParseEplfLine, ParseVmsLine,
+                                          ParseOs2Line,  ParseAs400Line, ParseMvsLine,  ParseZvmLine,
+                                          ParseVxWorksLine, ParseOs9Line, ParseNonStopLine};
+
 inline void ExpectEntry(const RemoteEntry& got, const Row& want) {
     SCOPED_TRACE(std::string(want.line));
     EXPECT_EQ(got.name, want.name);

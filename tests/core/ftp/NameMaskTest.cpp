@@ -9,26 +9,15 @@
 namespace zyfar {
 namespace {
 
-// The documented rules; AgreesWithAReferenceMatcher below covers the rest.
+// What the reference comparison below cannot show: case, "*" in a name, other characters.
 TEST(NameMask, Table) {
     const struct {
         const char* name;
         const char* mask;
         bool match;
     } cases[] = {
-        {"", "*", true},
-        {"notes.txt", "*.txt", true},
-        {"notes.txt.bak", "*.txt", false},
-        {"notes.TXT", "*.txt", false},  // case sensitive
-        {"abc", "a?c", true},
-        {"ac", "a?c", false},
-        {"", "", true},
-        {"a", "", false},
-        {"a*b", "a*b", true},  // "*" in the name is matched by "*" in the mask like anything else
-        {"report-2026.csv", "report-????.csv", true},
-        {"mississippi", "m*iss*iss*ppi", true},
-        {"mississippi", "m*iss*iss*iss*ppi", false},
-        {"", "*?*", false},
+        {"notes.TXT", "*.txt", false}, {"notes.txt", "*.txt", true}, {"a*b", "a*b", true},
+        {"report-2026.csv", "report-????.csv", true}, {"mississippi", "m*iss*iss*iss*ppi", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << "name [" << c.name << "] mask [" << c.mask << "]";

@@ -1,9 +1,7 @@
 // How the FTP/CONFIG settings become client options, transfer types, find flags and error texts.
 #include "ftp/SessionSettings.h"
 
-#include <gtest/gtest.h>
-
-#include "core/settings/SettingsTestSupport.h"
+#include "support/TestEnv.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 
@@ -71,18 +69,15 @@ TEST_F(SessionSettingsTest, StoredTextsBecomeOptions) {
     }
 }
 
-TEST_F(SessionSettingsTest, ProxyAccessNeedsAProxyName) {
-    Set("AccessType", "ProxyAccess");  // no name: BrowseConnectTest checks the refusal
-    Set("ProxyName", "   ");
-    EXPECT_FALSE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
+// A proxy access without a name is refused by the connect: BrowseConnectTest.BadPortAndProxyWithoutNameFail.
+TEST_F(SessionSettingsTest, ProxyAccessNamesItsProxy) {
+    Set("AccessType", "ProxyAccess");
     Set("ProxyName", "proxy.example");
     FtpConnectOptions o = SessionOptionsFromSettings();
     EXPECT_EQ(SessionProxyString(o), "proxy.example:2021");
     EXPECT_TRUE(CheckSessionOptions(o).ok());
-    // The proxy name matters only for the proxy access type.
-    Set("ProxyName", "");
-    Set("AccessType", "DirectAccess");
-    EXPECT_TRUE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
+    Set("ProxyName", "   ");
+    EXPECT_FALSE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
 }
 
 TEST_F(SessionSettingsTest, FindFlagsFollowReloadAndCache) {

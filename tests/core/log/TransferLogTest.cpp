@@ -1,11 +1,7 @@
 // The transfer log: entries, switches, filters, LOG settings, bad files, loading, threads, subscribers; sounds.
-#include <gtest/gtest.h>
-
-#include <filesystem>
 #include <functional>
 #include <atomic>
 #include <map>
-#include <thread>
 
 #include "log/EventSound.h"
 #include "log/LogFormats.h"
@@ -15,6 +11,7 @@
 #include "platform/UiHost.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
+#include "support/Recorders.h"
 #include "support/TestEnv.h"
 
 namespace zyfar {
@@ -22,16 +19,6 @@ namespace {
 
 using test::ReadText;
 using test::WriteText;
-
-struct RecordingHost final : UiHost {  // called on the writing thread: the test's own here
-    void SetTrayState(int) override {}
-    void RequestQuit() override {}
-    MessageAnswer ShowMessage(const std::string& text, MessageKind, MessageButtons) override {
-        messages.push_back(text);
-        return MessageAnswer::Ok;
-    }
-    std::vector<std::string> messages;
-};
 
 struct Recorder final : LogSubscriber {
     void OnLogEntry(const LogEntry& entry, bool shown) override {
@@ -73,7 +60,7 @@ protected:
         return log.WriteLogEntry(code, source, "", file, "");
     }
     const std::string root = Root();
-    RecordingHost host;
+    test::RecordingUiHost host;
     FixedClock clock{LocalDateTime{2024, 3, 7, 14, 5, 9}};
 };
 
@@ -192,7 +179,7 @@ TEST_F(TransferLogTest, BadFormatFileTurnsFileLoggingOffOnceAndWriteErrorsAreRep
     Add(log, "a");
     Add(log, "b");
     EXPECT_TRUE(ReadText(path) == "not a log\n" && Read(keys::ToFileView) == "NO" && !log.Settings().toFile);
-    EXPECT_EQ(host.messages, std::vector<std::string>{std::string(MessageText(280))});
+    EXPECT_EQ(host.Texts(), std::vector<std::string>{std::string(MessageText(280))});
     EXPECT_EQ(std::pair(recorder->problems.size(), recorder->entries.size()), std::pair(1ul, 2ul));  // entries stay
     Write(keys::ToFileView, "YES");  // on again with a good name: resumes
     Write(keys::FileNameView, "good.log");
@@ -204,8 +191,8 @@ TEST_F(TransferLogTest, BadFormatFileTurnsFileLoggingOffOnceAndWriteErrorsAreRep
     std::filesystem::create_directories(s.filePath);
     log.ApplySettings(s);
     for (int i = 0; i < 3; ++i) Add(log, "d");
-    ASSERT_EQ(host.messages.size(), 2u);
-    EXPECT_NE(host.messages[1].find(s.filePath), std::string::npos);
+    ASSERT_EQ(host.Texts().size(), 2u);
+    EXPECT_NE(host.Texts()[1].find(s.filePath), std::string::npos);
     EXPECT_TRUE(log.Settings().toFile && log.Size() == 6u);
 }
 
@@ -288,13 +275,8 @@ TEST_F(TransferLogTest, LateWritersQueueAndSubscribersRunOutsideTheLock) {
     EXPECT_EQ(recorder->entries.size(), 3u);
 }
 
-struct RecordingPlayer final : SoundPlayer {
-    void Play(const std::string& path) override { played.push_back(path); }
-    std::vector<std::string> played;
-};
-
 TEST_F(TransferLogTest, EachSoundEventPlaysItsOwnKeyAndAbsentOrNotFoundPlaysNothing) {
-    auto player = std::make_shared<RecordingPlayer>();
+    auto player = std::make_shared<test::RecordingPlayer>();
     SetSoundPlayer(player);
     const SoundEvent all[] = {SoundEvent::ConnectOk, SoundEvent::ConnectFail, SoundEvent::TransferOk, SoundEvent::TransferFail};
     for (SoundEvent e : all) PlayEventSound(e);  // absent keys play nothing
@@ -305,7 +287,7 @@ TEST_F(TransferLogTest, EachSoundEventPlaysItsOwnKeyAndAbsentOrNotFoundPlaysNoth
     for (SoundEvent e : all) PlayEventSound(e);
     SetSoundPlayer(nullptr);  // back to silence
     PlayEventSound(SoundEvent::ConnectOk);
-    EXPECT_EQ(player->played, (std::vector<std::string>{"/snd/ConnectOk.wav", "", "/snd/TransferOk.wav"}));
+    EXPECT_EQ(player->played.Get(), (std::vector<std::string>{"/snd/ConnectOk.wav", "", "/snd/TransferOk.wav"}));
     EXPECT_FALSE(TransferSoundPerFile());  // absent = BATCH
     WriteProfileString("SOUNDS", "TransferType", "FILE");
     EXPECT_TRUE(TransferSoundPerFile());

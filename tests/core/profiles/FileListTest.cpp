@@ -4,8 +4,6 @@
 #include "profiles/LinkFile.h"
 #include "settings/IniFile.h"
 
-#include <gtest/gtest.h>
-
 namespace zyfar {
 namespace {
 

@@ -4,8 +4,6 @@
 #include "profiles/FileList.h"
 #include "profiles/SiteProfile.h"
 
-#include <gtest/gtest.h>
-
 namespace zyfar {
 namespace {
 

@@ -3,8 +3,6 @@
 #include "ProfileFixture.h"
 #include "settings/IniFile.h"
 
-#include <gtest/gtest.h>
-
 namespace zyfar {
 namespace {
 

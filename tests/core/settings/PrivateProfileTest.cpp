@@ -3,16 +3,12 @@
 // the read cache.
 #include "platform/Paths.h"
 #include "settings/IniFile.h"
-#include "SettingsTestSupport.h"
-
-#include <gtest/gtest.h>
+#include "support/TestEnv.h"
 
 #include <atomic>
-#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <tuple>
 #include <unistd.h>
 

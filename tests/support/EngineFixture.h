@@ -1,5 +1,6 @@
 #pragma once
-// Shared pieces of the engine tests: a private home, a recording UI host and queue sink, log inspection, shared servers, jobs and runs.
+// The fixture of the engine tests, which the automation tests build on: a private home, the log in memory, the
+// recording UI host and queue sink, log inspection, one shared pyftpdlib and vsftpd, jobs and runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "log/LogEntry.h"
 #include "log/TransferLog.h"
 #include "platform/UiHost.h"
+#include "support/Recorders.h"
 #include "support/TestEnv.h"
 
 namespace zyfar::enginetest {
@@ -32,31 +34,8 @@ using test::Exists;
 inline constexpr int kDirectBuffer =
     static_cast<int>(std::max(FtpFileStream::kDirectRead, BufferedLocalFile::kDirectIo));
 
-// A list that several threads may add to.
-template <typename T>
-class Recorded {
-public:
-    void Add(T value) { std::lock_guard guard(mutex_); values_.push_back(std::move(value)); }
-    std::vector<T> Get() const { std::lock_guard guard(mutex_); return values_; }
-    void Clear() { std::lock_guard guard(mutex_); values_.clear(); }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<T> values_;
-};
-
-class RecordingHost final : public UiHost {
-public:
-    void SetTrayState(int state) override { trayStates.Add(state); }
-    void RequestQuit() override { ++quits; }
-    MessageAnswer ShowMessage(const std::string& text, MessageKind, MessageButtons) override {
-        messages.Add(text);
-        return MessageAnswer::Ok;
-    }
-    Recorded<std::string> messages;
-    Recorded<int> trayStates;
-    std::atomic<int> quits{0};
-};
+using test::Recorded;
+using RecordingHost = test::RecordingUiHost;
 
 class RecordingSink final : public TransferQueueSink {
 public:

@@ -1,5 +1,6 @@
 #pragma once
-// Shared helpers of the FTP client tests.
+// Helpers of the FTP client tests, shared with the automation tests: loopback connect options, a refused port,
+// a trace log, whole-file put and get.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>

@@ -1,12 +1,18 @@
-#include "ftp/ReplyFramer.h"
-
+// The protocol pieces without a connection: reply framing (any chunking, caps, masking), reply classes and the
+// parsers of reply arguments, and ASCII line-end conversion across chunk boundaries.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "ftp/FtpControl.h"
+#include "ftp/FtpDataStream.h"
+#include "ftp/ReplyFramer.h"
+
 namespace zyfar {
 namespace {
+
+// ---- reply framing ----
 
 TEST(ReplyFramer, FramesRepliesFromAnyChunking) {
     struct Case {
@@ -121,6 +127,101 @@ TEST(ReplyFramer, TheSecretIsMaskedInShownTextsOnly) {
         EXPECT_EQ(reply.lines.front(), c.line);  // parsers still see what was sent
     }
     EXPECT_EQ((FtpReply{230, {"230-a", "230 b"}, ""}.Text()), "230-a\n230 b");
+}
+
+// ---- reply classes and arguments ----
+
+TEST(FtpReplyClass, FailureTextIsCutTo255BytesOnACharacterBoundary) {
+    std::string text = "550 ";
+    for (int i = 0; i < 200; ++i) text += "\xC3\xA9";  // é, two bytes
+    FtpResult r = ReplyFailure(FtpReply{550, {text}, ""});
+    EXPECT_LE(r.text.size(), kFtpErrorTextMax);
+    EXPECT_GE(r.text.size(), kFtpErrorTextMax - 1);
+    // No split sequence: the text ends with a complete "é".
+    EXPECT_EQ(static_cast<unsigned char>(r.text.back()), 0xA9);
+}
+
+TEST(FtpReplyParse, PwdReplies) {
+    const std::pair<const char*, const char*> cases[] = {  // nullptr: unreadable
+        {"\"/\" is the current directory", "/"},
+        {"\"/home/joe\"", "/home/joe"},
+        {"\"/a \"\"quoted\"\" name\" is current", "/a \"quoted\" name"},
+        {"\"\"\"\"\"\"", "\"\""},
+        {"/no/quotes is current", "/no/quotes"},
+        {"\"/unterminated", nullptr},
+        {"\"\" empty", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& [text, want] : cases) {
+        const std::optional<std::string> got = ParsePwdReply(text);
+        EXPECT_EQ(got.has_value(), want != nullptr) << text;
+        if (got && want) { EXPECT_EQ(*got, want); }
+    }
+}
+
+TEST(FtpReplyParse, PassiveSizeAndPortArguments) {
+    EXPECT_EQ(ParseEpsvReply("Entering Extended Passive Mode (|||6446|)"), 6446);
+    EXPECT_EQ(ParseEpsvReply("(!!!21!)"), 21);
+    EXPECT_EQ(ParsePasvReply("Entering Passive Mode (127,0,0,1,4,1)."), 1025);
+    EXPECT_EQ(ParsePasvReply("=10,1,2,3,255,255"), 65535);
+    for (const char* bad : {"(|||0|)", "(|||70000|)", "(||6446|)", "no parens"}) EXPECT_FALSE(ParseEpsvReply(bad)) << bad;
+    for (const char* bad : {"(127,0,0,1,4)", "(127,0,0,1,256,1)", "(127,0,0,1,0,0)"}) EXPECT_FALSE(ParsePasvReply(bad)) << bad;
+    EXPECT_EQ(ParseSizeReply("9223372036854775807"), INT64_MAX);
+    for (const char* bad : {"9223372036854775808", "-1", "12 bytes", ""}) EXPECT_FALSE(ParseSizeReply(bad)) << bad;
+    EXPECT_EQ(FormatPortArgument(SocketAddress::Loopback4(1025)), "127,0,0,1,4,1");
+    EXPECT_EQ(FormatEprtArgument(SocketAddress::Loopback4(1025)), "|1|127.0.0.1|1025|");
+    EXPECT_EQ(FormatEprtArgument(SocketAddress::Loopback6(2121)), "|2|::1|2121|");
+}
+
+// ---- ASCII line ends ----
+
+std::string Decode(const std::vector<std::string>& chunks) {
+    AsciiDecoder d;
+    std::string out;
+    for (const std::string& c : chunks) d.Decode(c.data(), c.size(), out);
+    d.Finish(out);
+    return out;
+}
+
+std::string Encode(const std::vector<std::string>& chunks) {
+    AsciiEncoder e;
+    std::string out;
+    for (const std::string& c : chunks) e.Encode(c.data(), c.size(), out);
+    return out;
+}
+
+TEST(FtpAscii, ConversionTables) {
+    const struct {
+        std::vector<std::string> chunks;
+        std::string decoded;
+    } decode[] = {
+        {{"a\r\nb\r\n"}, "a\nb\n"},
+        {{"a\r", "\nb"}, "a\nb"},              // pair split between chunks
+        {{"a\r", "", "\n"}, "a\n"},            // with an empty chunk between
+        {{"lone\rcr\r\n"}, "lone\rcr\n"},      // a lone CR stays
+        {{"x\r", "\r\n"}, "x\r\n"},            // CR CR LF: the first CR stays
+        {{"end\r"}, "end\r"},                  // a CR at the very end is kept
+        {{"plain\nlf"}, "plain\nlf"},          // a bare LF passes
+        {{std::string("nul\0\r\n", 6)}, std::string("nul\0\n", 5)},
+    };
+    for (const auto& c : decode) EXPECT_EQ(Decode(c.chunks), c.decoded) << c.chunks[0];
+    const struct {
+        std::vector<std::string> chunks;
+        std::string encoded;
+    } encode[] = {
+        {{"a\nb\n"}, "a\r\nb\r\n"}, {{"a\r\nb"}, "a\r\nb"}, {{"a\r", "\nb"}, "a\r\nb"},  // no second CR
+        {{"a", "\n"}, "a\r\n"},     {{"\n\n"}, "\r\n\r\n"}, {{"lone\r"}, "lone\r"},
+    };
+    for (const auto& c : encode) EXPECT_EQ(Encode(c.chunks), c.encoded) << c.chunks[0];
+    const std::string text = "first\n\nthird line\nno end";
+    EXPECT_EQ(Decode({Encode({text})}), text);
+}
+
+TEST(FtpAsciiDecode, EveryChunkingGivesTheSameResult) {
+    const std::string wire = "one\r\ntwo\r\rthree\r\n\r\nfour\r";
+    const std::string expected = Decode({wire});
+    for (std::size_t cut = 0; cut <= wire.size(); ++cut)
+        EXPECT_EQ(Decode({wire.substr(0, cut), wire.substr(cut)}), expected) << "cut at " << cut;
 }
 
 }  // namespace
