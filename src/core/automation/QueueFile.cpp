@@ -129,12 +129,29 @@ IniDocument::Entries EntryKeys(const QueueEntry& e) {
     return out;
 }
 
+// The same file between the same servers.
 bool SameTransfer(const QueueEntry& a, const QueueEntry& b) {
     return a.localName == b.localName && a.remoteName == b.remoteName && a.source == b.source &&
-           a.destination == b.destination;
+           a.destination == b.destination && QueueServerIdentity(a) == QueueServerIdentity(b);
 }
 
 // The new entry for a failed item, in the order the file keeps it.
+}  // namespace
+
+std::uint16_t QueuePortOf(const std::string& text) {
+    if (text.empty()) return 21;
+    const int port = ParseLeadingInt(text);
+    return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : std::uint16_t{21};
+}
+
+std::string QueueServerIdentity(const QueueEntry& e) {
+    std::string id = std::to_string(QueuePortOf(e.port)) + '\n' + e.login;
+    if (e.IsXfer()) id += '\n' + std::to_string(QueuePortOf(e.remotePort)) + '\n' + e.remLogin;
+    return id;
+}
+
+namespace {
+
 QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     QueueEntry e;
     e.numTimes = 1;
@@ -223,7 +240,10 @@ int QueueEditor::Find(const std::string& local, const std::string& remote, const
 }
 
 int QueueEditor::Find(const QueueRun& run, const QueueItem& item) const {
-    return Find(item.localName, item.remoteName, QueueRouteSource(run), QueueRouteDestination(run));
+    const QueueEntry probe = NewEntry(run, item);
+    for (int i = 1; i <= count_; ++i)
+        if (SameTransfer(Read(i), probe)) return i;
+    return 0;
 }
 
 void QueueEditor::Count(int number) {

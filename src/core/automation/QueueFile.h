@@ -112,6 +112,17 @@ struct QueueEntry {
 // "QUEUE%d"
 [[nodiscard]] std::string QueueSectionName(int number);
 
+// The port of a queue entry's text: its leading integer, 21 when absent or
+// outside 1..65535.
+[[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
+
+// Which servers an entry goes to beyond its route's host names: the port and
+// login of the first server and, for a remote-to-remote entry, those of the
+// second. Two sites on one host (another port or another login) are two
+// routes: their entries are sent to their own server and never count for
+// each other.
+[[nodiscard]] std::string QueueServerIdentity(const QueueEntry& e);
+
 // The route (Source, Destination) of a run.
 [[nodiscard]] std::string QueueRouteSource(const QueueRun& run);
 [[nodiscard]] std::string QueueRouteDestination(const QueueRun& run);
@@ -134,7 +145,8 @@ public:
     [[nodiscard]] int count() const { return count_; }
     [[nodiscard]] QueueEntry Read(int number) const;
     [[nodiscard]] std::vector<QueueEntry> Entries() const;
-    // The first entry 1..count with these names and route, or 0.
+    // The first entry 1..count with these names and route, or 0. The run's
+    // form also needs the same servers (QueueServerIdentity).
     [[nodiscard]] int Find(const std::string& local, const std::string& remote, const std::string& source,
                            const std::string& destination) const;
     [[nodiscard]] int Find(const QueueRun& run, const QueueItem& item) const;

@@ -69,12 +69,6 @@ std::atomic<bool> gFirstPassDone{false};
 
 }  // namespace
 
-std::uint16_t QueuePortOf(const std::string& text) {
-    if (text.empty()) return 21;
-    const int port = ParseLeadingInt(text);
-    return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : std::uint16_t{21};
-}
-
 QueueSendPlan TakeQueueRoutes(const std::string& queuePath, bool processStart) {
     QueueSendPlan plan;
     QueueFile file(queuePath);
@@ -84,26 +78,31 @@ QueueSendPlan TakeQueueRoutes(const std::string& queuePath, bool processStart) {
         const std::vector<QueueEntry> entries = q.Entries();
 
         // Routes in the order of their first idle entry.
-        using Key = std::tuple<std::string, std::string, QueueMethod>;
+        using Key = std::tuple<std::string, std::string, QueueMethod, std::string>;
+        auto keyOf = [](const QueueEntry& e) {
+            return Key{e.source, e.destination, MethodOf(e.ftpMethod), QueueServerIdentity(e)};
+        };
         std::vector<Key> order;
         std::set<Key> seen;
         for (const QueueEntry& e : entries) {
             if (!Usable(e) || e.status != 0) continue;
-            Key key{e.source, e.destination, MethodOf(e.ftpMethod)};
+            Key key = keyOf(e);
             if (seen.insert(key).second) order.push_back(std::move(key));
         }
 
         std::vector<int> merged;  // entry numbers to remove
         for (const Key& key : order) {
             QueueSendRoute route;
-            std::tie(route.source, route.destination, route.method) = key;
+            route.source = std::get<0>(key);
+            route.destination = std::get<1>(key);
+            route.method = std::get<2>(key);
             std::vector<std::pair<std::string, std::string>> paths;  // full local path, remote name
             std::vector<int> taken, duplicates;
             bool idleTaken = false;
             // A route with an idle entry takes all its entries, whatever their
             // Status: one that is still marked as being sent is sent again.
             for (const QueueEntry& e : entries) {
-                if (!Usable(e) || Key{e.source, e.destination, MethodOf(e.ftpMethod)} != key) continue;
+                if (!Usable(e) || keyOf(e) != key) continue;
                 const std::string path = FullLocalPath(route.method, e.locDirFile, e.localName);
                 const auto same = std::find_if(paths.begin(), paths.end(),
                                                [&](const auto& p) { return p.first == path; });

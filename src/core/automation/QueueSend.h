@@ -63,10 +63,6 @@ struct QueueSendPlan {
 // to the user and logged by the pass).
 inline constexpr int kQueueSendFailed = -1;
 
-// The port of a queue entry's text: its leading integer, 21 when absent or
-// outside 1..65535.
-[[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
-
 // Reads the queue, picks the routes and marks the taken entries "1", all in
 // one locked read-modify-write of the file at `queuePath`. `processStart`:
 // the first pass of this process.
