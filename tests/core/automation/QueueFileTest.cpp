@@ -110,7 +110,8 @@ TEST_F(QueueFileTest, FreqNumPurgeOnlyInTheSingleJobFormWithResendFailOne) {
     };
     for (const Case& c : cases) {
         WriteText("[QUEUE]\nNumQueues=2\n[QUEUE1]\nLocalName=keep\nSource=Local\nDestination=up.test\n"
-                  "[QUEUE2]\nLocalName=drop\nRemoteName=drop\nSource=Local\nDestination=up.test\nNumTimes=2\n");
+                  "[QUEUE2]\nLocalName=drop\nRemoteName=drop\nSource=Local\nDestination=up.test\nNumTimes=2\n"
+                  "Login=me\nPort=2121\n");
         const QueueRunSummary s = Apply(Put(), {Failed("drop")}, c.options, c.purge, c.perFile);
         EXPECT_EQ(Names(), c.after) << c.options.resendFail << c.options.resendFreq << c.purge << c.perFile;
         EXPECT_EQ(s.appended, 0);

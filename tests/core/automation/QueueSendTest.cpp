@@ -21,9 +21,9 @@ std::string QueueText(const std::vector<E>& entries) {
         const E& e = entries[i];
         const std::string n = std::to_string(i + 1);
         text += "[QUEUE" + n + "]\nNumTimes=1\nLocalName=" + e.localName + "\nRemoteName=" + e.remoteName +
-                "\nRemDirFile=/rem" + n + "\nLocDirFile=" + e.locDir + "\nPassword=pw" + n + "\nLogin=lg" + n +
+                "\nRemDirFile=/rem" + n + "\nLocDirFile=" + e.locDir + "\nPassword=pw" + n + "\nLogin=lg" +
                 "\nRemDir=/start" + n + "\nSource=" + e.source + "\nDestination=" + e.destination +
-                (e.method.empty() ? "" : "\nFtpMethod=" + e.method) + "\nFileSize=10" + n + "\nPort=200" + n + "\n" +
+                (e.method.empty() ? "" : "\nFtpMethod=" + e.method) + "\nFileSize=10" + n + "\nPort=2001\n" +
                 e.extra + "Status=" + e.status + "\n";
     }
     return text;
@@ -54,21 +54,26 @@ TEST_F(QueueSendTest, RoutesInOrderOfFirstIdleEntryTakeAllTheirEntries) {
         })));
     RecordingStarter starter;
     EXPECT_EQ(RunQueueSendPass(starter, queuePath_), 1);
-    // Put and get runs are followed by the pause, a remote-to-remote run is not.
-    EXPECT_EQ(starter.events, (std::vector<std::string>{"start alpha", "pause 200", "start alpha", "start gamma"}));
-    ASSERT_EQ(starter.runs.size(), 3u);
+    // Put and get runs are followed by the pause, a remote-to-remote run is
+    // not. Entry 6 goes to another login on "beta": a route of its own.
+    EXPECT_EQ(starter.events,
+              (std::vector<std::string>{"start alpha", "pause 200", "start alpha", "start gamma", "pause 200",
+                                        "start alpha"}));
+    ASSERT_EQ(starter.runs.size(), 4u);
     const TransferRun& put = *starter.runs[0];
     EXPECT_EQ(put.mode, TransferMode::Put);
     EXPECT_EQ(put.typeFlag, 2);
     EXPECT_EQ(Jobs(put), "1:/loc|a.txt>/rem1|A.TXT 101 4:/loc|b.txt>/rem4|b.txt 104 ");
-    // A put's server is its destination, with the login of the route's first entry.
-    EXPECT_EQ(ServerText(put.source), "alpha lg1/pw1 /start1 :2001");
+    // A put's server is its destination, with the password of the route's first entry.
+    EXPECT_EQ(ServerText(put.source), "alpha lg/pw1 /start1 :2001");
     EXPECT_EQ(put.batchSize, 101 + 104);
     const TransferRun& xfer = *starter.runs[1];
     EXPECT_EQ(xfer.mode, TransferMode::ServerToServer);
-    EXPECT_EQ(Jobs(xfer), "2:/srcdir|x.bin>/rem2|x.bin 102 6:/srcdir|y.bin>/rem6|y.bin 106 ");
-    EXPECT_EQ(ServerText(xfer.source), "alpha lg2/pw2 /start2 :2002");
-    EXPECT_EQ(ServerText(xfer.destination), "beta rl/rp /dst :2121");  // the second server of the first entry
+    EXPECT_EQ(Jobs(xfer), "2:/srcdir|x.bin>/rem2|x.bin 102 ");
+    EXPECT_EQ(ServerText(xfer.source), "alpha lg/pw2 /start2 :2001");
+    EXPECT_EQ(ServerText(xfer.destination), "beta rl/rp /dst :2121");
+    EXPECT_EQ(Jobs(*starter.runs[3]), "6:/srcdir|y.bin>/rem6|y.bin 106 ");
+    EXPECT_EQ(ServerText(starter.runs[3]->destination), "beta other/other /other :1");
     const TransferRun& get = *starter.runs[2];
     EXPECT_EQ(get.mode, TransferMode::Get);
     EXPECT_EQ(get.source.host, "gamma");  // a get's server is its source
