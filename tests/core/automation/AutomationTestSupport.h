@@ -217,9 +217,9 @@ protected:
         return static_cast<int>(std::count(codes.begin(), codes.end(), code));
     }
     template <class Server>
-    static std::string OpenLine(const std::string& session, const Server& server, const std::string& directory = "") {
+    static std::string OpenLine(const std::string& session, const Server& server, const std::string& dir = "") {
         return "open " + session + " 127.0.0.1 user pass " + std::to_string(server.port()) +
-               (directory.empty() ? "" : " " + directory) + "\n";
+               (dir.empty() ? "" : " " + dir) + "\n";
     }
 
     std::string script_;

@@ -106,7 +106,7 @@ TEST_F(QueueFileTest, FreqNumPurgeOnlyInTheSingleJobFormWithResendFailOne) {
         {Adding("FREQ_NUM", 2), false, true, "keep:1 drop:3 last:1 "},    // site form: no purge
         {Adding("FREQ_NUM", 2, 2), true, true, "keep:1 drop:3 last:1 "},  // ResendFail 2
         {Adding("UNTIL_END", 2), true, true, "keep:1 drop:3 last:1 "},
-        {Adding("FREQ_NUM", 2), true, true, "keep:1 last:1 "},            // drop passes the limit, last moves up
+        {Adding("FREQ_NUM", 2), true, true, "keep:1 last:1 "},            // drop passes the limit; last moves
         {Adding("FREQ_NUM", 0), true, false, ""},  // the per-file steps skipped, the purge runs
     };
     for (const Case& c : cases) {
@@ -221,7 +221,8 @@ TEST_F(QueueFileTest, ConcurrentAppendsLoseAndDuplicateNothing) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < kPerWorker; ++i) {
-                failures += Apply(Put(), {Failed(test::Cat("t", t) + "-" + std::to_string(i))}).appended == 1 ? 0 : 1;
+                const std::string name = test::Cat("t", t) + "-" + std::to_string(i);
+                if (Apply(Put(), {Failed(name)}).appended != 1) ++failures;
                 if (i < kShared && !Apply(Put(), {Failed("shared")}).written) ++failures;
             }
         });

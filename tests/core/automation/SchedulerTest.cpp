@@ -165,8 +165,9 @@ TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
     EXPECT_EQ(Made(r), "site-group ---- 07:05");
     r.linkName.clear();
     EXPECT_EQ(Made(r), "no target");
-    EXPECT_EQ(std::vector({MessageIdFor(ScheduleRequestError::InPast), MessageIdFor(ScheduleRequestError::NoTarget),
-                           MessageIdFor(ScheduleRequestError::InvalidDate)}), std::vector({295, 33046, 0}));
+    using E = ScheduleRequestError;
+    EXPECT_EQ(std::vector({MessageIdFor(E::InPast), MessageIdFor(E::NoTarget), MessageIdFor(E::InvalidDate)}),
+              std::vector({295, 33046, 0}));
 }
 
 // ---- the store and the start/stop command ----
