@@ -22,9 +22,8 @@ public:
     // Waits (bounded) for a line that starts with `start`.
     bool WaitFor(const std::string& start) const {
         for (int i = 0; i < 2000; ++i) {
-            const std::vector<std::string> lines = Get();
-            if (std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }))
-                return true;
+            for (const std::string& line : Get())
+                if (line.rfind(start, 0) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;

@@ -71,8 +71,8 @@ const Table kUnix = {
     // A year where the time would be, padded after it: the name starts after both blanks.
     {"-rw-r--r--   1 user group   1024 Jan 29 1997  prog", "prog", 'f', 1024, T(1997, 1, 29)},
     {"-rw-r--r--   1 user group   1024 Jan 29  1997  blank", " blank", 'f', 1024, T(1997, 1, 29)},
-    // Month names of other languages (a sample of the parser's table): abbreviated and long, with and without a dot,
-    // day first, in UTF-8.
+    // Month names of other languages, a sample of the parser's table: abbreviated and long, with and without a
+    // dot, day first, in UTF-8.
     {"-rw-r--r--   1 user group      1 Mär 15 10:30 de", "de", 'f', 1, T(2026, 3, 15, 10, 30)},
     {"-rw-r--r--   1 user group      1 15. Dez 2024 de-dayfirst", "de-dayfirst", 'f', 1, T(2024, 12, 15)},
     {"-rw-r--r--   1 user group      1 Oktober 3 2020 de-long", "de-long", 'f', 1, T(2020, 10, 3)},
