@@ -1,6 +1,6 @@
 // The drivers against the scripted fault server: drops, 426, short streams, stalls, refused lookups, hostile
-// names; the cancel protocol: pause and resume, "Yes" while the server stalls, serial "Only this one" during a copy
-// and before the connection, "All".
+// names; the cancel protocol: pause and resume, "Yes" while the server stalls, serial "Only this one" during a
+// copy and before the connection, "All".
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -230,8 +230,8 @@ TEST_F(TransferFaultTest, TheTransferTypeFollowsTheRunsTypeFlag) {
     ASSERT_TRUE(server.started()) << server.error();
     for (const int flag : {2, 1}) {
         const std::string base = MakeLocalDir("type" + std::to_string(flag));
-        auto c = RunToEnd(Single(Server(server.port()), {Job("", "t.txt", "t.txt", "/", 4)}, TransferMode::Get, base,
-                                 flag));
+        auto c = RunToEnd(
+            Single(Server(server.port()), {Job("", "t.txt", "t.txt", "/", 4)}, TransferMode::Get, base, flag));
         ASSERT_EQ(c->run().jobs[0].status, 0) << c->run().jobs[0].reason;
         EXPECT_EQ(test::ReadFile(base + "/t.txt"), flag == 2 ? "one\ntwo" : "one\r\ntwo");
         EXPECT_EQ(server.Count("TYPE A"), 1u);

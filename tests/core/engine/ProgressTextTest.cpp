@@ -23,8 +23,8 @@ TEST(ProgressText, TextsOfCountsAndTimes) {
         {FormatTimeLeft(12.5), "Left: 12.50 secs"}, {FormatTimeLeft(60), "Left: 60.00 secs"},
         {FormatTimeLeft(60.5), "Left: 01:00"},      {FormatTimeLeft(3600), "Left: 60:00"},
         {FormatTimeLeft(3600.5), "Left: 01:00:00"},
-        {GroupDigits(999), "999"}, {GroupDigits(1000), "1,000"}, {GroupDigits(0), ""}, {GroupDigits(-1234), "-1,234"},
-        {GroupDigits(12'345'678'901LL), "12,345,678,901"},
+        {GroupDigits(999), "999"}, {GroupDigits(1000), "1,000"}, {GroupDigits(0), ""},
+        {GroupDigits(-1234), "-1,234"}, {GroupDigits(12'345'678'901LL), "12,345,678,901"},
         {FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs"}, {FormatStatisticsTime(61), "1 min 1 secs"},
         {FormatStatisticsTime(59.6), "60 secs"},             {FormatStatisticsTime(0.2), "0 secs"},
     };
