@@ -42,7 +42,8 @@ TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSep
         {{"-B", "/x.cmd"}, "job script=/x.cmd"},  // the word after a flag is its value, whatever it starts with
         {{"/L", "Nightly"}, "job link=Nightly"}, {{"-l", "-weird"}, "job link=-weird"},
         {{"/tmp/x.cmd"}, ""},  // a path is no flag, and a value without a flag is ignored
-        {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "job link=Sites"}, {{"-b", "/a.cmd", "-b", "/b.cmd"}, "job script=/a.cmd"},
+        {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "job link=Sites"},
+        {{"-b", "/a.cmd", "-b", "/b.cmd"}, "job script=/a.cmd"},
         {{"-q", "/tmp/run.cmd"}, ""},  // an unknown flag takes no value
         {{"-q", "x", "-l", "L2"}, "job link=L2"}, {{"stray", "/l", "L1"}, "job link=L1"}, {{"-l"}, ""}, {{}, ""},
         {{"--headless", "-b", "/tmp/r.cmd", "--version", "--bogus"},
