@@ -1,40 +1,22 @@
 #pragma once
-// Shared fixtures of the automation tests: private home, recording hosts, scripts.
-#include <gtest/gtest.h>
+// Shared fixtures of the automation tests: profiles, file lists and links, queue entries, scripts, captured
+// output (on the engine tests' fixture).
 #include <utime.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <thread>
-#include <tuple>
-#include <vector>
 
+#include "support/EngineFixture.h"
 #include "automation/MultiPut.h"
 #include "automation/QueueFile.h"
 #include "automation/ScriptInterpreter.h"
 #include "automation/ScriptOutput.h"
-#include "engine/TransferRun.h"
-#include "engine/TransferStats.h"
-#include "log/LogEntry.h"
-#include "log/TransferLog.h"
 #include "platform/Paths.h"
-#include "platform/UiHost.h"
 #include "profiles/FileList.h"
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
 #include "settings/IniFile.h"
-#include "settings/SettingsStore.h"
-#include "support/EngineFixture.h"
 #include "support/ProgramRun.h"
-#include "support/Recorders.h"
-#include "support/TestEnv.h"
 
 namespace zyfar::autotest {
 
@@ -235,9 +217,9 @@ protected:
         return static_cast<int>(std::count(codes.begin(), codes.end(), code));
     }
     template <class Server>
-    static std::string OpenLine(const std::string& session, const Server& server, const std::string& directory = "") {
+    static std::string OpenLine(const std::string& session, const Server& server, const std::string& dir = "") {
         return "open " + session + " 127.0.0.1 user pass " + std::to_string(server.port()) +
-               (directory.empty() ? "" : " " + directory) + "\n";
+               (dir.empty() ? "" : " " + dir) + "\n";
     }
 
     std::string script_;

@@ -165,8 +165,9 @@ TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
     EXPECT_EQ(Made(r), "site-group ---- 07:05");
     r.linkName.clear();
     EXPECT_EQ(Made(r), "no target");
-    EXPECT_EQ(std::vector({MessageIdFor(ScheduleRequestError::InPast), MessageIdFor(ScheduleRequestError::NoTarget),
-                           MessageIdFor(ScheduleRequestError::InvalidDate)}), std::vector({295, 33046, 0}));
+    using E = ScheduleRequestError;
+    EXPECT_EQ(std::vector({MessageIdFor(E::InPast), MessageIdFor(E::NoTarget), MessageIdFor(E::InvalidDate)}),
+              std::vector({295, 33046, 0}));
 }
 
 // ---- the store and the start/stop command ----
@@ -205,10 +206,8 @@ TEST_F(ScheduleStoreTest, SaveWritesTheEditedEntriesAndKeepsWhatItCannotRead) {
                                                 "", ""}));
     EXPECT_EQ(ReadInt(keys::NumTimers), 5);
     EXPECT_EQ(GetProfileString("SCHEDULE", "ResendTime", ""), "15");
-    // Loading it again gives the same entries; saving them unchanged writes nothing.
+    // Saving what loads again unchanged writes nothing.
     const LoadedSchedule again = LoadSchedule(At(2025, 6, 15, 14, 30, 59));
-    EXPECT_EQ(again.entries.size(), 3u);
-    EXPECT_EQ(again.entries[2].target, "/home/me/My Jobs/a%b.cmd");
     struct stat before {}, after {};
     ASSERT_EQ(::stat(CurrentSettingsFile().c_str(), &before), 0);
     EXPECT_TRUE(SaveSchedule(again.entries, again.malformed));

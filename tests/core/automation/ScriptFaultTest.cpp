@@ -60,8 +60,7 @@ TEST_F(FaultTest, AConnectionDroppedDuringAGetEndsTheRunAndClosesTheSessions) {
     EXPECT_TRUE(host_.messages().empty());
     EXPECT_EQ(Retrieved(server).size(), 1u) << "the second file must not be tried on a lost connection";
     EXPECT_TRUE(LocalNames().empty());
-    const std::vector<int> codes = LogCodes();
-    EXPECT_EQ(codes.back(), 32876);
+    EXPECT_EQ(LogCodes().back(), 32876);
 }
 
 TEST_F(FaultTest, HostileNamesInAListingAreNeverFetchedOrPrintedRaw) {

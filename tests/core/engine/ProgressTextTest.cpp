@@ -20,20 +20,13 @@ TEST(ProgressText, TextsOfCountsAndTimes) {
         {FormatRateText(50'000, 10), "5.00 kbs"},  // thousands of bytes per second
         {FormatRateText(1500, 0), "1.50 kbs"},     // 0 s counts as 1
         {FormatRateText(6'000'000'000LL, 2), "3000000.00 kbs"},
-        {FormatTimeLeft(12.5), "Left: 12.50 secs"},
-        {FormatTimeLeft(60), "Left: 60.00 secs"},
-        {FormatTimeLeft(60.5), "Left: 01:00"},
-        {FormatTimeLeft(3600), "Left: 60:00"},
+        {FormatTimeLeft(12.5), "Left: 12.50 secs"}, {FormatTimeLeft(60), "Left: 60.00 secs"},
+        {FormatTimeLeft(60.5), "Left: 01:00"},      {FormatTimeLeft(3600), "Left: 60:00"},
         {FormatTimeLeft(3600.5), "Left: 01:00:00"},
-        {GroupDigits(999), "999"},
-        {GroupDigits(1000), "1,000"},
-        {GroupDigits(0), ""},
-        {GroupDigits(12'345'678'901LL), "12,345,678,901"},
-        {GroupDigits(-1234), "-1,234"},
-        {FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs"},
-        {FormatStatisticsTime(61), "1 min 1 secs"},
-        {FormatStatisticsTime(59.6), "60 secs"},
-        {FormatStatisticsTime(0.2), "0 secs"},
+        {GroupDigits(999), "999"}, {GroupDigits(1000), "1,000"}, {GroupDigits(0), ""},
+        {GroupDigits(-1234), "-1,234"}, {GroupDigits(12'345'678'901LL), "12,345,678,901"},
+        {FormatStatisticsTime(3725.4), "1 hr 2 min 5 secs"}, {FormatStatisticsTime(61), "1 min 1 secs"},
+        {FormatStatisticsTime(59.6), "60 secs"},             {FormatStatisticsTime(0.2), "0 secs"},
     };
     for (const auto& [got, expected] : cases) EXPECT_EQ(got, expected);
 }

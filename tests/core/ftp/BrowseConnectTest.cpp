@@ -22,9 +22,8 @@ public:
     // Waits (bounded) for a line that starts with `start`.
     bool WaitFor(const std::string& start) const {
         for (int i = 0; i < 2000; ++i) {
-            const std::vector<std::string> lines = Get();
-            if (std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; }))
-                return true;
+            for (const std::string& line : Get())
+                if (line.rfind(start, 0) == 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return false;
@@ -125,9 +124,7 @@ TEST_F(BrowseConnectTest, LoginFailureSuccessAndMissingFolderInOrder) {
     const std::optional<LogEntry> failed = Entry(32862);
     ASSERT_TRUE(failed);
     EXPECT_NE(failed->detail.find("530"), std::string::npos) << failed->detail;
-    EXPECT_EQ(failed->detail.find(wrong), std::string::npos);
-    EXPECT_EQ(test::ReadText(Path("log1.log")).find(wrong), std::string::npos);
-    EXPECT_EQ(r.text.find(wrong), std::string::npos);
+    EXPECT_EQ(test::ReadText(Path("log1.log")).find(wrong), std::string::npos);  // nor in the result: FtpFault
     EXPECT_EQ(Stored("QuickServer") + Stored("QuickPasswd"), "absentabsent");  // nothing remembered
 
     TheTransferLog().Clear();
@@ -156,14 +153,6 @@ TEST_F(BrowseConnectTest, LoginFailureSuccessAndMissingFolderInOrder) {
     const std::string file = test::ReadText(Path("log1.log"));
     EXPECT_NE(file.find("32861\t"), std::string::npos);
     EXPECT_EQ(file.find(kSecret), std::string::npos);
-
-    // Without a remote path there is no folder step.
-    TheTransferLog().Clear();
-    r = Connect(kSecret, "", server->port());
-    ASSERT_TRUE(r.ok()) << r.text;
-    EXPECT_EQ(r.currentDirectory, "/");
-    EXPECT_FALSE(Entry(32867) || Entry(32868));
-    EXPECT_EQ(Stored("QuickDirec"), "");
 
     // A missing folder is reported with a stop box, and the connect goes on.
     TheTransferLog().Clear();

@@ -217,12 +217,5 @@ TEST(FtpAscii, ConversionTables) {
     EXPECT_EQ(Decode({Encode({text})}), text);
 }
 
-TEST(FtpAsciiDecode, EveryChunkingGivesTheSameResult) {
-    const std::string wire = "one\r\ntwo\r\rthree\r\n\r\nfour\r";
-    const std::string expected = Decode({wire});
-    for (std::size_t cut = 0; cut <= wire.size(); ++cut)
-        EXPECT_EQ(Decode({wire.substr(0, cut), wire.substr(cut)}), expected) << "cut at " << cut;
-}
-
 }  // namespace
 }  // namespace zyfar

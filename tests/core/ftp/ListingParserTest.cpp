@@ -58,6 +58,8 @@ TEST(ListingParser, LimitsFailTheListing) {
         const char* error;    // nullptr: no failure
     } cases[] = {
         {entry + std::string(20, 'n') + "\r\n" + entry + "b\r\n", false, 2, nullptr},  // at the caps
+        // Lines of exactly the cap, with a line end and without one (no entries).
+        {std::string(100, 'x') + "\r\n" + entry + "b\r\n" + std::string(100, 'x'), false, 1, nullptr},
         {entry + std::string(60, 'n') + "\r\n" + entry + "b\r\n", false, 0, "name longer than 20 bytes"},
         {entry + "a\r\n" + std::string(101, 'x') + "\r\n" + entry + "b\r\n", false, 1, "line longer than 100 bytes"},
         {entry + "a\r\n" + std::string(101, 'x'), false, 1, "line longer than 100 bytes"},  // no line end

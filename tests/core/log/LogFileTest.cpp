@@ -115,6 +115,7 @@ protected:
     const std::string root = Root();
 };
 
+// A fresh start per run and a foreign file under a fresh start: TransferLogTest.
 TEST_F(LogFileTest, WriterStartsFreshOrAppendsAndLeavesForeignFilesAlone) {
     using Status = LogFileWriter::Status;
     const std::string foreign = "my precious notes\nsecond line\n";
@@ -126,11 +127,8 @@ TEST_F(LogFileTest, WriterStartsFreshOrAppendsAndLeavesForeignFilesAlone) {
         std::string after;  // after writing line A, then line B
     } cases[] = {
         {"missing file and folders", std::nullopt, false, Status::Written, kMarker + kLineA + kLineB},
-        {"fresh start empties only at the first write", kMarker + kLineB + kLineB, false, Status::Written,
-         kMarker + kLineA + kLineB},
         {"append keeps the old log", kMarker + kLineB, true, Status::Written, kMarker + kLineB + kLineA + kLineB},
         {"an empty file is started as a new log", "", true, Status::Written, kMarker + kLineA + kLineB},
-        {"foreign file, fresh start", foreign, false, Status::BadFormat, foreign},
         {"foreign file, append", foreign, true, Status::BadFormat, foreign},
         {"a prefix of the marker is no log file", "FTP_SERVER", true, Status::BadFormat, "FTP_SERVER"},
     };

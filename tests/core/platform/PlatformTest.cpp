@@ -40,22 +40,17 @@ TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSep
     } cases[] = {
         {{"/b", "/home/me/nightly.cmd"}, "job script=/home/me/nightly.cmd"},
         {{"-B", "/x.cmd"}, "job script=/x.cmd"},  // the word after a flag is its value, whatever it starts with
-        {{"/L", "Nightly"}, "job link=Nightly"},
-        {{"-l", "-weird"}, "job link=-weird"},
+        {{"/L", "Nightly"}, "job link=Nightly"}, {{"-l", "-weird"}, "job link=-weird"},
         {{"/tmp/x.cmd"}, ""},  // a path is no flag, and a value without a flag is ignored
         {{"-l", "Sites", "-b", "/tmp/run.cmd"}, "job link=Sites"},
         {{"-b", "/a.cmd", "-b", "/b.cmd"}, "job script=/a.cmd"},
         {{"-q", "/tmp/run.cmd"}, ""},  // an unknown flag takes no value
-        {{"-q", "x", "-l", "L2"}, "job link=L2"},
-        {{"stray", "/l", "L1"}, "job link=L1"},
-        {{"-l"}, ""},
-        {{}, ""},
+        {{"-q", "x", "-l", "L2"}, "job link=L2"}, {{"stray", "/l", "L1"}, "job link=L1"}, {{"-l"}, ""}, {{}, ""},
         {{"--headless", "-b", "/tmp/r.cmd", "--version", "--bogus"},
          "job script=/tmp/r.cmd headless version unknown=--bogus"},
-        {{"--help"}, "help"},
+        {{"--help"}, "help"}, {{"--passive"}, "passive"},
         {{"--ls", "ftp://me@host/pub/"}, "ls=ftp://me@host/pub/"},
         {{"--passive", "--ls=ftp://host/"}, "ls=ftp://host/ passive"},
-        {{"--passive"}, "passive"},
         // The --ls value is taken whatever it looks like, and never becomes a flag's value.
         {{"--ls", "--help", "-b", "/x.cmd"}, "job script=/x.cmd ls=--help"},
         {{"-b", "--ls", "ftp://h/"}, "ls=ftp://h/"},
@@ -65,13 +60,6 @@ TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSep
     for (const auto& c : cases) EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << testing::PrintToString(c.words);
     for (const char* word : {"/tmp/x.cmd", "/", "-", "plain"}) EXPECT_FALSE(IsFrameworkFlag(word)) << word;
     for (const char* word : {"/b", "-xyz"}) EXPECT_TRUE(IsFrameworkFlag(word)) << word;
-}
-
-TEST(CommandLine, UsageNamesEveryFlag) {
-    const std::string usage = UsageText("zyfar");
-    for (const char* word : {"/b", "-b", "/l", "-l", "--headless", "--help", "--version", "--ls", "--passive",
-                             "ZYFAR_PASSWORD"})
-        EXPECT_NE(usage.find(word), std::string::npos) << word;
 }
 
 // ---- ~/.netrc: the entries, and a file that is not private is refused ----
@@ -149,11 +137,6 @@ TEST(TextUtil, CaseIsFoldedForAsciiLettersOnly) {
     EXPECT_TRUE(StartsWithNoCase("FTP://host", "ftp://") && !StartsWithNoCase("ftp:", "ftp://"));
     EXPECT_TRUE(EndsWithNoCase("run.CMD", ".cmd") && !EndsWithNoCase("md", ".cmd"));
     std::setlocale(LC_ALL, "C");
-}
-
-TEST(TextUtil, LineBreaksAndNulCannotBeStored) {
-    for (const std::string& bad : {"a\rb"s, "a\nb"s, "a\0b"s, "\n"s}) EXPECT_TRUE(HasLineBreakOrNul(bad));
-    for (const std::string& good : {""s, "a b\tc\v\f"s, "\xC3\xA9"s}) EXPECT_FALSE(HasLineBreakOrNul(good));
 }
 
 }  // namespace

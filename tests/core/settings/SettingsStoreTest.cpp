@@ -24,15 +24,11 @@ TEST_F(KeysTest, FreshStoreGivesTheDocumentedDefaults) {
         {&keys::DragDropDirsView, "NO"},   {&keys::ToScreenPage, "NO"},      {&keys::ToScreenView, "YES"},
         {&keys::FileNamePage, ""},         {&keys::FileNameView, "log1.log"}, {&keys::ResendTimePage, "0"},
         {&keys::ResendTimeTimer, "10"},    {&keys::TimeTypeMain, "DD/MM"},   {&keys::TimeTypePage, "MM/DD"},
-        {&keys::DataDirScript, "."},       {&keys::DataDir, ""},
     };
     for (const auto& [k, want] : texts) EXPECT_EQ(Read(*k), want) << k->id;
-    const std::pair<const KeyDef*, int> ints[] = {
-        {&keys::Port, 21},        {&keys::ConnectTo, 20},  {&keys::RecTo, 20},        {&keys::SendTo, 20},
-        {&keys::RecToCtrl, 20},   {&keys::SendToCtrl, 20}, {&keys::Retry, 2},         {&keys::ReadBuffer, 4096},
-        {&keys::WriteBuffer, 4096}, {&keys::ProxyPort, 2021}, {&keys::StartQueueProg, 0},
-    };
-    for (const auto& [k, want] : ints) EXPECT_EQ(ReadInt(*k), want) << k->id;
+    // The session time-outs, retries and proxy port: SessionSettingsTest.
+    EXPECT_EQ(std::vector({ReadInt(keys::Port), ReadInt(keys::ReadBuffer), ReadInt(keys::WriteBuffer)}),
+              std::vector({21, 4096, 4096}));
     // Sessions use pre-configured access while the page shows direct access.
     EXPECT_EQ(SessionAccessMode(Read(keys::AccessTypeSession)), AccessMode::Preconfig);
     EXPECT_EQ(PageAccessMode(Read(keys::AccessTypePage)), AccessMode::Direct);
@@ -199,11 +195,10 @@ TEST_F(SettingsStoreTest, RecentFilesKeepFourMostRecentFirst) {
     EXPECT_EQ(RecentFiles(), (std::vector<std::string>{"/y", "/x"}));
 }
 
+// The log folder (DefaultDir): TransferLogTest.SettingsComeFromTheLogSection.
 TEST_F(SettingsStoreTest, LogFolderAndProfileBaseDefaultToXdgFolders) {
     WriteProfileString("CONFIG", "DefaultDir", "");
     EXPECT_EQ(LogFolder(), Path("state/Quorvane"));  // empty counts as absent
-    WriteProfileString("CONFIG", "DefaultDir", "/var/tmp/logs");
-    EXPECT_EQ(LogFolder(), "/var/tmp/logs");
     EXPECT_EQ(ProfileBase(), Path("data/Quorvane/Zyfar"));
     WriteProfileString("CONFIG", "ProfilePath", Path("profiles"));
     EXPECT_EQ(ProfileBase(), Path("profiles"));
