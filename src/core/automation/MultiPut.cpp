@@ -40,12 +40,6 @@ void ControllerRunStarter::WaitAll() {
 
 FileCasing FileCasingForPut() { return ParseFileCasing(Read(keys::FileCasingPut)); }
 
-std::string ApplyFileCasing(std::string_view name, FileCasing casing) {
-    if (casing == FileCasing::Upper) return ToUpperAscii(name);
-    if (casing == FileCasing::Lower) return ToLowerAscii(name);
-    return std::string(name);
-}
-
 // ---- pattern expansion ----
 
 std::string PatternFolder(std::string_view path) {
@@ -85,12 +79,6 @@ std::string FileKey(std::string_view folder, std::string_view name) {
     return JoinLocal(dir, name);
 }
 
-void SplitTime(std::int64_t seconds, CTransferJob& job) {
-    const auto value = static_cast<std::uint64_t>(seconds < 0 ? 0 : seconds);
-    job.timeLow = static_cast<std::uint32_t>(value & 0xFFFFFFFFu);
-    job.timeHigh = static_cast<std::uint32_t>(value >> 32);
-}
-
 }  // namespace
 
 MultiPutJobs BuildMultiPutJobs(const std::vector<CTransferJob>& items, FileCasing casing) {
@@ -123,7 +111,7 @@ MultiPutJobs BuildMultiPutJobs(const std::vector<CTransferJob>& items, FileCasin
             job.targetName = ApplyFileCasing(m.name, casing);
             job.remoteDir = item.remoteDir;
             job.size = m.size;
-            SplitTime(m.modified, job);
+            job.SetTime(m.modified);
             out.jobs.push_back(std::move(job));
         }
     }

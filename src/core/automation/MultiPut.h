@@ -82,8 +82,6 @@ private:
 // FileCasing and ParseFileCasing come with the settings keys.
 // CONFIG FileCasingPut (default "PRESERVE").
 [[nodiscard]] FileCasing FileCasingForPut();
-// ASCII letters only, so the bytes of other characters are never changed.
-[[nodiscard]] std::string ApplyFileCasing(std::string_view name, FileCasing casing);
 
 // The folder part of a pattern path: up to its last "/" (the root stays
 // "/"); "" when the path has no "/".

@@ -29,17 +29,6 @@ bool ScriptAgeFilter::Passes(std::int64_t age) const {
     return false;
 }
 
-std::optional<std::int64_t> RemoteTimeToEpoch(const RemoteTime& time) {
-    if (!time.valid) return std::nullopt;
-    std::tm tm{};
-    tm.tm_year = time.year - 1900;
-    tm.tm_mon = time.month - 1;
-    tm.tm_mday = time.day;
-    tm.tm_hour = time.hour;
-    tm.tm_min = time.minute;
-    tm.tm_sec = time.second;
-    return static_cast<std::int64_t>(::timegm(&tm));
-}
 
 
 FtpResult LocalFileError(int err, std::string_view what, const std::string& path) {

@@ -29,10 +29,6 @@ struct ScriptAgeFilter {
     [[nodiscard]] bool Passes(std::int64_t ageSeconds) const;
 };
 
-// A server time (taken as UTC) in seconds since 1970; nothing when the time
-// is not valid.
-[[nodiscard]] std::optional<std::int64_t> RemoteTimeToEpoch(const RemoteTime& time);
-
 struct LocalFile {
     std::string path;         // full path
     std::string name;         // the last part

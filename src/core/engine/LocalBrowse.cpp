@@ -83,13 +83,9 @@ std::vector<CTransferJob> BuildLocalPutJobs(const std::string& folder, std::span
         CTransferJob job;
         job.localDir = folder;
         job.sourceName = row.name;
-        job.targetName = casing == FileCasing::Upper   ? ToUpperAscii(row.name)
-                         : casing == FileCasing::Lower ? ToLowerAscii(row.name)
-                                                       : row.name;
+        job.targetName = ApplyFileCasing(row.name, casing);
         job.size = row.size;
-        const auto time = static_cast<std::uint64_t>(row.modified < 0 ? 0 : row.modified);
-        job.timeLow = static_cast<std::uint32_t>(time & 0xFFFFFFFFu);
-        job.timeHigh = static_cast<std::uint32_t>(time >> 32);
+        job.SetTime(row.modified);
         jobs.push_back(std::move(job));
     }
     return jobs;

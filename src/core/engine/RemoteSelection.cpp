@@ -21,19 +21,6 @@ bool Gone(const FtpClient& client) {
     return !client.IsConnected() || (client.control() != nullptr && client.control()->IsCancelled());
 }
 
-std::uint64_t Seconds(const RemoteTime& t) {
-    if (!t.valid) return 0;
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    const std::time_t s = ::timegm(&tm);
-    return s < 0 ? 0 : static_cast<std::uint64_t>(s);
-}
-
 const std::string& SourceFolder(const CTransferJob& job, TransferMode mode) {
     return mode == TransferMode::ServerToServer ? job.localDir : job.remoteDir;
 }
@@ -105,12 +92,6 @@ RemoteJobSettings RemoteJobSettings::FromStore() {
     return s;
 }
 
-std::string CasedName(std::string_view name, FileCasing casing) {
-    if (casing == FileCasing::Upper) return ToUpperAscii(name);
-    if (casing == FileCasing::Lower) return ToLowerAscii(name);
-    return std::string(name);
-}
-
 CTransferJob MakeRemoteJob(const BrowseJobTarget& target, const std::string& folder, const RemoteEntry& entry,
                            FileCasing casing) {
     CTransferJob job;
@@ -122,12 +103,10 @@ CTransferJob MakeRemoteJob(const BrowseJobTarget& target, const std::string& fol
         job.remoteDir = folder;
     }
     job.sourceName = entry.name;
-    job.targetName = CasedName(entry.name, casing);
+    job.targetName = ApplyFileCasing(entry.name, casing);
     job.size = entry.size < 0 ? 0 : entry.size;
     job.sizeApproximate = entry.sizeApproximate;
-    const std::uint64_t seconds = Seconds(entry.modified);
-    job.timeLow = static_cast<std::uint32_t>(seconds & 0xFFFFFFFFu);
-    job.timeHigh = static_cast<std::uint32_t>(seconds >> 32);
+    job.SetTime(RemoteTimeToEpoch(entry.modified).value_or(0));
     return job;
 }
 

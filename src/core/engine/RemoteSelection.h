@@ -51,9 +51,6 @@ struct RemoteJobs {
     std::vector<std::string> messages;  // failures and files left out, in order, for the user
 };
 
-// The target name of a file per FileCasingGet.
-[[nodiscard]] std::string CasedName(std::string_view name, FileCasing casing);
-
 // One job for the file `entry` in the server folder `folder`. A get keeps
 // the server folder in remoteDir and the local folder in localDir; a
 // server-to-server copy the source folder in localDir and the destination

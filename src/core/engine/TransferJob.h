@@ -49,6 +49,14 @@ struct CTransferJob {
     std::int32_t marked = 1;      // carried along
     bool sizeApproximate = false;  // the listing gave the size in blocks or units, not bytes
 
+    // Stores a time in seconds since the epoch in timeLow/timeHigh (a time
+    // before the epoch counts as 0).
+    void SetTime(std::int64_t seconds) {
+        const auto value = static_cast<std::uint64_t>(seconds < 0 ? 0 : seconds);
+        timeLow = static_cast<std::uint32_t>(value & 0xFFFFFFFFu);
+        timeHigh = static_cast<std::uint32_t>(value >> 32);
+    }
+
     friend bool operator==(const CTransferJob&, const CTransferJob&) = default;
 };
 

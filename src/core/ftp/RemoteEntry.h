@@ -1,6 +1,8 @@
 #pragma once
 // One entry of a remote directory listing, as every listing parser returns it.
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 
 namespace zyfar {
@@ -16,6 +18,20 @@ struct RemoteTime {
     bool valid = false;
     friend bool operator==(const RemoteTime&, const RemoteTime&) = default;
 };
+
+// A server time (taken as UTC) in seconds since 1970; nothing when the time
+// is not valid.
+[[nodiscard]] inline std::optional<std::int64_t> RemoteTimeToEpoch(const RemoteTime& time) {
+    if (!time.valid) return std::nullopt;
+    std::tm tm{};
+    tm.tm_year = time.year - 1900;
+    tm.tm_mon = time.month - 1;
+    tm.tm_mday = time.day;
+    tm.tm_hour = time.hour;
+    tm.tm_min = time.minute;
+    tm.tm_sec = time.second;
+    return static_cast<std::int64_t>(::timegm(&tm));
+}
 
 struct RemoteEntry {
     std::string name;             // never ".", "..", never holds '/', NUL, CR or LF

@@ -1,5 +1,6 @@
 #include "settings/Keys.h"
 
+#include "platform/TextUtil.h"
 #include "settings/IniFile.h"
 #include "settings/SettingsStore.h"
 
@@ -121,6 +122,12 @@ FileCasing ParseFileCasing(const std::string& value) {
     if (value == "UPPER_CASE") return FileCasing::Upper;
     if (value == "LOWER_CASE") return FileCasing::Lower;
     return FileCasing::Preserve;
+}
+
+std::string ApplyFileCasing(std::string_view name, FileCasing casing) {
+    if (casing == FileCasing::Upper) return ToUpperAscii(name);
+    if (casing == FileCasing::Lower) return ToLowerAscii(name);
+    return std::string(name);
 }
 
 const char* FileCasingText(FileCasing casing) {

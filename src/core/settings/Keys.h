@@ -205,6 +205,9 @@ enum class TransferType { Text, Binary, Automatic };
 enum class FileCasing { Preserve, Upper, Lower };
 // "UPPER_CASE", "LOWER_CASE"; anything else preserves.
 [[nodiscard]] FileCasing ParseFileCasing(const std::string& value);
+// A name in the casing; ASCII letters only, so the bytes of other
+// characters are never changed.
+[[nodiscard]] std::string ApplyFileCasing(std::string_view name, FileCasing casing);
 [[nodiscard]] const char* FileCasingText(FileCasing casing);
 
 enum class DateStyle { MonthDay, DayMonth, MonNameDay, DayMonName };

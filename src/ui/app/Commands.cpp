@@ -168,9 +168,7 @@ QAction* CommandTable::Action(int id) {
     return action;
 }
 
-QMenu* CommandTable::BuildMenu(const QString& title, std::initializer_list<int> ids, QWidget* parent) {
-    auto* menu = new QMenu(title, parent);
-    menu->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+void CommandTable::FillMenu(QMenu* menu, std::initializer_list<int> ids) {
     for (int id : ids) {
         if (id == 0) {
             menu->addSeparator();
@@ -179,6 +177,12 @@ QMenu* CommandTable::BuildMenu(const QString& title, std::initializer_list<int> 
         }
     }
     connect(menu, &QMenu::aboutToShow, this, &CommandTable::UpdateStates);
+}
+
+QMenu* CommandTable::BuildMenu(const QString& title, std::initializer_list<int> ids, QWidget* parent) {
+    auto* menu = new QMenu(title, parent);
+    menu->setAccessibleName(QString(title).remove(QLatin1Char('&')));
+    FillMenu(menu, ids);
     return menu;
 }
 
@@ -188,11 +192,7 @@ QMenu* CommandTable::BuildContextMenu(QWidget* view, std::initializer_list<int> 
     QPointer<QWidget> guarded(view);
     // Connected before the state update of BuildMenu's menus would be.
     connect(menu, &QMenu::aboutToShow, this, [this, guarded] { activeView_ = guarded; });
-    for (int id : ids) {
-        if (id == 0) menu->addSeparator();
-        else if (QAction* a = Action(id)) menu->addAction(a);
-    }
-    connect(menu, &QMenu::aboutToShow, this, &CommandTable::UpdateStates);
+    FillMenu(menu, ids);
     return menu;
 }
 

@@ -143,6 +143,8 @@ public:
     [[nodiscard]] CommandState StateOf(int id) const;
 
 private:
+    // Adds the ids' actions (0 a separator); the states are asked before it shows.
+    void FillMenu(QMenu* menu, std::initializer_list<int> ids);
     void OnFocusChanged(QWidget* old, QWidget* now);
     [[nodiscard]] CommandTarget* ViewTarget() const;
 

@@ -21,57 +21,47 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     painter->restore();
 }
 
-ReportItemView::ReportItemView(CZyfarView* owner) : QTreeView(owner), owner_(owner) {}
+template <class Base>
+ListItemView<Base>::ListItemView(CZyfarView* owner) : Base(owner), owner_(owner) {}
 
-void ReportItemView::contextMenuEvent(QContextMenuEvent* event) {
+template <class Base>
+void ListItemView<Base>::contextMenuEvent(QContextMenuEvent* event) {
     owner_->ShowContextMenuAt(event->globalPos());
     event->accept();
 }
 
-void ReportItemView::keyPressEvent(QKeyEvent* event) {
+template <class Base>
+void ListItemView<Base>::keyPressEvent(QKeyEvent* event) {
     if (owner_->HandleKey(event->key())) {
         event->accept();
         return;
     }
-    QTreeView::keyPressEvent(event);
+    Base::keyPressEvent(event);
 }
 
-void ReportItemView::startDrag(Qt::DropActions) { owner_->StartDrag(this); }
+template <class Base>
+void ListItemView<Base>::startDrag(Qt::DropActions) {
+    owner_->StartDrag(this);
+}
 
-void ReportItemView::dragEnterEvent(QDragEnterEvent* event) { owner_->DragEnter(event); }
+template <class Base>
+void ListItemView<Base>::dragEnterEvent(QDragEnterEvent* event) {
+    owner_->DragEnter(event);
+}
 
-void ReportItemView::dragMoveEvent(QDragMoveEvent* event) {
-    QTreeView::dragMoveEvent(event);  // auto-scroll near the edges
+template <class Base>
+void ListItemView<Base>::dragMoveEvent(QDragMoveEvent* event) {
+    Base::dragMoveEvent(event);  // auto-scroll near the edges
     owner_->DragMove(event);
 }
 
-void ReportItemView::dropEvent(QDropEvent* event) { owner_->Drop(event); }
-
-IconItemView::IconItemView(CZyfarView* owner) : QListView(owner), owner_(owner) {}
-
-void IconItemView::contextMenuEvent(QContextMenuEvent* event) {
-    owner_->ShowContextMenuAt(event->globalPos());
-    event->accept();
+template <class Base>
+void ListItemView<Base>::dropEvent(QDropEvent* event) {
+    owner_->Drop(event);
 }
 
-void IconItemView::keyPressEvent(QKeyEvent* event) {
-    if (owner_->HandleKey(event->key())) {
-        event->accept();
-        return;
-    }
-    QListView::keyPressEvent(event);
-}
-
-void IconItemView::startDrag(Qt::DropActions) { owner_->StartDrag(this); }
-
-void IconItemView::dragEnterEvent(QDragEnterEvent* event) { owner_->DragEnter(event); }
-
-void IconItemView::dragMoveEvent(QDragMoveEvent* event) {
-    QListView::dragMoveEvent(event);
-    owner_->DragMove(event);
-}
-
-void IconItemView::dropEvent(QDropEvent* event) { owner_->Drop(event); }
+template class ListItemView<QTreeView>;
+template class ListItemView<QListView>;
 
 TreeItemView::TreeItemView(CZyfarTree* owner) : QTreeView(owner), owner_(owner) {}
 

@@ -22,10 +22,13 @@ private:
     bool grid_ = false;
 };
 
-// The report style of a list.
-class ReportItemView : public QTreeView {
+// The item view of a list, over Qt's tree view (the report style) or its
+// list view (the icon and list styles): both hand the same events to their
+// CZyfarView.
+template <class Base>
+class ListItemView : public Base {
 public:
-    explicit ReportItemView(CZyfarView* owner);
+    explicit ListItemView(CZyfarView* owner);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -39,21 +42,16 @@ private:
     CZyfarView* owner_;
 };
 
-// The icon and list styles of a list.
-class IconItemView : public QListView {
+// The report style of a list.
+class ReportItemView final : public ListItemView<QTreeView> {
 public:
-    explicit IconItemView(CZyfarView* owner);
+    using ListItemView::ListItemView;
+};
 
-protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void startDrag(Qt::DropActions supported) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
-    CZyfarView* owner_;
+// The icon and list styles of a list.
+class IconItemView final : public ListItemView<QListView> {
+public:
+    using ListItemView::ListItemView;
 };
 
 // The tree of CZyfarTree.

@@ -32,6 +32,8 @@ class QStackedLayout;
 
 namespace zyfar {
 
+template <class>
+class ListItemView;
 class ReportItemView;
 class IconItemView;
 class GridDelegate;
@@ -154,8 +156,8 @@ signals:
 
 protected:
     // Called by the inner views.
-    friend class ReportItemView;
-    friend class IconItemView;
+    template <class>
+    friend class ListItemView;
     void ShowContextMenuAt(const QPoint& globalPos);
     void StartDrag(QAbstractItemView* from);
     bool HandleKey(int key);
