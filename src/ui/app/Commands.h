@@ -80,6 +80,21 @@ inline constexpr int Refresh = 1138;
 inline constexpr int NewItem = 1154;
 inline constexpr int RenameItem = 1155;
 inline constexpr int DeleteItem = 1156;
+// Browsing lists and trees
+inline constexpr int Rename = 1124;
+inline constexpr int Execute = 1125;
+inline constexpr int OpenFile = 1126;  // the same id as the log's Open: the active view takes it first
+inline constexpr int SendToRight = 1132;
+inline constexpr int SendWildcardToRight = 1135;
+inline constexpr int Filter = 1136;
+inline constexpr int Properties = 1137;
+inline constexpr int NewFolder = 1152;
+inline constexpr int FtpGetWildcard = 1169;
+inline constexpr int FtpPutWildcard = 1171;
+inline constexpr int LastConnection = 1175;
+inline constexpr int Disconnect = 1176;
+inline constexpr int HighlightLeft = 1241;
+inline constexpr int HighlightRight = 1242;
 // The framework's list-style commands (no menu carries them): they act on
 // the left half's list.
 inline constexpr int ListSmallIcons = 59408;

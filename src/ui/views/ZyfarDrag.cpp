@@ -4,7 +4,9 @@
 #include <QDataStream>
 #include <QHash>
 #include <QIODevice>
+#include <QDropEvent>
 #include <QMimeData>
+#include <QUrl>
 
 #include "views/ZyfarTree.h"
 #include "views/ZyfarView.h"
@@ -103,6 +105,31 @@ DropDecision DecideDrop(const DragPayload& payload, DropTargetKind kind, Qt::Key
     if (payload.kind == DragSourceKind::List && payload.rows.empty()) return {};
     if (kind == DropTargetKind::List && target != nullptr && source == target) return {};
     return {DropActionFor(modifiers), source};
+}
+
+DropAction DesktopDropAction(const QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (data == nullptr || !data->hasUrls()) return DropAction::None;
+    if (const auto payload = DragPayloadOf(data); payload && payload->process == QCoreApplication::applicationPid())
+        return DropAction::None;  // our own drag: the payload decides
+    if (LocalPathsOf(data).isEmpty()) return DropAction::None;
+    if (!(event->possibleActions() & Qt::MoveAction)) return DropAction::Copy;
+    return DropActionFor(event->modifiers());
+}
+
+QStringList LocalPathsOf(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) paths.append(url.toLocalFile());
+    return paths;
+}
+
+void AddFileUrls(const QStringList& paths, QMimeData* data) {
+    QList<QUrl> urls;
+    urls.reserve(paths.size());
+    for (const QString& path : paths) urls.append(QUrl::fromLocalFile(path));
+    data->setUrls(urls);
 }
 
 bool DeliverDrop(const DropDecision& decision, const DragPayload& payload, DropInfo info) {

@@ -9,16 +9,18 @@
 // Ctrl is held and move otherwise. On drop the target asks DecideDrop and,
 // when it answers an action, calls the source's DropOperation with itself as
 // the target (and, for a tree, the folder under the cursor). Files dragged in
-// from the desktop (text/uri-list) are not handled here.
+// from the desktop come as text/uri-list; views that take them say so.
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <Qt>
 #include <optional>
 #include <vector>
 
 class QMimeData;
+class QDropEvent;
 
 namespace zyfar {
 
@@ -78,6 +80,16 @@ struct DropInfo {
     QPointer<CZyfarTree> targetTree;  // the tree dropped on, or null
     QString targetFolder;         // in a tree: ItemPath of the item under the cursor
 };
+
+// Files dragged in from outside (the desktop's file manager, another Zyfar):
+// a drag with local file URLs and without a payload of this process. Copy
+// with Ctrl, or when the source offers no move; move otherwise. None when the
+// drag holds no local file.
+[[nodiscard]] DropAction DesktopDropAction(const QDropEvent* event);
+// The local paths of a drag's file URLs, in order.
+[[nodiscard]] QStringList LocalPathsOf(const QMimeData* data);
+// Adds file URLs for local paths to a drag's data (for dropping on the desktop).
+void AddFileUrls(const QStringList& paths, QMimeData* data);
 
 // Carries out a decided drop: calls the source's DropOperation. False when
 // the source is not a view of ours (or is gone).

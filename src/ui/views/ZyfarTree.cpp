@@ -132,9 +132,19 @@ void CZyfarTree::StartDrag() {
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
 }
 
+// Copy or move of this tree's own kind of drag, else of files from the desktop.
+DropAction CZyfarTree::DropActionOf(QDropEvent* event, std::optional<DragPayload>& payload, DropDecision& decision) {
+    payload = DragPayloadOf(event->mimeData());
+    decision = payload ? DecideDrop(*payload, DropTargetKind::Tree, event->modifiers(), this) : DropDecision{};
+    if (decision.action != DropAction::None) return decision.action;
+    payload.reset();
+    return AcceptsUrlDrop() ? DesktopDropAction(event) : DropAction::None;
+}
+
 void CZyfarTree::DragEnter(QDropEvent* event) {
-    const std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
-    if (!payload || DecideDrop(*payload, DropTargetKind::Tree, event->modifiers(), this).action == DropAction::None) {
+    std::optional<DragPayload> payload;
+    DropDecision decision;
+    if (DropActionOf(event, payload, decision) == DropAction::None) {
         event->ignore();
         return;
     }
@@ -146,11 +156,11 @@ void CZyfarTree::DragEnter(QDropEvent* event) {
 }
 
 void CZyfarTree::DragMove(QDropEvent* event) {
-    const std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
-    const DropDecision decision = payload ? DecideDrop(*payload, DropTargetKind::Tree, event->modifiers(), this)
-                                          : DropDecision{};
+    std::optional<DragPayload> payload;
+    DropDecision decision;
+    const DropAction action = DropActionOf(event, payload, decision);
     const QModelIndex under = view_->indexAt(event->position().toPoint());
-    if (decision.action == DropAction::None || !under.isValid()) {
+    if (action == DropAction::None || !under.isValid()) {
         event->ignore();
         return;
     }
@@ -160,7 +170,7 @@ void CZyfarTree::DragMove(QDropEvent* event) {
     }
     if (view_->selectionModel()->currentIndex() != under)
         view_->selectionModel()->setCurrentIndex(under, QItemSelectionModel::ClearAndSelect);
-    event->setDropAction(ToQtAction(decision.action));
+    event->setDropAction(ToQtAction(action));
     event->accept();
 }
 
@@ -177,18 +187,22 @@ void CZyfarTree::RestoreBeforeDrag() {
 }
 
 void CZyfarTree::Drop(QDropEvent* event) {
-    const std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
-    const DropDecision decision = payload ? DecideDrop(*payload, DropTargetKind::Tree, event->modifiers(), this)
-                                          : DropDecision{};
+    std::optional<DragPayload> payload;
+    DropDecision decision;
+    const DropAction action = DropActionOf(event, payload, decision);
     const QModelIndex under = view_->indexAt(event->position().toPoint());
     const QString folder = under.isValid() ? ItemPath(under) : QString();
     RestoreBeforeDrag();
-    if (decision.action == DropAction::None || !under.isValid()) {
+    if (action == DropAction::None || !under.isValid()) {
         event->ignore();
         return;
     }
-    event->setDropAction(ToQtAction(decision.action));
+    event->setDropAction(ToQtAction(action));
     event->accept();
+    if (!payload) {
+        DropUrls(LocalPathsOf(event->mimeData()), action, folder);
+        return;
+    }
     DropInfo info;
     info.targetTree = this;
     info.targetFolder = folder;

@@ -80,6 +80,13 @@ public:
     virtual void DropOperation(const DropInfo& info) { (void)info; }
     // A new current item (click, keyboard, right-click). Default: nothing.
     virtual void OnCurrentItemChanged(const QModelIndex& index) { (void)index; }
+    // Files dragged in from the desktop onto the folder `targetFolder` (its ItemPath).
+    [[nodiscard]] virtual bool AcceptsUrlDrop() const { return false; }
+    virtual void DropUrls(const QStringList& paths, DropAction action, const QString& targetFolder) {
+        (void)paths;
+        (void)action;
+        (void)targetFolder;
+    }
 
     // Deletes an item's first child / all of its children.
     void DeleteFirstChild(QStandardItem* item) { model_->DeleteFirstChild(item); }
@@ -96,6 +103,7 @@ protected:
 
 private:
     void RestoreBeforeDrag();
+    DropAction DropActionOf(QDropEvent* event, std::optional<DragPayload>& payload, DropDecision& decision);
 
     ZyfarTreeModel* model_ = nullptr;
     TreeItemView* view_ = nullptr;

@@ -394,7 +394,9 @@ void CZyfarView::StartDrag(QAbstractItemView* from) {
     payload.kind = DragSourceKind::List;
     payload.rows = SelectedRows();
     auto* drag = new QDrag(this);
-    drag->setMimeData(MakeDragData(payload));
+    QMimeData* mime = MakeDragData(payload);
+    AddDragUrls(payload.rows, mime);
+    drag->setMimeData(mime);
     const QIcon icon = model_->RowIcon(payload.rows.front());
     if (!icon.isNull()) drag->setPixmap(icon.pixmap(from->iconSize().isValid() ? from->iconSize() : QSize(16, 16)));
     // A screen rebuild may delete this view while the drag runs: nothing here
@@ -416,29 +418,37 @@ bool CZyfarView::HandleKey(int key) {
 void CZyfarView::DragEnter(QDropEvent* event) { DragMove(event); }
 
 // The drop a drag over this list would make; a refused one ignores the event.
-static std::optional<DragPayload> AcceptDrag(CZyfarView* view, QDropEvent* event, DropDecision& decision) {
+// Files from the desktop (or another Zyfar) come as a separate answer.
+static std::optional<DragPayload> AcceptDrag(CZyfarView* view, QDropEvent* event, DropDecision& decision,
+                                             DropAction& desktop) {
     std::optional<DragPayload> payload = DragPayloadOf(event->mimeData());
     decision = payload && view->AcceptsDrops()
                    ? DecideDrop(*payload, DropTargetKind::List, event->modifiers(), view)
                    : DropDecision{};
-    if (decision.action == DropAction::None) {
+    desktop = view->AcceptsUrlDrop() ? DesktopDropAction(event) : DropAction::None;
+    if (decision.action == DropAction::None && desktop == DropAction::None) {
         event->ignore();
         return std::nullopt;
     }
-    event->setDropAction(ToQtAction(decision.action));
+    event->setDropAction(ToQtAction(decision.action != DropAction::None ? decision.action : desktop));
     event->accept();
-    return payload;
+    return decision.action != DropAction::None ? payload : std::nullopt;
 }
 
 void CZyfarView::DragMove(QDropEvent* event) {
     DropDecision decision;
-    (void)AcceptDrag(this, event, decision);
+    DropAction desktop = DropAction::None;
+    (void)AcceptDrag(this, event, decision, desktop);
 }
 
 void CZyfarView::Drop(QDropEvent* event) {
     DropDecision decision;
-    const std::optional<DragPayload> payload = AcceptDrag(this, event, decision);
-    if (!payload) return;
+    DropAction desktop = DropAction::None;
+    const std::optional<DragPayload> payload = AcceptDrag(this, event, decision, desktop);
+    if (!payload) {
+        if (desktop != DropAction::None) DropUrls(LocalPathsOf(event->mimeData()), desktop);
+        return;
+    }
     DropInfo info;
     info.targetList = this;
     DeliverDrop(decision, *payload, info);

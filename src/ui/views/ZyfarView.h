@@ -25,6 +25,7 @@
 class QAbstractItemView;
 class QHeaderView;
 class QItemSelectionModel;
+class QMimeData;
 
 
 class QStackedLayout;
@@ -150,6 +151,18 @@ public:
     virtual void DropOperation(const DropInfo& info) { (void)info; }
     // Whether this list accepts a drop (as a target). Default: true.
     [[nodiscard]] virtual bool AcceptsDrops() const { return true; }
+    // Files dragged in from the desktop's file manager (or from another
+    // Zyfar): whether this list takes them, and taking them (local paths).
+    [[nodiscard]] virtual bool AcceptsUrlDrop() const { return false; }
+    virtual void DropUrls(const QStringList& paths, DropAction action) {
+        (void)paths;
+        (void)action;
+    }
+    // Adds what the desktop understands (file URLs) to a drag of these rows.
+    virtual void AddDragUrls(const std::vector<int>& rows, QMimeData* mime) const {
+        (void)rows;
+        (void)mime;
+    }
 
 signals:
     void StyleChanged(ViewStyle style);
