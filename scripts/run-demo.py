@@ -85,10 +85,39 @@ def prepare_settings(env):
     if os.path.exists(path):
         return
     write_private(path, "[CONFIG]\nEmail=demo@localhost\nToolBar=1\nProfileBar=1\nStatusBar=1\n"
-                        "StartScreen=MULTIPLE_PUT\n"
+                        "StartScreen=STANDARD\n"
                         "[Dimensions\\Main\\Mainframe]\nWidth=1100\nHeight=720\nx=40\ny=40\n"
                         "[Dimensions\\Main\\split1]\nRow0=480\nRow1=180\nNumRows=2\nCol0=1100\nNumCols=1\n"
                         "[SCHEDULE]\nResendFail=1\nStartQueueProg=1\nResendTime=1\n")
+
+
+def set_ini_keys(path, section, values):
+    """Sets keys of one section of an INI file, keeping every other line."""
+    with open(path, encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    out, inside, pending = [], False, dict(values)
+
+    def flush():
+        for key, value in pending.items():
+            out.append("%s=%s" % (key, value))
+        pending.clear()
+
+    for line in lines:
+        stripped = line.strip()
+        if stripped.startswith("[") and stripped.endswith("]"):
+            if inside:
+                flush()
+            inside = stripped[1:-1] == section
+        elif inside and "=" in stripped and stripped.split("=", 1)[0] in pending:
+            key = stripped.split("=", 1)[0]
+            out.append("%s=%s" % (key, pending.pop(key)))
+            continue
+        out.append(line)
+    if pending:
+        if not inside:
+            out.append("[%s]" % section)
+        flush()
+    write_private(path, "\n".join(out) + "\n")
 
 
 def write_link(env, local_file):
@@ -168,6 +197,9 @@ def main():
     prepare_settings(env)
     port = free_port()
     profile = write_profile(env, port)
+    # "Last Connection" offers the demo server on this run's port.
+    set_ini_keys(settings_file(env), "FTP", {"QuickServer": "127.0.0.1", "QuickLogin": "demo",
+                                             "QuickPasswd": "demo", "QuickDirec": "/", "QuickPort": port})
     write_link(env, local_file)
 
     # Nobody listens on the port yet: the put fails and goes to the queue.
