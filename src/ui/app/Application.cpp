@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSocketNotifier>
 #include <csignal>
 #include <fcntl.h>
@@ -126,6 +127,10 @@ int RunZyfar(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Zyfar"));
     QApplication::setOrganizationName(QStringLiteral("Quorvane"));
     QApplication::setWindowIcon(AppIcon());
+    // Outside a desktop session (a bare X server, a window manager without a
+    // theme setting) icons still come from an installed freedesktop theme.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     EmptyQueueIfAsked();
