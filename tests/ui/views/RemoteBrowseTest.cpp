@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QStandardItem>
 #include <QtTest>
 #include <memory>
@@ -102,6 +103,19 @@ void RemoteBrowseTest::connectShowsTreeAndListAndClickListsAFolder() {
     QCOMPARE(Names(p.list), QStringList{QStringLiteral("c.txt")});
     QCOMPARE(p.tree.CurrentPath(), std::string("/sub"));
     QCOMPARE(prompter.unexpected(), 0);
+
+    // ZYFAR_SHOT=<png>: a picture of the connected pair (run under Xvfb).
+    if (const QByteArray shot = qgetenv("ZYFAR_SHOT"); !shot.isEmpty()) {
+        QSplitter window;
+        window.addWidget(&p.tree);
+        window.addWidget(&p.list);
+        window.resize(900, 420);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.grab().save(QString::fromLocal8Bit(shot)));
+        p.tree.setParent(nullptr);
+        p.list.setParent(nullptr);
+    }
 }
 
 void RemoteBrowseTest::operations_data() {
