@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <atomic>
 
+#include "dialogs/SiteDialog.h"
 #include "platform/MessageTable.h"
 
 namespace zyfar {
@@ -132,6 +133,12 @@ std::optional<QString> QtPrompter::ChooseFile(QWidget* parent, const FileRequest
     }
     if (path.isEmpty()) return std::nullopt;
     return path;
+}
+
+std::optional<SiteFields> QtPrompter::EditSite(QWidget* parent, const SiteFields& fields) {
+    SiteDialog dialog(fields, parent);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Fields();
 }
 
 }  // namespace zyfar

@@ -47,6 +47,18 @@ struct FileRequest {
     QString defaultSuffix;
 };
 
+// The fields of the FTP Site dialog (145): one server without a profile file.
+struct SiteFields {
+    QString host;
+    QString login;
+    QString password;
+    QString folder;  // may be empty
+    QString port = QStringLiteral("21");
+    bool hostEditable = true;  // false: an existing server is updated, its host stays
+
+    friend bool operator==(const SiteFields&, const SiteFields&) = default;
+};
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -60,6 +72,10 @@ public:
     virtual std::optional<QString> InputLine(QWidget* parent, const InputRequest& request) = 0;
     // The chosen path, nothing when cancelled.
     virtual std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) = 0;
+    // The FTP Site dialog filled with `fields`; the edited fields on OK
+    // (server, login, password and port all given, the port 1..65535),
+    // nothing on Cancel.
+    virtual std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) = 0;
 };
 
 // The prompter in use; never null (QtPrompter unless one was installed).
@@ -82,6 +98,7 @@ public:
     int ThreeButtons(QWidget* parent, const ThreeButtonRequest& request) override;
     std::optional<QString> InputLine(QWidget* parent, const InputRequest& request) override;
     std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) override;
+    std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) override;
 };
 
 }  // namespace zyfar

@@ -30,6 +30,8 @@ void ScriptedPrompter::Reset() {
     threeButtonAnswers.clear();
     inputAnswers.clear();
     fileAnswers.clear();
+    siteAnswers.clear();
+    siteShown.clear();
 }
 
 MessageAnswer ScriptedPrompter::Message(QWidget*, const MessageRequest& request, QPointer<QDialog>*) {
@@ -89,6 +91,24 @@ std::optional<QString> ScriptedPrompter::ChooseFile(QWidget*, const FileRequest&
         return std::nullopt;
     }
     return TakeFront(fileAnswers);
+}
+
+std::optional<SiteFields> ScriptedPrompter::EditSite(QWidget*, const SiteFields& fields) {
+    Asked a;
+    a.kind = Asked::Kind::Site;
+    a.text = fields.host;
+    a.title = QStringLiteral("FTP Site");
+    asked_.push_back(a);
+    siteShown.push_back(fields);
+    if (siteAnswers.empty()) {
+        ++unexpected_;
+        return std::nullopt;
+    }
+    const bool has = siteAnswers.front().has_value();
+    const SiteFields fields2 = has ? *siteAnswers.front() : SiteFields{};
+    siteAnswers.pop_front();
+    if (!has) return std::nullopt;
+    return fields2;
 }
 
 }  // namespace zyfar

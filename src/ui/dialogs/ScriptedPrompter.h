@@ -22,7 +22,7 @@ public:
 
     // One record per question, in order.
     struct Asked {
-        enum class Kind { Message, ThreeButtons, Input, File } kind = Kind::Message;
+        enum class Kind { Message, ThreeButtons, Input, File, Site } kind = Kind::Message;
         int id = 0;  // message number (Message only)
         QString text;  // message text, question, prompt or file title
         QString title;
@@ -34,6 +34,10 @@ public:
     std::deque<int> threeButtonAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    // EditSite: the edited fields, or nothing for Cancel. The fields shown
+    // are kept in siteShown.
+    std::deque<std::optional<SiteFields>> siteAnswers;
+    std::vector<SiteFields> siteShown;
     // Called while a message is "shown" (before it answers): a test uses it
     // to act in the middle of a question (a run that ends meanwhile).
     std::function<void(const Asked&)> duringMessage;
@@ -47,6 +51,7 @@ public:
     int ThreeButtons(QWidget* parent, const ThreeButtonRequest& request) override;
     std::optional<QString> InputLine(QWidget* parent, const InputRequest& request) override;
     std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) override;
+    std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) override;
 
 private:
     std::vector<Asked> asked_;

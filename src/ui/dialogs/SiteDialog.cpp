@@ -1,0 +1,96 @@
+#include "dialogs/SiteDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "profiles/SiteProfile.h"
+#include "settings/Keys.h"
+#include "settings/SettingsStore.h"
+
+namespace zyfar {
+namespace {
+
+QLineEdit* Field(const QString& text, const QString& name, QWidget* parent) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setAccessibleName(name);
+    return edit;
+}
+
+}  // namespace
+
+SiteDialog::SiteDialog(const SiteFields& fields, QWidget* parent)
+    : QDialog(parent), hostEditable_(fields.hostEditable) {
+    setWindowTitle(QStringLiteral("FTP Site"));
+    setAccessibleName(QStringLiteral("FTP Site"));
+    auto* form = new QFormLayout;
+    host_ = Field(fields.host, QStringLiteral("Site"), this);
+    host_->setEnabled(fields.hostEditable);
+    login_ = Field(fields.login, QStringLiteral("Login"), this);
+    password_ = Field(fields.password, QStringLiteral("Password"), this);
+    password_->setEchoMode(QLineEdit::Password);
+    folder_ = Field(fields.folder, QStringLiteral("Directory"), this);
+    port_ = Field(fields.port, QStringLiteral("Port"), this);
+    port_->setValidator(new QIntValidator(1, 65535, port_));
+    port_->setMaxLength(5);
+    anonymous_ = new QCheckBox(QStringLiteral("&Anonymous FTP"), this);
+    anonymous_->setAccessibleName(QStringLiteral("Anonymous FTP"));
+    anonymous_->setChecked(fields.login == QLatin1String(kAnonymousUser));
+    form->addRow(QStringLiteral("&Site:"), host_);
+    form->addRow(QStringLiteral("&Login:"), login_);
+    form->addRow(QStringLiteral("&Password:"), password_);
+    form->addRow(QStringLiteral("&Directory:"), folder_);
+    form->addRow(QStringLiteral("P&ort:"), port_);
+    form->addRow(QString(), anonymous_);
+    // Connected after the initial check: opening with an anonymous login
+    // keeps the password as it was given.
+    connect(anonymous_, &QCheckBox::toggled, this, &SiteDialog::OnAnonymousToggled);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SiteDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SiteDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void SiteDialog::OnAnonymousToggled(bool on) {
+    if (on) {
+        login_->setText(QString::fromLatin1(kAnonymousUser));
+        password_->setText(QString::fromStdString(Read(keys::Email)));
+    } else {
+        login_->clear();
+        password_->clear();
+    }
+}
+
+SiteFields SiteDialog::Fields() const {
+    SiteFields f;
+    f.host = host_->text().trimmed();
+    f.login = login_->text();
+    f.password = password_->text();
+    f.folder = folder_->text().trimmed();
+    f.port = port_->text().trimmed();
+    f.hostEditable = hostEditable_;
+    return f;
+}
+
+bool SiteDialog::Validate() {
+    const SiteFields f = Fields();
+    bool portOk = false;
+    const int port = f.port.toInt(&portOk);
+    if (f.host.isEmpty() || f.login.isEmpty() || f.password.isEmpty() || !portOk || port < 1 || port > 65535) {
+        AskMessage(this, 245, MessageKind::Stop, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void SiteDialog::accept() {
+    if (Validate()) QDialog::accept();
+}
+
+}  // namespace zyfar
