@@ -107,7 +107,11 @@ BrowseSession::~BrowseSession() {
         if (control_) control_->Cancel();
     }
     wake_.notify_all();
-    ServeUiWhileWaiting([this] { return workerDone_.load(); });
+    // No events are served while waiting: the owner is often a widget being
+    // destroyed, and a posted event reaching its half-destroyed children
+    // would crash. Nothing on the worker waits for the owner's thread
+    // without a way out: a message box it waits for ends with the cancel
+    // above, and results are posted, not awaited.
     if (worker_.joinable()) worker_.join();
 }
 

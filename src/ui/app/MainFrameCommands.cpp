@@ -356,6 +356,8 @@ void CMainFrame::RunScriptCommand() {
 void CMainFrame::BuildScreen(ScreenKind screen) {
     screen_.reset();  // saves and destroys split2, split3, split4
     screen_ = std::make_unique<MainScreen>(screen, horizontalSplit_, outer_, *commands_);
+    for (QWidget* pane : {screen_->LeftFirst(), screen_->LeftList(), screen_->RightFirst(), screen_->RightList()})
+        ForwardStatusMessages(pane, this, [this](const QString& text) { statusBar()->showMessage(text, 5000); });
     profileBar_->Prepare(screen);
     if (isVisible()) RestoreLayout();
     commands_->UpdateStates();

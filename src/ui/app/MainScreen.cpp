@@ -33,6 +33,7 @@ MainScreen::MainScreen(ScreenKind kind, bool horizontalSplit, QSplitter* outer, 
     split4_->addWidget(leftList_);
     split3_->addWidget(rightFirst_);
     split3_->addWidget(rightList_);
+    WirePanes(leftFirst_, leftList_, rightFirst_, rightList_);
     outer->insertWidget(0, split2_);
 }
 

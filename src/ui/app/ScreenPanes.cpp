@@ -7,6 +7,8 @@
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
 #include "views/LogView.h"
+#include "views/RemFilesView.h"
+#include "views/RemoteTree.h"
 
 namespace zyfar {
 namespace {
@@ -28,6 +30,36 @@ void AttachListMenu(CZyfarView* view, CommandTable& commands) {
     view->SetContextMenu(commands.BuildContextMenu(
         view, {cmd::SelectAll, cmd::UnselectAll, 0, cmd::Grid, cmd::AdjustColumns, 0, cmd::StyleReport,
                cmd::StyleSmall, cmd::StyleLarge, cmd::StyleList, 0, cmd::ClearList, cmd::Delete}));
+}
+
+// The items every list's context menu ends with.
+#define ZYFAR_LIST_COMMON                                                                                   \
+    cmd::SelectAll, cmd::UnselectAll, 0, cmd::Grid, cmd::AdjustColumns, 0, cmd::StyleReport, cmd::StyleSmall, \
+        cmd::StyleLarge, cmd::StyleList, 0, cmd::ClearList
+
+QWidget* MakeRemoteTree(const QString& name, QWidget* parent, CommandTable& commands) {
+    auto* tree = new CRemoteTree(parent);
+    tree->SetAccessibleName(name);
+    tree->SetContextMenu(commands.BuildContextMenu(
+        tree, {cmd::Profiles, cmd::LastConnection, cmd::Disconnect, 0, cmd::NewFolder, cmd::Rename, cmd::Delete, 0,
+               cmd::Refresh}));
+    return tree;
+}
+
+// The remote list's menu: FTP Get on the right half (and on Standard FTP),
+// FTP Put towards the other server on the left half of Remote FTP.
+QWidget* MakeRemoteList(Side side, const QString& name, QWidget* parent, CommandTable& commands) {
+    auto* list = new CRemFilesView(parent);
+    list->SetAccessibleName(name);
+    if (side == Side::Right)
+        list->SetContextMenu(commands.BuildContextMenu(
+            list, {cmd::FtpGet, cmd::FtpGetWildcard, 0, cmd::Rename, cmd::Delete, cmd::Properties, 0, cmd::Filter,
+                   cmd::Refresh, cmd::HighlightRight, 0, ZYFAR_LIST_COMMON}));
+    else
+        list->SetContextMenu(commands.BuildContextMenu(
+            list, {cmd::FtpPut, cmd::FtpPutWildcard, 0, cmd::Rename, cmd::Delete, cmd::Properties, 0, cmd::Filter,
+                   cmd::Refresh, cmd::HighlightLeft, 0, ZYFAR_LIST_COMMON}));
+    return list;
 }
 
 CZyfarTree* MakeTree(const QString& name, QWidget* parent, CommandTable& commands) {
@@ -53,17 +85,13 @@ QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& comma
     const QString half = side == Side::Left ? QObject::tr("Left") : QObject::tr("Right");
     switch (kind) {
     case PaneKind::DriveTree: return MakeTree(QObject::tr("Local folders"), parent, commands);
-    case PaneKind::RemoteTree: return MakeTree(half + QObject::tr(" remote folders"), parent, commands);
+    case PaneKind::RemoteTree: return MakeRemoteTree(half + QObject::tr(" remote folders"), parent, commands);
     case PaneKind::LocalList: {
         CZyfarView* v = MakeList(FileColumns(), QObject::tr("Local files"), parent);
         AttachListMenu(v, commands);
         return v;
     }
-    case PaneKind::RemoteList: {
-        CZyfarView* v = MakeList(FileColumns(), half + QObject::tr(" remote files"), parent);
-        AttachListMenu(v, commands);
-        return v;
-    }
+    case PaneKind::RemoteList: return MakeRemoteList(side, half + QObject::tr(" remote files"), parent, commands);
     case PaneKind::SiteList: {
         auto* v = new SiteListPane(parent);
         AttachListMenu(v, commands);
@@ -187,7 +215,30 @@ void LoadLinkIntoPanes(const QString& linkFile, QWidget* siteList, QWidget* file
         (void)files->AddItems(LoadFileListFile(*link.files));
 }
 
-void ConnectPaneWithProfile(QWidget*, const QString&) {}
+void ConnectPaneWithProfile(QWidget* remoteTree, const QString& profilePath) {
+    if (auto* tree = qobject_cast<CRemoteTree*>(remoteTree)) (void)tree->ConnectWithProfile(profilePath);
+}
+
+void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidget* rightList) {
+    auto pair = [](QWidget* first, QWidget* list) {
+        auto* tree = qobject_cast<CZyfarTree*>(first);
+        auto* view = qobject_cast<CZyfarView*>(list);
+        if (tree != nullptr && view != nullptr) tree->SetList(view);
+    };
+    pair(leftFirst, leftList);
+    pair(rightFirst, rightList);
+    auto* left = qobject_cast<CFileView*>(leftList);
+    auto* right = qobject_cast<CFileView*>(rightList);
+    if (left != nullptr && right != nullptr) {
+        left->SetOpposite(right);
+        right->SetOpposite(left);
+    }
+}
+
+void ForwardStatusMessages(QWidget* pane, QObject* receiver, const std::function<void(const QString&)>& show) {
+    if (auto* tree = qobject_cast<CRemoteTree*>(pane))
+        QObject::connect(tree, &CRemoteTree::StatusMessage, receiver, show);
+}
 
 int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list) {
     auto* files = qobject_cast<FileListPane*>(list);

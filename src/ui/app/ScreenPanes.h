@@ -5,6 +5,7 @@
 // already hold sites (the site list) and files (the file list), so the
 // profile bar, links and files dropped from the desktop fill them.
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,8 +57,13 @@ void AddSiteProfileToPane(const QString& profilePath, QWidget* siteList);
 void LoadFileListIntoPane(const QString& listFolder, QWidget* fileList, QWidget* dialogParent);
 // A link: append or replace the sites, then the files (each list asked once).
 void LoadLinkIntoPanes(const QString& linkFile, QWidget* siteList, QWidget* fileList, QWidget* dialogParent);
-// Remote trees connect with a profile (browsing); nothing before it exists.
+// A remote tree connects with a site profile.
 void ConnectPaneWithProfile(QWidget* remoteTree, const QString& profilePath);
+// Each half's tree is told its list; on the browsing screens the two lists
+// are each other's opposite (FTP Put targets, FTP Get sources).
+void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidget* rightList);
+// A pane's short notes (a refused operation, a dropped folder left out) go to `show`.
+void ForwardStatusMessages(QWidget* pane, QObject* receiver, const std::function<void(const QString&)>& show);
 // Dropped desktop files into the right-hand list; answers the number added.
 int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list);
 
