@@ -273,6 +273,11 @@ private:
 
 CFileView::CFileView(bool utcTimes, QWidget* parent) : CZyfarView(parent), files_(new FileRowsModel(utcTimes)) {
     SetModel(files_);
+    // "File" starts at 100 pixels; the others fit their usual texts.
+    SetColumnWidth(FileRowsModel::ColName, 100);
+    SetColumnWidth(FileRowsModel::ColSize, 80);
+    SetColumnWidth(FileRowsModel::ColType, 140);
+    SetColumnWidth(FileRowsModel::ColModified, 140);
 }
 
 void CFileView::SetMask(const QString& mask) {
