@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStandardItem>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <algorithm>
 
@@ -173,7 +174,10 @@ bool CDriveTree::ShowFolder(const QString& path) {
         item = next;
     }
     SetCurrentItem(item->index());
-    Tree()->scrollTo(item->index());
+    // Centred once the tree has its size (at the start it has none yet).
+    QTimer::singleShot(0, this, [this, shown = QPersistentModelIndex(item->index())] {
+        if (shown.isValid()) Tree()->scrollTo(shown, QAbstractItemView::PositionAtCenter);
+    });
     return reached;
 }
 
