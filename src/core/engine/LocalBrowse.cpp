@@ -1,6 +1,7 @@
 #include "engine/LocalBrowse.h"
 
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 
 #include "ftp/NameMask.h"
@@ -89,6 +90,32 @@ std::vector<CTransferJob> BuildLocalPutJobs(const std::string& folder, std::span
         jobs.push_back(std::move(job));
     }
     return jobs;
+}
+
+namespace {
+
+void AddFolderJobs(const std::string& folder, bool recursive, FileCasing casing, int depth, LocalFolderJobs& out) {
+    const LocalListing listing = ListFolder(folder);
+    if (!listing.ok()) {
+        out.unreadable.push_back(listing.error);
+        return;
+    }
+    std::vector<CTransferJob> jobs = BuildLocalPutJobs(folder, listing.entries, casing);
+    out.jobs.insert(out.jobs.end(), std::make_move_iterator(jobs.begin()), std::make_move_iterator(jobs.end()));
+    if (!recursive || depth >= kMaxPutDepth) return;
+    for (const LocalEntry& entry : listing.entries) {
+        if (!entry.isFolder || entry.isSymlink) continue;
+        const std::string below = folder.ends_with('/') ? folder + entry.name : folder + "/" + entry.name;
+        AddFolderJobs(below, recursive, casing, depth + 1, out);
+    }
+}
+
+}  // namespace
+
+LocalFolderJobs BuildLocalFolderPutJobs(const std::string& folder, bool recursive, FileCasing casing) {
+    LocalFolderJobs out;
+    AddFolderJobs(folder, recursive, casing, 0, out);
+    return out;
 }
 
 }  // namespace zyfar

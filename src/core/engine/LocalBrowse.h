@@ -69,4 +69,18 @@ inline constexpr int kMaxExtEntries = 1000;
 [[nodiscard]] std::vector<CTransferJob> BuildLocalPutJobs(const std::string& folder,
                                                           std::span<const LocalEntry> rows, FileCasing casing);
 
+// A folder dragged out of the drive tree onto a server: one put job per file
+// of the folder (as BuildLocalPutJobs makes them, each with its own folder as
+// localDir so that FTPDirTree can rebuild it), then, with `recursive`, the
+// files of every folder below it, folder by folder in name order. Links to
+// folders are not walked into (a loop of links cannot run away), nor is
+// anything deeper than kMaxPutDepth folders below the first. A folder that
+// cannot be read is named in `unreadable` and passed over.
+inline constexpr int kMaxPutDepth = 64;
+struct LocalFolderJobs {
+    std::vector<CTransferJob> jobs;
+    std::vector<std::string> unreadable;  // the listing's error texts
+};
+[[nodiscard]] LocalFolderJobs BuildLocalFolderPutJobs(const std::string& folder, bool recursive, FileCasing casing);
+
 }  // namespace zyfar

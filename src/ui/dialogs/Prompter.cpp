@@ -67,7 +67,7 @@ MessageAnswer AskText(QWidget* parent, const QString& text, MessageKind kind, Me
 MessageAnswer QtPrompter::Message(QWidget* parent, const MessageRequest& request, QPointer<QDialog>* shown) {
     QMessageBox box(parent);
     if (shown != nullptr) *shown = &box;
-    box.setWindowTitle(QStringLiteral("Zyfar"));
+    box.setWindowTitle(request.title.isEmpty() ? QStringLiteral("Zyfar") : request.title);
     box.setText(request.text);
     box.setIcon(IconOf(request.kind));
     box.setStandardButtons(ButtonsOf(request.buttons));
@@ -90,6 +90,7 @@ int QtPrompter::ThreeButtons(QWidget* parent, const ThreeButtonRequest& request)
     auto* row = new QDialogButtonBox(&dialog);
     int answer = 2;
     for (int i = 0; i < 3; ++i) {
+        if (request.buttons[i].isEmpty()) continue;
         auto* button = row->addButton(request.buttons[i], QDialogButtonBox::ActionRole);
         button->setAccessibleName(request.buttons[i]);
         if (i == 0) button->setDefault(true);

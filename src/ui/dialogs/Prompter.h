@@ -22,6 +22,7 @@ struct MessageRequest {
     QString text;
     MessageKind kind = MessageKind::Information;
     MessageButtons buttons = MessageButtons::Ok;
+    QString title = {};  // the caption; empty: the program's name
 };
 
 // The three-button question (delete with "Yes To All", append or replace, a
@@ -30,7 +31,7 @@ struct MessageRequest {
 struct ThreeButtonRequest {
     QString title;
     QString question;
-    QString buttons[3];
+    QString buttons[3];  // an empty caption leaves that button out
 };
 
 struct InputRequest {

@@ -39,6 +39,7 @@ MessageAnswer ScriptedPrompter::Message(QWidget*, const MessageRequest& request,
     a.kind = Asked::Kind::Message;
     a.id = request.id;
     a.text = request.text;
+    a.title = request.title;
     a.buttons = request.buttons;
     a.icon = request.kind;
     asked_.push_back(a);
@@ -57,6 +58,7 @@ int ScriptedPrompter::ThreeButtons(QWidget*, const ThreeButtonRequest& request) 
     a.kind = Asked::Kind::ThreeButtons;
     a.text = request.question;
     a.title = request.title;
+    a.choices = {request.buttons[0], request.buttons[1], request.buttons[2]};
     asked_.push_back(a);
     if (threeButtonAnswers.empty()) {
         ++unexpected_;

@@ -4,6 +4,7 @@
 // default (Cancel, the third button, nothing) and is counted as unexpected.
 // Installs itself for its lifetime.
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -28,6 +29,7 @@ public:
         QString title;
         MessageButtons buttons = MessageButtons::Ok;
         MessageKind icon = MessageKind::Information;
+        QStringList choices;  // ThreeButtons: the three captions
     };
 
     std::deque<MessageAnswer> messageAnswers;

@@ -1,6 +1,9 @@
 // The local list's rules: "Modified" texts, the EXT program look-up, masks
 // and the put jobs made from selected rows.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <utility>
 
 #include <string>
 #include <tuple>
@@ -107,6 +110,35 @@ TEST(LocalBrowse, PutJobsFromSelectedRows) {
         std::tuple("/out", "Mixed.Txt", "MIXED.TXT");
     std::tie(expected.size, expected.timeLow, expected.timeHigh) = std::tuple(500, 5u, 1u);
     EXPECT_EQ(BuildLocalPutJobs("/out", rows, FileCasing::Upper).back(), expected);
+}
+
+TEST(LocalBrowse, FolderPutJobsWalkSubFoldersOnlyWhenRecursive) {
+    test::TempDir temp{"zyfar-folderjobs"};
+    const std::string root = temp / "web";
+    for (const char* file : {"web/b.html", "web/A.css", "web/img/x.png", "web/img/deep/y.gif", "web/z/readme"}) {
+        ASSERT_TRUE(test::WriteText(temp / file, "data"));
+    }
+    // A link back up must not be walked into.
+    ASSERT_EQ(::symlink(root.c_str(), (temp / "web/img/loop").c_str()), 0);
+    const struct {
+        bool recursive;
+        FileCasing casing;
+        std::vector<std::pair<std::string, std::string>> jobs;  // folder below web, target name
+    } cases[] = {
+        {false, FileCasing::Preserve, {{"", "A.css"}, {"", "b.html"}}},
+        {true, FileCasing::Lower,
+         {{"", "a.css"}, {"", "b.html"}, {"/img", "x.png"}, {"/img/deep", "y.gif"}, {"/z", "readme"}}},
+    };
+    for (const auto& c : cases) {
+        const LocalFolderJobs built = BuildLocalFolderPutJobs(root, c.recursive, c.casing);
+        std::vector<std::pair<std::string, std::string>> got;
+        for (const CTransferJob& job : built.jobs) got.emplace_back(job.localDir.substr(root.size()), job.targetName);
+        EXPECT_EQ(got, c.jobs) << c.recursive;
+        EXPECT_TRUE(built.unreadable.empty());
+    }
+    const LocalFolderJobs missing = BuildLocalFolderPutJobs(temp / "gone", true, FileCasing::Preserve);
+    EXPECT_TRUE(missing.jobs.empty());
+    ASSERT_EQ(missing.unreadable.size(), 1u);
 }
 
 }  // namespace
