@@ -6,6 +6,8 @@
 #include "app/Commands.h"
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
+#include "views/DirView.h"
+#include "views/DriveTree.h"
 #include "views/LogView.h"
 #include "views/RemFilesView.h"
 #include "views/RemoteTree.h"
@@ -13,18 +15,7 @@
 namespace zyfar {
 namespace {
 
-QStringList FileColumns() {
-    return {QObject::tr("File"), QObject::tr("Size"), QObject::tr("File Type"), QObject::tr("Modified")};
-}
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-CZyfarView* MakeList(const QStringList& columns, const QString& name, QWidget* parent) {
-    auto* view = new CZyfarView(parent);
-    view->SetModel(new TextRowsModel(columns));
-    view->SetAccessibleName(name);
-    return view;
-}
 
 void AttachListMenu(CZyfarView* view, CommandTable& commands) {
     view->SetContextMenu(commands.BuildContextMenu(
@@ -62,11 +53,20 @@ QWidget* MakeRemoteList(Side side, const QString& name, QWidget* parent, Command
     return list;
 }
 
-CZyfarTree* MakeTree(const QString& name, QWidget* parent, CommandTable& commands) {
-    auto* tree = new CZyfarTree(parent);
-    tree->setAccessibleName(name);
+QWidget* MakeDriveTree(QWidget* parent, CommandTable& commands) {
+    auto* tree = new CDriveTree(parent);
+    tree->SetAccessibleName(QObject::tr("Local folders"));
     tree->SetContextMenu(commands.BuildContextMenu(tree, {cmd::Refresh}));
     return tree;
+}
+
+QWidget* MakeLocalList(QWidget* parent, CommandTable& commands) {
+    auto* list = new CDirView(parent);
+    list->SetContextMenu(commands.BuildContextMenu(
+        list, {cmd::FtpPut, cmd::FtpPutWildcard, cmd::SendToRight, cmd::SendWildcardToRight, 0, cmd::Execute,
+               cmd::OpenFile, cmd::Rename, cmd::Delete, cmd::Properties, 0, cmd::Filter, cmd::Refresh, 0,
+               ZYFAR_LIST_COMMON}));
+    return list;
 }
 
 CTransferSite SiteOfProfile(const SiteProfile& p) {
@@ -84,13 +84,9 @@ CTransferSite SiteOfProfile(const SiteProfile& p) {
 QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& commands) {
     const QString half = side == Side::Left ? QObject::tr("Left") : QObject::tr("Right");
     switch (kind) {
-    case PaneKind::DriveTree: return MakeTree(QObject::tr("Local folders"), parent, commands);
+    case PaneKind::DriveTree: return MakeDriveTree(parent, commands);
     case PaneKind::RemoteTree: return MakeRemoteTree(half + QObject::tr(" remote folders"), parent, commands);
-    case PaneKind::LocalList: {
-        CZyfarView* v = MakeList(FileColumns(), QObject::tr("Local files"), parent);
-        AttachListMenu(v, commands);
-        return v;
-    }
+    case PaneKind::LocalList: return MakeLocalList(parent, commands);
     case PaneKind::RemoteList: return MakeRemoteList(side, half + QObject::tr(" remote files"), parent, commands);
     case PaneKind::SiteList: {
         auto* v = new SiteListPane(parent);
@@ -221,6 +217,12 @@ void ConnectPaneWithProfile(QWidget* remoteTree, const QString& profilePath) {
 
 void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidget* rightList) {
     auto pair = [](QWidget* first, QWidget* list) {
+        auto* drives = qobject_cast<CDriveTree*>(first);
+        auto* local = qobject_cast<CDirView*>(list);
+        if (drives != nullptr && local != nullptr) {
+            drives->SetDirView(local);
+            return;
+        }
         auto* tree = qobject_cast<CZyfarTree*>(first);
         auto* view = qobject_cast<CZyfarView*>(list);
         if (tree != nullptr && view != nullptr) tree->SetList(view);
@@ -232,6 +234,23 @@ void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidg
     if (left != nullptr && right != nullptr) {
         left->SetOpposite(right);
         right->SetOpposite(left);
+    }
+    // The local list sends to the Multiple FTP Put screen's file list, by
+    // command and by dragging rows onto it.
+    if (auto* local = qobject_cast<CDirView*>(leftList)) {
+        if (auto* files = qobject_cast<FileListPane*>(rightList)) {
+            QObject::connect(local, &CDirView::sendToRight, files,
+                             [files](const std::vector<FileListItem>& items) { files->AddItems(items); });
+            QObject::connect(local, &CDirView::droppedOnList, files,
+                             [files](CZyfarView* target, const std::vector<FileListItem>& items) {
+                                 if (target == files) files->AddItems(items);
+                             });
+        }
+    }
+    // The drives are read and the home folder listed once the pair is tied.
+    if (auto* drives = qobject_cast<CDriveTree*>(leftFirst)) {
+        drives->LoadSystemDrives();
+        drives->Start();
     }
 }
 

@@ -112,12 +112,6 @@ CDirView::CDirView(QWidget* parent) : CFileView(false, parent) {
     SetAccessibleName(QStringLiteral("Local files"));
     Files()->SetTimeType(Read(keys::TimeTypeList));
     SetMask(QStringLiteral("*.*"));
-    // "File" starts at 100 pixels; the others fit a typical size, type and time.
-    const QFontMetrics fm(font());
-    SetColumnWidth(FileRowsModel::ColName, 100);
-    SetColumnWidth(FileRowsModel::ColSize, fm.horizontalAdvance(QStringLiteral("0000000000")) + 12);
-    SetColumnWidth(FileRowsModel::ColType, fm.horizontalAdvance(QStringLiteral("Plain text document")) + 12);
-    SetColumnWidth(FileRowsModel::ColModified, fm.horizontalAdvance(QStringLiteral("Mar/07/2026  09:05")) + 16);
 }
 
 CBrowseTree* CDirView::BrowseTree() const { return tree_.data(); }

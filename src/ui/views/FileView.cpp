@@ -1,6 +1,7 @@
 #include "views/FileView.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QMimeDatabase>
@@ -273,11 +274,12 @@ private:
 
 CFileView::CFileView(bool utcTimes, QWidget* parent) : CZyfarView(parent), files_(new FileRowsModel(utcTimes)) {
     SetModel(files_);
-    // "File" starts at 100 pixels; the others fit their usual texts.
+    // "File" starts at 100 pixels; the others fit a typical size, type and time.
+    const QFontMetrics fm(font());
     SetColumnWidth(FileRowsModel::ColName, 100);
-    SetColumnWidth(FileRowsModel::ColSize, 80);
-    SetColumnWidth(FileRowsModel::ColType, 140);
-    SetColumnWidth(FileRowsModel::ColModified, 140);
+    SetColumnWidth(FileRowsModel::ColSize, fm.horizontalAdvance(QStringLiteral("0000000000")) + 12);
+    SetColumnWidth(FileRowsModel::ColType, fm.horizontalAdvance(QStringLiteral("Plain text document")) + 12);
+    SetColumnWidth(FileRowsModel::ColModified, fm.horizontalAdvance(QStringLiteral("Mar/07/2026  09:05")) + 16);
 }
 
 void CFileView::SetMask(const QString& mask) {

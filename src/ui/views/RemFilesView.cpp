@@ -197,7 +197,7 @@ void CRemFilesView::Rename() {
     QString text = MessageString(177);
     text.replace(text.indexOf(QStringLiteral("%s")), 2, DisplayName(oldName));
     text.replace(text.indexOf(QStringLiteral("%s")), 2, *typed);
-    if (Prompt().Message(this, MessageRequest{177, text, MessageKind::Question, MessageButtons::OkCancel}) !=
+    if (Prompt().Message(this, MessageRequest{177, text, MessageKind::Question, MessageButtons::OkCancel, QStringLiteral("QUESTION")}) !=
         MessageAnswer::Ok)
         return;
     const std::string folder = Files()->Folder();
