@@ -85,7 +85,7 @@ def prepare_settings(env):
     if os.path.exists(path):
         return
     write_private(path, "[CONFIG]\nEmail=demo@localhost\nToolBar=1\nProfileBar=1\nStatusBar=1\n"
-                        "StartScreen=STANDARD\n"
+                        "StartScreen=REMOTE_LOCAL\n"
                         "[Dimensions\\Main\\Mainframe]\nWidth=1100\nHeight=720\nx=40\ny=40\n"
                         "[Dimensions\\Main\\split1]\nRow0=480\nRow1=180\nNumRows=2\nCol0=1100\nNumCols=1\n"
                         "[SCHEDULE]\nResendFail=1\nStartQueueProg=1\nResendTime=1\n")

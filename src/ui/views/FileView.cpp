@@ -179,7 +179,8 @@ std::uint16_t FileRowsModel::TypeIndex(const FileRow& row) const {
         mime = key == QLatin1String("/none") ? db.mimeTypeForName(QStringLiteral("application/octet-stream"))
                                                : db.mimeTypeForFile(QStringLiteral("x.") + key, QMimeDatabase::MatchExtension);
         text = mime.isValid() && !mime.comment().isEmpty() ? mime.comment() : QStringLiteral("File");
-        if (mime.isDefault() && key != QLatin1String("/none")) text = key.toUpper() + QStringLiteral(" File");
+        // No known type: "TXZ File" for an unknown suffix, "File" without one.
+        if (mime.isDefault()) text = key == QLatin1String("/none") ? QStringLiteral("File") : key.toUpper() + QStringLiteral(" File");
         const QIcon fallback = style ? style->standardIcon(QStyle::SP_FileIcon) : QIcon();
         icon = QIcon::fromTheme(mime.iconName(), QIcon::fromTheme(mime.genericIconName(), fallback));
     }
