@@ -445,7 +445,7 @@ void CDirView::DropOperation(const DropInfo& info) {
         refreshList = files;
     } else if (auto* tree = qobject_cast<CBrowseTree*>(info.targetTree.data())) {
         if (tree->Kind() == FileListKind::Remote) {
-            if (const std::optional<TransferServer> server = tree->ConnectedServer()) {
+            if (const std::optional<TransferServer> server = tree->ServerForFolder(info.targetFolder)) {
                 PutRows(rows, qobject_cast<CFileView*>(tree->List()), *server);
             }
             return;

@@ -257,7 +257,7 @@ void CDriveTree::DropOperation(const DropInfo& info) {
     }
     if (auto* tree = qobject_cast<CBrowseTree*>(info.targetTree.data())) {
         if (tree->Kind() != FileListKind::Remote) return;
-        if (const std::optional<TransferServer> server = tree->ConnectedServer()) {
+        if (const std::optional<TransferServer> server = tree->ServerForFolder(info.targetFolder)) {
             PutFolder(info.itemPath, qobject_cast<CFileView*>(tree->List()), *server);
         }
     }

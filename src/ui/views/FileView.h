@@ -164,6 +164,12 @@ public:
     [[nodiscard]] virtual FileListKind Kind() const = 0;
     // A remote tree that is connected: its server with the current folder.
     [[nodiscard]] virtual std::optional<TransferServer> ConnectedServer() const { return std::nullopt; }
+    // The same with the folder of one of its items (ItemPath) instead: where
+    // a drop on that item goes.
+    [[nodiscard]] virtual std::optional<TransferServer> ServerForFolder(const QString& itemPath) const {
+        (void)itemPath;
+        return ConnectedServer();
+    }
 };
 
 }  // namespace zyfar

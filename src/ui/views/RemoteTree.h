@@ -65,7 +65,7 @@ public:
     // The connected server with the current folder.
     [[nodiscard]] std::optional<TransferServer> ConnectedServer() const override;
     // The connected server with the folder of an item path (ItemPath) instead.
-    [[nodiscard]] std::optional<TransferServer> ServerForFolder(const QString& itemPath) const;
+    [[nodiscard]] std::optional<TransferServer> ServerForFolder(const QString& itemPath) const override;
     // The server bytes of an item path of this tree (the path itself when no item has it).
     [[nodiscard]] std::string PathBytesOf(const QString& itemPath) const;
 
