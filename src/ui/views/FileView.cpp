@@ -93,7 +93,13 @@ FileRowsModel::FileRowsModel(bool utcTimes, QObject* parent)
     SetTimeType(Read(keys::TimeTypeList));
 }
 
+// Rows copied from another list carry that list's type numbers: look them up again here.
+static void ForgetTypes(std::vector<FileRow>& rows) {
+    for (FileRow& r : rows) r.type = 0;
+}
+
 void FileRowsModel::SetRows(std::string folder, std::vector<FileRow> rows) {
+    ForgetTypes(rows);
     BeginReset();
     folder_ = std::move(folder);
     rows_ = std::move(rows);
@@ -102,6 +108,7 @@ void FileRowsModel::SetRows(std::string folder, std::vector<FileRow> rows) {
 
 void FileRowsModel::AppendRecords(std::vector<FileRow> rows) {
     if (rows.empty()) return;
+    ForgetTypes(rows);
     BeginAppendRows(static_cast<int>(rows.size()));
     rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     EndAppendRows();

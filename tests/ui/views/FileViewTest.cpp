@@ -138,6 +138,30 @@ private slots:
         QCOMPARE(model.TypeText(Names(model).indexOf("c")), QStringLiteral("Folder"));
     }
 
+    // Rows handed from one list to another (a refresh, a copy of a list)
+    // get the types of the list they land in.
+    void rowsFromAnotherList_data() {
+        QTest::addColumn<bool>("append");
+        QTest::newRow("set") << false;
+        QTest::newRow("append") << true;
+    }
+    void rowsFromAnotherList() {
+        QFETCH(bool, append);
+        uitest::UiTestEnv env;
+        FileRowsModel first(false);
+        first.SetRows("/f", {Row("a.zip", 1, 0), Row("b.png", 1, 0), Row("c.txt", 1, 0), Row("d", 0, 0, FileRowKind::Folder)});
+        QStringList types;
+        for (int i = 0; i < first.RowCount(); ++i) types << first.TypeText(i);
+        FileRowsModel second(false);
+        second.SetRows("/g", {Row("d", 0, 0, FileRowKind::Folder)});
+        QCOMPARE(second.TypeText(0), QStringLiteral("Folder"));
+        if (append) second.AppendRecords(first.Rows());
+        else second.SetRows("/g", first.Rows());
+        const int offset = append ? 1 : 0;
+        QCOMPARE(second.RowCount(), first.RowCount() + offset);
+        for (int i = 0; i < first.RowCount(); ++i) QCOMPARE(second.TypeText(i + offset), types[i]);
+    }
+
     void maskHeading_data() {
         QTest::addColumn<QString>("mask");
         QTest::addColumn<QString>("heading");
