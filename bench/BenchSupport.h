@@ -1,16 +1,19 @@
 #pragma once
 // What the benchmarks share: the test servers' launcher (found from this
 // file's place), a private settings file with a quiet log, a served folder of
-// many small files, curl started as a process, and the process's peak
-// resident memory.
+// many small files, curl started as a process (and timed listing a folder),
+// and the process's peak resident memory.
+#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +78,33 @@ inline void FillServedFolder(const std::string& dir, int count) {
     }
 }
 
+// A test server for the whole run, serving /dir filled by FillServedFolder.
+template <class Server>
+struct ServedFolder {
+    std::unique_ptr<Server> server;
+    std::string error;  // why the server did not start; empty when it did
+};
+
+template <class Server>
+ServedFolder<Server> ServeFolder(const std::string& serverName, int files) {
+    ServedFolder<Server> s;
+    s.server = std::make_unique<Server>();
+    if (!s.server->started()) {
+        s.error = serverName + " did not start: " + s.server->error();
+        return s;
+    }
+    FillServedFolder(s.server->root() + "/dir", files);
+    return s;
+}
+
+// False, with the benchmark skipped for the reason, when the server did not start.
+template <class Server>
+bool Ready(benchmark::State& state, const ServedFolder<Server>& served) {
+    if (served.error.empty()) return true;
+    state.SkipWithError(served.error.c_str());
+    return false;
+}
+
 inline bool CurlInstalled() { return ::access("/usr/bin/curl", X_OK) == 0; }
 
 // Runs `curl -s -o outFile url` with no input; answers its exit status (-1
@@ -102,6 +132,33 @@ inline std::size_t LinesInFile(const std::string& path) {
     std::size_t lines = 0;
     for (char c : text) lines += c == '\n' ? 1 : 0;
     return lines;
+}
+
+// The peer of the listing benchmarks: curl lists `url` once an iteration
+// (process start, connect, log in, list, quit), saving the listing in a
+// temporary folder; the last listing must hold `expectedLines` lines.
+// Answers the mean seconds of one listing (0 when curl could not run).
+inline double TimeCurlListings(benchmark::State& state, const std::string& url, std::size_t expectedLines,
+                               const char* notInstalled = "curl is not installed") {
+    if (!CurlInstalled()) {
+        state.SkipWithError(notInstalled);
+        return 0;
+    }
+    test::TempDir tmp("zyfar-bench-curl");
+    const std::string outFile = tmp / "listing.txt";
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        if (RunCurl(url, outFile) != 0) {
+            state.SkipWithError("curl failed");
+            return 0;
+        }
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                           static_cast<double>(state.iterations());
+    const std::size_t lines = LinesInFile(outFile);
+    if (lines != expectedLines) state.SkipWithError("curl listed a different count");
+    state.counters["entries"] = static_cast<double>(lines);
+    return seconds;
 }
 
 // The peak resident memory starts again from the current one.

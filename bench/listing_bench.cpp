@@ -132,31 +132,16 @@ BENCHMARK(BM_StreamMlsd100k)->Unit(benchmark::kMillisecond);
 // ---- end to end against vsftpd ------------------------------------------------------------
 
 // One vsftpd for the whole run, serving /dir with 10,000 files.
-struct Served {
-    std::unique_ptr<test::VsftpdServer> server;
-    std::string error;
-};
+using Served = bench::ServedFolder<test::VsftpdServer>;
 
 Served& TheServer() {
-    static Served served = [] {
-        Served s;
-        s.server = std::make_unique<test::VsftpdServer>();
-        if (!s.server->started()) {
-            s.error = "vsftpd did not start: " + s.server->error();
-            return s;
-        }
-        bench::FillServedFolder(s.server->root() + "/dir", kServedFiles);
-        return s;
-    }();
+    static Served served = bench::ServeFolder<test::VsftpdServer>("vsftpd", kServedFiles);
     return served;
 }
 
 void ZyfarList(benchmark::State& state, bool passive) {
     Served& served = TheServer();
-    if (!served.error.empty()) {
-        state.SkipWithError(served.error.c_str());
-        return;
-    }
+    if (!bench::Ready(state, served)) return;
     FtpConnectOptions options;
     options.host = "127.0.0.1";
     options.port = served.server->port();
@@ -191,27 +176,9 @@ BENCHMARK(BM_ZyfarListVsftpd10k_Passive)->Unit(benchmark::kMillisecond)->UseReal
 
 void BM_CurlListVsftpd10k(benchmark::State& state) {
     Served& served = TheServer();
-    if (!served.error.empty()) {
-        state.SkipWithError(served.error.c_str());
-        return;
-    }
-    if (!bench::CurlInstalled()) {
-        state.SkipWithError("curl is not installed (scripts/install-deps.sh)");
-        return;
-    }
+    if (!bench::Ready(state, served)) return;
     const std::string url = "ftp://127.0.0.1:" + std::to_string(served.server->port()) + "/dir/";
-    test::TempDir tmp("zyfar-bench-curl");
-    const std::string outFile = tmp / "listing.txt";
-    for (auto _ : state) {
-        if (bench::RunCurl(url, outFile) != 0) {
-            state.SkipWithError("curl failed");
-            return;
-        }
-    }
-    // Count the lines curl received, as a check that it listed the folder.
-    const std::size_t lines = bench::LinesInFile(outFile);
-    if (lines != static_cast<std::size_t>(kServedFiles)) state.SkipWithError("curl listed a different count");
-    state.counters["entries"] = static_cast<double>(lines);
+    (void)bench::TimeCurlListings(state, url, kServedFiles, "curl is not installed (scripts/install-deps.sh)");
 }
 BENCHMARK(BM_CurlListVsftpd10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 
