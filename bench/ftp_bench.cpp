@@ -14,15 +14,7 @@
 
 #include "ftp/FtpClient.h"
 
-// The test servers live next to the tests, found from this file's place.
-inline std::string BenchSupportDir() {
-    std::string dir = __FILE__;
-    dir.resize(dir.rfind('/') + 1);
-    dir += "../tests/support";
-    return dir;
-}
-#define ZYFAR_TEST_SUPPORT_DIR BenchSupportDir()
-#include "../tests/support/FtpTestServer.h"
+#include "BenchSupport.h"
 
 namespace {
 

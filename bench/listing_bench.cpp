@@ -13,11 +13,6 @@
 // not slower than curl.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -26,25 +21,7 @@
 #include "ftp/FtpClient.h"
 #include "ftp/ListingParser.h"
 
-// The test servers' launcher, found next to this file's folder.
-namespace zyfar::bench {
-inline std::string SupportFolder() {
-    std::string file = __FILE__;
-    const std::size_t slash = file.rfind('/');
-    const std::string benchDir = slash == std::string::npos ? std::string(".") : file.substr(0, slash);
-    return benchDir + "/../tests/support";
-}
-}  // namespace zyfar::bench
-#define ZYFAR_TEST_SUPPORT_DIR ::zyfar::bench::SupportFolder()
-// g++ 12 reports a false -Wrestrict for `"literal" + std::string` inlined
-// from the launcher.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wrestrict"
-#pragma GCC diagnostic ignored "-Wshadow"
-#include "../tests/support/FtpTestServer.h"
-#pragma GCC diagnostic pop
-
-extern char** environ;
+#include "BenchSupport.h"
 
 namespace {
 
@@ -155,37 +132,16 @@ BENCHMARK(BM_StreamMlsd100k)->Unit(benchmark::kMillisecond);
 // ---- end to end against vsftpd ------------------------------------------------------------
 
 // One vsftpd for the whole run, serving /dir with 10,000 files.
-struct Served {
-    std::unique_ptr<test::VsftpdServer> server;
-    std::string error;
-};
+using Served = bench::ServedFolder<test::VsftpdServer>;
 
 Served& TheServer() {
-    static Served served = [] {
-        Served s;
-        s.server = std::make_unique<test::VsftpdServer>();
-        if (!s.server->started()) {
-            s.error = "vsftpd did not start: " + s.server->error();
-            return s;
-        }
-        const std::string dir = s.server->root() + "/dir";
-        test::MakeDir(dir);
-        char name[64];
-        for (int i = 0; i < kServedFiles; ++i) {
-            std::snprintf(name, sizeof name, "/file_%05d.dat", i);
-            test::WriteFile(dir + name, std::string(static_cast<std::size_t>(i % 97), 'x'));
-        }
-        return s;
-    }();
+    static Served served = bench::ServeFolder<test::VsftpdServer>("vsftpd", kServedFiles);
     return served;
 }
 
 void ZyfarList(benchmark::State& state, bool passive) {
     Served& served = TheServer();
-    if (!served.error.empty()) {
-        state.SkipWithError(served.error.c_str());
-        return;
-    }
+    if (!bench::Ready(state, served)) return;
     FtpConnectOptions options;
     options.host = "127.0.0.1";
     options.port = served.server->port();
@@ -218,49 +174,11 @@ BENCHMARK(BM_ZyfarListVsftpd10k_Active)->Unit(benchmark::kMillisecond)->UseRealT
 void BM_ZyfarListVsftpd10k_Passive(benchmark::State& state) { ZyfarList(state, true); }
 BENCHMARK(BM_ZyfarListVsftpd10k_Passive)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Runs curl with its listing going to a file; returns its exit status.
-int RunCurl(const std::string& url, const std::string& outFile) {
-    std::vector<std::string> args{"/usr/bin/curl", "-s", "-o", outFile, url};
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 void BM_CurlListVsftpd10k(benchmark::State& state) {
     Served& served = TheServer();
-    if (!served.error.empty()) {
-        state.SkipWithError(served.error.c_str());
-        return;
-    }
-    if (::access("/usr/bin/curl", X_OK) != 0) {
-        state.SkipWithError("curl is not installed (scripts/install-deps.sh)");
-        return;
-    }
+    if (!bench::Ready(state, served)) return;
     const std::string url = "ftp://127.0.0.1:" + std::to_string(served.server->port()) + "/dir/";
-    test::TempDir tmp("zyfar-bench-curl");
-    const std::string outFile = tmp / "listing.txt";
-    for (auto _ : state) {
-        if (RunCurl(url, outFile) != 0) {
-            state.SkipWithError("curl failed");
-            return;
-        }
-    }
-    // Count the lines curl received, as a check that it listed the folder.
-    const std::string text = test::ReadFile(outFile).value_or("");
-    std::size_t lines = 0;
-    for (char c : text) lines += c == '\n' ? 1 : 0;
-    if (lines != static_cast<std::size_t>(kServedFiles)) state.SkipWithError("curl listed a different count");
-    state.counters["entries"] = static_cast<double>(lines);
+    (void)bench::TimeCurlListings(state, url, kServedFiles, "curl is not installed (scripts/install-deps.sh)");
 }
 BENCHMARK(BM_CurlListVsftpd10k)->Unit(benchmark::kMillisecond)->UseRealTime();
 

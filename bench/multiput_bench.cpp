@@ -21,15 +21,7 @@
 #include "log/TransferLog.h"
 #include "settings/SettingsStore.h"
 
-// The test servers live next to the tests, found from this file's place.
-inline std::string BenchSupportDir() {
-    std::string dir = __FILE__;
-    dir.resize(dir.rfind('/') + 1);
-    dir += "../tests/support";
-    return dir;
-}
-#define ZYFAR_TEST_SUPPORT_DIR BenchSupportDir()
-#include "../tests/support/FtpTestServer.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -52,14 +44,7 @@ struct Env {
     }
 
     Env() {
-        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-        SetSettingsFileForTesting(dir / "Zyfar.ini");
-        WriteProfileString("LOG", "ToFile", "NO");
-        WriteProfileString("FTP", "AccessType", "DirectAccess");
-        WriteProfileString("FTP", "Passive", "YES");
-        WriteProfileString("FTP", "Retry", "0");
+        bench::UsePrivateSettings(dir);
         TheTransferLog().ReloadSettings();
         const std::string local = dir / "local";
         test::MakeDir(local);
@@ -93,20 +78,6 @@ struct Env {
     }
 };
 
-void ResetPeakRss() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
-
-double PeakRssMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    }
-    return 0;
-}
-
 class NoStagger final : public ControllerRunStarter {
 public:
     void PauseBetweenStarts(std::chrono::milliseconds) override {}
@@ -126,7 +97,7 @@ void RunForm(benchmark::State& state, Form form) {
     for (auto _ : state) {
         state.PauseTiming();
         env.ClearServers();
-        ResetPeakRss();
+        bench::ResetPeakRss();
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         std::unique_ptr<ControllerRunStarter> starter;
@@ -142,7 +113,7 @@ void RunForm(benchmark::State& state, Form form) {
         }
         starter->WaitAll();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, PeakRssMiB());
+        peak = std::max(peak, bench::PeakRssMiB());
         for (std::size_t i = 0; i < starter->Count(); ++i) {
             const TransferRun& run = starter->Controller(i).run();
             if (run.serial) {

@@ -39,17 +39,7 @@
 #include "log/TransferLog.h"
 #include "settings/SettingsStore.h"
 
-namespace {
-std::string BenchSupportDir() {
-    std::string file = __FILE__;
-    const std::size_t cut = file.rfind("/bench/");
-    return cut == std::string::npos ? std::string("tests/support") : file.substr(0, cut) + "/tests/support";
-}
-}  // namespace
-#define ZYFAR_TEST_SUPPORT_DIR (BenchSupportDir())
-#include "../tests/support/FtpTestServer.h"
-
-extern char** environ;
+#include "BenchSupport.h"
 
 namespace {
 

@@ -47,24 +47,7 @@
 #include "log/TransferLog.h"
 #include "settings/SettingsStore.h"
 
-// The test servers live next to the tests, found from this file's place; a
-// relative __FILE__ is relative to the folder the program was built in, which
-// is the folder the program sits in.
-inline std::string BenchSupportDir() {
-    std::string dir = __FILE__;
-    dir.resize(dir.rfind('/') + 1);
-    dir += "../tests/support";
-    if (dir[0] != '/') {
-        char exe[4096] = {};
-        const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-        std::string base(exe, n > 0 ? static_cast<std::size_t>(n) : 0);
-        base.resize(base.rfind('/') + 1);
-        dir = base + dir;
-    }
-    return dir;
-}
-#define ZYFAR_TEST_SUPPORT_DIR BenchSupportDir()
-#include "../tests/support/FtpTestServer.h"
+#include "BenchSupport.h"
 
 namespace {
 
@@ -85,14 +68,7 @@ struct Env {
     }
 
     Env() {
-        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-        SetSettingsFileForTesting(dir / "Zyfar.ini");
-        WriteProfileString("LOG", "ToFile", "NO");
-        WriteProfileString("FTP", "AccessType", "DirectAccess");
-        WriteProfileString("FTP", "Passive", "YES");
-        WriteProfileString("FTP", "Retry", "0");
+        bench::UsePrivateSettings(dir);
         WriteProfileString("CONFIG", "Overwrite", "YES");
         (void)TheTransferLog().ReloadSettings();
         local = dir / "local";
@@ -126,20 +102,6 @@ struct Env {
     }
     void RemoveUpload() const { ::unlink((server->root() + "/big.bin").c_str()); }
 };
-
-void ResetPeakRss() {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-}
-
-double PeakRssMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    }
-    return 0;
-}
 
 // Seconds of one put through a transfer window, from opening it until it is gone.
 double PutThroughWindow(Env& env) {
@@ -236,7 +198,7 @@ void BM_Parallel100Sites(benchmark::State& state) {
     double peak = 0;
     int windows = 0;
     for (auto _ : state) {
-        ResetPeakRss();
+        bench::ResetPeakRss();
         TheTransferLog().Clear();
         DialogRunStarter starter;
         QEventLoop loop;
@@ -254,7 +216,7 @@ void BM_Parallel100Sites(benchmark::State& state) {
         (void)StartParallelRuns(servers, jobs, 5 * 64 * 1024, starter);
         loop.exec();
         windows = starter.Started();
-        peak = std::max(peak, PeakRssMiB());
+        peak = std::max(peak, bench::PeakRssMiB());
     }
     state.counters["max_stall_ms"] = maxStall;
     state.counters["peak_rss_mib"] = peak;

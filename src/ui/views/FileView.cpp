@@ -94,7 +94,13 @@ FileRowsModel::FileRowsModel(bool utcTimes, QObject* parent)
     SetTimeType(Read(keys::TimeTypeList));
 }
 
+// Rows copied from another list carry that list's type numbers: look them up again here.
+static void ForgetTypes(std::vector<FileRow>& rows) {
+    for (FileRow& r : rows) r.type = 0;
+}
+
 void FileRowsModel::SetRows(std::string folder, std::vector<FileRow> rows) {
+    ForgetTypes(rows);
     BeginReset();
     folder_ = std::move(folder);
     rows_ = std::move(rows);
@@ -103,6 +109,7 @@ void FileRowsModel::SetRows(std::string folder, std::vector<FileRow> rows) {
 
 void FileRowsModel::AppendRecords(std::vector<FileRow> rows) {
     if (rows.empty()) return;
+    ForgetTypes(rows);
     BeginAppendRows(static_cast<int>(rows.size()));
     rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     EndAppendRows();
@@ -228,13 +235,20 @@ int FileRowsModel::CompareRows(int a, int b, int column) const {
 bool FileRowsModel::SortKeys(int column, std::vector<std::string>& keys) const {
     keys.clear();
     keys.reserve(rows_.size());
+    // One folded text per type, made once: the rows copy their type's key.
+    std::vector<std::string> typeKeys;
+    if (column == ColType) {
+        for (const FileRow& r : rows_) (void)TypeIndex(r);
+        typeKeys.reserve(typeTexts_.size());
+        for (const QString& text : typeTexts_) typeKeys.push_back(text.toLower().toStdString());
+    }
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const FileRow& r = rows_[i];
         std::string key;
         switch (column) {
         case ColSize: AppendBigEndian(key, r.size); break;
         case ColModified: AppendBigEndian(key, r.modified); break;
-        case ColType: key = typeTexts_[TypeIndex(r)].toLower().toStdString(); break;
+        case ColType: key = typeKeys[TypeIndex(r)]; break;
         default: key = FoldedKey(r.name); break;
         }
         keys.push_back(std::move(key));
