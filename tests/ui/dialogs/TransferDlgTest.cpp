@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "DialogTestSupport.h"
 #include "automation/MultiPut.h"
@@ -93,7 +95,13 @@ private slots:
         QVERIFY(!dlg->close());  // the close box does nothing
         QVERIFY(dlg->isVisible());
         TransferProgress& progress = dlg->run().progress;
-        QTRY_VERIFY_WITH_TIMEOUT(progress.Snapshot().batchDone > 0, 30000);
+        // Waited for without serving events: the window cannot end meanwhile
+        // (a fast put would otherwise be over, and its window gone, before
+        // the suspend below).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (progress.Snapshot().batchDone == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        QVERIFY(progress.Snapshot().batchDone > 0);
         dlg->controller().Suspend();  // the texts stand still while the worker waits
         QTRY_COMPARE(FieldText(dlg, "All files bytes"), QString::fromStdString(progress.Snapshot().batchBytes));
         const ProgressSnapshot s = progress.Snapshot();
