@@ -197,9 +197,10 @@ def main():
     prepare_settings(env)
     port = free_port()
     profile = write_profile(env, port)
-    # "Last Connection" offers the demo server on this run's port.
+    # "Last Connection" offers the demo server on this run's port; passive data
+    # connections, as most servers behind routers need.
     set_ini_keys(settings_file(env), "FTP", {"QuickServer": "127.0.0.1", "QuickLogin": "demo",
-                                             "QuickPasswd": "demo", "QuickDirec": "/", "QuickPort": port})
+                                             "QuickPasswd": "demo", "QuickDirec": "/", "QuickPort": port, "Passive": "YES"})
     write_link(env, local_file)
 
     # Nobody listens on the port yet: the put fails and goes to the queue.
