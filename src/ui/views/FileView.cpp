@@ -7,6 +7,7 @@
 #include <QMimeDatabase>
 #include <QStyle>
 #include <ctime>
+#include <mutex>
 
 #include "dialogs/CTransferDlg.h"
 #include "dialogs/Prompter.h"
@@ -269,12 +270,20 @@ void FileRowsModel::EraseRecords(int first, int count) {
 
 // ---- CFileView --------------------------------------------------------------------------
 
-namespace {
-
+// The view's side of a transfer run: the folder it shows (kept up to date
+// by the view, read by the run on any thread) and the refresh, which runs on
+// the GUI thread and not at all once the view is gone.
 class FileViewLink final : public TransferViewLink {
 public:
-    FileViewLink(CFileView* view, std::string shown) : view_(view), shown_(std::move(shown)) {}
-    [[nodiscard]] std::string ShownDirectoryText() const override { return shown_; }
+    explicit FileViewLink(CFileView* view) : view_(view) {}
+    [[nodiscard]] std::string ShownDirectoryText() const override {
+        std::lock_guard lock(mutex_);
+        return shown_;
+    }
+    void SetShown(std::string shown) {
+        std::lock_guard lock(mutex_);
+        shown_ = std::move(shown);
+    }
     void Refresh() override {
         QMetaObject::invokeMethod(
             qApp, [view = view_] { if (view) view->Refresh(); }, Qt::QueuedConnection);
@@ -282,13 +291,15 @@ public:
 
 private:
     QPointer<CFileView> view_;
+    mutable std::mutex mutex_;
     std::string shown_;
 };
 
-}  // namespace
-
-CFileView::CFileView(bool utcTimes, QWidget* parent) : CZyfarView(parent), files_(new FileRowsModel(utcTimes)) {
+CFileView::CFileView(bool utcTimes, QWidget* parent)
+    : CZyfarView(parent), files_(new FileRowsModel(utcTimes)), link_(std::make_shared<FileViewLink>(this)) {
     SetModel(files_);
+    // Every listing replaces the rows in one reset: the folder shown changes with it.
+    connect(files_, &QAbstractItemModel::modelReset, this, [this] { link_->SetShown(ShownFolder()); });
     // "File" starts at 100 pixels; the others fit a typical size, type and time.
     const QFontMetrics fm(font());
     SetColumnWidth(FileRowsModel::ColName, 100);
@@ -304,7 +315,8 @@ void CFileView::SetMask(const QString& mask) {
 }
 
 std::shared_ptr<TransferViewLink> CFileView::RefreshLink() {
-    return std::make_shared<FileViewLink>(this, ShownFolder());
+    link_->SetShown(ShownFolder());
+    return link_;
 }
 
 void CFileView::SelectRowsByFlags(const std::vector<bool>& flags) {

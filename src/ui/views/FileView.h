@@ -114,6 +114,7 @@ private:
 enum class FileListKind { Local, Remote };
 
 class CBrowseTree;
+class FileViewLink;
 
 class CFileView : public CZyfarView {
     Q_OBJECT
@@ -138,8 +139,10 @@ public:
     [[nodiscard]] const QString& Mask() const { return mask_; }
     void SetMask(const QString& mask);
 
-    // The rows a transfer run refreshes when it ends (any thread may call it;
-    // the refresh runs on the GUI thread, and not at all once the list is gone).
+    // The link a transfer run refreshes this list through when it ends (the
+    // run keeps it weakly: it lives as long as the list). The refresh runs on
+    // the GUI thread, and only while the list still shows the folder it
+    // showed when the run was built.
     [[nodiscard]] std::shared_ptr<TransferViewLink> RefreshLink();
 
     // Selects exactly the rows flagged true (one selection change).
@@ -154,6 +157,7 @@ protected:
 private:
     QPointer<CFileView> opposite_;
     QString mask_;
+    std::shared_ptr<FileViewLink> link_;
 };
 
 // The trees of the browsing screens: the local drive tree and the remote trees.

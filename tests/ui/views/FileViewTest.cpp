@@ -242,6 +242,25 @@ private slots:
         QCOMPARE(QList<int>(got.begin(), got.end()), selected);
         QCOMPARE(list.SelectionModel()->selection().size(), ranges);
     }
+
+    // A transfer run keeps the list's link weakly: it must live as long as
+    // the list, follow the folder shown, and refresh the list at the end.
+    void refreshLinkOutlivesTheRunsBuilding() {
+        uitest::UiTestEnv env;
+        std::weak_ptr<TransferViewLink> held;
+        {
+            TestList list;
+            list.Files()->SetRows("/a", {Row("x", 1, 0)});
+            held = list.RefreshLink();
+            QVERIFY(!held.expired());
+            QCOMPARE(held.lock()->ShownDirectoryText(), std::string("/a"));
+            list.Files()->SetRows("/b", {});
+            QCOMPARE(held.lock()->ShownDirectoryText(), std::string("/b"));
+            held.lock()->Refresh();  // posted; the list is gone before it runs
+        }
+        QVERIFY(held.expired());
+        QCoreApplication::processEvents();  // the posted refresh finds no list and does nothing
+    }
 };
 
 QTEST_MAIN(FileViewTest)
