@@ -66,6 +66,7 @@ CRemoteTree::CRemoteTree(QWidget* parent) : CBrowseTree(parent) {
         }
     });
     connect(Model(), &QStandardItemModel::itemChanged, this, &CRemoteTree::OnLabelEdited);
+    connect(Tree(), &QTreeView::expanded, this, &CRemoteTree::OnExpanded);
 }
 
 CRemoteTree::~CRemoteTree() {
@@ -424,6 +425,32 @@ void CRemoteTree::ListItem(QStandardItem* item, bool intoTree) {
         SetCurrentFolder(index.data(ZyfarTreeModel::PathRole).toString());
     });
     if (!started) SelectQuietly(shownItem_);
+}
+
+// A folder opened by its arrow whose branch was not read (it holds the
+// placeholder): its sub-folders are read into the tree; the list keeps the
+// folder it shows. Refused while another operation runs (the branch closes again).
+void CRemoteTree::OnExpanded(const QModelIndex& index) {
+    QStandardItem* item = ItemOf(index);
+    if (quiet_ || item == nullptr || item->rowCount() != 1 ||
+        item->child(0)->data(kItemKindRole).toInt() != PlaceholderItem || !Connected())
+        return;
+    const QPersistentModelIndex at(index);
+    const std::string path = item->data(kBytesRole).toByteArray().toStdString();
+    const bool started = Run(BrowseOperation{BrowseListRequest{path, mask_, std::nullopt}, std::nullopt},
+                             [this, at](const BrowseResult& r) {
+                                 QStandardItem* folder = ItemOf(at);
+                                 if (folder == nullptr || !r.result.ok() || !r.listing) return;
+                                 quiet_ = true;
+                                 DeleteChildren(folder);
+                                 AddFolderItems(folder, *r.listing);
+                                 quiet_ = false;
+                             });
+    if (!started) {
+        quiet_ = true;
+        Tree()->collapse(index);
+        quiet_ = false;
+    }
 }
 
 // ---- tree commands --------------------------------------------------------------------

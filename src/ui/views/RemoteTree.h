@@ -133,6 +133,7 @@ private:
     void SelectQuietly(const QModelIndex& index);
     void ListItem(QStandardItem* item, bool intoTree);
     void OnLabelEdited(QStandardItem* item);
+    void OnExpanded(const QModelIndex& index);
     void AddFolderItems(QStandardItem* parent, const BrowseListing& listing);
     [[nodiscard]] QStandardItem* ItemOf(const QModelIndex& index) const;
     void ShowMessages(const BrowseResult& result);

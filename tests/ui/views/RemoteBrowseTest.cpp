@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStandardItem>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -17,6 +18,7 @@
 #include "settings/Keys.h"
 #include "support/FtpTestServer.h"
 #include "support/UiTestEnv.h"
+#include "views/DirView.h"
 #include "views/RemFilesView.h"
 #include "views/RemoteTree.h"
 
@@ -102,6 +104,31 @@ void RemoteBrowseTest::connectShowsTreeAndListAndClickListsAFolder() {
     QVERIFY(WaitIdle(p.tree));
     QCOMPARE(Names(p.list), QStringList{QStringLiteral("c.txt")});
     QCOMPARE(p.tree.CurrentPath(), std::string("/sub"));
+
+    // A click on the open "/" closes its branch and lists it; its arrow reads
+    // the branch again without changing what the list shows.
+    p.tree.SetCurrentItem(root->index());
+    QVERIFY(WaitIdle(p.tree));
+    QVERIFY(Child(p.tree, root, QStringLiteral("sub")) == nullptr);
+    p.tree.Tree()->expand(root->index());
+    QVERIFY(WaitIdle(p.tree));
+    QVERIFY(Child(p.tree, root, QStringLiteral("sub")) != nullptr);
+    QCOMPARE(p.tree.CurrentPath(), std::string("/"));
+    QCOMPARE(Names(p.list), QStringList{QStringLiteral("a.txt")});
+
+    // FTP Get into the local list opposite: the file arrives through a
+    // transfer window, and the local list shows it when the run has ended.
+    QTemporaryDir local;
+    CDirView dir;
+    QVERIFY(dir.ListFolder(local.path().toStdString()));
+    p.list.SetOpposite(&dir);
+    dir.SetOpposite(&p.list);
+    SelectNames(p.list, {QStringLiteral("a.txt")});
+    QVERIFY(p.list.HandleCommand(cmd::FtpGet));
+    QTRY_VERIFY_WITH_TIMEOUT(dir.Files()->FindName("a.txt") >= 0, 20000);
+    QFile got(local.filePath(QStringLiteral("a.txt")));
+    QVERIFY(got.open(QIODevice::ReadOnly));
+    QCOMPARE(got.readAll(), QByteArray("0123456789"));
     QCOMPARE(prompter.unexpected(), 0);
 
     // ZYFAR_SHOT=<png>: a picture of the connected pair (run under Xvfb).
