@@ -257,6 +257,8 @@ void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidg
 void ForwardStatusMessages(QWidget* pane, QObject* receiver, const std::function<void(const QString&)>& show) {
     if (auto* tree = qobject_cast<CRemoteTree*>(pane))
         QObject::connect(tree, &CRemoteTree::StatusMessage, receiver, show);
+    if (auto* drives = qobject_cast<CDriveTree*>(pane))
+        QObject::connect(drives, &CDriveTree::StatusMessage, receiver, show);
 }
 
 int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list) {

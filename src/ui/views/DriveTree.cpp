@@ -98,7 +98,11 @@ void CDriveTree::ReadSubFolders(QStandardItem* item) {
     DeleteChildren(item);
     item->setData(true, ReadRole);
     const LocalListing listing = ::zyfar::ListFolder(LocalPathBytes(path));
-    if (!listing.ok()) return;  // the list shows why when the folder is selected
+    if (!listing.ok()) {
+        // The list shows why when the folder is selected; opening it tells in the status bar.
+        emit StatusMessage(QString::fromStdString(listing.error));
+        return;
+    }
     std::vector<std::pair<QString, const LocalEntry*>> folders;
     for (const LocalEntry& e : listing.entries) {
         if (e.isFolder) folders.emplace_back(DisplayName(e.name), &e);

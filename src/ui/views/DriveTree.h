@@ -81,6 +81,10 @@ public:
     // A new current folder: the list shows it.
     void OnCurrentItemChanged(const QModelIndex& index) override;
 
+signals:
+    // A short note for the status bar (a folder that could not be read).
+    void StatusMessage(const QString& text);
+
 private:
     [[nodiscard]] QIcon DriveIcon(DriveType type) const;
     [[nodiscard]] QIcon FolderIcon() const;
