@@ -77,6 +77,7 @@ constexpr CommandInfo kCommands[] = {
     {cmd::DeleteItem, "&Delete", "", false, "edit-delete", ""},
     {cmd::Rename, "&Rename", "F2", false, "edit-rename", "Rename the selected file"},
     {cmd::Execute, "E&xecute", "", false, "system-run", "Execute the file with an associated executable"},
+    {cmd::OpenFile, "&Open", "", false, "document-open", "Open file in view mode"},
     {cmd::SendToRight, "Send to &Right Side", "", false, "go-next", "Send to queue or to right side of the screen"},
     {cmd::SendWildcardToRight, "Send &Wildcard to Right Side", "", false, "", "Send a wildcard to the queue or to the right side of the screen"},
     {cmd::Filter, "&Filter", "", false, "view-filter", "Set a filter on current list of files"},

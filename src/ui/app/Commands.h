@@ -83,7 +83,10 @@ inline constexpr int DeleteItem = 1156;
 // Browsing lists and trees
 inline constexpr int Rename = 1124;
 inline constexpr int Execute = 1125;
-inline constexpr int OpenFile = 1126;  // the same id as the log's Open: the active view takes it first
+// The local list's "Open file in view mode" has an id of its own: sharing the
+// log's Open (1126) would make Logs > Open open the selected local file
+// whenever the local list was the active view.
+inline constexpr int OpenFile = 41126;
 inline constexpr int SendToRight = 1132;
 inline constexpr int SendWildcardToRight = 1135;
 inline constexpr int Filter = 1136;
