@@ -41,7 +41,9 @@
 namespace zyfar {
 namespace {
 
-// Commands whose windows come with later parts of the program: shown, greyed.
+// Greyed unless the active view takes them: the views' own commands (FTP
+// Put and Get act on a file list), and those whose windows come with later
+// parts of the program.
 constexpr int kLaterCommands[] = {cmd::Profiles,      cmd::FileListProfiles, cmd::Links,
                                   cmd::Queue,         cmd::Configuration,    cmd::SchedulerConfig,
                                   cmd::Help,          cmd::SystemParameters, cmd::TraySchedulerConfig,
