@@ -359,6 +359,14 @@ void RemoteBrowseTest::highlightDifferencesSelectsBothSides() {
         QCOMPARE(selected(right.list), (QStringList{QStringLiteral("b"), QStringLiteral("c")}));
     }
     QVERIFY(prompter.asked().empty());
+
+    // The difference copied across: FTP Get on the right list is a
+    // server-to-server copy into the left list's folder, which then shows it.
+    SelectNames(right.list, {QStringLiteral("c")});
+    QVERIFY(right.list.HandleCommand(cmd::FtpGet));
+    QTRY_VERIFY_WITH_TIMEOUT(left.list.Files()->FindName("c") >= 0, 20000);
+    QCOMPARE(test::ReadFile(r + "/left/c"), std::string(5, 'c'));
+    QVERIFY(prompter.asked().empty());
 }
 
 QTEST_MAIN(RemoteBrowseTest)
