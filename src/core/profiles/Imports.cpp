@@ -6,6 +6,7 @@
 #include "settings/IniFile.h"
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -58,20 +59,37 @@ ProfileResult ReadSmallFile(const std::string& path, std::string& out) {
     return {};
 }
 
-// Writes one imported profile unless a file of that name exists (checked
-// under the file's lock). Returns false with `exists` set when skipped.
-bool WriteImportedProfile(const std::string& path, const ImportedSite& site, bool& exists) {
+constexpr const char* kImportedKeys[] = {kSiteHostKey, kSiteUserKey, kSitePasswordKey, kSiteRemotePathKey,
+                                         kSitePortKey};
+using FormerKeys = std::vector<std::optional<std::string>>;  // one per imported key
+
+// Writes the five imported keys into a profile file, new or existing.
+// `existed` tells which it was (decided under the file's lock) and `former`
+// gets the keys' values before, for a roll-back.
+bool WriteImportedProfile(const std::string& path, const ImportedSite& site, bool& existed, FormerKeys& former) {
     bool stored = true;
-    exists = false;
+    existed = false;
     const bool written = UpdatePrivateProfile(path, [&](IniDocument& doc) {
-        exists = PathExists(path);
-        if (exists) return;
+        existed = PathExists(path);
+        former.clear();
+        for (const char* key : kImportedKeys) former.push_back(doc.Get(kSiteSection, key));
         stored = doc.Set(kSiteSection, kSiteHostKey, site.host) && doc.Set(kSiteSection, kSiteUserKey, site.user) &&
                  doc.Set(kSiteSection, kSitePasswordKey, site.password) &&
                  doc.Set(kSiteSection, kSiteRemotePathKey, site.remotePath) &&
                  doc.Set(kSiteSection, kSitePortKey, kDefaultPortText);
     });
-    return written && stored && !exists;
+    return written && stored;
+}
+
+void RestoreImportedKeys(const std::string& path, const FormerKeys& former) {
+    (void)UpdatePrivateProfile(path, [&](IniDocument& doc) {
+        for (std::size_t i = 0; i < former.size(); ++i) {
+            if (former[i])
+                (void)doc.Set(kSiteSection, kImportedKeys[i], *former[i]);
+            else
+                (void)doc.RemoveKey(kSiteSection, kImportedKeys[i]);
+        }
+    });
 }
 
 }  // namespace
@@ -120,35 +138,52 @@ SiteImportResult ImportSiteList(const std::string& stsPath, const std::string& t
         return out;
     }
     const std::string base = ImportBaseName(stsPath);
-    auto rollBack = [&](ProfileResult why) {
-        for (const NamedPath& p : out.created) {
-            ::unlink(p.path.c_str());
-            RemoveLockSidecar(p.path);
-        }
-        out.created.clear();
-        out.skipped.clear();
-        out.result = std::move(why);
+    struct Planned {
+        std::string name;
+        std::string path;
+        ImportedSite site;
     };
+    std::vector<Planned> plan;
     for (std::size_t n = 0; n < records.size(); ++n) {
-        const ImportedSite site = ParseSiteRecord(records[n]);
+        ImportedSite site = ParseSiteRecord(records[n]);
         if (site.host.empty() && site.user.empty() && site.password.empty() && site.remotePath.empty()) continue;
-        const std::string name = base + std::to_string(n);
+        std::string name = base + std::to_string(n);
         if (!IsSafeName(name)) {
-            rollBack(Fail(ProfileStatus::InvalidName, name));
+            out.result = Fail(ProfileStatus::InvalidName, name);
             return out;
         }
-        const std::string path = JoinPath(targetFolder, name + kProfileExtension);
-        bool exists = false;
-        if (WriteImportedProfile(path, site, exists)) {
-            out.created.push_back({name, path});
-        } else if (exists) {
-            out.skipped.push_back(name);
-        } else {
-            const int err = errno;
-            ::unlink(path.c_str());  // a half-made profile must not stay
-            rollBack(FailErrno("Cannot write", path, err));
+        std::string path = JoinPath(targetFolder, name + kProfileExtension);
+        if (PathExists(path) && !IsRegularFile(path)) {
+            out.result = Fail(ProfileStatus::NotAFolder, path);
             return out;
         }
+        plan.push_back({std::move(name), std::move(path), std::move(site)});
+    }
+    std::vector<FormerKeys> formers;  // one per updated profile
+    for (const Planned& p : plan) {
+        bool existed = false;
+        FormerKeys former;
+        if (WriteImportedProfile(p.path, p.site, existed, former)) {
+            if (existed) {
+                out.updated.push_back({p.name, p.path});
+                formers.push_back(std::move(former));
+            } else {
+                out.created.push_back({p.name, p.path});
+            }
+            continue;
+        }
+        const int err = errno;
+        if (!existed) ::unlink(p.path.c_str());  // a half-made profile must not stay
+        for (const NamedPath& c : out.created) {
+            ::unlink(c.path.c_str());
+            RemoveLockSidecar(c.path);
+        }
+        for (std::size_t i = 0; i < out.updated.size(); ++i)
+            RestoreImportedKeys(out.updated[i].path, formers[i]);
+        out.created.clear();
+        out.updated.clear();
+        out.result = FailErrno("Cannot write", p.path, err);
+        return out;
     }
     return out;
 }

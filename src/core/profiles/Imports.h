@@ -33,15 +33,17 @@ struct ImportedSite {
 
 struct SiteImportResult {
     ProfileResult result;
-    std::vector<NamedPath> created;   // profiles written, in record order
-    std::vector<std::string> skipped; // names not written because a profile of that name exists
+    std::vector<NamedPath> created;  // new profiles, in record order
+    std::vector<NamedPath> updated;  // existing profiles whose keys were written, in record order
 };
 
 // Imports a ".sts" file into a profile folder: record n (from 0) becomes
 // "<import file name without extension><n>.ini" with Host, User, Password,
-// Remote Path and Port "21". Blank records make no profile. An existing
-// profile is never overwritten (its name goes to `skipped`). On any error
-// nothing stays written.
+// Remote Path and Port "21". Blank records make no profile. A profile of that
+// name that exists gets those five keys written (its other keys, the
+// Description among them, stay); it goes to `updated`. Every name is checked
+// before anything is written, and on a write error the new profiles are
+// removed and the updated ones get their former contents back.
 [[nodiscard]] SiteImportResult ImportSiteList(const std::string& stsPath, const std::string& targetFolder);
 
 enum class ImportMode { Append, Replace };

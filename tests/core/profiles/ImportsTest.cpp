@@ -49,18 +49,33 @@ TEST_F(ImportsTest, OnlyAFileThatStartsWithTheMarkerIsImported) {
     EXPECT_EQ(r.created[0].name, "m0");
 }
 
-TEST_F(ImportsTest, ExistingProfilesAreNotOverwrittenAndBlankLinesMakeNothing) {
+TEST_F(ImportsTest, ExistingProfilesGetTheImportedKeysAndBlankLinesMakeNothing) {
     const std::string folder = ProfileFolder();
-    ASSERT_TRUE(SaveSiteProfile(folder, "s1", {"h", "me", "keep", "", "", "21"}, SaveMode::New).ok());
-    WriteText(root_ + "/s.sts", "FTP_SERVER_FILE\nh0 u p d\nh1 u p d\n\n   \nh4 u\n");
+    ASSERT_TRUE(SaveSiteProfile(folder, "s1", {"h", "me", "keep", "/old", "notes", "2121"}, SaveMode::New).ok());
+    WriteText(root_ + "/s.sts", "FTP_SERVER_FILE\nh0 u p d\nh1 u1 p1 NONE\n\n   \nh4 u\n");
     const SiteImportResult r = ImportSiteList(root_ + "/s.sts", folder);
     ASSERT_TRUE(r.result.ok());
-    EXPECT_EQ(r.skipped, std::vector<std::string>{"s1"});
+    ASSERT_EQ(r.updated.size(), 1u);
+    EXPECT_EQ(r.updated[0].name, "s1");
     ASSERT_EQ(r.created.size(), 2u);
     EXPECT_EQ(r.created[1].name, "s4");
     EXPECT_EQ(ReadSiteProfile(r.created[1].path).password, "");
-    EXPECT_EQ(ReadSiteProfile(folder + "/s1.ini").password, "keep");
+    // The five keys are written; the description stays.
+    EXPECT_EQ(ReadSiteProfile(folder + "/s1.ini"), (SiteProfile{"h1", "u1", "p1", "", "notes", "21"}));
     EXPECT_FALSE(Exists(folder + "/s2.ini"));
+}
+
+TEST_F(ImportsTest, FailedWriteGivesUpdatedProfilesTheirFormerContents) {
+    const std::string folder = ProfileFolder("partly");
+    ASSERT_TRUE(SaveSiteProfile(folder, "s0", {"h", "me", "keep", "/old", "", "21"}, SaveMode::New).ok());
+    const std::string before = ReadText(folder + "/s0.ini");
+    WriteText(root_ + "/s.sts", "FTP_SERVER_FILE\nh0 u p d\nh1 u p d\n");
+    std::filesystem::create_directories(folder + "/s1.ini.lock");
+    const SiteImportResult r = ImportSiteList(root_ + "/s.sts", folder);
+    EXPECT_EQ(r.result.status, ProfileStatus::IoError);
+    EXPECT_TRUE(r.created.empty() && r.updated.empty());
+    EXPECT_EQ(ReadText(folder + "/s0.ini"), before);
+    EXPECT_FALSE(Exists(folder + "/s1.ini"));
 }
 
 TEST_F(ImportsTest, FailedWriteLeavesNoProfileBehind) {
