@@ -85,6 +85,7 @@ int ProfileResult::messageId() const {
         case ProfileStatus::NotServerFile: return 146;
         case ProfileStatus::NoSuchPath: return 33036;
         case ProfileStatus::FolderExists: return 33048;
+        case ProfileStatus::HasSubFolders: return 33047;
         case ProfileStatus::NoLinkName: return 311;
         case ProfileStatus::NoSites: return 312;
         case ProfileStatus::NoFiles: return 313;

@@ -36,6 +36,7 @@ enum class ProfileStatus {
     InvalidName,       // a name that would leave its folder or cannot be a file name
     InvalidValue,      // a value that cannot be stored in a profile file (line break, NUL)
     NotAFolder,        // a plain file stands where a folder is needed
+    HasSubFolders,     // 33047 "Could not remove folder ..." (sub-folders left, or write protected)
     IoError,           // reading or writing failed; detail says what
 };
 
