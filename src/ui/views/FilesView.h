@@ -77,6 +77,9 @@ public:
     // The list folder the rows came from ("" when none) and the changed flag.
     [[nodiscard]] const QString& ListFolder() const { return listFolder_; }
     [[nodiscard]] bool Changed() const { return changed_; }
+    void MarkChanged() { changed_ = true; }
+    // The list's folder was renamed or moved.
+    void SetListFolder(const QString& folder) { listFolder_ = folder; }
 
     // Loads a saved list (its folder): first 33053 for a changed list, then
     // the append-or-replace question (none for an empty view); false when
@@ -123,8 +126,6 @@ signals:
     void StatusMessage(const QString& text);
 
 private:
-    void MarkChanged() { changed_ = true; }
-
     FilesRowsModel* rows_;
     QString listFolder_;
     bool changed_ = false;

@@ -30,6 +30,25 @@ namespace {
 
 bool IsCheckItem(int id) { return id == cmd::ShowFullPath || id == cmd::ShowFileName; }
 
+// The view first, then the widgets around it inside its window (a window
+// that handles its tree's Select and Import itself).
+bool Handle(QWidget* view, int id) {
+    for (QWidget* w = view; w != nullptr; w = w->parentWidget()) {
+        if (auto* t = dynamic_cast<CommandTarget*>(w); t != nullptr && t->HandleCommand(id)) return true;
+        if (w->isWindow()) break;
+    }
+    return false;
+}
+
+std::optional<CommandState> StateOf(const QWidget* view, int id) {
+    for (const QWidget* w = view; w != nullptr; w = w->parentWidget()) {
+        if (const auto* t = dynamic_cast<const CommandTarget*>(w))
+            if (std::optional<CommandState> s = t->CommandStateOf(id)) return s;
+        if (w->isWindow()) break;
+    }
+    return std::nullopt;
+}
+
 QAction* OwnAction(QMenu* menu, QWidget* view, int id) {
     QString text = ViewCommandText(id);
     if (text.isEmpty()) text = QStringLiteral("Command %1").arg(id);
@@ -38,13 +57,9 @@ QAction* OwnAction(QMenu* menu, QWidget* view, int id) {
     action->setData(id);
     action->setCheckable(IsCheckItem(id));
     QPointer<QWidget> guarded(view);
-    QObject::connect(action, &QAction::triggered, menu, [guarded, id] {
-        if (CommandTarget* target = CommandTargetOf(guarded.data())) (void)target->HandleCommand(id);
-    });
+    QObject::connect(action, &QAction::triggered, menu, [guarded, id] { (void)Handle(guarded.data(), id); });
     QObject::connect(menu, &QMenu::aboutToShow, action, [guarded, action, id] {
-        CommandTarget* target = CommandTargetOf(guarded.data());
-        const std::optional<CommandState> state =
-            target != nullptr ? target->CommandStateOf(id) : std::optional<CommandState>{};
+        const std::optional<CommandState> state = StateOf(guarded.data(), id);
         action->setEnabled(state.has_value() && state->enabled);
         if (action->isCheckable()) action->setChecked(state && state->checked.value_or(false));
     });
