@@ -1,27 +1,24 @@
 #include "app/ScreenPanes.h"
 
+#include <QCoreApplication>
 #include <QMenu>
-#include <unordered_set>
 
 #include "app/Commands.h"
+#include "dialogs/ProgressWindow.h"
+#include "dialogs/Prompter.h"
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
 #include "views/DirView.h"
 #include "views/DriveTree.h"
+#include "views/FilesView.h"
+#include "views/FtpView.h"
 #include "views/LogView.h"
 #include "views/RemFilesView.h"
 #include "views/RemoteTree.h"
+#include "views/ViewMenu.h"
 
 namespace zyfar {
 namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-void AttachListMenu(CZyfarView* view, CommandTable& commands) {
-    view->SetContextMenu(commands.BuildContextMenu(
-        view, {cmd::SelectAll, cmd::UnselectAll, 0, cmd::Grid, cmd::AdjustColumns, 0, cmd::StyleReport,
-               cmd::StyleSmall, cmd::StyleLarge, cmd::StyleList, 0, cmd::ClearList, cmd::Delete}));
-}
 
 // The items every list's context menu ends with.
 #define ZYFAR_LIST_COMMON                                                                                   \
@@ -69,16 +66,6 @@ QWidget* MakeLocalList(QWidget* parent, CommandTable& commands) {
     return list;
 }
 
-CTransferSite SiteOfProfile(const SiteProfile& p) {
-    CTransferSite site;
-    site.host = p.host;
-    site.login = p.user;
-    site.password = p.password;
-    site.remoteDir = p.remotePath;
-    site.port = static_cast<std::uint16_t>(SiteProfilePort(p));
-    return site;
-}
-
 }  // namespace
 
 QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& commands) {
@@ -89,13 +76,17 @@ QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& comma
     case PaneKind::LocalList: return MakeLocalList(parent, commands);
     case PaneKind::RemoteList: return MakeRemoteList(side, half + QObject::tr(" remote files"), parent, commands);
     case PaneKind::SiteList: {
-        auto* v = new SiteListPane(parent);
-        AttachListMenu(v, commands);
+        auto* v = new CFtpView(parent);
+        v->SetContextMenu(BuildViewMenu(v, &commands,
+                                        {cmd::AddSite, cmd::UpdateSite, cmd::Delete, 0, cmd::Profiles, 0,
+                                         cmd::SendParallel, cmd::SendSerial, 0, ZYFAR_LIST_COMMON}));
         return v;
     }
     case PaneKind::FileList: {
-        auto* v = new FileListPane(parent);
-        AttachListMenu(v, commands);
+        auto* v = new CFilesView(parent);
+        v->SetContextMenu(BuildViewMenu(v, &commands,
+                                        {cmd::SaveList, 0, cmd::ShowFullPath, cmd::ShowFileName, 0, cmd::Rename,
+                                         cmd::Delete, 0, cmd::FileListProfiles, 0, ZYFAR_LIST_COMMON}));
         return v;
     }
     }
@@ -110,102 +101,23 @@ QWidget* MakeLogPane(QWidget* parent, CommandTable& commands) {
     return log;
 }
 
-// ---- the site list ----
-
-SiteListPane::SiteListPane(QWidget* parent) : CZyfarView(parent) {
-    rows_ = new TextRowsModel(
-        {QObject::tr("Distant Site"), QObject::tr("Login"), QObject::tr("Password"), QObject::tr("File Folder")});
-    SetModel(rows_);
-    SetAccessibleName(QObject::tr("Sites"));
-    for (int c = 0; c < 4; ++c) SetColumnWidth(c, 100);
-}
-
-bool SiteListPane::AddSite(const CTransferSite& site) {
-    for (const CTransferSite& s : Sites())
-        if (s.host == site.host && s.login == site.login && s.remoteDir == site.remoteDir && s.port == site.port)
-            return false;
-    // Hidden texts after the four columns keep the password and the port.
-    rows_->AppendRow({Q(site.host), Q(site.login), QStringLiteral("****"), Q(site.remoteDir), Q(site.password),
-                      QString::number(site.port)});
-    return true;
-}
-
-std::vector<CTransferSite> SiteListPane::Sites() const {
-    std::vector<CTransferSite> out;
-    for (int r = 0; r < rows_->RowCount(); ++r) {
-        const QStringList row = rows_->Row(r);
-        CTransferSite s;
-        s.host = row.value(0).toStdString();
-        s.login = row.value(1).toStdString();
-        s.remoteDir = row.value(3).toStdString();
-        s.password = row.value(4).toStdString();
-        s.port = static_cast<std::uint16_t>(row.value(5).toUInt());
-        out.push_back(std::move(s));
-    }
-    return out;
-}
-
-// ---- the file list ----
-
-FileListPane::FileListPane(QWidget* parent) : CZyfarView(parent) {
-    rows_ = new TextRowsModel(
-        {QObject::tr("File"), QObject::tr("Folder"), QObject::tr("Size"), QObject::tr("Remote Name")});
-    SetModel(rows_);
-    SetAccessibleName(QObject::tr("Files to send"));
-}
-
-int FileListPane::AddItems(const std::vector<FileListItem>& items) {
-    std::unordered_set<std::string> have;
-    for (const FileListItem& i : Items()) have.insert(i.folder + '\n' + i.localName);
-    QList<QStringList> rows;
-    for (const FileListItem& item : items) {
-        if (!have.insert(item.folder + '\n' + item.localName).second) continue;
-        rows.push_back({Q(item.localName), Q(item.folder), QString::number(item.size), Q(item.remoteName)});
-    }
-    rows_->AppendRows(rows);
-    return static_cast<int>(rows.size());
-}
-
-std::vector<FileListItem> FileListPane::Items() const {
-    std::vector<FileListItem> out;
-    for (int r = 0; r < rows_->RowCount(); ++r) {
-        const QStringList row = rows_->Row(r);
-        FileListItem item;
-        item.localName = row.value(0).toStdString();
-        item.folder = row.value(1).toStdString();
-        item.size = row.value(2).toLongLong();
-        item.remoteName = row.value(3).toStdString();
-        out.push_back(std::move(item));
-    }
-    return out;
-}
-
 // ---- what the profile bar and the desktop hand in ----
 
 void AddSiteProfileToPane(const QString& profilePath, QWidget* siteList) {
-    auto* sites = qobject_cast<SiteListPane*>(siteList);
-    if (sites == nullptr) return;
-    const SiteProfile profile = ReadSiteProfile(profilePath.toStdString());
-    if (profile.host.empty()) return;
-    (void)sites->AddSite(SiteOfProfile(profile));
+    if (auto* sites = qobject_cast<CFtpView*>(siteList)) (void)sites->AddProfile(profilePath);
 }
 
 void LoadFileListIntoPane(const QString& listFolder, QWidget* fileList, QWidget*) {
-    auto* files = qobject_cast<FileListPane*>(fileList);
-    if (files == nullptr || files->AskAppendOrReplace() == AppendOrReplace::Cancel) return;
-    (void)files->AddItems(LoadFileList(listFolder.toStdString()));
+    if (auto* files = qobject_cast<CFilesView*>(fileList)) (void)files->LoadList(listFolder);
 }
 
 void LoadLinkIntoPanes(const QString& linkFile, QWidget* siteList, QWidget* fileList, QWidget*) {
-    auto* sites = qobject_cast<SiteListPane*>(siteList);
-    auto* files = qobject_cast<FileListPane*>(fileList);
+    auto* sites = qobject_cast<CFtpView*>(siteList);
+    auto* files = qobject_cast<CFilesView*>(fileList);
     if (sites == nullptr || files == nullptr) return;
     const LinkDefinition link = ReadLinkFile(linkFile.toStdString());
     if (sites->AskAppendOrReplace() != AppendOrReplace::Cancel) {
-        for (const std::string& path : link.sites) {
-            const SiteProfile profile = ReadSiteProfile(path);
-            if (!profile.host.empty()) (void)sites->AddSite(SiteOfProfile(profile));
-        }
+        for (const std::string& path : link.sites) (void)sites->AddProfile(QString::fromStdString(path));
     }
     if (files->AskAppendOrReplace() != AppendOrReplace::Cancel && link.files)
         (void)files->AddItems(LoadFileListFile(*link.files));
@@ -238,14 +150,7 @@ void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidg
     // The local list sends to the Multiple FTP Put screen's file list, by
     // command and by dragging rows onto it.
     if (auto* local = qobject_cast<CDirView*>(leftList)) {
-        if (auto* files = qobject_cast<FileListPane*>(rightList)) {
-            QObject::connect(local, &CDirView::sendToRight, files,
-                             [files](const std::vector<FileListItem>& items) { files->AddItems(items); });
-            QObject::connect(local, &CDirView::droppedOnList, files,
-                             [files](CZyfarView* target, const std::vector<FileListItem>& items) {
-                                 if (target == files) files->AddItems(items);
-                             });
-        }
+        if (auto* files = qobject_cast<CFilesView*>(rightList)) ConnectLocalToFiles(local, files);
     }
     // The drives are read and the home folder listed once the pair is tied.
     if (auto* drives = qobject_cast<CDriveTree*>(leftFirst)) {
@@ -259,13 +164,47 @@ void ForwardStatusMessages(QWidget* pane, QObject* receiver, const std::function
         QObject::connect(tree, &CRemoteTree::StatusMessage, receiver, show);
     if (auto* drives = qobject_cast<CDriveTree*>(pane))
         QObject::connect(drives, &CDriveTree::StatusMessage, receiver, show);
+    if (auto* files = qobject_cast<CFilesView*>(pane))
+        QObject::connect(files, &CFilesView::StatusMessage, receiver, show);
 }
 
 int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list) {
-    auto* files = qobject_cast<FileListPane*>(list);
-    if (files == nullptr) return 0;
-    const DroppedFiles dropped = CollectDroppedFiles(paths, files->Items());
-    return files->AddItems(dropped.items);
+    auto* files = qobject_cast<CFilesView*>(list);
+    return files != nullptr ? files->AddPaths(paths) : 0;
+}
+
+MultiPutResult SendFromScreen(QWidget* siteList, QWidget* fileList, bool parallel, TransferRunStarter& starter) {
+    auto* sites = qobject_cast<CFtpView*>(siteList);
+    auto* files = qobject_cast<CFilesView*>(fileList);
+    MultiPutResult result;
+    QWidget* parent = siteList != nullptr ? siteList->window() : nullptr;
+    if (sites == nullptr || files == nullptr || sites->Sites().empty()) {
+        result.outcome = MultiPutOutcome::NoSites;
+        if (sites != nullptr)
+            (void)AskText(parent, QString::fromUtf8(kNoTargetSitesText), MessageKind::Stop, MessageButtons::Ok);
+        return result;
+    }
+    if (files->Items().empty()) {
+        result.outcome = MultiPutOutcome::NoFiles;
+        (void)AskMessage(parent, kMsgNoFilesToFtp, MessageKind::Stop, MessageButtons::Ok);
+        return result;
+    }
+    // The wait window shows while the core sorts the files and removes the
+    // duplicates, and goes when the first run has been handed to the starter.
+    ProgressWindow wait(parent);
+    wait.setWindowTitle(QStringLiteral("Zyfar"));
+    wait.setAccessibleName(QStringLiteral("Sorting files"));
+    wait.SetCancelVisible(false);
+    wait.Open(QString::fromUtf8(kSortingFilesText));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const std::vector<CTransferJob> items = files->SendItems();
+    result = parallel ? SendParallel(sites->Sites(), items, starter) : SendSerial(sites->Sites(), items, starter);
+    wait.Finish();
+    return result;
+}
+
+void AskToSaveFileList(QWidget* fileList) {
+    if (auto* files = qobject_cast<CFilesView*>(fileList)) files->AskToSaveChanges();
 }
 
 }  // namespace zyfar

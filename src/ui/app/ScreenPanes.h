@@ -12,6 +12,7 @@
 #include "app/MainScreen.h"
 #include "engine/TransferJob.h"
 #include "profiles/FileList.h"
+#include "automation/MultiPut.h"
 #include "views/TextRowsModel.h"
 #include "views/ZyfarTree.h"
 #include "views/ZyfarView.h"
@@ -25,32 +26,6 @@ enum class Side { Left, Right };
 [[nodiscard]] QWidget* MakePane(PaneKind kind, Side side, QWidget* parent, CommandTable& commands);
 // The log view at the bottom of the window, with its context menu.
 [[nodiscard]] QWidget* MakeLogPane(QWidget* parent, CommandTable& commands);
-
-// The site list of the Multiple FTP Put screen: host, login, "****", folder.
-class SiteListPane : public CZyfarView {
-    Q_OBJECT
-public:
-    explicit SiteListPane(QWidget* parent = nullptr);
-    // Adds the site unless one with the same host, login, folder and port is there.
-    bool AddSite(const CTransferSite& site);
-    [[nodiscard]] std::vector<CTransferSite> Sites() const;
-
-private:
-    TextRowsModel* rows_;
-};
-
-// The file list of the Multiple FTP Put screen.
-class FileListPane : public CZyfarView {
-    Q_OBJECT
-public:
-    explicit FileListPane(QWidget* parent = nullptr);
-    // Adds the items not yet there (same folder and name); answers how many.
-    int AddItems(const std::vector<FileListItem>& items);
-    [[nodiscard]] std::vector<FileListItem> Items() const;
-
-private:
-    TextRowsModel* rows_;
-};
 
 // The profile bar's choices on the Multiple FTP Put screen.
 void AddSiteProfileToPane(const QString& profilePath, QWidget* siteList);
@@ -66,5 +41,17 @@ void WirePanes(QWidget* leftFirst, QWidget* leftList, QWidget* rightFirst, QWidg
 void ForwardStatusMessages(QWidget* pane, QObject* receiver, const std::function<void(const QString&)>& show);
 // Dropped desktop files into the right-hand list; answers the number added.
 int AddDroppedFilesToPane(const std::vector<std::string>& paths, QWidget* list);
+
+// Send Parallel (1133, parallel) and Send Serial (1134) of the Multiple FTP
+// Put screen: the site list and the files view of the screen. With no site
+// "No target FTP sites have been selected", with no file 203 "No files to
+// FTP!" (stop icon), and nothing is sent. Otherwise the "Sorting files ..."
+// wait window shows while the job list is built, and the runs go to
+// `starter` (the GUI's opens one transfer window per run, 200 ms apart).
+// Panes that are not these two views send nothing (NoSites).
+MultiPutResult SendFromScreen(QWidget* siteList, QWidget* fileList, bool parallel, TransferRunStarter& starter);
+// Leaving the screen (a switch, closing the window): a changed file list
+// that came from a list folder asks 33053, Yes saves it.
+void AskToSaveFileList(QWidget* fileList);
 
 }  // namespace zyfar

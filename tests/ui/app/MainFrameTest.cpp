@@ -23,6 +23,8 @@
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 #include "support/UiTestEnv.h"
+#include "views/FilesView.h"
+#include "views/FtpView.h"
 
 using namespace zyfar;
 
@@ -114,8 +116,8 @@ private slots:
         QCOMPARE(bar.LabelOf(ProfileBar::Right)->text(),
                  screen == 1174 ? QStringLiteral("File Profiles") : QStringLiteral("FTP Sites"));
         const bool multiple = screen == 1174;
-        QCOMPARE(qobject_cast<SiteListPane*>(frame.Screen().RightFirst()) != nullptr, multiple);
-        QCOMPARE(qobject_cast<FileListPane*>(frame.FileListView()) != nullptr, multiple);
+        QCOMPARE(qobject_cast<CFtpView*>(frame.Screen().RightFirst()) != nullptr, multiple);
+        QCOMPARE(qobject_cast<CFilesView*>(frame.FileListView()) != nullptr, multiple);
     }
 
     void screenSwitchAndSplit() {
@@ -240,8 +242,8 @@ private slots:
         // The site list is empty (not asked); the file list asks: Append.
         prompt.threeButtonAnswers = {1};
         emit links->activated(0);
-        auto* sites = qobject_cast<SiteListPane*>(frame.Screen().RightFirst());
-        auto* files = qobject_cast<FileListPane*>(frame.FileListView());
+        auto* sites = qobject_cast<CFtpView*>(frame.Screen().RightFirst());
+        auto* files = qobject_cast<CFilesView*>(frame.FileListView());
         QCOMPARE(sites->Sites().size(), std::size_t{1});
         QCOMPARE(sites->Sites()[0].port, 2121);
         QCOMPARE(sites->Model()->data(sites->Model()->index(0, 2)).toString(), QStringLiteral("****"));
