@@ -23,9 +23,10 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string Std(const QString& s) { return s.toStdString(); }
 
-QComboBox* Combo(const QString& name, QWidget* parent) {
+QComboBox* Combo(const QString& name, const QString& placeholder, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->setAccessibleName(name);
+    combo->setPlaceholderText(placeholder);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     combo->setMinimumContentsLength(18);
     return combo;
@@ -55,9 +56,9 @@ LinksDialog::LinksDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(kTitle);
     setAccessibleName(kTitle);
 
-    links_ = Combo(QStringLiteral("Link"), this);
-    profiles_ = Combo(QStringLiteral("Profiles"), this);
-    fileLists_ = Combo(QStringLiteral("File List"), this);
+    links_ = Combo(QStringLiteral("Link"), QStringLiteral("Choose a link to show it"), this);
+    profiles_ = Combo(QStringLiteral("Profiles"), QStringLiteral("Add a site profile"), this);
+    fileLists_ = Combo(QStringLiteral("File List"), QStringLiteral("Choose a file list"), this);
     name_ = new QLineEdit(this);
     name_->setAccessibleName(QStringLiteral("Link Name"));
     sites_ = new QListWidget(this);
