@@ -25,6 +25,7 @@
 //   gui_max_stall_ms (the longest the GUI thread went without serving a 10 ms
 //   timer), gui_cpu_s / headless_cpu_s (CPU seconds of the sending process
 //   per send: what each path costs whatever else the machine runs),
+//   gui_thread_cpu_s (the GUI thread's own share of gui_cpu_s),
 //   load_before / load_after (the 1-minute load average).
 //
 // The program is found at ../src/ui/zyfar from this benchmark's folder, or
@@ -37,6 +38,7 @@
 #include <QTimer>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -87,6 +89,13 @@ double StatusValue(pid_t pid, const std::string& key) {
 int ThreadsOf(pid_t pid) { return static_cast<int>(StatusValue(pid, "Threads:")); }
 
 double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+// CPU seconds of the calling thread so far.
+double ThreadCpuSeconds() {
+    timespec t {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 // CPU seconds (user + system) of this process so far, every thread.
 double ProcessCpuSeconds() {
@@ -206,6 +215,7 @@ struct Sample {
     double peakRssMiB = 0;
     double maxStallMs = 0;
     double cpuSeconds = 0;  // of the sending process
+    double guiThreadCpuSeconds = 0;  // of the GUI thread alone (GUI form)
     bool ok = false;
 };
 
@@ -215,6 +225,7 @@ Sample SendThroughWindows() {
     Sample s;
     bench::ResetPeakRss();
     const double cpuBefore = ProcessCpuSeconds();
+    const double threadCpuBefore = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const LinkDefinition link = ReadLink(kLink);
     std::vector<CTransferSite> sites;
@@ -238,9 +249,21 @@ Sample SendThroughWindows() {
     QElapsedTimer sinceTick;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
+    int openBefore = 0;
+    int startedBefore = 0;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        s.maxStallMs = std::max(s.maxStallMs, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10.0);
+        const double stall = static_cast<double>(sinceTick.nsecsElapsed()) / 1e6 - 10.0;
+        s.maxStallMs = std::max(s.maxStallMs, stall);
         sinceTick.restart();
+        // A long stall is told with what happened meanwhile: windows opened
+        // (a start) or closed (a run's end processing on this thread).
+        const int open = CTransferDlg::OpenCount();
+        if (stall > 100)
+            std::fprintf(stderr, "  GUI stall %.0f ms at %.2f s: %d window(s) opened, %d closed meanwhile\n", stall,
+                         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+                         starter.Started() - startedBefore, std::max(0, openBefore + starter.Started() - startedBefore - open));
+        openBefore = open;
+        startedBefore = starter.Started();
         s.threadsMax = std::max(s.threadsMax, ThreadsOf(0));
         if (starter.Waiting() == 0 && starter.Started() == kSites && CTransferDlg::OpenCount() == 0) loop.quit();
     });
@@ -251,6 +274,7 @@ Sample SendThroughWindows() {
     s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     s.peakRssMiB = bench::PeakRssMiB();
     s.cpuSeconds = ProcessCpuSeconds() - cpuBefore;
+    s.guiThreadCpuSeconds = ThreadCpuSeconds() - threadCpuBefore;
     s.ok = result.runsStarted == kSites;
     return s;
 }
@@ -310,9 +334,9 @@ void BM_SiteSend_GuiVsHeadless(benchmark::State& state) {
             const Sample s = form == 1 ? SendThroughWindows() : SendHeadless(env);
             const std::int64_t verified = env.Verified();
             std::fprintf(stderr,
-                         "%s: %.2f s, %.2f CPU s, %lld of %d files verified, %d threads at most, peak %.1f MiB, "
+                         "%s: %.2f s, %.2f CPU s (GUI thread %.2f), %lld of %d files verified, %d threads at most, peak %.1f MiB, "
                          "load %.2f\n",
-                         form == 1 ? "GUI" : "headless", s.seconds, s.cpuSeconds, static_cast<long long>(verified),
+                         form == 1 ? "GUI" : "headless", s.seconds, s.cpuSeconds, s.guiThreadCpuSeconds, static_cast<long long>(verified),
                          kSites * kFiles, s.threadsMax, s.peakRssMiB, LoadAverage());
             if (!s.ok || verified != std::int64_t{kSites} * kFiles) {
                 state.SkipWithError(form == 1 ? "the GUI send did not deliver every file intact"
@@ -324,6 +348,7 @@ void BM_SiteSend_GuiVsHeadless(benchmark::State& state) {
             total[form].peakRssMiB = std::max(total[form].peakRssMiB, s.peakRssMiB);
             total[form].maxStallMs = std::max(total[form].maxStallMs, s.maxStallMs);
             total[form].cpuSeconds += s.cpuSeconds;
+            total[form].guiThreadCpuSeconds += s.guiThreadCpuSeconds;
         }
         ++round;
     }
@@ -339,6 +364,7 @@ void BM_SiteSend_GuiVsHeadless(benchmark::State& state) {
     state.counters["headless_peak_rss_mib"] = total[0].peakRssMiB;
     state.counters["gui_max_stall_ms"] = total[1].maxStallMs;
     state.counters["gui_cpu_s"] = total[1].cpuSeconds / static_cast<double>(state.iterations());
+    state.counters["gui_thread_cpu_s"] = total[1].guiThreadCpuSeconds / static_cast<double>(state.iterations());
     state.counters["headless_cpu_s"] = total[0].cpuSeconds / static_cast<double>(state.iterations());
     state.counters["load_before"] = loadBefore;
     state.counters["load_after"] = LoadAverage();
