@@ -1,5 +1,6 @@
 #include "dialogs/LinksDialog.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -63,7 +64,7 @@ LinksDialog::LinksDialog(QWidget* parent) : QDialog(parent) {
     name_->setAccessibleName(QStringLiteral("Link Name"));
     sites_ = new QListWidget(this);
     sites_->setAccessibleName(QStringLiteral("Sites"));
-    sites_->setToolTip(QStringLiteral("Double-click a site to remove it from the link"));
+    sites_->setToolTip(QStringLiteral("Double-click a site (or press Delete) to remove it from the link"));
     files_ = new QListWidget(this);
     files_->setAccessibleName(QStringLiteral("Files"));
     files_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -119,6 +120,12 @@ LinksDialog::LinksDialog(QWidget* parent) : QDialog(parent) {
     connect(links_, &QComboBox::currentIndexChanged, this, &LinksDialog::UpdateButtons);
     connect(sites_, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { RemoveSite(sites_->row(item)); });
+    // From the keyboard: Delete removes the current site.
+    auto* removeSite = new QAction(QStringLiteral("Remove site"), sites_);
+    removeSite->setShortcut(QKeySequence::Delete);
+    removeSite->setShortcutContext(Qt::WidgetShortcut);
+    sites_->addAction(removeSite);
+    connect(removeSite, &QAction::triggered, this, [this] { RemoveSite(sites_->currentRow()); });
     connect(add, &QPushButton::clicked, this, &LinksDialog::Add);
     connect(rename_, &QPushButton::clicked, this, &LinksDialog::Rename);
     connect(remove, &QPushButton::clicked, this, &LinksDialog::Delete);
