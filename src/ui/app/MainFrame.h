@@ -109,6 +109,10 @@ public:
     int AddDroppedPaths(const QStringList& paths);
     // Link upkeep after profile changes: the links combo and the site combos
     // follow the renamed or deleted profiles, folders and file lists.
+    // File > Profiles (1141), File List Profiles (1159), Links (1222).
+    void OpenProfiles();
+    void OpenFileLists();
+    void OpenLinks();
     void OnSiteProfileRenamed(const QString& oldPath, const QString& newPath);
     void OnSiteProfileDeleted(const QString& path);
     void OnProfileFolderRenamed(const QString& oldFolder, const QString& newFolder);

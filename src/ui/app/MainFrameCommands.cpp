@@ -24,8 +24,13 @@
 #include "automation/Scheduler.h"
 #include "dialogs/BusyAnimation.h"
 #include "dialogs/CStatisticsDlg.h"
+#include "dialogs/FileListWindow.h"
+#include "dialogs/LinksDialog.h"
+#include "dialogs/ProfileWindow.h"
 #include "dialogs/Prompter.h"
 #include "log/LogEntry.h"
+#include "views/FilesView.h"
+#include "views/RemoteTree.h"
 #include "log/TransferLog.h"
 #include "platform/Clock.h"
 #include "profiles/FileList.h"
@@ -44,11 +49,10 @@ namespace {
 // Greyed unless the active view takes them: the views' own commands (FTP
 // Put and Get act on a file list), and those whose windows come with later
 // parts of the program.
-constexpr int kLaterCommands[] = {cmd::Profiles,      cmd::FileListProfiles, cmd::Links,
-                                  cmd::Queue,         cmd::Configuration,    cmd::SchedulerConfig,
+constexpr int kLaterCommands[] = {cmd::Queue,         cmd::Configuration,    cmd::SchedulerConfig,
                                   cmd::Help,          cmd::SystemParameters, cmd::TraySchedulerConfig,
-                                  cmd::SendParallel,  cmd::SendSerial,       cmd::FtpPut,
-                                  cmd::FtpGet,        cmd::PrintSetup,           cmd::About};
+                                  cmd::FtpPut,        cmd::FtpGet,           cmd::PrintSetup,
+                                  cmd::About};
 
 bool IsLater(int id) {
     for (int c : kLaterCommands)
@@ -212,6 +216,12 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::ScreenStandard:
     case cmd::ScreenRemote:
     case cmd::ScreenMultiple: return CommandState{true, static_cast<int>(screen_->Kind()) == id};
+    case cmd::Profiles:
+    case cmd::FileListProfiles:
+    case cmd::Links: return CommandState{true, std::nullopt};
+    case cmd::SendParallel:
+    case cmd::SendSerial:
+        return CommandState{screen_->Kind() == ScreenKind::MultiplePut && starter_ != nullptr, std::nullopt};
     case cmd::ModeBinary:
     case cmd::ModeAscii:
     case cmd::ModeAutomatic: return CommandState{true, transferMode_ == id};
@@ -252,6 +262,14 @@ bool CMainFrame::HandleCommand(int id) {
     case cmd::ScreenStandard:
     case cmd::ScreenRemote:
     case cmd::ScreenMultiple: SwitchScreen(static_cast<ScreenKind>(id)); return true;
+    case cmd::Profiles: OpenProfiles(); return true;
+    case cmd::FileListProfiles: OpenFileLists(); return true;
+    case cmd::Links: OpenLinks(); return true;
+    case cmd::SendParallel:
+    case cmd::SendSerial:
+        if (screen_->Kind() == ScreenKind::MultiplePut && starter_ != nullptr)
+            (void)SendFromScreen(screen_->RightFirst(), screen_->RightList(), id == cmd::SendParallel, *starter_);
+        return true;
     case cmd::ModeBinary:
     case cmd::ModeAscii:
     case cmd::ModeAutomatic: SetTransferMode(id); return true;
@@ -356,10 +374,13 @@ void CMainFrame::RunScriptCommand() {
 // ---- screens ----
 
 void CMainFrame::BuildScreen(ScreenKind screen) {
+    if (screen_) AskToSaveFileList(screen_->RightList());  // 33053 for a changed file list
     screen_.reset();  // saves and destroys split2, split3, split4
     screen_ = std::make_unique<MainScreen>(screen, horizontalSplit_, outer_, *commands_);
     for (QWidget* pane : {screen_->LeftFirst(), screen_->LeftList(), screen_->RightFirst(), screen_->RightList()})
         ForwardStatusMessages(pane, this, [this](const QString& text) { statusBar()->showMessage(text, 5000); });
+    if (auto* files = qobject_cast<CFilesView*>(screen_->RightList()))
+        connect(files, &CFilesView::listCreated, this, [this] { profileBar_->RefillAll(); });
     profileBar_->Prepare(screen);
     if (isVisible()) RestoreLayout();
     commands_->UpdateStates();
@@ -411,6 +432,46 @@ void CMainFrame::OnProfilePicked(int combo, const QString& name, const QString& 
     // Standard and Remote FTP: the remote trees connect with the profile.
     QWidget* tree = combo == ProfileBar::Left ? screen_->LeftFirst() : screen_->RightFirst();
     ConnectPaneWithProfile(tree, path);
+}
+
+// ---- the profile windows ----
+
+void CMainFrame::OpenProfiles() {
+    // Tied to the remote tree the command came from, else to the right half.
+    QWidget* target = qobject_cast<CRemoteTree*>(commands_->ActiveView());
+    if (target == nullptr) target = screen_->RightFirst();
+    bool created = false;
+    CProfile* window = CProfile::Open(target, &created);
+    if (!created) return;
+    // The windows keep the link files in step themselves; the bar reads the disk again.
+    auto refill = [this] { profileBar_->RefillAll(); };
+    connect(window, &CProfile::siteProfileCreated, this, refill);
+    connect(window, &CProfile::siteProfileRenamed, this, refill);
+    connect(window, &CProfile::siteProfileDeleted, this, refill);
+    connect(window, &CProfile::profileFolderCreated, this, refill);
+    connect(window, &CProfile::profileFolderRenamed, this, refill);
+    connect(window, &CProfile::profileFolderDeleted, this, refill);
+    connect(window, &CProfile::linksDropped, this, refill);
+}
+
+void CMainFrame::OpenFileLists() {
+    const bool created = CSite::Instance() == nullptr;
+    CSite* window = CSite::Open([this] { return FileListView(); });
+    if (!created || window == nullptr) return;
+    auto refill = [this] { profileBar_->RefillAll(); };
+    connect(window, &CSite::fileListCreated, this, refill);
+    connect(window, &CSite::fileListRenamed, this, refill);
+    connect(window, &CSite::fileListDeleted, this, refill);
+    connect(window, &CSite::linksDropped, this, refill);
+}
+
+void CMainFrame::OpenLinks() {
+    LinksDialog dialog(this);
+    auto refill = [this] { profileBar_->RefillAll(); };
+    connect(&dialog, &LinksDialog::linkAdded, this, refill);
+    connect(&dialog, &LinksDialog::linkRenamed, this, refill);
+    connect(&dialog, &LinksDialog::linkDeleted, this, refill);
+    dialog.exec();
 }
 
 // ---- link upkeep ----

@@ -100,6 +100,10 @@ void ProfileBar::RefillSiteCombos() {
         if (WhatHolds(c) == Holds::Sites) Fill(c);
 }
 
+void ProfileBar::RefillAll() {
+    for (Combo c : {Left, Right, Links}) Fill(c);
+}
+
 bool ProfileBar::AddEntry(QComboBox* combo, const QString& name, const QString& path) {
     if (combo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return false;
     // Sorted: the first entry that sorts after the new name.

@@ -30,6 +30,8 @@ public:
 
     // Refills the combos that hold site profiles on this screen.
     void RefillSiteCombos();
+    // Every combo read again from the disk (after the profile windows changed it).
+    void RefillAll();
 
     // Adds (name, path) unless the name is there; removes by exact name.
     // Answer false when the combo does not take that kind on this screen.

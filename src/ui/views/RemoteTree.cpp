@@ -466,7 +466,6 @@ bool CRemoteTree::HandleCommand(int id) {
     case cmd::Delete:
     case cmd::DeleteItem: DeleteFolder(); return true;
     case cmd::Refresh: Refresh(); return true;
-    case cmd::Profiles: return true;  // the profiles window is not built yet
     default: return CBrowseTree::HandleCommand(id);
     }
 }
@@ -486,7 +485,6 @@ std::optional<CommandState> CRemoteTree::CommandStateOf(int id) const {
     case cmd::Delete:
     case cmd::DeleteItem: return CommandState{ready && folder && !topPiece, std::nullopt};
     case cmd::Refresh: return CommandState{ready, std::nullopt};
-    case cmd::Profiles: return CommandState{false, std::nullopt};
     default: return CBrowseTree::CommandStateOf(id);
     }
 }
