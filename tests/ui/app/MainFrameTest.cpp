@@ -15,6 +15,9 @@
 
 #include "app/MainFrame.h"
 #include "app/ScreenPanes.h"
+#include "dialogs/CTransferDlg.h"
+#include "dialogs/DialogRunStarter.h"
+#include "dialogs/ProfileWindow.h"
 #include "dialogs/ScriptedPrompter.h"
 #include "log/TransferLog.h"
 #include "platform/WorkerControl.h"
@@ -253,6 +256,28 @@ private slots:
         emit links->activated(0);
         QCOMPARE(sites->Sites().size(), std::size_t{1});
         QCOMPARE(files->Items().size(), std::size_t{3});
+        QCOMPARE(prompt.unexpected(), 0);
+    }
+
+    // The profile window's changes reach the profile bar; the sends belong to
+    // the Multiple FTP Put screen.
+    void profileWindowRefillsTheBarAndSendsNeedTheirScreen() {
+        ScriptedPrompter prompt;
+        CMainFrame frame(false);
+        QVERIFY(frame.Commands().StateOf(1141).enabled);
+        frame.Commands().Dispatch(1141);
+        QPointer<CProfile> window = CProfile::Instance();
+        QVERIFY(window != nullptr);
+        env_->WriteFile("base/Profiles/fresh.ini", "[Settings]\nHost=fresh.example\nUser=u\nPassword=p\n");
+        emit window->siteProfileCreated(QStringLiteral("fresh"), QString::fromStdString(env_->Path("base/Profiles/fresh.ini")));
+        QCOMPARE(frame.Bar().ComboOf(ProfileBar::Left)->findText(QStringLiteral("fresh")), 0);
+        window->close();
+        QTRY_VERIFY(window.isNull());
+        DialogRunStarter starter;
+        frame.StartBackground(&starter);
+        QVERIFY(frame.Commands().StateOf(1133).enabled);
+        frame.Commands().Dispatch(1172);
+        QVERIFY(!frame.Commands().StateOf(1133).enabled && !frame.Commands().StateOf(1134).enabled);
         QCOMPARE(prompt.unexpected(), 0);
     }
 
