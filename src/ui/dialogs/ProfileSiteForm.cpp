@@ -9,6 +9,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "dialogs/SiteDialog.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
@@ -97,14 +98,6 @@ SiteProfile ProfileSiteForm::Profile() const {
     return p;
 }
 
-void ProfileSiteForm::OnAnonymousToggled(bool on) {
-    if (on) {
-        login_->setText(QString::fromLatin1(kAnonymousUser));
-        password_->setText(QString::fromStdString(Read(keys::Email)));
-    } else {
-        login_->clear();
-        password_->clear();
-    }
-}
+void ProfileSiteForm::OnAnonymousToggled(bool on) { FillAnonymousLogin(login_, password_, on); }
 
 }  // namespace zyfar

@@ -57,15 +57,17 @@ SiteDialog::SiteDialog(const SiteFields& fields, QWidget* parent)
     layout->addWidget(buttons);
 }
 
-void SiteDialog::OnAnonymousToggled(bool on) {
+void FillAnonymousLogin(QLineEdit* login, QLineEdit* password, bool on) {
     if (on) {
-        login_->setText(QString::fromLatin1(kAnonymousUser));
-        password_->setText(QString::fromStdString(Read(keys::Email)));
+        login->setText(QString::fromLatin1(kAnonymousUser));
+        password->setText(QString::fromStdString(Read(keys::Email)));
     } else {
-        login_->clear();
-        password_->clear();
+        login->clear();
+        password->clear();
     }
 }
+
+void SiteDialog::OnAnonymousToggled(bool on) { FillAnonymousLogin(login_, password_, on); }
 
 SiteFields SiteDialog::Fields() const {
     SiteFields f;

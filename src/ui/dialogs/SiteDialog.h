@@ -13,6 +13,10 @@ class QLineEdit;
 
 namespace zyfar {
 
+// The "Anonymous" box of a site form: on, the login becomes "anonymous" and
+// the password the CONFIG Email address; off, both are emptied.
+void FillAnonymousLogin(QLineEdit* login, QLineEdit* password, bool on);
+
 class SiteDialog : public QDialog {
     Q_OBJECT
 public:
