@@ -22,6 +22,9 @@ namespace zyfar {
 
 namespace {
 
+// Deleting more runs of adjacent rows than this rebuilds the list at once.
+constexpr int kRemoveRunsLimit = 64;
+
 // The widths of the columns when the dialog opens.
 constexpr int kColumnWidths[QueueListModel::kColumns] = {60, 60, 100, 100, 100, 100, 100, 80};
 
@@ -336,6 +339,11 @@ void QueueDialog::WaitForWrites() {
     idle_.wait(lock, [this] { return pending_.empty() && !writing_; });
 }
 
+bool QueueDialog::Writing() const {
+    std::lock_guard lock(mutex_);
+    return writing_ || !pending_.empty();
+}
+
 void QueueDialog::OnWriteFailed(const WriteResult& result) {
     (void)AskText(this,
                   QStringLiteral("The transfer queue file %1 could not be written (%2). %3")
@@ -383,7 +391,27 @@ void QueueDialog::DeleteSelected() {
     std::vector<QueueEntry> deleted;
     deleted.reserve(selected.size());
     for (int row : selected) deleted.push_back(model_->Entry(row));
-    model_->RemoveRowsAt(selected);
+    // A few runs of rows go as remove notifications (the list keeps its
+    // scroll position); a scattered selection, thousands of runs, as one
+    // reset with the rows left, so deleting every other row of 10,000 is
+    // one step instead of 5,000.
+    int runs = 0;
+    for (std::size_t i = 0; i < selected.size(); ++i) runs += i == 0 || selected[i] != selected[i - 1] + 1 ? 1 : 0;
+    if (runs <= kRemoveRunsLimit) {
+        model_->RemoveRowsAt(selected);
+    } else {
+        std::vector<QueueEntry> left;
+        left.reserve(static_cast<std::size_t>(model_->RowCount()) - selected.size());
+        std::size_t next = 0;
+        for (int row = 0; row < model_->RowCount(); ++row) {
+            if (next < selected.size() && selected[next] == row) {
+                ++next;
+                continue;
+            }
+            left.push_back(model_->Entry(row));
+        }
+        model_->SetEntries(std::move(left));
+    }
     Write([remaining = model_->Entries(), deleted = std::move(deleted)](QueueFile& file) {
         return file.DeleteRows(remaining, deleted);
     }, "The entries were not deleted.");

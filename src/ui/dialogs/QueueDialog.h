@@ -106,6 +106,8 @@ public:
     // Waits until every write asked so far has reached the file (or failed).
     // The failures are reported when the event loop next runs.
     void WaitForWrites();
+    // Writes asked for have not all reached the file yet.
+    [[nodiscard]] bool Writing() const;
 
     // The commands, as the buttons and the menu run them.
     void SendAll();
@@ -155,7 +157,7 @@ private:
     // One writer thread, started on the first write: the edits run in the
     // order asked.
     std::thread writer_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<std::pair<std::function<bool(QueueFile&)>, std::string>> pending_;
