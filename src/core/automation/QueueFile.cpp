@@ -21,6 +21,8 @@
 #include "settings/Keys.h"
 
 #include <algorithm>
+#include <deque>
+#include <unordered_map>
 #include <optional>
 #include <utility>
 
@@ -130,6 +132,18 @@ IniDocument::Entries EntryKeys(const QueueEntry& e) {
 }
 
 // The same file between the same servers.
+// Equal for two entries of the same transfer (SameTransfer).
+std::string TransferKey(const QueueEntry& e) {
+    std::string key;
+    key.reserve(e.localName.size() + e.remoteName.size() + e.source.size() + e.destination.size() + 32);
+    for (const std::string* part : {&e.localName, &e.remoteName, &e.source, &e.destination}) {
+        key += *part;
+        key += '\0';
+    }
+    key += QueueServerIdentity(e);
+    return key;
+}
+
 bool SameTransfer(const QueueEntry& a, const QueueEntry& b) {
     return a.localName == b.localName && a.remoteName == b.remoteName && a.source == b.source &&
            a.destination == b.destination && QueueServerIdentity(a) == QueueServerIdentity(b);
@@ -483,15 +497,20 @@ bool QueueFile::DeleteRows(const std::vector<QueueEntry>& remaining, const std::
     bool stored = true;
     const bool written = Edit([&](QueueEditor& q) {
         std::vector<QueueEntry> current = q.Entries();
+        // The file's entries by transfer, in file order: a row takes the
+        // first entry of its transfer not taken yet (one hash look-up a row,
+        // so a 10,000-entry queue is matched in linear time).
+        std::unordered_map<std::string, std::deque<std::size_t>> byTransfer;
+        byTransfer.reserve(current.size());
+        for (std::size_t i = 0; i < current.size(); ++i) byTransfer[TransferKey(current[i])].push_back(i);
         std::vector<bool> used(current.size(), false);
         auto take = [&](const QueueEntry& row) -> std::optional<std::size_t> {
-            for (std::size_t i = 0; i < current.size(); ++i) {
-                if (!used[i] && SameTransfer(current[i], row)) {
-                    used[i] = true;
-                    return i;
-                }
-            }
-            return std::nullopt;
+            const auto it = byTransfer.find(TransferKey(row));
+            if (it == byTransfer.end() || it->second.empty()) return std::nullopt;
+            const std::size_t i = it->second.front();
+            it->second.pop_front();
+            used[i] = true;
+            return i;
         };
         std::vector<QueueEntry> result;
         result.reserve(current.size());
@@ -504,5 +523,7 @@ bool QueueFile::DeleteRows(const std::vector<QueueEntry>& remaining, const std::
     });
     return written && stored;
 }
+
+bool QueueFile::ClearRows(const std::vector<QueueEntry>& shown) { return DeleteRows({}, shown); }
 
 }  // namespace zyfar

@@ -253,6 +253,12 @@ public:
     // count up to the old count are removed.
     bool DeleteRows(const std::vector<QueueEntry>& remaining, const std::vector<QueueEntry>& deleted);
 
+    // "Clear List" from the dialog: removes the entries it shows (`shown`,
+    // matched to the file's current entries as DeleteRows does), so that
+    // entries added since the dialog read the file stay, renumbered from 1.
+    // Rows whose entry is gone from the file change nothing.
+    bool ClearRows(const std::vector<QueueEntry>& shown);
+
 private:
     std::string path_;
     std::string lastError_;

@@ -172,6 +172,45 @@ TEST_F(QueueFileTest, DeleteRewritesInDisplayOrderKeepingWhatChangedMeanwhile) {
     EXPECT_FALSE(Doc().Get("QUEUE1", "FtpMethod") == "ZYFAR_GET");
 }
 
+// Clear List removes what the dialog showed, by content: whatever a run did
+// to the file since the dialog read it, the entries it added stay.
+TEST_F(QueueFileTest, ClearRemovesTheShownEntriesAndKeepsThoseAddedMeanwhile) {
+    struct Case {
+        const char* what;
+        std::vector<QueueItem> meanwhile;  // a put run to up.test after the dialog read a, b, c
+        QueueOptions options;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"nothing changed", {}, Adding(), ""},
+        {"new entries appended", {Failed("n"), Failed("m")}, Adding(), "n:1 m:1 "},
+        {"a sent and gone, the others move up", {Succeeded("a", 1), Failed("n")}, Adding(), "n:1 "},
+        {"b counted again", {Failed("b"), Failed("n")}, Adding(), "n:1 "},
+        {"a counted past the limit and purged", {Failed("a"), Failed("n")}, Adding("FREQ_NUM", 1), "n:1 "},
+    };
+    for (const Case& c : cases) {
+        WriteText("");
+        Apply(Put(), {Failed("a"), Failed("b"), Failed("c")});
+        const auto shown = QueueFile(path_).LoadRows();
+        if (!c.meanwhile.empty()) Apply(Put(), c.meanwhile, c.options);
+        ASSERT_TRUE(QueueFile(path_).ClearRows(shown)) << c.what;
+        EXPECT_EQ(Names(), c.after) << c.what;
+        const int left = QueueFile(path_).Count();
+        EXPECT_FALSE(Doc().HasSection(QueueSectionName(left + 1))) << c.what;
+    }
+    // The same names to another port or login, or in another route, are other transfers.
+    WriteText("[QUEUE]\nNumQueues=4\n[QUEUE1]\nLocalName=x\nSource=Local\nDestination=h\nPort=21\n"
+              "[QUEUE2]\nLocalName=x\nSource=Local\nDestination=h\nPort=2121\n"
+              "[QUEUE3]\nLocalName=x\nSource=Local\nDestination=h\nLogin=other\n"
+              "[QUEUE4]\nLocalName=x\nSource=h\nDestination=Local\n");
+    const auto rows = QueueFile(path_).LoadRows();
+    ASSERT_TRUE(QueueFile(path_).ClearRows({rows[0], rows[3]}));
+    const auto left = QueueFile(path_).LoadRows();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].port, "2121");
+    EXPECT_EQ(left[1].login, "other");
+}
+
 // Entries being sent carry their process; what a gone run left is freed.
 TEST_F(QueueFileTest, AbandonedEntriesBecomeIdleAndLiveOnesStay) {
     const pid_t child = ::fork();
