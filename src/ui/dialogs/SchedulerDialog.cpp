@@ -236,8 +236,9 @@ SchedulerDialog::SchedulerDialog(QWidget* parent, const Clock& clock) : QDialog(
     UpdateTargetChoice();
 }
 
-int SchedulerDialog::Open(QWidget* parent) {
+int SchedulerDialog::Open(QWidget* parent, const std::function<void()>& onHelp) {
     SchedulerDialog dialog(parent);
+    if (onHelp) connect(&dialog, &SchedulerDialog::helpRequested, &dialog, onHelp);
     return dialog.exec();
 }
 

@@ -12,6 +12,7 @@
 // back every line this dialog could not show, as it was, where it stood.
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "automation/Scheduler.h"
@@ -34,7 +35,8 @@ public:
 
     // Opens the dialog modally over `parent` (commands 1164 and 1266) and
     // returns when it is closed; QDialog::Accepted when it saved with OK.
-    static int Open(QWidget* parent);
+    // `onHelp` answers the Help button (the scheduler's help topic).
+    static int Open(QWidget* parent, const std::function<void()>& onHelp = {});
 
     // The controls, for tests and black-box drivers (each has an accessible name).
     [[nodiscard]] QComboBox* FrequencyCombo() const { return frequency_; }
