@@ -469,6 +469,72 @@ void ToggleScheduleState(ScheduleEntry& entry) {
     entry.state = entry.state == ScheduleOnText() ? ScheduleOffText() : ScheduleOnText();
 }
 
+ScheduleRequest ScheduleFieldsAtNextMinute(const LocalDateTime& now) {
+    LocalDateTime t = MinuteOf(now);
+    if (++t.minute > 59) {
+        t.minute = 0;
+        if (++t.hour > 23) {
+            t.hour = 0;
+            if (++t.day > DaysInMonth(t.year, t.month)) {
+                t.day = 1;
+                if (++t.month > 12) {
+                    t.month = 1;
+                    ++t.year;
+                }
+            }
+        }
+    }
+    ScheduleRequest fields;
+    fields.day = t.day;
+    fields.month = t.month;
+    fields.year = t.year;
+    fields.hour = t.hour;
+    fields.minute = t.minute;
+    fields.weekday = DayOfWeek(t.year, t.month, t.day);
+    return fields;
+}
+
+std::optional<ScheduleRequest> ScheduleFieldsOf(const ScheduleEntry& entry, const ScheduleRequest& shown) {
+    if (!IsWellFormed(entry)) return std::nullopt;
+    ScheduleRequest fields = shown;
+    fields.frequency = *ParseFrequency(entry.frequency);
+    const std::string_view date = entry.date;
+    if (fields.frequency == ScheduleFrequency::Hourly) {
+        fields.minute = *Digits(std::string_view(entry.time).substr(3, 2), 2, 0, 59);
+    } else {
+        const auto time = ParseClockTime(entry.time);
+        fields.hour = time->hour;
+        fields.minute = time->minute;
+    }
+    switch (fields.frequency) {
+        case ScheduleFrequency::Once:
+        case ScheduleFrequency::Today: {
+            const auto full = ParseFullDate(date);
+            fields.day = full->day;
+            fields.month = full->month;
+            fields.year = full->year;
+            break;
+        }
+        case ScheduleFrequency::Hourly:
+        case ScheduleFrequency::Daily: break;
+        case ScheduleFrequency::Weekly:
+            for (int d = 0; d < 7; ++d)
+                if (date == WeekdayName(d)) fields.weekday = d;
+            break;
+        case ScheduleFrequency::Monthly: fields.day = *Digits(date.substr(0, 2), 2, 1, 31); break;
+        case ScheduleFrequency::Yearly:
+            fields.day = *Digits(date.substr(0, 2), 2, 1, 31);
+            fields.month = *Digits(date.substr(3, 2), 2, 1, 12);
+            break;
+    }
+    return fields;
+}
+
+void ForgetScheduleRow(std::vector<KeptScheduleLine>& kept, std::size_t row) {
+    for (KeptScheduleLine& line : kept)
+        if (line.before > row) --line.before;
+}
+
 // ---- Start and stop ----
 
 bool SchedulerEnabledInSettings() { return ReadNotNo(keys::Scheduler); }

@@ -205,6 +205,21 @@ struct ScheduleRequestResult {
 // "On" <-> "Off".
 void ToggleScheduleState(ScheduleEntry& entry);
 
+// The moment the editor's fields start at (when it opens and on Reset): the
+// next whole minute after `now`, rolling over the hour, day, month and year,
+// with the weekday of that date. Target and frequency are left empty.
+[[nodiscard]] ScheduleRequest ScheduleFieldsAtNextMinute(const LocalDateTime& now);
+
+// The fields an entry shows when it is picked in the editor's list: its
+// frequency and the day, month, year, weekday, hour and minute the frequency
+// stores; the fields it does not store keep their values from `shown`.
+// Nothing for a malformed entry. The target fields are not touched.
+[[nodiscard]] std::optional<ScheduleRequest> ScheduleFieldsOf(const ScheduleEntry& entry, const ScheduleRequest& shown);
+
+// The editor removed the entry at `row`: the kept lines after it move up by
+// one, so that each stays in front of the entry it stood before.
+void ForgetScheduleRow(std::vector<KeptScheduleLine>& kept, std::size_t row);
+
 // ---- Start and stop ----
 
 // CONFIG Scheduler: started at start-up unless it is "NO".

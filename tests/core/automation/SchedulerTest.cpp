@@ -170,6 +170,63 @@ TEST(ScheduleRequest, FieldsByFrequencyAndRefusedMoments) {
               std::vector({295, 33046, 0}));
 }
 
+TEST(ScheduleRequest, EditorStartsAtTheNextWholeMinute) {
+    // Each moment against the C library's calendar one minute on.
+    const LocalDateTime moments[] = {At(2025, 12, 31, 23, 59, 59), At(2024, 2, 28, 23, 59),  At(2024, 2, 29, 23, 59, 1),
+                                     At(2025, 2, 28, 23, 59, 30), At(2025, 4, 30, 23, 59),  At(2025, 1, 31, 23, 59),
+                                     At(2100, 2, 28, 23, 59),     At(2025, 6, 15, 14, 59, 5), At(2025, 6, 15, 14, 30, 20)};
+    for (const LocalDateTime& now : moments) {
+        LocalDateTime whole = now;
+        whole.second = 0;
+        const LocalDateTime next = AddMinutes(whole, 1);
+        const ScheduleRequest fields = ScheduleFieldsAtNextMinute(now);
+        EXPECT_EQ((LocalDateTime{fields.year, fields.month, fields.day, fields.hour, fields.minute, 0}), next) << now;
+        EXPECT_EQ(fields.weekday, DayOfWeek(next.year, next.month, next.day)) << now;
+        EXPECT_TRUE(fields.linkName.empty() && fields.scriptPath.empty() && !fields.useScript);
+    }
+    // A "Once" entry at the opening fields is never in the past.
+    ScheduleRequest once = ScheduleFieldsAtNextMinute(At(2025, 12, 31, 23, 59, 59));
+    once.linkName = "l";
+    EXPECT_EQ(Made(once), "l 01/01/2026 00:00");
+}
+
+TEST(ScheduleRequest, PickedEntriesShowTheFieldsTheyStore) {
+    using F = ScheduleFrequency;
+    const ScheduleRequest shown = Request(F::Once, 2030, 3, 4, 5, 6);  // weekday 3
+    // entry -> frequency day/month/year weekday hour:minute
+    const std::pair<ScheduleEntry, const char*> cases[] = {
+        {Entry("x", "Once", "09/11/2026", "07:05"), "0 9/11/2026 3 7:5"},
+        {Entry("x", "Today", "15/06/2025", "23:59", "Off"), "1 15/6/2025 3 23:59"},
+        {Entry("x", "Hourly", "----", "--:45"), "2 4/3/2030 3 5:45"},
+        {Entry("x", "Daily", "----", "00:00"), "3 4/3/2030 3 0:0"},
+        {Entry("x", "Weekly", "Saturday", "18:05"), "4 4/3/2030 6 18:5"},
+        {Entry("x", "Monthly", "31/--/--", "01:02"), "5 31/3/2030 3 1:2"},
+        {Entry("x", "Yearly", "29/02/--", "12:00"), "6 29/2/2030 3 12:0"},
+        {Entry("x", "Fortnightly", "----", "12:00"), "none"},
+        {Entry("x", "Daily", "----", "24:00"), "none"}};
+    for (const auto& [entry, expected] : cases) {
+        const auto f = ScheduleFieldsOf(entry, shown);
+        const std::string got = f ? std::to_string(static_cast<int>(f->frequency)) + " " + std::to_string(f->day) + "/" +
+                                        std::to_string(f->month) + "/" + std::to_string(f->year) + " " +
+                                        std::to_string(f->weekday) + " " + std::to_string(f->hour) + ":" +
+                                        std::to_string(f->minute)
+                                  : "none";
+        EXPECT_EQ(got, expected) << FormatScheduleLine(entry);
+        if (f) {
+            EXPECT_EQ(f->linkName, shown.linkName);
+        }
+    }
+}
+
+TEST(ScheduleRequest, KeptLinesFollowTheRowsLeft) {
+    std::vector<KeptScheduleLine> kept{{0, "a"}, {2, "b"}, {2, "c"}, {5, "d"}};
+    ForgetScheduleRow(kept, 2);  // the entry b and c stood before
+    ForgetScheduleRow(kept, 0);
+    std::string got;
+    for (const auto& k : kept) got += std::to_string(k.before) + k.line + " ";
+    EXPECT_EQ(got, "0a 1b 1c 3d ");
+}
+
 // ---- the store and the start/stop command ----
 
 using ScheduleStoreTest = test::IsolatedHomeTest;
