@@ -27,6 +27,8 @@
 #include "dialogs/FileListWindow.h"
 #include "dialogs/LinksDialog.h"
 #include "dialogs/ProfileWindow.h"
+#include "dialogs/QueueDialog.h"
+#include "dialogs/SchedulerDialog.h"
 #include "dialogs/Prompter.h"
 #include "log/LogEntry.h"
 #include "views/FilesView.h"
@@ -49,10 +51,8 @@ namespace {
 // Greyed unless the active view takes them: the views' own commands (FTP
 // Put and Get act on a file list), and those whose windows come with later
 // parts of the program.
-constexpr int kLaterCommands[] = {cmd::Queue,         cmd::Configuration,    cmd::SchedulerConfig,
-                                  cmd::Help,          cmd::SystemParameters, cmd::TraySchedulerConfig,
-                                  cmd::FtpPut,        cmd::FtpGet,           cmd::PrintSetup,
-                                  cmd::About};
+constexpr int kLaterCommands[] = {cmd::Configuration, cmd::Help,   cmd::SystemParameters, cmd::FtpPut,
+                                  cmd::FtpGet,        cmd::PrintSetup, cmd::About};
 
 bool IsLater(int id) {
     for (int c : kLaterCommands)
@@ -219,6 +219,9 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::Profiles:
     case cmd::FileListProfiles:
     case cmd::Links: return CommandState{true, std::nullopt};
+    case cmd::Queue:
+    case cmd::SchedulerConfig:
+    case cmd::TraySchedulerConfig: return CommandState{true, std::nullopt};
     case cmd::SendParallel:
     case cmd::SendSerial:
         return CommandState{screen_->Kind() == ScreenKind::MultiplePut && starter_ != nullptr, std::nullopt};
@@ -265,6 +268,15 @@ bool CMainFrame::HandleCommand(int id) {
     case cmd::Profiles: OpenProfiles(); return true;
     case cmd::FileListProfiles: OpenFileLists(); return true;
     case cmd::Links: OpenLinks(); return true;
+    case cmd::SchedulerConfig:
+    case cmd::TraySchedulerConfig: (void)SchedulerDialog::Open(this); return true;
+    case cmd::Queue: {
+        // Without a run starter (before the background starts) the dialog
+        // shows the queue with Send and Send All greyed.
+        QueueDialog dialog(starter_, this);
+        dialog.exec();
+        return true;
+    }
     case cmd::SendParallel:
     case cmd::SendSerial:
         if (screen_->Kind() == ScreenKind::MultiplePut && starter_ != nullptr)

@@ -185,8 +185,8 @@ private slots:
         QCOMPARE(Key("CONFIG", "ProfileBar"), QStringLiteral("0"));
         QVERIFY(!Checked(frame, 1232));
         // Windows of later parts are present and greyed.
-        QVERIFY(!frame.Commands().StateOf(1187).enabled);
-        QVERIFY(frame.Commands().Action(1187) != nullptr);
+        QVERIFY(!frame.Commands().StateOf(1158).enabled);
+        QVERIFY(frame.Commands().Action(1158) != nullptr);
     }
 
     void schedulerSwitchAsksAndStores() {
