@@ -278,6 +278,10 @@ int RunZyfar(int argc, char* argv[]) {
     frame.StartBackground(&starter);
     frame.ShowAsStored();
     const int status = QApplication::exec();
+    // Script runs still going end as cancelled (their sessions closed and
+    // logged) before the program ends.
+    BatchOutputDlg::CancelAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetSoundPlayer(nullptr);
     return status;
 }

@@ -30,6 +30,37 @@ QList<BatchOutputDlg*>& OpenDialogs() {
     return dialogs;
 }
 
+// Knows when the application is quitting: quitting closes every window
+// (QApplication::closeAllWindows while the Quit event is handled), and a
+// batch window must then let its run go instead of asking 207, or the quit
+// would be refused and the program would stay without a window.
+class QuitWatcher final : public QObject {
+public:
+    using QObject::QObject;
+    static bool Quitting() { return quitting_; }
+    static void Install() {
+        static QuitWatcher* watcher = [] {
+            auto* w = new QuitWatcher(QCoreApplication::instance());
+            QCoreApplication::instance()->installEventFilter(w);
+            return w;
+        }();
+        (void)watcher;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == QCoreApplication::instance() && event->type() == QEvent::Quit) {
+            quitting_ = true;
+            // A quit another window refused is over once this event is.
+            QTimer::singleShot(0, this, [] { quitting_ = false; });
+        }
+        return false;
+    }
+
+private:
+    static inline bool quitting_ = false;
+};
+
 }  // namespace
 
 // A "message" line the worker waits for. The worker and the GUI thread share
@@ -150,6 +181,7 @@ BatchOutputDlg::BatchOutputDlg(const QString& scriptPath, FinishedFn onFinished)
     setWindowTitle(tr("Zyfar Batch File Dialog"));
     setAccessibleName(windowTitle());
     setModal(false);
+    QuitWatcher::Install();
     BuildUi();
     bridge_ = std::make_shared<BatchOutputBridge>(this);
     runner_ = std::make_unique<ScriptRunner>(scriptPath_.toStdString(), *bridge_, *bridge_, nullptr,
@@ -276,6 +308,14 @@ void BatchOutputDlg::reject() { CancelClicked(); }
 
 void BatchOutputDlg::closeEvent(QCloseEvent* event) {
     if (deleting_) {
+        event->accept();
+        return;
+    }
+    if (QuitWatcher::Quitting()) {
+        // The program ends: the run is cancelled without a question (its
+        // sessions are still closed and logged) and CancelAll waits for it.
+        closing_ = true;
+        if (!finished_) runner_->Cancel();
         event->accept();
         return;
     }
