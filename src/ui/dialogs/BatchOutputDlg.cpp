@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QListView>
+#include <QTreeView>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@ namespace {
 constexpr int kMsgStop = 33034;          // "Stop"
 constexpr int kMsgResume = 33035;        // "Resume"
 constexpr int kMsgCancelSending = 207;   // "Cancel FTP sending?"
+constexpr std::size_t kLinesPerFlush = 5000;
 
 // The windows open now (GUI thread only).
 QList<BatchOutputDlg*>& OpenDialogs() {
@@ -86,11 +89,10 @@ public:
             return rows_[index.row()];
         return {};
     }
-    void Append(const std::vector<std::string>& lines) {
+    void Append(const std::string* lines, std::size_t count) {
         const int first = static_cast<int>(rows_.size());
-        beginInsertRows(QModelIndex(), first, first + static_cast<int>(lines.size()) - 1);
-        rows_.reserve(first + static_cast<qsizetype>(lines.size()));
-        for (const std::string& line : lines) rows_.append(QString::fromStdString(line));
+        beginInsertRows(QModelIndex(), first, first + static_cast<int>(count) - 1);
+        for (std::size_t i = 0; i < count; ++i) rows_.append(QString::fromStdString(lines[i]));
         endInsertRows();
     }
     [[nodiscard]] const QStringList& Rows() const { return rows_; }
@@ -208,9 +210,12 @@ void BatchOutputDlg::BuildUi() {
     // The list keeps 10 units from the edges above a strip with the two
     // buttons centred.
     model_ = new BatchLinesModel(this);
-    list_ = new QListView(this);
+    list_ = new QTreeView(this);
     list_->setModel(model_);
-    list_->setUniformItemSizes(true);
+    list_->setUniformRowHeights(true);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setHeaderHidden(true);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setAccessibleName(tr("Batch Output"));
@@ -257,11 +262,29 @@ int BatchOutputDlg::OpenCount() { return static_cast<int>(OpenDialogs().size());
 
 void BatchOutputDlg::FlushPending() {
     if (bridge_->Closed()) return;
-    const std::vector<std::string> lines = bridge_->Take();
-    if (lines.empty()) return;
+    std::vector<std::string> taken = bridge_->Take();
+    if (!taken.empty()) {
+        if (backlog_.empty()) {
+            backlog_.swap(taken);
+        } else {
+            backlog_.insert(backlog_.end(), std::make_move_iterator(taken.begin()),
+                            std::make_move_iterator(taken.end()));
+        }
+    }
+    if (backlogNext_ >= backlog_.size()) return;
+    // At most kLinesPerFlush lines at a time, so that a fast run never holds
+    // the GUI thread long; the rest follows in the next turn of the loop.
+    const std::size_t end = std::min(backlog_.size(), backlogNext_ + kLinesPerFlush);
     ++flushes_;
-    model_->Append(lines);
+    model_->Append(backlog_.data() + backlogNext_, end - backlogNext_);
     list_->scrollToBottom();
+    backlogNext_ = end;
+    if (backlogNext_ < backlog_.size()) {
+        QMetaObject::invokeMethod(this, &BatchOutputDlg::FlushPending, Qt::QueuedConnection);
+    } else {
+        backlog_.clear();
+        backlogNext_ = 0;
+    }
 }
 
 void BatchOutputDlg::StopClicked() {
@@ -357,9 +380,14 @@ void BatchOutputDlg::ShowScriptMessage(const std::shared_ptr<BatchMessage>& mess
 
 void BatchOutputDlg::OnRunFinished() {
     if (finished_) return;
+    FlushPending();
+    if (backlogNext_ < backlog_.size()) {
+        // The end is told after the last line is shown.
+        QMetaObject::invokeMethod(this, &BatchOutputDlg::OnRunFinished, Qt::QueuedConnection);
+        return;
+    }
     finished_ = true;
     runner_->Wait();  // the worker has marked its end: this returns at once
-    FlushPending();
     stop_->setEnabled(false);
     stop_->setText(MessageString(kMsgStop));
     const ScriptRunResult result = runner_->Result().value_or(ScriptRunResult{});

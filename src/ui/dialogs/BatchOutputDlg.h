@@ -6,9 +6,10 @@
 //
 // Lines arrive in batches: the worker appends each line to a pending vector
 // under a mutex and posts one flush to the GUI thread when that vector turns
-// non-empty; the flush appends every pending line with one row insertion and
+// non-empty; the flush appends the pending lines with one row insertion (at
+// most 5,000 at a time, the rest in the next turn of the event loop) and
 // scrolls to the last row once. A run that writes 100,000 lines costs a few
-// hundred flushes, not 100,000 queued calls.
+// dozen flushes, not 100,000 queued calls.
 //
 // A "message" line is shown as an information box over this window while the
 // worker waits; the wait also ends when the run is cancelled (the box is then
@@ -30,10 +31,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "automation/ScriptOutput.h"
 
-class QListView;
+class QTreeView;
 class QPushButton;
 
 namespace zyfar {
@@ -70,7 +73,7 @@ public:
     [[nodiscard]] int LineCount() const;
     [[nodiscard]] QPushButton* StopButton() const { return stop_; }
     [[nodiscard]] QPushButton* CancelButton() const { return cancel_; }
-    [[nodiscard]] QListView* List() const { return list_; }
+    [[nodiscard]] QTreeView* List() const { return list_; }
     // True while a "message" box of the run is shown.
     [[nodiscard]] bool ShowingMessage() const { return messageDepth_ > 0; }
 
@@ -118,10 +121,14 @@ private:
     std::shared_ptr<BatchOutputBridge> bridge_;
     std::unique_ptr<ScriptRunner> runner_;
 
-    QListView* list_ = nullptr;
+    QTreeView* list_ = nullptr;
     BatchLinesModel* model_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* cancel_ = nullptr;
+
+    // Lines taken from the worker and not shown yet (GUI thread).
+    std::vector<std::string> backlog_;
+    std::size_t backlogNext_ = 0;
 
     int messageDepth_ = 0;   // "message" boxes open now
     bool asking_ = false;    // the 207 question is open
