@@ -29,8 +29,11 @@ struct ProgramOutcome {
 
 inline std::string ProgramPath() { return std::string(ZYFAR_BINARY_DIR) + "/src/ui/zyfar"; }
 
-inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& folder) {
+// `extraEnv` adds NAME=value words (QT_QPA_PLATFORM=offscreen for a run with a display).
+inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& folder,
+                          const std::vector<std::string>& extraEnv = {}) {
     std::vector<std::string> env{"HOME=" + folder, "PATH=/usr/bin:/bin"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"}) {
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     }
@@ -78,8 +81,9 @@ inline ProgramOutcome FinishProgram(pid_t pid, const std::string& folder) {
     return o;
 }
 
-inline ProgramOutcome RunProgram(const std::vector<std::string>& args, const std::string& folder) {
-    return FinishProgram(StartProgram(args, folder), folder);
+inline ProgramOutcome RunProgram(const std::vector<std::string>& args, const std::string& folder,
+                                 const std::vector<std::string>& extraEnv = {}) {
+    return FinishProgram(StartProgram(args, folder, extraEnv), folder);
 }
 
 }  // namespace zyfar::test

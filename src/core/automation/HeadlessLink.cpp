@@ -124,7 +124,22 @@ int RunHeadlessLink(const std::string& linkName, std::FILE* out, std::FILE* err,
     }
     const bool queueWritten = QueueWriteFailures() == queueFailuresBefore;
     if (!queueWritten) PrintLine(err, "zyfar: the transfer queue file could not be written.");
-    return failed == 0 && plan.problems.empty() && queueWritten ? kHeadlessLinkOk : kHeadlessLinkFailed;
+    return LinkExitStatus(failed, !plan.problems.empty(), queueWritten);
+}
+
+int LinkExitStatus(int failedFiles, bool linkHasProblems, bool queueWritten) {
+    return failedFiles == 0 && !linkHasProblems && queueWritten ? kHeadlessLinkOk : kHeadlessLinkFailed;
+}
+
+void LinkRunTally::ApplyRun(const QueueReport& report) {
+    int failed = 0;
+    for (const QueueReportItem& item : report.items) {
+        if (item.result != 0) ++failed;
+    }
+    failed_ += failed;
+    ++runs_;
+    TransferQueueSink* next = next_ != nullptr ? next_ : GetTransferQueueSink();
+    if (next != nullptr && next != this) next->ApplyRun(report);
 }
 
 }  // namespace zyfar

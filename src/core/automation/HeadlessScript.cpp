@@ -124,11 +124,12 @@ int RunHeadlessScript(const std::string& path, std::FILE* out, std::FILE* err) {
         runner.Wait();
         result = runner.Result().value_or(ScriptRunResult{});
     }
-    if (result.end == ScriptEnd::CouldNotOpen) {
-        PrintMessage(err, kMsgCannotOpenScript);
-        return kHeadlessBadScript;
-    }
-    const bool queueWritten = QueueWriteFailures() == queueFailuresBefore;
+    if (result.end == ScriptEnd::CouldNotOpen) PrintMessage(err, kMsgCannotOpenScript);
+    return ScriptExitStatus(result, QueueWriteFailures() == queueFailuresBefore);
+}
+
+int ScriptExitStatus(const ScriptRunResult& result, bool queueWritten) {
+    if (result.end == ScriptEnd::CouldNotOpen) return kHeadlessBadScript;
     return result.errorBlocks == 0 && result.end == ScriptEnd::EndOfFile && queueWritten ? kHeadlessOk
                                                                                           : kHeadlessErrors;
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "automation/ScriptOutput.h"
+
 namespace zyfar {
 
 // Exit statuses of a headless run.
@@ -15,6 +17,12 @@ inline constexpr int kHeadlessBadScript = 2;  // not a ".cmd" file that exists a
 
 // True when the path ends in ".cmd" (any case) and names an existing regular file.
 [[nodiscard]] bool IsScriptFilePath(const std::string& path);
+
+// The exit status of a script run that was started, with or without a
+// display: kHeadlessOk when every line ran without an error block and every
+// queue file write succeeded; kHeadlessBadScript when the file could not be
+// opened; else kHeadlessErrors (error blocks, an early end, a cancel).
+[[nodiscard]] int ScriptExitStatus(const ScriptRunResult& result, bool queueWritten);
 
 // Runs the script on the calling thread; lines go to `out`. A path that is
 // not a ".cmd" file that exists (or cannot be opened) writes message 33050 to

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -16,11 +17,14 @@
 #include "app/CanberraSoundPlayer.h"
 #include "app/MainFrame.h"
 #include "app/TrayIcons.h"
+#include "dialogs/BatchOutputDlg.h"
 #include "dialogs/CTransferDlg.h"
 #include "dialogs/DialogRunStarter.h"
+#include "dialogs/Prompter.h"
 #include "automation/EngineQueue.h"
 #include "automation/HeadlessLink.h"
 #include "automation/HeadlessScript.h"
+#include "automation/LinkRun.h"
 #include "automation/QueueFile.h"
 #include "ftp/ListCommand.h"
 #include "platform/CommandLine.h"
@@ -43,9 +47,19 @@ void PrintMessage(FILE* stream, int id) {
     std::fprintf(stream, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-// The unattended runs, on the core alone: a script prints its batch output,
-// a link prints the log entries of its transfers (until the transfer and
-// batch windows exist, a start with a display takes this path too).
+// Qt platforms that draw without an X or Wayland display.
+bool DisplaylessPlatform() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform == nullptr) return false;
+    const std::string name(platform);
+    for (const char* p : {"offscreen", "minimal", "vnc", "linuxfb", "eglfs"}) {
+        if (name.rfind(p, 0) == 0) return true;
+    }
+    return false;
+}
+
+// The unattended runs without a display, on the core alone: a script prints
+// its batch output, a link prints the log entries of its transfers.
 int RunUnattended(const CommandLine& line) {
     if (!line.scriptPath.empty()) return RunHeadlessScript(line.scriptPath);
     return RunHeadlessLink(line.linkName);
@@ -83,6 +97,112 @@ void CloseOnTerminationSignals(CMainFrame& frame) {
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
 }
 
+// A command-line script or link run with a display: the main window is
+// minimised and hidden, there is no tray icon, the script's batch output
+// window or one transfer window per site of the link shows the run, and the
+// program ends when the run has ended. The exit status is the unattended
+// run's: 0 all went well, 1 errors, 2 no such script or link.
+class CommandLineRun {
+public:
+    CommandLineRun(const CommandLine& line, CMainFrame& frame) : line_(line), frame_(frame) {}
+
+    // Starts the run; false when there is nothing to wait for (the status
+    // is then final).
+    bool Start(DialogRunStarter& starter) {
+        return line_.scriptPath.empty() ? StartLink(starter) : StartScript();
+    }
+
+    // After the event loop: ends what still runs (a quit by signal), runs the
+    // end of every transfer window, and answers the exit status.
+    int Finish() {
+        BatchOutputDlg::CancelAll();
+        CTransferDlg::CancelAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (!line_.scriptPath.empty()) {
+            const bool queueWritten = QueueWriteFailures() == queueFailuresBefore_;
+            return scriptResult_ ? ScriptExitStatus(*scriptResult_, queueWritten) : status_;
+        }
+        return status_;
+    }
+
+    // The link's status once its windows have all ended.
+    int LinkStatus() const {
+        const bool queueWritten = QueueWriteFailures() == queueFailuresBefore_;
+        return LinkExitStatus(tally_.Failed(), !plan_.problems.empty(), queueWritten);
+    }
+
+    [[nodiscard]] TransferQueueSink* Sink() { return &tally_; }
+    [[nodiscard]] bool IsLink() const { return line_.scriptPath.empty(); }
+
+private:
+    // Said on standard error (for whoever started it) and in a message box.
+    void Refuse(int id) {
+        PrintMessage(stderr, id);
+        (void)AskMessage(nullptr, id, MessageKind::Stop, MessageButtons::Ok);
+    }
+
+    bool StartScript() {
+        if (!IsScriptFilePath(line_.scriptPath)) {
+            Refuse(33050);
+            status_ = kHeadlessBadScript;
+            return false;
+        }
+        BatchOutputDlg::RunScript(QString::fromStdString(line_.scriptPath), [this](const ScriptRunResult& r) {
+            scriptResult_ = r;
+            frame_.RequestQuit();
+        });
+        return true;
+    }
+
+    bool StartLink(DialogRunStarter& starter) {
+        plan_ = PlanLinkRun(line_.linkName);
+        if (!plan_.found) {
+            Refuse(kMsgLinkNotFound);
+            status_ = kHeadlessLinkNotFound;
+            return false;
+        }
+        for (const std::string& problem : plan_.problems) std::fprintf(stderr, "zyfar: %s\n", problem.c_str());
+        const LinkRunResult result = StartCommandLineLink(plan_, starter);
+        if (result.runsStarted == 0) {
+            std::fprintf(stderr, "zyfar: link \"%s\" has nothing to send.\n", line_.linkName.c_str());
+            status_ = kHeadlessLinkFailed;
+            return false;
+        }
+        linkStarted_ = true;
+        return true;
+    }
+
+    const CommandLine& line_;
+    CMainFrame& frame_;
+    const int queueFailuresBefore_ = QueueWriteFailures();
+    LinkRunTally tally_;
+    LinkRunPlan plan_;
+    std::optional<ScriptRunResult> scriptResult_;
+    bool linkStarted_ = false;
+    int status_ = kHeadlessErrors;
+
+public:
+    [[nodiscard]] bool LinkStarted() const { return linkStarted_; }
+};
+
+int RunJobWithDisplay(const CommandLine& line, CMainFrame& frame) {
+    frame.showMinimized();
+    frame.hide();
+    CommandLineRun run(line, frame);
+    int status = 0;
+    {
+        // The tally counts the failed files of the link's windows and hands
+        // their reports on to the queue file.
+        DialogRunStarter starter(run.Sink());
+        if (run.Start(starter)) {
+            CloseOnTerminationSignals(frame);  // a signal cancels the run, which still ends cleanly
+            (void)QApplication::exec();
+        }
+        status = run.Finish();
+    }  // runs still waiting for their start end here (FinishTransfer)
+    return run.IsLink() && run.LinkStarted() ? run.LinkStatus() : status;
+}
+
 }  // namespace
 
 int RunZyfar(int argc, char* argv[]) {
@@ -114,9 +234,10 @@ int RunZyfar(int argc, char* argv[]) {
     MakeFolders(SettingsFolder());
     EnsureProfileFolders();
 
-    // Until the transfer and batch windows exist, an unattended run takes the
-    // headless path with or without a display (no window is needed for it).
-    if (line.commandLineJob) return RunUnattended(line);
+    // A command-line job without a display (or asked --headless) runs on the
+    // core alone; with a display it shows its windows.
+    const bool display = HasDisplay() || DisplaylessPlatform();
+    if (line.commandLineJob && (line.headless || !display)) return RunUnattended(line);
     if (!HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) {
         std::fprintf(stderr, "zyfar: no display (DISPLAY or WAYLAND_DISPLAY) to open the window on; "
                              "see zyfar --help for runs without a window\n");
@@ -133,20 +254,34 @@ int RunZyfar(int argc, char* argv[]) {
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    EmptyQueueIfAsked();
+    if (!line.commandLineJob) EmptyQueueIfAsked();
     InstallQueueFileSink();  // transfer runs report failed and sent files to the queue file
     SetSoundPlayer(MakeDesktopSoundPlayer());
-    CMainFrame frame(true);
-    CloseOnTerminationSignals(frame);
+    CMainFrame frame(!line.commandLineJob);  // an unattended run shows no tray icon
+    // A command-line job takes the signals once it runs: before that (the
+    // e-mail prompt, a refused script or link) a signal ends the program.
+    if (!line.commandLineJob) CloseOnTerminationSignals(frame);
     // No address for anonymous logins and the user cancelled the prompt: the
-    // program ends.
-    if (!frame.EnsureEmail()) return 0;
+    // program ends (a command-line job that did not run is no success).
+    if (!frame.EnsureEmail()) {
+        SetSoundPlayer(nullptr);
+        return line.commandLineJob ? 1 : 0;
+    }
+    if (line.commandLineJob) {
+        const int status = RunJobWithDisplay(line, frame);
+        SetSoundPlayer(nullptr);
+        return status;
+    }
     // Transfers the GUI starts (the queue resend timer, scheduled links) each
     // get a transfer window.
     DialogRunStarter starter;
     frame.StartBackground(&starter);
     frame.ShowAsStored();
     const int status = QApplication::exec();
+    // Script runs still going end as cancelled (their sessions closed and
+    // logged) before the program ends.
+    BatchOutputDlg::CancelAll();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetSoundPlayer(nullptr);
     return status;
 }
