@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "dialogs/BatchOutputDlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -295,6 +296,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // Transfers still running end as cancelled: their files are logged and
     // queued as the end of every run does, before the program ends.
     CTransferDlg::CancelAll();
+    BatchOutputDlg::CancelAll();
     AskToSaveFileList(screen_->RightList());  // 33053 for a changed file list
     screen_.reset();  // saves split2, split3, split4
     outer_->Save();

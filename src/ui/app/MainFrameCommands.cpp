@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
@@ -22,6 +21,7 @@
 #include "automation/QueueSend.h"
 #include "automation/ResendTimer.h"
 #include "automation/Scheduler.h"
+#include "dialogs/BatchOutputDlg.h"
 #include "dialogs/BusyAnimation.h"
 #include "dialogs/CStatisticsDlg.h"
 #include "dialogs/FileListWindow.h"
@@ -350,12 +350,9 @@ void CMainFrame::StartBackground(TransferRunStarter* starter) {
     starter_ = starter;
     ScheduleActions actions;
     actions.runLink = [this](const std::string& name) { (void)RunLink(QString::fromStdString(name)); };
-    actions.runScript = [](const std::string& path) {
-        // The script runs unattended in a process of its own until the
-        // batch output window exists.
-        QProcess::startDetached(QCoreApplication::applicationFilePath(), {QStringLiteral("-b"),
-                                                                          QString::fromStdString(path)});
-    };
+    // A scheduled script runs in a batch output window of its own (no owner,
+    // so a modal dialog open meanwhile does not block it).
+    actions.runScript = [](const std::string& path) { (void)BatchOutputDlg::RunScript(QString::fromStdString(path)); };
     scheduler_ = std::make_unique<Scheduler>(SystemClockInstance(), std::move(actions));
     BackgroundTimers::Callbacks callbacks;
     callbacks.sendPass = [this] { return starter_ != nullptr ? RunQueueSendPass(*starter_) : 0; };
@@ -380,7 +377,7 @@ void CMainFrame::RunScriptCommand() {
     request.defaultSuffix = QStringLiteral("cmd");
     const std::optional<QString> path = Prompt().ChooseFile(this, request);
     if (!path) return;
-    QProcess::startDetached(QCoreApplication::applicationFilePath(), {QStringLiteral("-b"), *path});
+    (void)BatchOutputDlg::RunScript(*path);
 }
 
 // ---- screens ----
