@@ -6,6 +6,9 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +17,9 @@
 #include <thread>
 
 #include "app/MainFrame.h"
+#include "platform/Clock.h"
+#include "automation/Scheduler.h"
+#include "dialogs/BatchOutputDlg.h"
 #include "app/ScreenPanes.h"
 #include "dialogs/CTransferDlg.h"
 #include "dialogs/DialogRunStarter.h"
@@ -207,6 +213,50 @@ private slots:
         QStringList asked;
         for (const auto& a : prompt.asked()) asked << a.text;
         QCOMPARE(asked, (QStringList{"Start Scheduler?", "Stop Scheduler?", "Stop Scheduler?"}));
+    }
+
+    // A scheduler tick that comes while a modal dialog is open still starts
+    // its script, in a batch window of no owner (the dialog stays open).
+    void schedulerTickDuringAModalDialogStartsTheScript() {
+        ScriptedPrompter prompt;
+        env_->WriteFile("tick.cmd", "");
+        const std::string script = env_->Path("tick.cmd");
+        // Hourly at this minute and the next: the first tick (5 s after the
+        // start) finds one of them due even when the minute turns meanwhile.
+        const LocalDateTime now = SystemClockInstance().Now();
+        std::vector<ScheduleEntry> entries;
+        for (int add : {0, 1}) {
+            ScheduleRequest request;
+            request.useScript = true;
+            request.scriptPath = script;
+            request.frequency = ScheduleFrequency::Hourly;
+            request.minute = (now.minute + add) % 60;
+            const ScheduleRequestResult made = MakeScheduleEntry(request, now);
+            QVERIFY(made.entry.has_value());
+            entries.push_back(*made.entry);
+        }
+        QVERIFY(SaveSchedule(entries));
+        CMainFrame frame(false);
+        DialogRunStarter starter;
+        frame.StartBackground(&starter);
+        prompt.messageAnswers = {MessageAnswer::Ok};
+        frame.Commands().Dispatch(1200);
+        QVERIFY(frame.SchedulerRunning());
+        QDialog modal(&frame);
+        QPointer<BatchOutputDlg> started;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &modal, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* dlg = qobject_cast<BatchOutputDlg*>(w)) started = dlg;
+            if (started) modal.accept();
+        });
+        watch.start(50);
+        QTimer::singleShot(20000, &modal, &QDialog::reject);  // bounded: no tick, no window
+        QCOMPARE(modal.exec(), int(QDialog::Accepted));
+        QVERIFY(started != nullptr);
+        QVERIFY(started->parentWidget() == nullptr);
+        QCOMPARE(started->windowModality(), Qt::NonModal);
+        BatchOutputDlg::CancelAll();
     }
 
     void emailPrompt() {
