@@ -185,6 +185,8 @@ public:
     [[nodiscard]] bool LinkStarted() const { return linkStarted_; }
 };
 
+}  // namespace
+
 int RunJobWithDisplay(const CommandLine& line, CMainFrame& frame) {
     frame.showMinimized();
     frame.hide();
@@ -203,7 +205,6 @@ int RunJobWithDisplay(const CommandLine& line, CMainFrame& frame) {
     return run.IsLink() && run.LinkStarted() ? run.LinkStatus() : status;
 }
 
-}  // namespace
 
 int RunZyfar(int argc, char* argv[]) {
     std::vector<std::string> words;

@@ -16,6 +16,8 @@
 #include <QtTest>
 #include <thread>
 
+#include "app/Application.h"
+#include "platform/CommandLine.h"
 #include "app/MainFrame.h"
 #include "platform/Clock.h"
 #include "automation/Scheduler.h"
@@ -257,6 +259,33 @@ private slots:
         QVERIFY(started->parentWidget() == nullptr);
         QCOMPARE(started->windowModality(), Qt::NonModal);
         BatchOutputDlg::CancelAll();
+    }
+
+    // A -b or -l run with a display whose script or link is not there: the
+    // refusal box, then the unattended run's status 2 without an event loop.
+    void displayRunOfAMissingScriptOrLinkEndsWithTwo_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("message");
+        QTest::newRow("no such script") << QStringLiteral("missing.cmd") << QString() << 33050;
+        QTest::newRow("not a script") << QStringLiteral("notes.txt") << QString() << 33050;
+        QTest::newRow("no such link") << QString() << QStringLiteral("nowhere") << 33051;
+    }
+    void displayRunOfAMissingScriptOrLinkEndsWithTwo() {
+        QFETCH(QString, script);
+        QFETCH(QString, link);
+        QFETCH(int, message);
+        ScriptedPrompter prompt;
+        prompt.messageAnswers = {MessageAnswer::Ok};
+        env_->WriteFile("notes.txt", "x");
+        CommandLine line;
+        line.commandLineJob = true;
+        if (!script.isEmpty()) line.scriptPath = env_->Path(script.toStdString());
+        line.linkName = link.toStdString();
+        CMainFrame frame(false);
+        QCOMPARE(RunJobWithDisplay(line, frame), 2);
+        QCOMPARE(prompt.AskedIds(), std::vector<int>{message});
+        QVERIFY(!frame.isVisible());
     }
 
     void emailPrompt() {
