@@ -14,6 +14,7 @@
 #include "dialogs/FilePropertiesDlg.h"
 #include "dialogs/Prompter.h"
 #include "engine/LocalBrowse.h"
+#include "engine/TransferPaths.h"
 #include "settings/Keys.h"
 #include "views/DriveTree.h"
 
@@ -62,11 +63,6 @@ void ShowOutcome(QWidget* parent, const FsResult& r) {
 }
 
 }  // namespace
-
-std::string JoinLocalPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
 
 QString LocalPathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
@@ -230,7 +226,7 @@ void CDirView::DeleteSelection() {
         if (!all) {
             ThreeButtonRequest q;
             q.title = MessageString(kMsgDeleteTitle);
-            q.question = Fill(MessageString(kMsgAboutToRemove), {LocalPathText(JoinLocalPath(folder, name))});
+            q.question = Fill(MessageString(kMsgAboutToRemove), {LocalPathText(JoinLocal(folder, name))});
             q.buttons[0] = MessageString(kMsgYes);
             q.buttons[1] = several ? MessageString(kMsgYesToAll) : QString();
             q.buttons[2] = MessageString(kMsgCancel);
@@ -298,7 +294,7 @@ void CDirView::Execute() {
     const std::string folder = ShownFolder();
     const std::vector<std::string> entries = ReadExtEntries();
     for (int row : rows) {
-        const std::string path = JoinLocalPath(folder, Files()->Row(row).name);
+        const std::string path = JoinLocal(folder, Files()->Row(row).name);
         if (const std::optional<std::string> program = ExtProgramFor(path, entries)) {
             // The path is one argument of its own: no shell ever sees it.
             const QString exe = QString::fromStdString(*program);
@@ -317,7 +313,7 @@ void CDirView::OpenFiles() {
     if (rows.empty()) return Tell(this, kMsgSelectFile);
     const std::string folder = ShownFolder();
     for (int row : rows) {
-        const QString path = LocalPathText(JoinLocalPath(folder, Files()->Row(row).name));
+        const QString path = LocalPathText(JoinLocal(folder, Files()->Row(row).name));
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
             AskText(this, QStringLiteral("No program opens %1").arg(path), MessageKind::Stop, MessageButtons::Ok);
         }
@@ -486,7 +482,7 @@ void CDirView::DropUrls(const QStringList& paths, DropAction action) {
 
 void CDirView::AddDragUrls(const std::vector<int>& rows, QMimeData* mime) const {
     QStringList paths;
-    for (const LocalFileRef& ref : RefsOf(rows)) paths << LocalPathText(JoinLocalPath(ref.folder, ref.name));
+    for (const LocalFileRef& ref : RefsOf(rows)) paths << LocalPathText(JoinLocal(ref.folder, ref.name));
     AddFileUrls(paths, mime);
 }
 

@@ -35,8 +35,6 @@ struct LocalFileRef {
     std::string name;
 };
 
-// The joined path: folder + "/" (unless it ends with one) + name.
-[[nodiscard]] std::string JoinLocalPath(const std::string& folder, const std::string& name);
 // A local path (bytes) as a QString and back, losslessly for any bytes.
 [[nodiscard]] QString LocalPathText(const std::string& path);
 [[nodiscard]] std::string LocalPathBytes(const QString& path);

@@ -11,6 +11,7 @@
 
 #include "dialogs/Prompter.h"
 #include "engine/LocalBrowse.h"
+#include "engine/TransferPaths.h"
 #include "settings/Keys.h"
 #include "views/DirView.h"
 
@@ -114,7 +115,7 @@ void CDriveTree::ReadSubFolders(QStandardItem* item) {
     const std::string base = LocalPathBytes(path);
     for (const auto& [label, entry] : folders) {
         QStandardItem* child =
-            Model()->AddItem(item, label, LocalPathText(JoinLocalPath(base, entry->name)), icon);
+            Model()->AddItem(item, label, LocalPathText(JoinLocal(base, entry->name)), icon);
         AddPlaceholder(child);
     }
 }
