@@ -56,6 +56,19 @@ QString MessageString(int id) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QString MessageString(int id, const QStringList& args) {
+    const QString format = MessageString(id);
+    QString out;
+    int from = 0;
+    for (const QString& arg : args) {
+        const int at = format.indexOf(QLatin1String("%s"), from);
+        if (at < 0) break;
+        out += format.mid(from, at - from) + arg;
+        from = at + 2;
+    }
+    return out + format.mid(from);
+}
+
 MessageAnswer AskMessage(QWidget* parent, int id, MessageKind kind, MessageButtons buttons) {
     return Prompt().Message(parent, MessageRequest{id, MessageString(id), kind, buttons});
 }

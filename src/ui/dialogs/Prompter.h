@@ -86,6 +86,9 @@ void SetPrompter(Prompter* prompter);
 
 // A message table text as a QString.
 [[nodiscard]] QString MessageString(int id);
+// String `id` with its "%s" filled by `args` in order (a "%s" inside an
+// argument stays as it is).
+[[nodiscard]] QString MessageString(int id, const QStringList& args);
 
 // Shorthands over Prompt(): a message by number with its text from the
 // message table, and a composed text.

@@ -40,19 +40,6 @@ constexpr int kMsgDeleteTitle = 197;
 constexpr int kMsgNoFilesToFtp = 203;
 constexpr int kMsgNoWildcardMatch = 281;
 
-// A message-table text with its "%s" filled in order (a "%s" inside an
-// argument stays as it is).
-QString Fill(const QString& format, const QStringList& args) {
-    QString out;
-    int from = 0;
-    for (const QString& arg : args) {
-        const int at = format.indexOf(QLatin1String("%s"), from);
-        if (at < 0) break;
-        out += format.mid(from, at - from) + arg;
-        from = at + 2;
-    }
-    return out + format.mid(from);
-}
 
 void Tell(QWidget* parent, int id) { AskMessage(parent, id, MessageKind::Information, MessageButtons::Ok); }
 
@@ -84,7 +71,7 @@ std::vector<bool> MoveOrCopyLocalFiles(QWidget* parent, const std::vector<LocalF
             r = CopyLocal(f.folder, f.name, targetFolder, false);
             if (r.status == FsStatus::Exists && r.message == kMsgOverwrite) {
                 const QString question =
-                    r.text.empty() ? Fill(MessageString(kMsgOverwrite), {LocalPathText(f.name)}) : QString::fromStdString(r.text);
+                    r.text.empty() ? MessageString(kMsgOverwrite, {LocalPathText(f.name)}) : QString::fromStdString(r.text);
                 const MessageAnswer answer = Prompt().Message(
                     parent, MessageRequest{kMsgOverwrite, question, MessageKind::Question, MessageButtons::YesNo});
                 if (answer != MessageAnswer::Yes) continue;  // "No" keeps the target as it is
@@ -200,7 +187,7 @@ void CDirView::Rename() {
     const std::string newName = answer->toUtf8().toStdString();
     if (newName == oldName) return;
     if (!IsLocalFileName(newName)) return ShowOutcome(this, RenameLocal(folder, oldName, newName));  // refused as it is
-    const QString question = Fill(MessageString(kMsgAboutToRename), {shown, *answer});
+    const QString question = MessageString(kMsgAboutToRename, {shown, *answer});
     const MessageAnswer ok = Prompt().Message(
         this, MessageRequest{kMsgAboutToRename, question, MessageKind::Question, MessageButtons::OkCancel,
                              QStringLiteral("QUESTION")});
@@ -226,7 +213,7 @@ void CDirView::DeleteSelection() {
         if (!all) {
             ThreeButtonRequest q;
             q.title = MessageString(kMsgDeleteTitle);
-            q.question = Fill(MessageString(kMsgAboutToRemove), {LocalPathText(JoinLocal(folder, name))});
+            q.question = MessageString(kMsgAboutToRemove, {LocalPathText(JoinLocal(folder, name))});
             q.buttons[0] = MessageString(kMsgYes);
             q.buttons[1] = several ? MessageString(kMsgYesToAll) : QString();
             q.buttons[2] = MessageString(kMsgCancel);

@@ -255,7 +255,7 @@ void CFilesView::Rename() {
         return;
     }
     MessageRequest confirm;
-    confirm.text = QStringLiteral("About to rename file %1 to %2!\nContinue?").arg(Q(item.localName), *typed);
+    confirm.text = MessageString(177, {Q(item.localName), *typed});
     confirm.kind = MessageKind::Question;
     confirm.buttons = MessageButtons::OkCancel;
     confirm.title = QStringLiteral("QUESTION");

@@ -141,7 +141,7 @@ void CRemFilesView::DeleteSelection() {
         if (!all) {
             ThreeButtonRequest question;
             question.title = MessageString(197);
-            question.question = MessageString(183).replace(QStringLiteral("%s"), DisplayName(name));
+            question.question = MessageString(183, {DisplayName(name)});
             question.buttons[0] = MessageString(187);
             question.buttons[1] = MessageString(190);
             question.buttons[2] = MessageString(188);
@@ -194,9 +194,7 @@ void CRemFilesView::Rename() {
         AskMessage(this, 175, MessageKind::Stop, MessageButtons::Ok);
         return;
     }
-    QString text = MessageString(177);
-    text.replace(text.indexOf(QStringLiteral("%s")), 2, DisplayName(oldName));
-    text.replace(text.indexOf(QStringLiteral("%s")), 2, *typed);
+    const QString text = MessageString(177, {DisplayName(oldName), *typed});
     if (Prompt().Message(this, MessageRequest{177, text, MessageKind::Question, MessageButtons::OkCancel, QStringLiteral("QUESTION")}) !=
         MessageAnswer::Ok)
         return;
