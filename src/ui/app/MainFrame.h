@@ -107,18 +107,12 @@ public:
     // Files dropped from the desktop go to the right-hand list; answers the
     // number of files added.
     int AddDroppedPaths(const QStringList& paths);
-    // Link upkeep after profile changes: the links combo and the site combos
-    // follow the renamed or deleted profiles, folders and file lists.
-    // File > Profiles (1141), File List Profiles (1159), Links (1222).
+    // File > Profiles (1141), File List Profiles (1159), Links (1222). The
+    // windows keep the link files in step themselves (through the core); the
+    // profile bar reads the disk again after each of their changes.
     void OpenProfiles();
     void OpenFileLists();
     void OpenLinks();
-    void OnSiteProfileRenamed(const QString& oldPath, const QString& newPath);
-    void OnSiteProfileDeleted(const QString& path);
-    void OnProfileFolderRenamed(const QString& oldFolder, const QString& newFolder);
-    void OnProfileFolderDeleted(const QString& folder);
-    void OnFileListRenamed(const QString& oldFolder, const QString& newFolder);
-    void OnFileListDeleted(const QString& folder);
     // Runs a link's sends in transfer windows; answers the number opened.
     int RunLink(const QString& name);
     // Starts a queue send pass now; false when nothing could be sent.

@@ -36,7 +36,6 @@
 #include "log/TransferLog.h"
 #include "platform/Clock.h"
 #include "profiles/FileList.h"
-#include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
 #include "settings/Keys.h"
 
@@ -481,35 +480,6 @@ void CMainFrame::OpenLinks() {
     connect(&dialog, &LinksDialog::linkRenamed, this, refill);
     connect(&dialog, &LinksDialog::linkDeleted, this, refill);
     dialog.exec();
-}
-
-// ---- link upkeep ----
-
-void CMainFrame::OnSiteProfileRenamed(const QString& oldPath, const QString& newPath) {
-    (void)::zyfar::OnSiteProfileRenamed(Std(oldPath), Std(newPath));
-}
-
-void CMainFrame::OnSiteProfileDeleted(const QString& path) {
-    for (const std::string& link : DeleteLinksNaming(Std(path))) profileBar_->RemoveLink(QString::fromStdString(link));
-}
-
-void CMainFrame::OnProfileFolderRenamed(const QString& oldFolder, const QString& newFolder) {
-    (void)::zyfar::OnProfileFolderRenamed(Std(oldFolder), Std(newFolder));
-    profileBar_->RefillSiteCombos();
-}
-
-void CMainFrame::OnProfileFolderDeleted(const QString& folder) {
-    for (const std::string& link : DeleteLinksNaming(Std(folder))) profileBar_->RemoveLink(QString::fromStdString(link));
-    profileBar_->RefillSiteCombos();
-}
-
-void CMainFrame::OnFileListRenamed(const QString& oldFolder, const QString& newFolder) {
-    (void)::zyfar::OnFileListRenamed(Std(oldFolder), Std(newFolder));
-}
-
-void CMainFrame::OnFileListDeleted(const QString& folder) {
-    for (const std::string& link : LinksUsingFileList(Std(folder)))
-        profileBar_->RemoveLink(QString::fromStdString(link));
 }
 
 // ---- the e-mail address ----

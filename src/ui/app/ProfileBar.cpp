@@ -95,11 +95,6 @@ void ProfileBar::Fill(Combo which) {
     combo->setCurrentIndex(-1);
 }
 
-void ProfileBar::RefillSiteCombos() {
-    for (Combo c : {Left, Right})
-        if (WhatHolds(c) == Holds::Sites) Fill(c);
-}
-
 void ProfileBar::RefillAll() {
     for (Combo c : {Left, Right, Links}) Fill(c);
 }

@@ -28,8 +28,6 @@ public:
     void Prepare(ScreenKind screen);
     [[nodiscard]] ScreenKind Screen() const { return screen_; }
 
-    // Refills the combos that hold site profiles on this screen.
-    void RefillSiteCombos();
     // Every combo read again from the disk (after the profile windows changed it).
     void RefillAll();
 
