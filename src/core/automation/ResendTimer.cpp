@@ -88,6 +88,14 @@ void BackgroundTimers::OnResendTimer() {
     timers_.SetTimer(kResendTimerId, resendPeriod_, [this](int id) { OnTimer(id); });
 }
 
+void BackgroundTimers::ReloadResendPeriod() {
+    const auto period = ConfiguredResendPeriod();
+    std::lock_guard guard(mutex_);
+    if (closing_ || period == resendPeriod_ || resendPeriod_ == kTimerStartPeriod) return;
+    resendPeriod_ = period;
+    timers_.SetTimer(kResendTimerId, resendPeriod_, [this](int id) { OnTimer(id); });
+}
+
 void BackgroundTimers::OnSchedulerTimer() {
     {
         std::lock_guard guard(mutex_);

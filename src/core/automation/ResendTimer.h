@@ -74,6 +74,12 @@ public:
     [[nodiscard]] std::chrono::milliseconds ResendPeriod() const;
     [[nodiscard]] std::chrono::milliseconds SchedulerPeriod() const;
 
+    // Reads ResendTime again and, when the period differs, restarts the resend
+    // timer with it at once (the configuration sheet calls it after OK). The
+    // first 5-second period after start-up is left alone: the queue is still
+    // sent once, 5 seconds after start.
+    void ReloadResendPeriod();
+
     // The timer callback for both ids (the timer service calls it).
     //  1001: run the send pass, then read ResendTime again; a different period
     //        restarts the timer with it (so a change takes effect after the

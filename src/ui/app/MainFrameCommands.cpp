@@ -408,6 +408,7 @@ void CMainFrame::ApplyConfiguration() {
     const bool horizontal = Read(keys::ScreenSplit) == "HORIZ";
     timeType_ = Read(keys::TimeTypeMain);
     (void)TheTransferLog().ReloadSettings();
+    if (background_) background_->ReloadResendPeriod();
     if (horizontal != horizontalSplit_) {
         horizontalSplit_ = horizontal;
         // After the caller (the configuration sheet) has closed.

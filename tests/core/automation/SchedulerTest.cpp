@@ -460,6 +460,33 @@ TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
     }
 }
 
+TEST_F(BackgroundTimersTest, ReloadingTheSettingsRestartsTheResendTimerAtOnce) {
+    struct Case {
+        int startAction;
+        const char* changedTo;
+        milliseconds reloadAt;
+        std::vector<milliseconds> passes;
+    };
+    const Case cases[] = {
+        {0, "3", 1min, {4min, 7min}},     // the new period counts from the reload
+        {0, "10", 1min, {10min, 20min}},  // unchanged: the running period goes on
+        {1, "3", 1s, {5s, 3min + 5s}},    // the 5-second first send is kept
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.changedTo);
+        WriteInt(keys::StartQueueProg, c.startAction);
+        WriteProfileString("SCHEDULE", "ResendTime", "10");
+        ManualTimerService service;
+        std::vector<milliseconds> passes;
+        BackgroundTimers timers(service, {[&] { return passes.push_back(service.Now()), 0; }, {}});
+        service.Advance(c.reloadAt);
+        WriteProfileString("SCHEDULE", "ResendTime", c.changedTo);
+        timers.ReloadResendPeriod();
+        service.Advance(c.passes.back() - service.Now());
+        EXPECT_EQ(passes, c.passes);
+    }
+}
+
 TEST_F(BackgroundTimersTest, SchedulerTicksFiveSecondsAfterEachStartThenEveryMinute) {
     ManualTimerService service;
     std::vector<milliseconds> ticks, passes;
