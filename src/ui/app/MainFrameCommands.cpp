@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPageSetupDialog>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
@@ -32,6 +33,7 @@
 #include "dialogs/Prompter.h"
 #include "log/LogEntry.h"
 #include "views/FilesView.h"
+#include "views/LogPrinting.h"
 #include "views/RemoteTree.h"
 #include "log/TransferLog.h"
 #include "platform/Clock.h"
@@ -51,7 +53,7 @@ namespace {
 // Put and Get act on a file list), and those whose windows come with later
 // parts of the program.
 constexpr int kLaterCommands[] = {cmd::Configuration, cmd::Help,   cmd::SystemParameters, cmd::FtpPut,
-                                  cmd::FtpGet,        cmd::PrintSetup, cmd::About};
+                                  cmd::FtpGet,        cmd::About};
 
 bool IsLater(int id) {
     for (int c : kLaterCommands)
@@ -247,6 +249,7 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::ListDetails:
     case cmd::ListLineUp: return CommandState{CommandTargetOf(screen_->LeftList()) != nullptr, std::nullopt};
     case cmd::RunScript:
+    case cmd::PrintSetup:
     case cmd::Exit:
     case cmd::ToggleWindow:
     case cmd::Statistics:
@@ -309,6 +312,12 @@ bool CMainFrame::HandleCommand(int id) {
         return list != nullptr && list->HandleCommand(kStyleOf[id - cmd::ListSmallIcons]);
     }
     case cmd::RunScript: RunScriptCommand(); return true;
+    case cmd::PrintSetup: {
+        QPageSetupDialog dialog(&ProgramPrinter(), this);
+        dialog.setAccessibleName(QStringLiteral("Print setup"));
+        dialog.exec();
+        return true;
+    }
     case cmd::Exit:
     case cmd::CloseZyfar: close(); return true;
     case cmd::ToggleWindow: ToggleWindow(); return true;

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPrinter>
 #include <algorithm>
 
 namespace zyfar {
@@ -15,6 +16,11 @@ constexpr int kFirstRowLine = 5;     // line i of a page at (i + 5) line heights
 constexpr int kReservedLines = 7;
 
 }  // namespace
+
+QPrinter& ProgramPrinter() {
+    static QPrinter printer(QPrinter::HighResolution);  // lives until the program ends
+    return printer;
+}
 
 QFont LogPrintFont() {
     QFont font(QStringLiteral("DejaVu Sans Mono"));

@@ -14,6 +14,7 @@
 
 class QPaintDevice;
 class QPagedPaintDevice;
+class QPrinter;
 
 namespace zyfar {
 
@@ -23,6 +24,10 @@ struct LogPrintLayout {
     int linesPerPage = 0;
     int pages = 1;
 };
+
+// The program's one printer: Print Setup chooses its printer, paper and
+// margins, and printing and the preview start from them.
+[[nodiscard]] QPrinter& ProgramPrinter();
 
 // The 81-character ruler whose width is the printed text's width.
 inline constexpr const char* kLogPrintRuler =

@@ -238,7 +238,7 @@ int CLogView::PrintTo(QPagedPaintDevice& device) const { return PrintLogLines(de
 
 void CLogView::Print() {
     if (RowCount() == 0) return;  // nothing to print
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter& printer = ProgramPrinter();
     QPrintDialog dialog(&printer, this);
     dialog.setAccessibleName(QStringLiteral("Print log"));
     if (dialog.exec() != QDialog::Accepted) return;
@@ -246,8 +246,7 @@ void CLogView::Print() {
 }
 
 void CLogView::PrintPreview() {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog preview(&printer, this);
+    QPrintPreviewDialog preview(&ProgramPrinter(), this);
     preview.setWindowTitle(QStringLiteral("Log Print Preview"));
     preview.setAccessibleName(QStringLiteral("Log print preview"));
     preview.resize(840, 900);
