@@ -58,8 +58,9 @@ QString Describe(const QWidget* w) {
     if (name.isEmpty()) {
         if (const auto* b = qobject_cast<const QAbstractButton*>(w)) name = b->text();
     }
-    return QStringLiteral("%1 \"%2\" in %3").arg(QString::fromLatin1(w->metaObject()->className()), name,
-                                               QString::fromLatin1(w->parentWidget() ? w->parentWidget()->metaObject()->className() : "-"));
+    const char* parent = w->parentWidget() ? w->parentWidget()->metaObject()->className() : "-";
+    return QStringLiteral("%1 \"%2\" in %3")
+        .arg(QString::fromLatin1(w->metaObject()->className()), name, QString::fromLatin1(parent));
 }
 
 bool Shown(const QWidget* w, const QWidget* window) { return w == window || w->isVisibleTo(window); }
@@ -114,7 +115,7 @@ const QStringList kCommandTableClashes = {
     QStringLiteral("Left remote folders menu: r"),
     QStringLiteral("Local files menu: r"),         // Send to &Right Side, &Rename, &Refresh, &Report
     QStringLiteral("Local files menu: u"),         // FTP P&ut, &Un-Select All
-    QStringLiteral("Local files menu: w"),         // FTP Put &Wildcard, Send &Wildcard to Right Side, Adjust Column &Width
+    QStringLiteral("Local files menu: w"),  // FTP Put &Wildcard, Send &Wildcard to..., Adjust Column &Width
     QStringLiteral("Files to send menu: l"),       // &List of Files Profiles, &Large
     QStringLiteral("Target FTP sites menu: p"),    // Zyfar &Profiles, Send &Parallel
     QStringLiteral("Target FTP sites menu: s"),    // Send &Serial, &Small
@@ -209,7 +210,8 @@ void AccessibilityTest::everyWindow_data() {
         p.size = 10;
         return new FilePropertiesDlg(p);
     });
-    QTest::newRow("script output") << WindowFactory([] { return new BatchOutputDlg(QStringLiteral("/nonexistent.cmd")); });
+    QTest::newRow("script output")
+        << WindowFactory([] { return new BatchOutputDlg(QStringLiteral("/nonexistent.cmd")); });
     QTest::newRow("transfer") << WindowFactory([] {
         CTransferJob job;
         job.localDir = "/nonexistent";

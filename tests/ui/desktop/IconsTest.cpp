@@ -72,7 +72,8 @@ void IconsTest::trayStatesDiffer() {
 
 void IconsTest::hicolorPngs() {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString path = QStringLiteral(ZYFAR_TEST_SUPPORT_DIR "/../../desktop/icons/hicolor/%1x%1/apps/zyfar.png").arg(size);
+        const QString path =
+            QStringLiteral(ZYFAR_TEST_SUPPORT_DIR "/../../desktop/icons/hicolor/%1x%1/apps/zyfar.png").arg(size);
         QImage image(path);
         QVERIFY2(!image.isNull(), qPrintable(path));
         QCOMPARE(image.size(), QSize(size, size));
