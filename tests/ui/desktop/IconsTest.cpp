@@ -3,6 +3,7 @@
 // one blown up), the three tray states tell apart, and the committed hicolor
 // PNGs have the sizes their folders name.
 #include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 #include "app/TrayIcons.h"
@@ -35,6 +36,7 @@ private slots:
     void scalableAtEverySize();
     void trayStatesDiffer();
     void hicolorPngs();
+    void picture();
 };
 
 void IconsTest::scalableAtEverySize_data() {
@@ -80,6 +82,36 @@ void IconsTest::hicolorPngs() {
         QVERIFY(image.hasAlphaChannel());
         QVERIFY(Opaque(image.convertToFormat(QImage::Format_ARGB32)) > size * size / 2);
     }
+}
+
+// ZYFAR_SHOT=<png>: the application icon at 16, 32, 48 and 256 pixels, and
+// the three tray states at 22 and 44 pixels on a light and a dark panel.
+void IconsTest::picture() {
+    const QString shot = qEnvironmentVariable("ZYFAR_SHOT");
+    if (shot.isEmpty()) QSKIP("ZYFAR_SHOT not set");
+    QImage strip(16 + 32 + 48 + 256 + 5 * 12, 256 + 2 * 12 + 2 * (44 + 24), QImage::Format_ARGB32);
+    strip.fill(QColor(0xf0, 0xf0, 0xf0));
+    QPainter p(&strip);
+    int x = 12;
+    for (int size : {16, 32, 48, 256}) {
+        p.drawImage(x, 12 + 256 - size, Rendered(AppIcon(), size));
+        x += size + 12;
+    }
+    int y = 256 + 24;
+    for (const QColor panel : {QColor(0xe8, 0xe8, 0xe8), QColor(0x30, 0x30, 0x30)}) {
+        p.fillRect(0, y, strip.width(), 44 + 24, panel);
+        x = 12;
+        for (int size : {22, 44}) {
+            for (int state : {0, 1, 2}) {
+                p.drawImage(x, y + 12 + 44 - size, Rendered(TrayIcon(state), size));
+                x += size + 12;
+            }
+            x += 12;
+        }
+        y += 44 + 24;
+    }
+    p.end();
+    QVERIFY(strip.save(shot));
 }
 
 QTEST_MAIN(IconsTest)
