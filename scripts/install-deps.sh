@@ -7,6 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev libx11-dev
   python3 python3-pyftpdlib vsftpd curl lftp

@@ -33,7 +33,23 @@ bool TakeLongOption(const std::string& word, CommandLine& line) {
     return false;
 }
 
+// A word such as "sftp://host/": a URL of a kind the program does not open.
+bool IsOtherUrlWord(const std::string& word) {
+    const std::size_t colon = word.find("://");
+    if (colon == std::string::npos || colon == 0) return false;
+    for (std::size_t i = 0; i < colon; ++i) {
+        const char c = word[i];
+        const bool schemeChar = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
+        if (!schemeChar) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool IsFtpUrlWord(const std::string& word) {
+    return word.size() >= 6 && ToLowerAscii(word.substr(0, 6)) == "ftp://";
+}
 
 bool IsFrameworkFlag(const std::string& word) {
     if (word.size() < 2 || (word[0] != '/' && word[0] != '-')) return false;
@@ -64,6 +80,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
             pending = Pending::None;
             continue;
         }
+        if (IsFtpUrlWord(word)) {
+            if (line.url.empty()) line.url = word;
+            continue;
+        }
+        if (IsOtherUrlWord(word)) {
+            line.optionError = "only ftp:// URLs can be opened";
+            continue;
+        }
         if (IsFrameworkFlag(word)) {
             const std::string name = ToLowerAscii(word.substr(1));
             if (name == "b") pending = Pending::Script;
@@ -77,9 +101,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
 }
 
 std::string UsageText(const std::string& programName) {
-    return "Usage: " + programName + " [options]\n"
+    return "Usage: " + programName + " [options] [ftp://[user@]host[:port]/path]\n"
            "\n"
            "Zyfar, an FTP client. Without options it opens its window.\n"
+           "\n"
+           "Opening a server:\n"
+           "  ftp://[user@]host[:port]/path\n"
+           "                         open the window on the Standard FTP screen connected to\n"
+           "                         that folder. Without a user the login is anonymous with\n"
+           "                         the stored e-mail address; with a user the password is\n"
+           "                         asked for (one written in the URL works but stays visible\n"
+           "                         in the process list)\n"
            "\n"
            "Unattended runs (the first flag and its value count, later ones are ignored):\n"
            "  /b SCRIPT, -b SCRIPT   run the FTP command script SCRIPT (a \".cmd\" file), then quit\n"

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,11 +28,13 @@
 #include "automation/LinkRun.h"
 #include "automation/QueueFile.h"
 #include "ftp/ListCommand.h"
+#include "ftp/UrlSite.h"
 #include "platform/CommandLine.h"
 #include "platform/MessageTable.h"
 #include "platform/Paths.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
+#include "views/RemoteTree.h"
 
 namespace zyfar {
 namespace {
@@ -205,6 +208,38 @@ int RunJobWithDisplay(const CommandLine& line, CMainFrame& frame) {
     return run.IsLink() && run.LinkStarted() ? run.LinkStatus() : status;
 }
 
+bool OpenFtpUrl(CMainFrame& frame, const std::string& url) {
+    UrlSiteParse parsed = UrlSiteFromUrl(url, Read(keys::Email));
+    if (!parsed.target) {
+        // The URL itself is not repeated: it may hold a password.
+        std::fprintf(stderr, "zyfar: the FTP address cannot be opened: %s\n", parsed.error.c_str());
+        const QString text = QStringLiteral("The FTP address cannot be opened.\n\n%1");
+        (void)AskText(&frame, text.arg(QString::fromStdString(parsed.error)), MessageKind::Stop, MessageButtons::Ok);
+        return false;
+    }
+    UrlSite& target = *parsed.target;
+    if (target.passwordInUrl)
+        std::fputs("zyfar: the password in the URL can be read by other users in the process list; "
+                   "leave it out to be asked for it\n",
+                   stderr);
+    frame.SwitchScreen(ScreenKind::Standard);
+    if (frame.isHidden() || frame.isMinimized()) frame.showNormal();
+    frame.raise();
+    frame.activateWindow();
+    auto* tree = qobject_cast<CRemoteTree*>(frame.RightFirstPane());
+    if (tree == nullptr) return false;
+    if (target.askPassword) {
+        InputRequest request;
+        request.title = QStringLiteral("Zyfar");
+        request.prompt = QStringLiteral("Password for %1 on %2:")
+                             .arg(QString::fromStdString(target.site.login), QString::fromStdString(target.site.host));
+        request.masked = true;
+        const std::optional<QString> password = Prompt().InputLine(&frame, request);
+        if (!password) return false;
+        target.site.password = password->toStdString();
+    }
+    return tree->ConnectTo(target.site);
+}
 
 int RunZyfar(int argc, char* argv[]) {
     std::vector<std::string> words;
@@ -248,11 +283,15 @@ int RunZyfar(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zyfar"));
     QApplication::setOrganizationName(QStringLiteral("Quorvane"));
-    QApplication::setWindowIcon(AppIcon());
+    // The desktop entry zyfar.desktop: on Wayland the window's app id, under
+    // X11 the window class is "Zyfar" (its StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("zyfar"));
     // Outside a desktop session (a bare X server, a window manager without a
     // theme setting) icons still come from an installed freedesktop theme.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
+    // "zyfar" from the theme (installed in hicolor), else the bundled picture.
+    QApplication::setWindowIcon(AppIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     if (!line.commandLineJob) EmptyQueueIfAsked();
@@ -278,6 +317,8 @@ int RunZyfar(int argc, char* argv[]) {
     DialogRunStarter starter;
     frame.StartBackground(&starter);
     frame.ShowAsStored();
+    // An ftp:// URL on the command line: once the window is up, connect to it.
+    if (!line.url.empty()) QTimer::singleShot(0, &frame, [&frame, &line] { (void)OpenFtpUrl(frame, line.url); });
     const int status = QApplication::exec();
     // Script runs still going end as cancelled (their sessions closed and
     // logged) before the program ends.

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace zyfar {
 
@@ -13,5 +14,13 @@ int RunZyfar(int argc, char* argv[]);
 // main window hidden, the run's windows shown, the event loop served until
 // the run has ended. Answers the unattended run's exit status (0, 1, 2).
 int RunJobWithDisplay(const CommandLine& line, CMainFrame& frame);
+
+// `zyfar ftp://[user@]host[:port]/path`: shows the main window on the
+// Standard FTP screen and connects its remote tree to the URL's folder, the
+// way the profile bar connects a site. Without a user the login is anonymous
+// with CONFIG Email; a user without a password in the URL is asked for one
+// (a masked one-line input; Cancel connects nothing). A refused URL is said
+// in a message box and on standard error. False when no connect was started.
+bool OpenFtpUrl(CMainFrame& frame, const std::string& url);
 
 }  // namespace zyfar

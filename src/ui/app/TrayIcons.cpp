@@ -4,8 +4,17 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+// The icons resource lives in the static GUI library: its registration is
+// pulled in by name (at global scope, where Q_INIT_RESOURCE must be used).
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
 namespace zyfar {
 namespace {
+
+void EnsureIconResources() {
+    static const bool registered = (InitIconResources(), true);
+    (void)registered;
+}
 
 // A rounded square with two arrows; the arrow that is lit tells the state.
 QPixmap DrawIcon(int size, const QColor& up, const QColor& down) {
@@ -49,13 +58,11 @@ QPixmap DrawIcon(int size, const QColor& up, const QColor& down) {
 
 QIcon BuildIcon(const QColor& up, const QColor& down) {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64}) icon.addPixmap(DrawIcon(size, up, down));
+    for (int size : {16, 22, 24, 32, 44, 48, 64}) icon.addPixmap(DrawIcon(size, up, down));
     return icon;
 }
 
-}  // namespace
-
-QIcon TrayIcon(int state) {
+QIcon DrawnTrayIcon(int state) {
     static const QColor dim(0x9a, 0xa8, 0xb8);
     static const QIcon idle = BuildIcon(dim, dim);
     static const QIcon receiving = BuildIcon(dim, QColor(0xff, 0xb3, 0x2e));
@@ -67,6 +74,37 @@ QIcon TrayIcon(int state) {
     }
 }
 
-QIcon AppIcon() { return TrayIcon(0); }
+QIcon BundledAppIcon() {
+    if (SvgIconsAvailable()) return QIcon(QStringLiteral(":/icons/zyfar.svg"));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/zyfar-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace
+
+bool SvgIconsAvailable() {
+    EnsureIconResources();
+    static const bool works = !QIcon(QStringLiteral(":/icons/tray-idle.svg")).pixmap(QSize(16, 16)).isNull();
+    return works;
+}
+
+QIcon TrayIcon(int state) {
+    if (!SvgIconsAvailable()) return DrawnTrayIcon(state);
+    static const QIcon idle(QStringLiteral(":/icons/tray-idle.svg"));
+    static const QIcon receiving(QStringLiteral(":/icons/tray-receiving.svg"));
+    static const QIcon sending(QStringLiteral(":/icons/tray-sending.svg"));
+    switch (state) {
+    case 1: return receiving;
+    case 2: return sending;
+    default: return idle;
+    }
+}
+
+QIcon AppIcon() {
+    EnsureIconResources();
+    return QIcon::fromTheme(QStringLiteral("zyfar"), BundledAppIcon());
+}
 
 }  // namespace zyfar

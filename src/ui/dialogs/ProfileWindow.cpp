@@ -45,7 +45,7 @@ constexpr CommandText kCommandTexts[] = {
     {profcmd::NewSite, "&New Site"},
     {profcmd::UpdateSite, "&Update Site Information"},
     {profcmd::DeleteSite, "&Delete Site"},
-    {profcmd::RenameSite, "Re&name Site"},
+    {profcmd::RenameSite, "&Rename Site"},
     {profcmd::SelectItem, "&Select item"},
     {profcmd::SelectTreeItem, "Select &Tree Item"},
     {cmd::NewItem, "&Create New Item"},

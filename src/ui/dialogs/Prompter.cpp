@@ -119,8 +119,8 @@ int QtPrompter::ThreeButtons(QWidget* parent, const ThreeButtonRequest& request)
 
 std::optional<QString> QtPrompter::InputLine(QWidget* parent, const InputRequest& request) {
     bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, request.title, request.prompt, QLineEdit::Normal, request.initial, &ok);
+    const QLineEdit::EchoMode echo = request.masked ? QLineEdit::Password : QLineEdit::Normal;
+    const QString text = QInputDialog::getText(parent, request.title, request.prompt, echo, request.initial, &ok);
     if (!ok) return std::nullopt;
     return text;
 }

@@ -38,6 +38,7 @@ struct InputRequest {
     QString title;
     QString prompt;
     QString initial;
+    bool masked = false;  // a password: the typed characters are not shown
 };
 
 struct FileRequest {

@@ -244,7 +244,7 @@ void QueueDialog::BuildMenu() {
     menu_->addSeparator();
     gridAction_ = add(cmd::Grid, QStringLiteral("&Grid"));
     gridAction_->setCheckable(true);
-    add(cmd::AdjustColumns, QStringLiteral("&Adjust Column Width"));
+    add(cmd::AdjustColumns, QStringLiteral("Adjust Column &Width"));
     menu_->addSeparator();
     add(cmd::SelectAll, QStringLiteral("Select &All"));
     add(cmd::UnselectAll, QStringLiteral("&Un-Select All"));

@@ -74,6 +74,7 @@ std::optional<QString> ScriptedPrompter::InputLine(QWidget*, const InputRequest&
     a.kind = Asked::Kind::Input;
     a.text = request.prompt;
     a.title = request.title;
+    a.masked = request.masked;
     asked_.push_back(a);
     if (inputAnswers.empty()) {
         ++unexpected_;

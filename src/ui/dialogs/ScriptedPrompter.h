@@ -30,6 +30,7 @@ public:
         MessageButtons buttons = MessageButtons::Ok;
         MessageKind icon = MessageKind::Information;
         QStringList choices;  // ThreeButtons: the three captions
+        bool masked = false;  // Input: a password field
     };
 
     std::deque<MessageAnswer> messageAnswers;

@@ -10,17 +10,17 @@ namespace zyfar {
 
 QString ViewCommandText(int id) {
     switch (id) {
-    case cmd::AddSite: return QStringLiteral("&Add an FTP site");
-    case cmd::UpdateSite: return QStringLiteral("&Update a selected FTP site");
+    case cmd::AddSite: return QStringLiteral("Add an &FTP site");
+    case cmd::UpdateSite: return QStringLiteral("Update a s&elected FTP site");
     case cmd::ShowFullPath: return QStringLiteral("Show the &full path to the file");
     case cmd::ShowFileName: return QStringLiteral("Show &only the file name");
     case cmd::SelectTreeItem: return QStringLiteral("&Select Tree Item");
     case cmd::ImportPrevious: return QStringLiteral("&Import from previous version");
-    case cmd::SaveList: return QStringLiteral("&Save the current list of items");
-    case cmd::Rename: return QStringLiteral("&Rename Folder or set a remote name");
+    case cmd::SaveList: return QStringLiteral("Sa&ve the current list of items");
+    case cmd::Rename: return QStringLiteral("Re&name Folder or set a remote name");
     case cmd::Delete: return QStringLiteral("&Delete");
     case cmd::NewItem: return QStringLiteral("&New");
-    case cmd::RenameItem: return QStringLiteral("Re&name");
+    case cmd::RenameItem: return QStringLiteral("&Rename");
     case cmd::DeleteItem: return QStringLiteral("&Delete");
     default: return {};
     }

@@ -28,6 +28,7 @@ std::string Describe(const CommandLine& c) {
     add(c.version, "version");
     add(c.ls, "ls=" + c.lsUrl);
     add(c.passive, "passive");
+    add(!c.url.empty(), "url=" + c.url);
     for (const std::string& u : c.unknownOptions) add(true, "unknown=" + u);
     add(!c.optionError.empty(), "error");
     return s;
@@ -60,6 +61,29 @@ TEST(CommandLine, FlagsTakeTheNextWordOnlyTheFirstPairCountsAndLongOptionsAreSep
     for (const auto& c : cases) EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << testing::PrintToString(c.words);
     for (const char* word : {"/tmp/x.cmd", "/", "-", "plain"}) EXPECT_FALSE(IsFrameworkFlag(word)) << word;
     for (const char* word : {"/b", "-xyz"}) EXPECT_TRUE(IsFrameworkFlag(word)) << word;
+}
+
+// An ftp:// URL among the plain words opens the window connected to it (the
+// desktop's "%U"); the first counts, a flag's value is never one, and a URL of
+// another kind is refused rather than silently ignored.
+TEST(CommandLine, AnFtpUrlWordIsTakenOnce) {
+    const struct {
+        std::vector<std::string> words;
+        const char* want;
+    } cases[] = {
+        {{"ftp://me@host/pub/"}, "url=ftp://me@host/pub/"},
+        {{"FTP://Host"}, "url=FTP://Host"},
+        {{"ftp://a/", "ftp://b/"}, "url=ftp://a/"},
+        {{"-b", "ftp://h/x.cmd"}, "job script=ftp://h/x.cmd"},  // a flag's value, whatever it looks like
+        {{"ftp://h/", "-l", "Sites"}, "job link=Sites url=ftp://h/"},  // start-up runs the link, not the URL
+        {{"-l", "Sites", "ftp://h/"}, "job link=Sites"},                // words after the taken pair are ignored
+        {{"--ls", "ftp://h/"}, "ls=ftp://h/"},
+        {{"sftp://h/"}, "error"}, {{"ftps://h/"}, "error"}, {{"http://h/"}, "error"},
+        {{"ftp:/h"}, ""}, {{"ftp:"}, ""}, {{"://h"}, ""}, {{"a b://h"}, ""},  // no URL: plain words, ignored
+        {{std::string("ftp://h/a\r\nDELE x")}, "url=ftp://h/a\r\nDELE x"},  // taken as it is; opening it refuses it
+    };
+    for (const auto& c : cases) EXPECT_EQ(Describe(ParseCommandLine(c.words)), c.want) << testing::PrintToString(c.words);
+    EXPECT_NE(UsageText("zyfar").find("ftp://[user@]host[:port]/path"), std::string::npos);
 }
 
 // ---- ~/.netrc: the entries, and a file that is not private is refused ----
