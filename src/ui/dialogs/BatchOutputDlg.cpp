@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "automation/ScriptRunner.h"
+#include "config/HelpWindow.h"
 #include "dialogs/Prompter.h"
 #include "platform/WorkerControl.h"
 
@@ -234,6 +235,7 @@ void BatchOutputDlg::BuildUi() {
     buttons->addWidget(stop_);
     buttons->addSpacing(20);
     buttons->addWidget(cancel_);
+    buttons->addWidget(MakeHelpButton(this, QStringLiteral("scripts")));
     buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/BusyAnimation.h"
+#include "config/HelpWindow.h"
 #include "engine/TransferStats.h"
 #include "settings/Keys.h"
 
@@ -123,6 +124,7 @@ CStatisticsDlg::CStatisticsDlg(QWidget* parent) : QDialog(parent) {
     auto* side = new QVBoxLayout;
     side->addWidget(animation_, 0, Qt::AlignHCenter);
     side->addStretch();
+    side->addWidget(MakeHelpButton(this, QStringLiteral("statistics")));
     side->addWidget(close);
 
     auto* top = new QHBoxLayout(this);

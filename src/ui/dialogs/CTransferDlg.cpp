@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/BusyAnimation.h"
+#include "config/HelpWindow.h"
 #include "dialogs/Prompter.h"
 #include "engine/TransferController.h"
 #include "engine/TransferRun.h"
@@ -205,6 +206,7 @@ void CTransferDlg::BuildUi() {
     top->addWidget(batch);
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
+    InstallHelpKey(this, QStringLiteral("transfer"));
 }
 
 void CTransferDlg::Refresh() {

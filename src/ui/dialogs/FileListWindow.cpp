@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 #include "profiles/FileList.h"
 #include "profiles/Imports.h"
 #include "profiles/ProfileNames.h"
@@ -115,6 +116,7 @@ CSite::CSite(ScreenFilesView screenFiles, QWidget* parent)
     drives_->LoadSystemDrives();
     drives_->Start();
     lists_->SetRoot(Q(FilesFolder()), QStringLiteral("Files"));
+    InstallHelpKey(this, QStringLiteral("file-lists"));
 }
 
 CSite::~CSite() = default;

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 
 namespace zyfar {
 
@@ -64,6 +65,7 @@ FilePropertiesDlg::FilePropertiesDlg(const FileProperties& p, QWidget* parent) :
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    buttons->addButton(MakeHelpButton(this, QStringLiteral("browsing")), QDialogButtonBox::HelpRole);
     layout->addWidget(buttons);
 }
 

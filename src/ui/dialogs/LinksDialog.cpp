@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 #include "profiles/FileList.h"
 #include "profiles/LinkFile.h"
 #include "profiles/SiteProfile.h"
@@ -131,6 +132,7 @@ LinksDialog::LinksDialog(QWidget* parent) : QDialog(parent) {
     connect(remove, &QPushButton::clicked, this, &LinksDialog::Delete);
     connect(reset, &QPushButton::clicked, this, &LinksDialog::Reset);
     connect(help, &QPushButton::clicked, this, &LinksDialog::helpRequested);
+    InstallHelpKey(this, help);
     connect(close, &QPushButton::clicked, this, &LinksDialog::reject);
 
     FillCombos();

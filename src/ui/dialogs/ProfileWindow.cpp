@@ -13,6 +13,7 @@
 #include "app/ScreenPanes.h"
 #include "dialogs/ProfileSiteForm.h"
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 #include "profiles/Imports.h"
 #include "profiles/SiteProfile.h"
 #include "settings/Keys.h"
@@ -145,6 +146,8 @@ void CProfile::BuildMenu() {
     listMenu_ = new QMenu(this);
     add(listMenu_, {profcmd::NewSite, profcmd::UpdateSite, profcmd::RenameSite, profcmd::DeleteSite, 0,
                     profcmd::SelectItem});
+    menuBar()->addAction(QStringLiteral("&Help"), this, [] { ShowHelp(QStringLiteral("profiles")); });
+    InstallHelpKey(this, QStringLiteral("profiles"));
     tree_->SetContextMenu(treeMenu_);
     list_->SetContextMenu(listMenu_);
     UpdateActionStates();

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/BusyAnimation.h"
+#include "config/HelpWindow.h"
 
 namespace zyfar {
 
@@ -32,6 +33,7 @@ ProgressWindow::ProgressWindow(QWidget* parent) : QWidget(parent, Qt::Tool | Qt:
     layout->addWidget(animation_, 0, Qt::AlignHCenter);
     layout->addWidget(status_);
     layout->addLayout(row);
+    InstallHelpKey(this, QStringLiteral("browsing"));
 }
 
 void ProgressWindow::SetStatus(const QString& text) { status_->setText(text); }

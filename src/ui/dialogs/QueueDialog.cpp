@@ -15,6 +15,7 @@
 
 #include "automation/QueueSend.h"
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 
 namespace zyfar {
 
@@ -186,6 +187,7 @@ QueueDialog::QueueDialog(TransferRunStarter* starter, QWidget* parent, const std
     connect(clear_, &QPushButton::clicked, this, &QueueDialog::ClearList);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, &QueueDialog::helpRequested);
+    InstallHelpKey(this, help);
 
     // The list fills the dialog less a 10-pixel margin; the buttons sit in a
     // centred row in a 50-pixel strip at the bottom.

@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "dialogs/Prompter.h"
+#include "config/HelpWindow.h"
 #include "profiles/LinkFile.h"
 #include "settings/SettingsStore.h"
 
@@ -207,6 +208,7 @@ SchedulerDialog::SchedulerDialog(QWidget* parent, const Clock& clock) : QDialog(
     connect(ok, &QPushButton::clicked, this, &SchedulerDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &SchedulerDialog::reject);
     connect(help, &QPushButton::clicked, this, &SchedulerDialog::helpRequested);
+    InstallHelpKey(this, help);
     connect(list_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { PickRow(list_->indexOfTopLevelItem(item)); });
     connect(list_, &QTreeWidget::itemDoubleClicked, this,

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "profiles/SiteProfile.h"
+#include "config/HelpWindow.h"
 #include "settings/Keys.h"
 #include "settings/SettingsStore.h"
 
@@ -52,6 +53,7 @@ SiteDialog::SiteDialog(const SiteFields& fields, QWidget* parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &SiteDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SiteDialog::reject);
+    buttons->addButton(MakeHelpButton(this, QStringLiteral("site-dialog")), QDialogButtonBox::HelpRole);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
