@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "config/HelpWindow.h"
 #include "dialogs/BatchOutputDlg.h"
 
 #include <QAction>
@@ -304,8 +305,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         delete trayMenu_;
         trayMenu_ = nullptr;
     }
+    CloseHelpWindow();  // also without a tray icon: no help window outlives the program
     if (tray_) {
-        emit CloseHelp();
         tray_->hide();
         delete tray_;
         tray_ = nullptr;

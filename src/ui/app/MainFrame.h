@@ -119,8 +119,6 @@ public:
     bool RunQueueNow();
 
 signals:
-    // The window closes: help windows close with it.
-    void CloseHelp();
     // After a screen was built (the first one and each switch or rebuild).
     void ScreenBuilt();
 

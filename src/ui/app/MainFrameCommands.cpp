@@ -22,6 +22,8 @@
 #include "automation/QueueSend.h"
 #include "automation/ResendTimer.h"
 #include "automation/Scheduler.h"
+#include "config/HelpWindow.h"
+#include "dialogs/AboutDialog.h"
 #include "dialogs/BatchOutputDlg.h"
 #include "dialogs/BusyAnimation.h"
 #include "dialogs/CStatisticsDlg.h"
@@ -52,8 +54,7 @@ namespace {
 // Greyed unless the active view takes them: the views' own commands (FTP
 // Put and Get act on a file list), and those whose windows come with later
 // parts of the program.
-constexpr int kLaterCommands[] = {cmd::Configuration, cmd::Help,   cmd::SystemParameters, cmd::FtpPut,
-                                  cmd::FtpGet,        cmd::About};
+constexpr int kLaterCommands[] = {cmd::Configuration, cmd::SystemParameters, cmd::FtpPut, cmd::FtpGet};
 
 bool IsLater(int id) {
     for (int c : kLaterCommands)
@@ -250,6 +251,8 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::ListLineUp: return CommandState{CommandTargetOf(screen_->LeftList()) != nullptr, std::nullopt};
     case cmd::RunScript:
     case cmd::PrintSetup:
+    case cmd::Help:
+    case cmd::About:
     case cmd::Exit:
     case cmd::ToggleWindow:
     case cmd::Statistics:
@@ -271,11 +274,14 @@ bool CMainFrame::HandleCommand(int id) {
     case cmd::FileListProfiles: OpenFileLists(); return true;
     case cmd::Links: OpenLinks(); return true;
     case cmd::SchedulerConfig:
-    case cmd::TraySchedulerConfig: (void)SchedulerDialog::Open(this); return true;
+    case cmd::TraySchedulerConfig:
+        (void)SchedulerDialog::Open(this, [] { ShowHelp(QStringLiteral("scheduler")); });
+        return true;
     case cmd::Queue: {
         // Without a run starter (before the background starts) the dialog
         // shows the queue with Send and Send All greyed.
         QueueDialog dialog(starter_, this);
+        connect(&dialog, &QueueDialog::helpRequested, this, [] { ShowHelp(QStringLiteral("queue")); });
         dialog.exec();
         return true;
     }
@@ -312,6 +318,8 @@ bool CMainFrame::HandleCommand(int id) {
         return list != nullptr && list->HandleCommand(kStyleOf[id - cmd::ListSmallIcons]);
     }
     case cmd::RunScript: RunScriptCommand(); return true;
+    case cmd::Help: ShowHelp(QStringLiteral("index")); return true;
+    case cmd::About: ShowAboutBox(this); return true;
     case cmd::PrintSetup: {
         QPageSetupDialog dialog(&ProgramPrinter(), this);
         dialog.setAccessibleName(QStringLiteral("Print setup"));
@@ -489,6 +497,7 @@ void CMainFrame::OpenLinks() {
     connect(&dialog, &LinksDialog::linkAdded, this, refill);
     connect(&dialog, &LinksDialog::linkRenamed, this, refill);
     connect(&dialog, &LinksDialog::linkDeleted, this, refill);
+    connect(&dialog, &LinksDialog::helpRequested, this, [] { ShowHelp(QStringLiteral("links")); });
     dialog.exec();
 }
 
