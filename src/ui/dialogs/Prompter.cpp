@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <atomic>
 
+#include "config/FolderBrowser.h"
 #include "dialogs/SiteDialog.h"
 #include "platform/MessageTable.h"
 
@@ -141,9 +142,11 @@ std::optional<QString> QtPrompter::ChooseFile(QWidget* parent, const FileRequest
             path = dialog.selectedFiles().front();
         break;
     }
-    case FileRequest::Kind::Folder:
-        path = QFileDialog::getExistingDirectory(parent, request.title, request.folder);
+    case FileRequest::Kind::Folder: {
+        FolderBrowser browser(request.folder, parent, request.title);
+        if (browser.exec() == QDialog::Accepted) path = browser.Path();
         break;
+    }
     }
     if (path.isEmpty()) return std::nullopt;
     return path;
