@@ -94,8 +94,11 @@ public:
     void SwitchScreen(ScreenKind screen);
     // Builds the current screen again (after ScreenSplit changed).
     void RebuildScreen();
-    // Re-reads ScreenSplit and TimeType; a changed split rebuilds the screen.
+    // Re-reads ScreenSplit and TimeType, the log's settings and the resend
+    // period; a changed split rebuilds the screen once the caller returned.
     void ApplyConfiguration();
+    // The "System Config" sheet (commands 1158 and 1268), modal.
+    void OpenConfiguration();
     // The right list when it is the Multiple FTP Put file list, else null.
     [[nodiscard]] QWidget* FileListView() const;
     // The path of the file list selected in combo 1194, or empty.

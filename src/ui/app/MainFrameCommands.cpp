@@ -22,6 +22,7 @@
 #include "automation/QueueSend.h"
 #include "automation/ResendTimer.h"
 #include "automation/Scheduler.h"
+#include "config/ConfigSheet.h"
 #include "config/HelpWindow.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/BatchOutputDlg.h"
@@ -54,10 +55,11 @@ namespace {
 // Greyed unless the active view takes them: the views' own commands (FTP
 // Put and Get act on a file list), and those whose windows come with later
 // parts of the program.
-constexpr int kLaterCommands[] = {cmd::Configuration, cmd::SystemParameters, cmd::FtpPut, cmd::FtpGet};
+// Commands the lists handle; the main window has nothing to do with them.
+constexpr int kListOnlyCommands[] = {cmd::FtpPut, cmd::FtpGet};
 
-bool IsLater(int id) {
-    for (int c : kLaterCommands)
+bool IsListOnly(int id) {
+    for (int c : kListOnlyCommands)
         if (c == id) return true;
     return false;
 }
@@ -210,7 +212,7 @@ void CMainFrame::ToggleBar(int command) {
 
 std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     if (!screen_) return std::nullopt;  // still being built
-    if (IsLater(id)) return CommandState{false, std::nullopt};
+    if (IsListOnly(id)) return CommandState{false, std::nullopt};
     switch (id) {
     case cmd::ToolBar: return CommandState{true, !toolBar_->isHidden()};
     case cmd::ProfileBar: return CommandState{true, !profileBarHolder_->isHidden()};
@@ -253,6 +255,8 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
     case cmd::PrintSetup:
     case cmd::Help:
     case cmd::About:
+    case cmd::Configuration:
+    case cmd::SystemParameters:
     case cmd::Exit:
     case cmd::ToggleWindow:
     case cmd::Statistics:
@@ -262,7 +266,7 @@ std::optional<CommandState> CMainFrame::CommandStateOf(int id) const {
 }
 
 bool CMainFrame::HandleCommand(int id) {
-    if (IsLater(id)) return false;
+    if (IsListOnly(id)) return false;
     switch (id) {
     case cmd::ToolBar:
     case cmd::ProfileBar:
@@ -319,6 +323,8 @@ bool CMainFrame::HandleCommand(int id) {
     }
     case cmd::RunScript: RunScriptCommand(); return true;
     case cmd::Help: ShowHelp(QStringLiteral("index")); return true;
+    case cmd::Configuration:
+    case cmd::SystemParameters: OpenConfiguration(); return true;
     case cmd::About: ShowAboutBox(this); return true;
     case cmd::PrintSetup: {
         QPageSetupDialog dialog(&ProgramPrinter(), this);
@@ -420,6 +426,14 @@ void CMainFrame::SwitchScreen(ScreenKind screen) {
 }
 
 void CMainFrame::RebuildScreen() { BuildScreen(screen_->Kind()); }
+
+void CMainFrame::OpenConfiguration() {
+    ConfigSheet sheet(this);
+    connect(&sheet, &ConfigSheet::helpRequested, this, [](const QString& topic) { ShowHelp(topic); });
+    const bool confirmed = sheet.exec() == QDialog::Accepted;
+    // Apply may have stored a page before a Cancel.
+    if (confirmed || sheet.AnythingStored()) ApplyConfiguration();
+}
 
 void CMainFrame::ApplyConfiguration() {
     const bool horizontal = Read(keys::ScreenSplit) == "HORIZ";
