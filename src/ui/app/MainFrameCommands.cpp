@@ -35,6 +35,7 @@
 #include "dialogs/SchedulerDialog.h"
 #include "dialogs/Prompter.h"
 #include "log/LogEntry.h"
+#include "views/FileView.h"
 #include "views/FilesView.h"
 #include "views/LogPrinting.h"
 #include "views/RemoteTree.h"
@@ -437,7 +438,13 @@ void CMainFrame::OpenConfiguration() {
 
 void CMainFrame::ApplyConfiguration() {
     const bool horizontal = Read(keys::ScreenSplit) == "HORIZ";
-    timeType_ = Read(keys::TimeTypeMain);
+    const std::string timeType = Read(keys::TimeTypeMain);
+    if (timeType != timeType_) {
+        // The two lists show their dates the new way at once.
+        for (QWidget* list : {screen_->LeftList(), screen_->RightList()})
+            if (auto* files = qobject_cast<CFileView*>(list)) files->Files()->SetTimeType(Read(keys::TimeTypeList));
+        timeType_ = timeType;
+    }
     (void)TheTransferLog().ReloadSettings();
     if (background_) background_->ReloadResendPeriod();
     if (horizontal != horizontalSplit_) {
