@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev libx11-dev
+  libssl-dev
   python3 python3-pyftpdlib vsftpd curl lftp
   shared-mime-info adwaita-icon-theme
   xvfb xauth
