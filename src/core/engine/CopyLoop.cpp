@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/ContentHash.h"
 #include "engine/TransferPaths.h"
 #include "engine/TransferProgress.h"
 #include "engine/TransferSession.h"
@@ -347,11 +348,108 @@ CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassRe
     return Interrupted(s, passes.failure, passes.moved);
 }
 
+
+// ---- verification ----
+
+// What a copy verifies its content with.
+struct VerifyPlan {
+    VerifyHashMode mode = VerifyHashMode::Auto;
+    std::optional<HashChoice> choice;  // the hash to compute and ask for; none: not verified
+    std::optional<FtpResult> refusal;  // "REQUIRE" and no way to verify: the copy fails at once
+};
+
+FtpResult NotVerified(const std::string& text) { return FtpFail(kJobNotVerified, text); }
+
+VerifyPlan PlanVerification(CTransferSession& s, bool ascii) {
+    VerifyPlan plan;
+    plan.mode = ParseVerifyHash(Read(keys::VerifyHash));
+    if (plan.mode == VerifyHashMode::No) {
+        return plan;
+    }
+    if (ascii) {
+        if (plan.mode == VerifyHashMode::Require) {
+            plan.refusal = NotVerified(
+                "The file cannot be verified: a text (ASCII) transfer changes its line ends, and VerifyHash is "
+                "\"REQUIRE\".");
+        }
+        return plan;
+    }
+    plan.choice = s.connection().OfferedHash();
+    if (!plan.choice && plan.mode == VerifyHashMode::Require && s.connection().IsConnected()) {
+        plan.refusal = NotVerified("The server " + s.host() +
+                                   " offers no hash command (HASH, XSHA256, XSHA1 or XMD5) to verify the file "
+                                   "with, and VerifyHash is \"REQUIRE\".");
+    }
+    return plan;
+}
+
+struct HashCheck {
+    FtpResult result;    // FtpOk: verified, or not verifiable and "AUTO" lets that pass
+    std::string label;   // "SHA-256 <hex>" when verified
+};
+
+// Compares the copy's hash with the server's hash of `path`.
+HashCheck CheckHash(CTransferSession& s, const std::string& path, const VerifyPlan& plan,
+                    const std::string& localHex) {
+    HashCheck out;
+    const HashChoice& choice = *plan.choice;
+    const char* name = HashAlgorithmName(choice.algorithm);
+    const RemoteHashResult remote = s.connection().RemoteHash(path, choice);
+    switch (remote.status) {
+        case RemoteHashResult::Status::kHash:
+            if (localHex.empty()) {
+                out.result = NotVerified(std::string("The file's ") + name + " could not be computed here.");
+            } else if (remote.hex != localHex) {
+                out.result = NotVerified(std::string("The file's ") + name + " differs from the server's: " +
+                                         localHex + " here, " + remote.hex + " on " + s.host() + ".");
+            } else {
+                out.label = HashLabel(choice.algorithm, localHex);
+            }
+            return out;
+        case RemoteHashResult::Status::kRefused:
+            if (plan.mode == VerifyHashMode::Require) {
+                out.result = NotVerified("The server would not give the file's " + std::string(name) +
+                                         " (VerifyHash is \"REQUIRE\"): " + remote.failure.text);
+            }
+            return out;
+        case RemoteHashResult::Status::kUnreadable:
+            out.result = NotVerified(remote.failure.text);
+            return out;
+        case RemoteHashResult::Status::kFailed:
+            break;
+    }
+    out.result = remote.failure.ok() ? FtpFail(ftpcode::kConnectionAborted, "The file's hash could not be asked for.")
+                                     : remote.failure;
+    return out;
+}
+
+// A reader that also hashes what it reads (no hasher: the reader itself).
+CopyReadFn Hashing(CopyReadFn read, ContentHasher* hasher) {
+    if (hasher == nullptr) {
+        return read;
+    }
+    return [read = std::move(read), hasher](char* buffer, std::size_t n) -> FtpOutcome<std::size_t> {
+        FtpOutcome<std::size_t> got = read(buffer, n);
+        if (got.ok()) {
+            hasher->Update(buffer, got.value);
+        }
+        return got;
+    };
+}
+
+std::unique_ptr<ContentHasher> HasherFor(const VerifyPlan& plan) {
+    return plan.choice ? std::make_unique<ContentHasher>(plan.choice->algorithm) : nullptr;
+}
+
 }  // namespace
 
 CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
     const bool ascii = IsAscii(request, LocalBaseName(request.sourcePath));
+    const VerifyPlan verify = PlanVerification(s, ascii);
+    if (verify.refusal) {
+        return Fail(*verify.refusal);
+    }
     FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::OpenRead(request.sourcePath);
     if (!local.ok()) {
         return Fail(local.result);
@@ -375,9 +473,11 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
 
     Tray tray;
     PassResult passes;
+    const std::unique_ptr<ContentHasher> hasher = HasherFor(verify);
     {
         PassMeter meter(s.progress, request, TimeCounter::Transfer, false);
-        passes = RunPasses(s, LocalReader(*s.localFile, tray), ServerWriter(*s.remoteFile, tray), meter, true);
+        passes = RunPasses(s, Hashing(LocalReader(*s.localFile, tray), hasher.get()),
+                           ServerWriter(*s.remoteFile, tray), meter, true);
     }
     if (passes.end != PassEnd::EndOfSource) {
         return EndFailed(s, nullptr, passes);
@@ -394,11 +494,18 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
                             SizeMismatchText("The local file changed while it was sent", passes.moved, sizeAtOpen)),
                     passes.moved);
     }
+    CopyOutcome ok;
+    if (hasher) {
+        const HashCheck check = CheckHash(s, request.targetPath, verify, hasher->FinalHex());
+        if (!check.result.ok()) {
+            return Interrupted(s, check.result, passes.moved);
+        }
+        ok.verified = check.label;
+    }
     stats::AddFileTransferred();
     if (request.mode == TransferMode::Put && EqualsNoCase(Read(keys::DeletePut), "YES")) {
         (void)::unlink(request.sourcePath.c_str());
     }
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
     return ok;
 }
@@ -406,6 +513,10 @@ CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
 CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
     const bool ascii = IsAscii(request, LocalBaseName(request.targetPath));
+    const VerifyPlan verify = PlanVerification(s, ascii);
+    if (verify.refusal) {
+        return Fail(*verify.refusal);
+    }
     // A folder at the target is never replaced; without overwrite nothing is.
     struct stat st {};
     if (::lstat(request.targetPath.c_str(), &st) == 0) {
@@ -443,9 +554,11 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
 
     Tray tray;
     PassResult passes;
+    const std::unique_ptr<ContentHasher> hasher = HasherFor(verify);
     {
         PassMeter meter(s.progress, request, TimeCounter::Transfer, true);
-        passes = RunPasses(s, ServerReader(*s.remoteFile, tray), LocalWriter(*s.localFile, tray), meter, false);
+        passes = RunPasses(s, Hashing(ServerReader(*s.remoteFile, tray), hasher.get()),
+                           LocalWriter(*s.localFile, tray), meter, false);
     }
     if (passes.end != PassEnd::EndOfSource) {
         return EndFailed(s, nullptr, passes);
@@ -460,6 +573,15 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
         s.ReleaseFiles();
         return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
     }
+    CopyOutcome ok;
+    if (hasher) {
+        const HashCheck check = CheckHash(s, request.sourcePath, verify, hasher->FinalHex());
+        if (!check.result.ok()) {
+            s.ReleaseFiles();  // the bytes that differ never take the target's place
+            return Interrupted(s, check.result, passes.moved);
+        }
+        ok.verified = check.label;
+    }
     tray.Set(0);
     FtpResult placed = s.localFile->Place(request.overwrite);
     s.ReleaseFiles();
@@ -468,7 +590,6 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(s, request.sourcePath);
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
     return ok;
 }
@@ -478,6 +599,11 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
     LoadBufferSizes(source);
     const bool ascii = IsAscii(request, SplitRemotePath(request.sourcePath).name);
     const FtpTransferType type = TypeOf(ascii ? 1 : 2);
+    const VerifyPlan verifySource = PlanVerification(source, ascii);
+    const VerifyPlan verifyTarget = PlanVerification(destination, ascii);
+    if (verifyTarget.refusal || verifySource.refusal) {
+        return Fail(verifyTarget.refusal ? *verifyTarget.refusal : *verifySource.refusal);
+    }
     std::optional<std::int64_t> expected;
     if (!ascii) {
         FtpOutcome<std::int64_t> size = source.connection().Size(request.sourcePath);
@@ -503,10 +629,18 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
 
     Tray tray;
     PassResult passes;
+    // One hash of the bytes as they pass serves both servers when they use one algorithm.
+    const std::unique_ptr<ContentHasher> targetHasher = HasherFor(verifyTarget);
+    std::unique_ptr<ContentHasher> sourceHasher;
+    if (verifySource.choice && (!verifyTarget.choice || verifyTarget.choice->algorithm != verifySource.choice->algorithm)) {
+        sourceHasher = HasherFor(verifySource);
+    }
     {
         PassMeter meter(source.progress, request, TimeCounter::ServerToServer, false);
-        passes = RunPasses(source, ServerReader(*source.remoteFile, tray), ServerWriter(*destination.remoteFile, tray),
-                           meter, false);
+        passes = RunPasses(source,
+                           Hashing(Hashing(ServerReader(*source.remoteFile, tray), targetHasher.get()),
+                                   sourceHasher.get()),
+                           ServerWriter(*destination.remoteFile, tray), meter, false);
     }
     if (passes.end != PassEnd::EndOfSource) {
         return EndFailed(source, &destination, passes);
@@ -525,9 +659,26 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
                                                                  "The source server ended the file early")) {
         return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
     }
+    CopyOutcome ok;
+    std::string targetHex;
+    if (targetHasher) {
+        targetHex = targetHasher->FinalHex();
+        const HashCheck check = CheckHash(destination, request.targetPath, verifyTarget, targetHex);
+        if (!check.result.ok()) {
+            return IsCancelled(source) ? Cancelled(passes.moved) : Fail(check.result, passes.moved);
+        }
+        ok.verified = check.label;
+    }
+    if (verifySource.choice) {
+        const std::string sourceHex = sourceHasher ? sourceHasher->FinalHex() : targetHex;
+        const HashCheck check = CheckHash(source, request.sourcePath, verifySource, sourceHex);
+        if (!check.result.ok()) {
+            return IsCancelled(source) ? Cancelled(passes.moved) : Fail(check.result, passes.moved);
+        }
+        if (ok.verified.empty()) ok.verified = check.label;
+    }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(source, request.sourcePath);
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
     return ok;
 }

@@ -19,6 +19,16 @@
 // server-to-server copy that moved fewer bytes than the listing gave for the
 // file fails; only when neither is known does the final reply alone decide.
 //
+// Verification (FTP VerifyHash): where the server offers a hash command
+// (engine/ContentHash.h, ftp/FtpHash.h) the copy hashes the bytes as they
+// pass, then asks the server for its hash of the file and fails on any
+// difference (status 241, both hashes in the reason); a match names the hash
+// in the outcome for the log ("SHA-256 <hex>"). "REQUIRE" fails a copy that
+// cannot be verified (no hash command, a refused hash, an ASCII transfer)
+// before it moves a byte where that is known beforehand. An answer that
+// cannot be read strictly always fails the copy. A server-to-server copy is
+// checked against each server that offers a hash ("REQUIRE": both must).
+//
 // A get writes into a new file beside the target and renames it over the
 // target only once the copy is verified, so a failed or cancelled get leaves
 // the old file as it was and no partial file behind; a link at the target is
@@ -61,6 +71,9 @@ struct CopyOutcome {
     std::string errorText;     // at most 255 bytes
     bool cancelled = false;    // the worker was cancelled (the job stays unattempted)
     std::int64_t bytesMoved = 0;
+    // The content was verified: "SHA-256 <hex>" (the algorithm the server
+    // used); empty when it was not.
+    std::string verified;
 
     [[nodiscard]] bool ok() const { return result == 0; }
 };

@@ -456,13 +456,17 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
     return Step::Go;
 }
 
+// The detail of a copy's "FTP Transfer Complete": the hash it was verified
+// with ("SHA-256 <hex>"), or "-".
+std::string CompletionDetail(const CopyOutcome& copy) { return copy.verified.empty() ? "-" : copy.verified; }
+
 // Records a finished copy in its job, the log ("FTP Transfer Complete" from
 // `fromHost` to `toHost`) and the sounds. True when it succeeded.
 bool RecordCopy(CTransferJob& job, const CopyOutcome& copy, Outcomes& outcomes, const std::string& fromHost,
                 const std::string& toHost, const std::string& target) {
     if (copy.ok()) {
         job.status = 0;
-        WriteLogEntry(logcode::FtpTransferComplete, fromHost, toHost, target, "-");
+        WriteLogEntry(logcode::FtpTransferComplete, fromHost, toHost, target, CompletionDetail(copy));
         outcomes.Succeeded();
         return true;
     }

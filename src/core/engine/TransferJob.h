@@ -23,6 +23,7 @@ inline constexpr std::int32_t kJobNotAttempted = -1;
 inline constexpr std::int32_t kJobCancelled = 237;       // "FTP Put Canceled"
 inline constexpr std::int32_t kJobTargetExists = 239;    // "Can't overwrite existing file!"
 inline constexpr std::int32_t kJobFolderFailed = 240;    // "Can't create file folder! FTP Put Canceled!"
+inline constexpr std::int32_t kJobNotVerified = 241;     // the content's hash differs or cannot be had (see the reason)
 
 // Texts of the engine's log entries and job reasons.
 inline constexpr const char* kPutCanceledText = "FTP Put Canceled";
