@@ -40,7 +40,8 @@ Script keys (all optional):
 
 Files on disk, resumed transfers and hashes:
   --root DIR  files not named in "files" / "file_sizes" are read from DIR
-              (RETR, SIZE, MDTM from the file's time, hashes)
+              (RETR, SIZE, MDTM from the file's time, hashes); LIST of a
+              folder in it lists its files when the script has no "listing"
   store       true: STOR and APPE write into DIR (else uploads are counted
               and dropped); a "send_bytes" limit keeps only that many bytes
   rest        true: REST n is accepted ("350") and FEAT offers REST STREAM;
@@ -174,6 +175,18 @@ class Session:
                 return f.read()
         return None
 
+    def disk_listing(self, arg):
+        """LIST of a folder under --root ("" for anything else)."""
+        path = self.disk_path(arg.split(" ")[-1] if arg else "/") if ROOT else None
+        if path is None or not os.path.isdir(path):
+            return ""
+        lines = []
+        for name in sorted(os.listdir(path)):
+            full = os.path.join(path, name)
+            kind = "d" if os.path.isdir(full) else "-"
+            lines.append("%srw-r--r--   1 u g %d Jan 01  2024 %s\r\n" % (kind, os.path.getsize(full), name))
+        return "".join(lines)
+
     def rule_for(self, verb):
         rule = self.script.get("transfer", {}).get(verb, {})
         if "times" in rule:
@@ -249,7 +262,7 @@ class Session:
                 return True
             payload = payload[offset:]
         elif verb == "LIST":
-            payload = self.script.get("listing", "").encode("latin-1")
+            payload = self.script.get("listing", self.disk_listing(arg)).encode("latin-1")
         elif verb == "MLSD":
             if "mlsd" not in self.script:
                 self.reply("500 Unknown command.")

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ResumePoint.h"
+
 namespace zyfar {
 
 // The mode word of a transfer run.
@@ -49,6 +51,9 @@ struct CTransferJob {
     std::int32_t queueEntry = 0;  // the queue entry the job was made from, 0 if none
     std::int32_t marked = 1;      // carried along
     bool sizeApproximate = false;  // the listing gave the size in blocks or units, not bytes
+    // Where an earlier attempt stopped (from the queue entry), then where this
+    // run's attempt stopped; offset 0 when there is nothing to continue.
+    ResumePoint resume{};
 
     // Stores a time in seconds since the epoch in timeLow/timeHigh (a time
     // before the epoch counts as 0).

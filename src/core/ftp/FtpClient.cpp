@@ -387,7 +387,7 @@ FtpOutcome<FtpReply> FtpClient::TransferCommand(std::string_view verb, std::stri
     restAccepted_ = false;
     if (const std::int64_t offset = std::exchange(restOffset_, 0); offset > 0) {
         FtpResult r = ctrl_->Rest(offset);
-        if (!r.ok() && !ctrl_->usable()) {
+        if (!r.ok() && (!ctrl_->usable() || restRequired_)) {
             return r;
         }
         restAccepted_ = r.ok();  // refused: the transfer starts from the beginning
@@ -396,7 +396,7 @@ FtpOutcome<FtpReply> FtpClient::TransferCommand(std::string_view verb, std::stri
 }
 
 FtpOutcome<FtpOpenedFile> FtpClient::OpenFileAt(const std::string& path, FtpOpenMode mode, FtpTransferType type,
-                                                 std::int64_t offset) {
+                                                 std::int64_t offset, FtpOffsetRule rule) {
     FtpResult r = Ready();
     if (!r.ok()) {
         return r;
@@ -428,12 +428,24 @@ FtpOutcome<FtpOpenedFile> FtpClient::OpenFileAt(const std::string& path, FtpOpen
             }
         }
     }
+    const bool onlyAtOffset = rule == FtpOffsetRule::kOnlyAtOffset && offset > 0;
+    if (onlyAtOffset && method == FtpStartMethod::kFromStart) {
+        return FtpFail(ftpcode::kExtendedError, "The server cannot continue the file at byte " +
+                                                    std::to_string(offset) + " (no REST STREAM, no APPE).");
+    }
     if (mode == FtpOpenMode::kWrite) {
         ForgetListings();
     }
     restOffset_ = method == FtpStartMethod::kRestart ? offset : 0;
+    restRequired_ = onlyAtOffset;
     FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(verb, path);
     restOffset_ = 0;
+    restRequired_ = false;
+    if (!data.ok() && method == FtpStartMethod::kAppend && !onlyAtOffset && ctrl_->usable() &&
+        ClassifyReply(ctrl_->lastReplyCode()) == ReplyKind::kNotUnderstood) {
+        method = FtpStartMethod::kFromStart;  // APPE unknown: the whole file after all
+        data = OpenData("STOR", path);
+    }
     if (!data.ok()) {
         return data.result;
     }

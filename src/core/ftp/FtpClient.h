@@ -52,6 +52,12 @@ struct RemoteHashResult {
     FtpResult failure;  // why, unless kHash (quotes the server's reply)
 };
 
+// What OpenFileAt does when the offset cannot be used.
+enum class FtpOffsetRule {
+    kOrFromStart,   // the whole file instead
+    kOnlyAtOffset,  // nothing: the open fails (a file that must not be replaced)
+};
+
 // A file OpenFileAt opened, and from where its bytes go.
 struct FtpOpenedFile {
     std::unique_ptr<FtpFileStream> stream;
@@ -134,9 +140,11 @@ public:
     // STREAM, else APPE when SIZE says the server's file has exactly
     // `offset` bytes. A server that refuses REST, lacks it, or holds another
     // size gets the whole file (offset 0): the result says which happened,
-    // and the caller must start its own side from that offset.
+    // and the caller must start its own side from that offset. With
+    // kOnlyAtOffset the open fails instead (no transfer command is sent).
     [[nodiscard]] FtpOutcome<FtpOpenedFile> OpenFileAt(const std::string& path, FtpOpenMode mode,
-                                                       FtpTransferType type, std::int64_t offset);
+                                                       FtpTransferType type, std::int64_t offset,
+                                                       FtpOffsetRule rule = FtpOffsetRule::kOrFromStart);
 
     // The hash command the server offers (FEAT), best first; none without one.
     [[nodiscard]] std::optional<HashChoice> OfferedHash() const;
@@ -198,6 +206,7 @@ private:
     std::size_t listingCacheBytes_ = 0;  // HeldBytes of every kept listing
     std::int64_t restOffset_ = 0;  // REST to send before the next transfer command
     bool restAccepted_ = false;    // the last transfer command followed an accepted REST
+    bool restRequired_ = false;    // a refused REST sends no transfer command
 };
 
 // Splits a remote path at its last "/" (or "\" when the path has no "/"):
