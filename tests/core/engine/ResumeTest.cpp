@@ -237,6 +237,62 @@ TEST_F(ResumeTest, AResumedCopyIsVerifiedOverTheWholeFile) {
     }
 }
 
+// Real servers continue at the offset: pyftpdlib and vsftpd take REST before RETR and before STOR. The earlier
+// attempt is set up by hand: its partial file (a get) or the server's partial file (a put), and its resume point.
+TEST_F(ResumeTest, PyftpdlibAndVsftpdContinueWithRest) {
+    const std::string data = test::PatternBytes(kSize, 37);
+    constexpr std::int64_t kKept = 123'457;
+    for (const bool vsftpd : {false, true}) {
+        std::string remote = "/resume";
+        std::string folder;
+        TransferServer site;
+        if (vsftpd) {
+            test::VsftpdServer& v = SharedVsftpd();
+            if (v.unavailable()) {
+                GTEST_SKIP() << "vsftpd cannot run here: " << v.error();
+            }
+            ASSERT_TRUE(v.started()) << v.error();
+            site = Server(v.port(), "anonymous", "");
+            remote = v.uploadFolder() + (v.uploadFolder() == "/" ? "" : "/") + "resume";
+            folder = v.uploadPath() + "/resume";
+        } else {
+            ASSERT_TRUE(SharedPyFtpd().started()) << SharedPyFtpd().error();
+            site = Server(SharedPyFtpd().port());
+            folder = SharedPyFtpd().root() + "/resume";
+        }
+        for (const bool put : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << (vsftpd ? "vsftpd " : "pyftpdlib ") << (put ? "put" : "get"));
+            TheTransferLog().Clear();
+            test::RemoveTree(folder);
+            ASSERT_TRUE(test::MakeDir(folder));
+            ::chmod(folder.c_str(), 0777);  // vsftpd writes as its session user
+            base_ = MakeLocalDir(std::string(vsftpd ? "vs-" : "py-") + (put ? "put" : "get"));
+            CTransferJob job = Job(put ? base_ : "", "f.bin", "f.bin", remote, kSize);
+            if (put) {
+                ASSERT_TRUE(test::WriteFile(base_ + "/f.bin", data));
+                ASSERT_TRUE(test::WriteFile(folder + "/f.bin", data.substr(0, kKept)));
+                ::chmod((folder + "/f.bin").c_str(), 0666);
+                struct stat st {};
+                ASSERT_EQ(::stat((base_ + "/f.bin").c_str(), &st), 0);
+                char stamp[64];
+                std::snprintf(stamp, sizeof stamp, "%lld.%09ld", static_cast<long long>(st.st_mtim.tv_sec),
+                              static_cast<long>(st.st_mtim.tv_nsec));
+                job.resume = ResumePoint{kKept, kSize, stamp};
+            } else {
+                ASSERT_TRUE(test::WriteFile(folder + "/f.bin", data));
+                ASSERT_TRUE(SetTimes(folder + "/f.bin", 1'700'000'000));  // MDTM 20231114221320
+                ASSERT_TRUE(test::WriteFile(BufferedLocalFile::PartialPathFor(base_ + "/f.bin"), data.substr(0, kKept)));
+                job.resume = ResumePoint{kKept, kSize, "20231114221320"};
+            }
+            auto run = RunSingle(site, {job}, put ? TransferMode::PutKeep : TransferMode::Get, base_);
+            ASSERT_EQ(run->run().jobs[0].status, 0) << run->run().jobs[0].reason;
+            EXPECT_EQ(LogEntries(logcode::FtpTransferComplete).at(0).detail, "Resumed at byte 123457");
+            EXPECT_TRUE(test::ReadFile(put ? folder + "/f.bin" : base_ + "/f.bin") == data);
+            EXPECT_FALSE(test::Exists(BufferedLocalFile::PartialPathFor(base_ + "/f.bin")));
+        }
+    }
+}
+
 // "Yes" (cancel) during a get keeps what arrived; the next attempt continues from there.
 TEST_F(ResumeTest, ACancelledGetKeepsItsPartialFile) {
     const std::string data = test::PatternBytes(kSize, 34);
