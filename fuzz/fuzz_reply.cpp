@@ -1,10 +1,13 @@
 // The control connection's reply framer: any byte stream, fed whole and in
 // pieces, gives the same replies; every reply it hands out has a code from 100
-// to 599 and its first line starts with that code.
+// to 599 and its first line starts with that code. The features and hash
+// answers read from those replies: a hash read is always hex of its
+// algorithm's length.
 #include <string>
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "ftp/FtpHash.h"
 #include "ftp/ReplyFramer.h"
 
 namespace {
@@ -53,6 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         (void)r.Text();
         (void)r.LastLineText();
+        zyfar::FtpFeatures features;
+        zyfar::ReadTransferFeatures(r, features);
+        (void)zyfar::ChooseHashCommand(features);
+        const std::string_view first = r.lines.front().size() > 4 ? std::string_view(r.lines.front()).substr(4) : "";
+        for (const auto algorithm : {zyfar::HashAlgorithm::kSha256, zyfar::HashAlgorithm::kSha1, zyfar::HashAlgorithm::kMd5}) {
+            for (const auto& hex : {zyfar::ParseHashReply(first, algorithm), zyfar::ParseXHashReply(first, algorithm)}) {
+                FUZZ_CHECK(!hex || (hex->size() == zyfar::HashHexLength(algorithm) &&
+                                    hex->find_first_not_of("0123456789abcdef") == std::string::npos));
+            }
+        }
     }
     return 0;
 }

@@ -10,6 +10,7 @@ PACKAGES=(
   libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev libx11-dev
+  libssl-dev
   python3 python3-pyftpdlib vsftpd curl lftp
   shared-mime-info adwaita-icon-theme
   xvfb xauth

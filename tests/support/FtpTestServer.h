@@ -382,8 +382,10 @@ public:
         WriteFile(dir_ / "script.json", scriptJson);
         log_ = dir_ / "commands.log";
         WriteFile(log_, "");
+        root_ = dir_ / "root";
+        MakeDir(root_);
         std::vector<std::string> argv{kPython, SupportDir() + "/ftp_fault_server.py", "--script",
-                                      dir_ / "script.json", "--log", log_};
+                                      dir_ / "script.json", "--log", log_, "--root", root_};
         if (ipv6) {
             argv.push_back("--ipv6");
         }
@@ -393,6 +395,8 @@ public:
     [[nodiscard]] bool started() const { return started_; }
     [[nodiscard]] const std::string& error() const { return process_.error(); }
     [[nodiscard]] std::uint16_t port() const { return process_.port(); }
+    // The folder whose files the server serves (and stores into with "store": true).
+    [[nodiscard]] const std::string& root() const { return root_; }
 
     // Every line the server received, in order ("#CONNECT" marks a new
     // control connection, "#STORED n" a finished upload).
@@ -438,6 +442,7 @@ public:
 private:
     TempDir dir_;
     std::string log_;
+    std::string root_;
     ServerProcess process_;
     bool started_ = false;
 };

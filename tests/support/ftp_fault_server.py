@@ -37,8 +37,31 @@ Script keys (all optional):
               from (e.g. "127.0.0.2": a peer the client must turn away)
   abor_replies  replies to ABOR during a stalled transfer
                 (default ["426 Transfer aborted.", "226 ABOR successful."])
+
+Files on disk, resumed transfers and hashes:
+  --root DIR  files not named in "files" / "file_sizes" are read from DIR
+              (RETR, SIZE, MDTM from the file's time, hashes); LIST of a
+              folder in it lists its files when the script has no "listing"
+  store       true: STOR and APPE write into DIR (else uploads are counted
+              and dropped); a "send_bytes" limit keeps only that many bytes
+  rest        true: REST n is accepted ("350") and FEAT offers REST STREAM;
+              the next RETR starts at n, the next STOR writes from n on.
+              Absent or false: REST is answered 502 and not offered.
+  appe        false: APPE is answered 502 (default: APPE appends)
+  mdtm        {path: "YYYYMMDDHHMMSS"} MDTM answers for paths
+  hash        {"algorithms": ["SHA-256", "SHA-1", "MD5"], "selected": name}:
+              FEAT offers HASH with that list (the selected one marked
+              "*"), OPTS HASH selects, HASH answers
+              "213 <alg> 0-<size> <hex> <path>" over the file's real bytes
+  x_hash      ["XSHA256", "XSHA1", "XMD5"]: FEAT offers them; each answers
+              "213 <hex>"
+  wrong_hash  true: every hash answered has its first digit changed
+  transfer rules may carry "times": n, applying only to the first n
+              transfers of that verb (over all connections); later ones
+              run normally
 """
 import argparse
+import hashlib
 import json
 import os
 import socket
@@ -47,6 +70,11 @@ import threading
 import time
 
 LOG_LOCK = threading.Lock()
+ROOT = None
+RULE_LOCK = threading.Lock()
+RULE_USES = {}
+HASHES = {"SHA-256": hashlib.sha256, "SHA-1": hashlib.sha1, "MD5": hashlib.md5}
+X_HASHES = {"XSHA256": "SHA-256", "XSHA1": "SHA-1", "XMD5": "MD5"}
 
 
 def log_line(path, text):
@@ -82,6 +110,9 @@ class Session:
         self.active_addr = None
         self.stalled_data = None
         self.buf = b""
+        self.rest = 0
+        hash_rule = script.get("hash") or {}
+        self.hash_selected = hash_rule.get("selected", (hash_rule.get("algorithms") or ["SHA-256"])[0])
 
     # -- plumbing --
     def send(self, data):
@@ -121,6 +152,88 @@ class Session:
             return data
         return None
 
+    # -- files --
+    def disk_path(self, arg):
+        if ROOT is None or not arg or "\x00" in arg:
+            return None
+        parts = [p for p in arg.split("/") if p not in ("", ".")]
+        if ".." in parts:
+            return None
+        return os.path.join(ROOT, *parts)
+
+    def file_bytes(self, arg):
+        """The contents of a file, or None."""
+        files = self.script.get("files", {})
+        sizes = self.script.get("file_sizes", {})
+        if arg in files:
+            return files[arg].encode("latin-1")
+        if arg in sizes:
+            return generated(int(sizes[arg]))
+        path = self.disk_path(arg)
+        if path is not None and os.path.isfile(path):
+            with open(path, "rb") as f:
+                return f.read()
+        return None
+
+    def disk_listing(self, arg):
+        """LIST of a folder under --root ("" for anything else)."""
+        path = self.disk_path(arg.split(" ")[-1] if arg else "/") if ROOT else None
+        if path is None or not os.path.isdir(path):
+            return ""
+        lines = []
+        for name in sorted(os.listdir(path)):
+            full = os.path.join(path, name)
+            kind = "d" if os.path.isdir(full) else "-"
+            lines.append("%srw-r--r--   1 u g %d Jan 01  2024 %s\r\n" % (kind, os.path.getsize(full), name))
+        return "".join(lines)
+
+    def rule_for(self, verb):
+        rule = self.script.get("transfer", {}).get(verb, {})
+        if "times" in rule:
+            with RULE_LOCK:
+                used = RULE_USES.get(verb, 0)
+                RULE_USES[verb] = used + 1
+            if used >= int(rule["times"]):
+                return {}
+        return rule
+
+    def hash_hex(self, algorithm, data):
+        hexed = HASHES[algorithm](data).hexdigest()
+        if self.script.get("wrong_hash"):
+            hexed = ("1" if hexed[0] != "1" else "2") + hexed[1:]
+        return hexed
+
+    def feat_lines(self):
+        feats = list(self.script.get("feat", ["MLST type*;size*;modify*;", "SIZE", "MDTM", "EPSV", "UTF8"]))
+        if self.script.get("rest") and "REST STREAM" not in feats:
+            feats.append("REST STREAM")
+        hash_rule = self.script.get("hash")
+        if hash_rule:
+            feats.append("HASH " + ";".join(a + ("*" if a == self.hash_selected else "")
+                                            for a in hash_rule.get("algorithms", ["SHA-256"])))
+        feats.extend(self.script.get("x_hash", []))
+        return feats
+
+    def do_hash(self, verb, arg):
+        data = self.file_bytes(arg)
+        if data is None:
+            self.reply("550 No such file.")
+        elif verb == "HASH":
+            self.reply("213 %s 0-%d %s %s" % (self.hash_selected, len(data), self.hash_hex(self.hash_selected, data), arg))
+        else:
+            self.reply("213 " + self.hash_hex(X_HASHES[verb], data))
+
+    def do_opts(self, arg):
+        name, _, value = arg.partition(" ")
+        algorithms = (self.script.get("hash") or {}).get("algorithms", [])
+        if name.upper() != "HASH" or not self.script.get("hash"):
+            self.reply("200 OK.")
+        elif value.upper() in algorithms:
+            self.hash_selected = value.upper()
+            self.reply("200 " + self.hash_selected)
+        else:
+            self.reply("504 Unknown algorithm.")
+
     # -- commands --
     def passive_listener(self):
         if self.pasv_listener is not None:
@@ -133,23 +246,23 @@ class Session:
         return lst.getsockname()[1]
 
     def do_transfer(self, verb, arg):
-        rule = self.script.get("transfer", {}).get(verb, {})
+        offset, self.rest = self.rest, 0
+        rule = self.rule_for(verb)
         if "reply" in rule:
             self.reply(rule["reply"])
             return True
         payload = b""
         if verb == "RETR":
-            files = self.script.get("files", {})
-            sizes = self.script.get("file_sizes", {})
-            if arg in files:
-                payload = files[arg].encode("latin-1")
-            elif arg in sizes:
-                payload = generated(int(sizes[arg]))
-            else:
+            payload = self.file_bytes(arg)
+            if payload is None:
                 self.reply("550 No such file.")
                 return True
+            if offset > len(payload):
+                self.reply("554 Invalid REST parameter.")
+                return True
+            payload = payload[offset:]
         elif verb == "LIST":
-            payload = self.script.get("listing", "").encode("latin-1")
+            payload = self.script.get("listing", self.disk_listing(arg)).encode("latin-1")
         elif verb == "MLSD":
             if "mlsd" not in self.script:
                 self.reply("500 Unknown command.")
@@ -161,17 +274,24 @@ class Session:
             return True
         self.reply(rule.get("preliminary", "150 Opening data connection."))
         outcome = rule.get("outcome", "ok")
-        if verb == "STOR":
+        if verb in ("STOR", "APPE"):
             total = 0
             limit = rule.get("send_bytes")
             data.settimeout(30)
+            received = []
             while True:
                 chunk = data.recv(65536)
                 if not chunk:
                     break
                 total += len(chunk)
+                received.append(chunk)
                 if limit is not None and total >= int(limit):
                     break
+            body = b"".join(received)
+            if limit is not None:
+                body = body[: int(limit)]
+                total = min(total, int(limit))
+            self.store(verb, arg, offset, body)
             log_line(self.log, "#STORED %d" % total)
         else:
             if "send_bytes" in rule:
@@ -193,6 +313,20 @@ class Session:
             self.reply(rule.get("final", "226 Transfer complete."))
         return True
 
+    def store(self, verb, arg, offset, body):
+        path = self.disk_path(arg)
+        if not self.script.get("store") or path is None:
+            return
+        if verb == "APPE" and os.path.exists(path):
+            with open(path, "ab") as f:
+                f.write(body)
+            return
+        mode = "r+b" if offset > 0 and os.path.exists(path) else "wb"
+        with open(path, mode) as f:
+            f.truncate(offset if mode == "r+b" else 0)
+            f.seek(offset if mode == "r+b" else 0)
+            f.write(body)
+
     def handle(self, verb, arg):
         """Returns False when the control connection is to be closed."""
         fixed = self.script.get("replies", {})
@@ -209,8 +343,7 @@ class Session:
         elif verb == "PASS":
             self.reply("230 Logged in.")
         elif verb == "FEAT":
-            feats = self.script.get("feat", ["MLST type*;size*;modify*;", "SIZE", "MDTM", "EPSV", "UTF8"])
-            self.reply("\n".join(["211-Features:"] + [" " + f for f in feats] + ["211 End"]))
+            self.reply("\n".join(["211-Features:"] + [" " + f for f in self.feat_lines()] + ["211 End"]))
         elif verb == "PWD":
             self.reply('257 "/" is the current directory.')
         elif verb in ("CWD", "RMD", "DELE", "RNTO"):
@@ -219,21 +352,36 @@ class Session:
             self.reply('257 "%s" created.' % arg.replace('"', '""'))
         elif verb == "RNFR":
             self.reply("350 Ready for destination name.")
-        elif verb in ("TYPE", "NOOP", "OPTS", "MODE", "STRU"):
+        elif verb == "OPTS":
+            self.do_opts(arg)
+        elif verb == "REST" and self.script.get("rest"):
+            if not arg.isdigit():
+                self.reply("501 Bad REST.")
+            else:
+                self.rest = int(arg)
+                self.reply("350 Restarting at %d." % self.rest)
+        elif verb == "HASH" and self.script.get("hash"):
+            self.do_hash(verb, arg)
+        elif verb in X_HASHES and verb in self.script.get("x_hash", []):
+            self.do_hash(verb, arg)
+        elif verb in ("TYPE", "NOOP", "MODE", "STRU"):
             self.reply("200 OK.")
         elif verb == "SYST":
             self.reply("215 UNIX Type: L8")
         elif verb == "SIZE":
-            files = self.script.get("files", {})
-            sizes = self.script.get("file_sizes", {})
-            if arg in files:
-                self.reply("213 %d" % len(files[arg].encode("latin-1")))
-            elif arg in sizes:
-                self.reply("213 %d" % int(sizes[arg]))
-            else:
+            data = self.file_bytes(arg)
+            if data is None:
                 self.reply("550 No such file.")
+            else:
+                self.reply("213 %d" % len(data))
         elif verb == "MDTM":
-            self.reply("213 20240102030405")
+            path = self.disk_path(arg)
+            if arg in self.script.get("mdtm", {}):
+                self.reply("213 " + self.script["mdtm"][arg])
+            elif path is not None and os.path.isfile(path) and arg not in self.script.get("files", {}):
+                self.reply("213 " + time.strftime("%Y%m%d%H%M%S", time.gmtime(os.stat(path).st_mtime)))
+            else:
+                self.reply("213 20240102030405")
         elif verb == "PASV":
             port = self.passive_listener()
             addr = self.script.get("pasv_address", "127.0.0.1").replace(".", ",")
@@ -258,7 +406,9 @@ class Session:
             else:
                 self.active_addr = (fields[2], int(fields[3]))
                 self.reply("200 EPRT OK.")
-        elif verb in ("RETR", "LIST", "MLSD", "STOR", "NLST"):
+        elif verb == "APPE" and self.script.get("appe") is False:
+            self.reply("502 Command not implemented.")
+        elif verb in ("RETR", "LIST", "MLSD", "STOR", "NLST", "APPE"):
             return self.do_transfer(verb, arg)
         elif verb == "ABOR":
             if self.stalled_data is not None:
@@ -315,7 +465,10 @@ def main():
     ap.add_argument("--log", default="")
     ap.add_argument("--ipv6", action="store_true")
     ap.add_argument("--lifetime", type=float, default=300)
+    ap.add_argument("--root", default=None)
     args = ap.parse_args()
+    global ROOT
+    ROOT = args.root
     with open(args.script, encoding="utf-8") as f:
         script = json.load(f)
     threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()

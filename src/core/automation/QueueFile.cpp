@@ -97,6 +97,9 @@ QueueEntry ReadEntry(const IniDocument& doc, int number) {
     e.remRemDir = Text(doc, s, qk::RemRemDir);
     e.remotePort = Text(doc, s, qk::RemotePort);
     e.sendOwner = Text(doc, s, qk::SendOwner);
+    e.resumeOffset = Text(doc, s, qk::ResumeOffset);
+    e.sourceSize = Text(doc, s, qk::SourceSize);
+    e.sourceTime = Text(doc, s, qk::SourceTime);
     return e;
 }
 
@@ -128,6 +131,11 @@ IniDocument::Entries EntryKeys(const QueueEntry& e) {
     if (!e.port.empty()) out.emplace_back(qk::Port, e.port);
     out.emplace_back(qk::Status, std::to_string(e.status));
     if (!e.sendOwner.empty()) out.emplace_back(qk::SendOwner, e.sendOwner);
+    if (!e.resumeOffset.empty()) {
+        out.emplace_back(qk::ResumeOffset, e.resumeOffset);
+        out.emplace_back(qk::SourceSize, e.sourceSize);
+        out.emplace_back(qk::SourceTime, e.sourceTime);
+    }
     return out;
 }
 
@@ -166,6 +174,28 @@ std::string QueueServerIdentity(const QueueEntry& e) {
 
 namespace {
 
+// The resume keys of a point (none when there is nothing to continue, or
+// when its time could not be stored on one line).
+void SetResumeKeys(QueueEntry& e, const ResumePoint& point) {
+    if (!point.Usable() || HasLineBreakOrNul(point.sourceTime)) {
+        e.resumeOffset.clear();
+        e.sourceSize.clear();
+        e.sourceTime.clear();
+        return;
+    }
+    e.resumeOffset = std::to_string(point.offset);
+    e.sourceSize = std::to_string(point.sourceSize);
+    e.sourceTime = point.sourceTime;
+}
+
+// A whole non-negative decimal number, or nothing.
+std::optional<std::int64_t> WholeNumber(const std::string& text) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoll(text);
+}
+
 QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     QueueEntry e;
     e.numTimes = 1;
@@ -189,6 +219,7 @@ QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     }
     e.fileSize = std::to_string(std::max<std::int64_t>(0, item.size));
     e.port = std::to_string(run.first.port);
+    SetResumeKeys(e, item.resume);
     return e;
 }
 
@@ -228,6 +259,15 @@ std::string WriteFailureText(const std::string& path, int savedErrno) {
 }
 
 }  // namespace
+
+ResumePoint QueueResumeOf(const QueueEntry& e) {
+    const std::optional<std::int64_t> offset = WholeNumber(e.resumeOffset);
+    const std::optional<std::int64_t> size = WholeNumber(e.sourceSize);
+    if (!offset || !size || e.sourceTime.empty() || *offset <= 0 || *offset > *size) {
+        return {};
+    }
+    return ResumePoint{*offset, *size, e.sourceTime};
+}
 
 // ---- QueueEditor ----
 
@@ -270,6 +310,21 @@ bool QueueEditor::Append(const QueueEntry& e) {
     if (!doc_.ReplaceSection(QueueSectionName(count_ + 1), EntryKeys(e))) return false;
     SetCount(count_ + 1);
     return true;
+}
+
+void QueueEditor::SetResume(int number, const ResumePoint& point) {
+    QueueEntry keys;
+    SetResumeKeys(keys, point);
+    const std::string s = QueueSectionName(number);
+    for (const auto& [key, value] : {std::pair{qk::ResumeOffset, keys.resumeOffset},
+                                     std::pair{qk::SourceSize, keys.sourceSize},
+                                     std::pair{qk::SourceTime, keys.sourceTime}}) {
+        if (!value.empty()) {
+            doc_.Set(s, key, value);
+        } else if (doc_.Get(s, key)) {
+            doc_.RemoveKey(s, key);
+        }
+    }
 }
 
 void QueueEditor::MarkSending(int number) {
@@ -453,6 +508,7 @@ QueueRunSummary QueueFile::ApplyRun(const QueueRun& run, const std::vector<Queue
                 if (!options.AddsFailures()) continue;
                 if (const int k = q.Find(run, item); k > 0) {
                     q.Count(k);
+                    q.SetResume(k, item.resume);
                     ++summary.counted;
                     continue;
                 }

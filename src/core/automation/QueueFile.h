@@ -15,6 +15,11 @@
 // SendOwner, "<pid>:<start time>" of the process whose run sends it. Older
 // versions ignore the key; it lets a later start tell an entry whose run is
 // gone (a crash, a kill) from one that another live process is sending.
+//
+// A failed transfer that can be continued also carries ResumeOffset (the
+// bytes in place), SourceSize and SourceTime (the source as it was when they
+// were taken; engine/ResumePoint.h). Entries without them (older versions,
+// or nothing to continue) start over when sent.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -52,6 +57,9 @@ inline constexpr const char* RemLogin = "RemLogin";
 inline constexpr const char* RemRemDir = "RemRemDir";
 inline constexpr const char* RemotePort = "RemotePort";
 inline constexpr const char* SendOwner = "SendOwner";
+inline constexpr const char* ResumeOffset = "ResumeOffset";
+inline constexpr const char* SourceSize = "SourceSize";
+inline constexpr const char* SourceTime = "SourceTime";
 }  // namespace queue_keys
 
 inline constexpr const char* kQueueLocal = "Local";
@@ -103,6 +111,7 @@ struct QueueEntry {
     std::string fileSize, port;
     std::string remPassword, remLogin, remRemDir, remotePort;
     std::string sendOwner;  // SendOwner ("" when absent)
+    std::string resumeOffset, sourceSize, sourceTime;  // ResumeOffset, SourceSize, SourceTime ("" when absent)
 
     [[nodiscard]] bool IsXfer() const { return ftpMethod == kQueueMethodXfer; }
     // "SENDING" when Status is not 0, else "IDLE".
@@ -115,6 +124,10 @@ struct QueueEntry {
 // The port of a queue entry's text: its leading integer, 21 when absent or
 // outside 1..65535.
 [[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
+
+// The resume point an entry's keys give: offset 0 (start over) unless
+// ResumeOffset, SourceSize and SourceTime are all there and readable.
+[[nodiscard]] ResumePoint QueueResumeOf(const QueueEntry& e);
 
 // Which servers an entry goes to beyond its route's host names: the port and
 // login of the first server and, for a remote-to-remote entry, those of the
@@ -158,6 +171,9 @@ public:
     void MarkSending(int number);
     // Status 0, no owner.
     void MarkIdle(int number);
+    // Where the entry's transfer stopped: the three resume keys, or none of
+    // them when the point has nothing to continue (offset 0).
+    void SetResume(int number, const ResumePoint& point);
     // Removes entry `number`; the entries behind it move up by one.
     void RemoveAt(int number);
     // Keeps the entries whose NumTimes (absent 1) is not above `limit`, in

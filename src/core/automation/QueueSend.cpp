@@ -60,6 +60,7 @@ CTransferJob JobOf(const QueueEntry& e, QueueMethod method) {
     job.status = kJobNotAttempted;
     job.queueEntry = e.number;
     job.marked = 1;
+    job.resume = QueueResumeOf(e);  // none in an older entry: the file starts over
     return job;
 }
 

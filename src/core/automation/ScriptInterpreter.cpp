@@ -98,9 +98,14 @@ std::optional<std::int64_t> ListedSize(const FtpFoundFile& file) {
     return file.entry.size;
 }
 
-// A copy's outcome as a script lists it.
+// A copy's outcome as a script lists it; a success carries the hash the
+// content was verified with ("SHA-256 <hex>") as its text, if any.
 FtpResult CopyResult(const CopyOutcome& copy) {
-    if (copy.ok()) return FtpOk();
+    if (copy.ok()) {
+        FtpResult ok = FtpOk();
+        ok.text = copy.verified;
+        return ok;
+    }
     if (copy.cancelled) return CancelledResult();
     return FtpFail(copy.result, copy.errorText);
 }
@@ -574,7 +579,7 @@ ScriptInterpreter::Step ScriptInterpreter::TransferOutcome(ScriptSession& s, con
                                                            const std::string& destination, const std::string& file,
                                                            bool lost) {
     if (r.ok()) {
-        Log(logcode::FtpTransferComplete, source, destination, file, "-");
+        Log(logcode::FtpTransferComplete, source, destination, file, r.text.empty() ? "-" : r.text);
         AddResult(s, true, LogEventText(logcode::FtpTransferComplete), name);
         return Step::Next;
     }

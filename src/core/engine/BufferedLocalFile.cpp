@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,14 +57,7 @@ FtpResult LocalFileFailure(std::string_view what, const std::string& path, int e
 BufferedLocalFile::BufferedLocalFile(int fd, std::string path, bool writing, std::int64_t size)
     : fd_(fd), path_(std::move(path)), writing_(writing), sizeAtOpen_(size), buffer_(kBufferSize) {}
 
-BufferedLocalFile::~BufferedLocalFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-    }
-}
+BufferedLocalFile::~BufferedLocalFile() { (void)Close(); }
 
 FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const std::string& path) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer (it is refused
@@ -85,7 +79,24 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenRead(const
 #ifdef POSIX_FADV_SEQUENTIAL
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    return std::unique_ptr<BufferedLocalFile>(new BufferedLocalFile(fd, path, false, static_cast<std::int64_t>(st.st_size)));
+    std::unique_ptr<BufferedLocalFile> file(new BufferedLocalFile(fd, path, false, static_cast<std::int64_t>(st.st_size)));
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%lld.%09ld", static_cast<long long>(st.st_mtim.tv_sec),
+                  static_cast<long>(st.st_mtim.tv_nsec));
+    file->timeAtOpen_ = stamp;
+    return file;
+}
+
+FtpResult BufferedLocalFile::SeekTo(std::int64_t position) {
+    if (fd_ < 0 || writing_) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not open for reading.");
+    }
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+        return Fail("Cannot read", errno);
+    }
+    start_ = end_ = 0;
+    eof_ = false;
+    return FtpOk();
 }
 
 namespace {
@@ -127,6 +138,78 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::CreateFor(cons
         }
     }
     return LocalFileFailure("Cannot create", target, error);
+}
+
+std::string BufferedLocalFile::PartialPathFor(const std::string& target) { return target + ".zyfar-part"; }
+
+FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenPartial(const std::string& target,
+                                                                             std::int64_t offset) {
+    const std::string partial = PartialPathFor(target);
+    const int fd = ::open(partial.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return LocalFileFailure("Cannot create", partial, errno);
+    }
+    const auto refuse = [fd, &partial](FtpResult why) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+            ::unlink(partial.c_str());  // nothing of an earlier attempt is lost
+        }
+        ::close(fd);
+        return why;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return refuse(LocalFileFailure("Cannot create", partial, EINVAL));
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);  // another run writes it: never touched
+        return FtpFail(kPartialBusy, "The partial file " + partial + " is in use by another transfer.");
+    }
+    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<BufferedLocalFile> file(new BufferedLocalFile(fd, target, true, 0));
+    file->temporary_ = partial;
+    file->keepPartial_ = true;
+    if (offset > 0 && st.st_size == offset && ::lseek(fd, 0, SEEK_END) == static_cast<off_t>(offset)) {
+        file->offset_ = offset;
+        return file;
+    }
+    if (FtpResult r = file->StartOver(); !r.ok()) {
+        file->Discard();
+        return r;
+    }
+    // A file that replaces another keeps its permissions (a private file stays private).
+    struct stat old {};
+    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        (void)::fchmod(fd, old.st_mode & 07777);
+    }
+    return file;
+}
+
+FtpResult BufferedLocalFile::StartOver() {
+    if (fd_ < 0 || !keepPartial_) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not a partial download.");
+    }
+    end_ = 0;
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+        return Fail("Cannot write", errno);
+    }
+    offset_ = 0;
+    return FtpOk();
+}
+
+FtpOutcome<std::size_t> BufferedLocalFile::ReadBack(std::int64_t position, char* buffer, std::size_t n) {
+    if (fd_ < 0 || !keepPartial_) {
+        return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not a partial download.");
+    }
+    for (;;) {
+        const ssize_t got = ::pread(fd_, buffer, n, static_cast<off_t>(position));
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            return LocalFileFailure("Cannot read", temporary_, errno);
+        }
+    }
 }
 
 FtpResult BufferedLocalFile::Fail(const char* what, int error) const { return LocalFileFailure(what, path_, error); }
@@ -236,7 +319,13 @@ FtpResult BufferedLocalFile::Close() {
     }
     fd_ = -1;
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        // A partial file with bytes in it stays for a later attempt.
+        struct stat st {};
+        const bool keep = keepPartial_ && ::lstat(temporary_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                          st.st_size > 0;
+        if (!keep) {
+            ::unlink(temporary_.c_str());
+        }
         temporary_.clear();
     }
     return r;

@@ -52,6 +52,35 @@ public:
     // Failures name the target.
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> CreateFor(const std::string& target);
 
+    // ---- a download kept between attempts ----
+    // The partial file of a download: "<target>.zyfar-part" beside it.
+    [[nodiscard]] static std::string PartialPathFor(const std::string& target);
+    // Opens the partial file of `target` (created if missing, never through a
+    // link), locked so that no other run writes it at the same time (another
+    // one holding it: failure code kPartialBusy). When it holds exactly
+    // `offset` bytes (offset > 0) they are kept and writes go after them;
+    // otherwise it starts empty. offset() says which. It takes the target's
+    // place only through Place(); closed without that it stays, for a later
+    // attempt, as long as it holds any bytes (an empty one is removed).
+    [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenPartial(const std::string& target,
+                                                                                     std::int64_t offset);
+    static constexpr std::int32_t kPartialBusy = filecause::kAccessDenied;
+    // A partial file: the bytes it held when opened, which writes follow.
+    [[nodiscard]] std::int64_t offset() const { return offset_; }
+    // A partial file: empties it (the server sends the whole file after all).
+    [[nodiscard]] FtpResult StartOver();
+    // A partial file: up to n bytes from `position` of what it holds (its
+    // first offset() bytes), without moving the write position.
+    [[nodiscard]] FtpOutcome<std::size_t> ReadBack(std::int64_t position, char* buffer, std::size_t n);
+    // A partial file whose bytes are wrong: removed when closed.
+    void Discard() { keepPartial_ = false; }
+
+    // Reading: the next Read starts at byte `position`.
+    [[nodiscard]] FtpResult SeekTo(std::int64_t position);
+    // Reading: the file's modification time when it was opened,
+    // "<seconds>.<nanoseconds>" since 1970.
+    [[nodiscard]] const std::string& TimeAtOpen() const { return timeAtOpen_; }
+
     ~BufferedLocalFile();
     BufferedLocalFile(const BufferedLocalFile&) = delete;
     BufferedLocalFile& operator=(const BufferedLocalFile&) = delete;
@@ -65,7 +94,8 @@ public:
     // All n bytes (buffered).
     [[nodiscard]] FtpResult Write(const char* buffer, std::size_t n);
     // Writes what is buffered and closes; the result of the last write. A
-    // download's file that was not placed is removed.
+    // download's file that was not placed is removed (a partial file with
+    // bytes in it stays).
     [[nodiscard]] FtpResult Close();
     // A download's file: closes it and renames it to the target. With
     // `replace` an existing target (a link itself, not what it points to) is
@@ -88,6 +118,9 @@ private:
     std::size_t start_ = 0;  // read: first unread byte
     std::size_t end_ = 0;    // read: end of valid bytes; write: bytes collected
     bool eof_ = false;
+    bool keepPartial_ = false;  // a partial file that stays when closed unplaced
+    std::int64_t offset_ = 0;
+    std::string timeAtOpen_;
 };
 
 }  // namespace zyfar

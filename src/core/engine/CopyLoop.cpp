@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/ContentHash.h"
 #include "engine/TransferPaths.h"
 #include "engine/TransferProgress.h"
 #include "engine/TransferSession.h"
@@ -347,73 +348,337 @@ CopyOutcome EndFailed(CTransferSession& s, CTransferSession* other, const PassRe
     return Interrupted(s, passes.failure, passes.moved);
 }
 
+
+// ---- verification ----
+
+// What a copy verifies its content with.
+struct VerifyPlan {
+    VerifyHashMode mode = VerifyHashMode::Auto;
+    std::optional<HashChoice> choice;  // the hash to compute and ask for; none: not verified
+    std::optional<FtpResult> refusal;  // "REQUIRE" and no way to verify: the copy fails at once
+};
+
+FtpResult NotVerified(const std::string& text) { return FtpFail(kJobNotVerified, text); }
+
+VerifyPlan PlanVerification(CTransferSession& s, bool ascii) {
+    VerifyPlan plan;
+    plan.mode = ParseVerifyHash(Read(keys::VerifyHash));
+    if (plan.mode == VerifyHashMode::No) {
+        return plan;
+    }
+    if (ascii) {
+        if (plan.mode == VerifyHashMode::Require) {
+            plan.refusal = NotVerified(
+                "The file cannot be verified: a text (ASCII) transfer changes its line ends, and VerifyHash is "
+                "\"REQUIRE\".");
+        }
+        return plan;
+    }
+    plan.choice = s.connection().OfferedHash();
+    if (!plan.choice && plan.mode == VerifyHashMode::Require && s.connection().IsConnected()) {
+        plan.refusal = NotVerified("The server " + s.host() +
+                                   " offers no hash command (HASH, XSHA256, XSHA1 or XMD5) to verify the file "
+                                   "with, and VerifyHash is \"REQUIRE\".");
+    }
+    return plan;
+}
+
+struct HashCheck {
+    FtpResult result;    // FtpOk: verified, or not verifiable and "AUTO" lets that pass
+    std::string label;   // "SHA-256 <hex>" when verified
+};
+
+// Compares the copy's hash with the server's hash of `path`.
+HashCheck CheckHash(CTransferSession& s, const std::string& path, const VerifyPlan& plan,
+                    const std::string& localHex) {
+    HashCheck out;
+    const HashChoice& choice = *plan.choice;
+    const char* name = HashAlgorithmName(choice.algorithm);
+    const RemoteHashResult remote = s.connection().RemoteHash(path, choice);
+    switch (remote.status) {
+        case RemoteHashResult::Status::kHash:
+            if (localHex.empty()) {
+                out.result = NotVerified(std::string("The file's ") + name + " could not be computed here.");
+            } else if (remote.hex != localHex) {
+                out.result = NotVerified(std::string("The file's ") + name + " differs from the server's: " +
+                                         localHex + " here, " + remote.hex + " on " + s.host() + ".");
+            } else {
+                out.label = HashLabel(choice.algorithm, localHex);
+            }
+            return out;
+        case RemoteHashResult::Status::kRefused:
+            if (plan.mode == VerifyHashMode::Require) {
+                out.result = NotVerified("The server would not give the file's " + std::string(name) +
+                                         " (VerifyHash is \"REQUIRE\"): " + remote.failure.text);
+            }
+            return out;
+        case RemoteHashResult::Status::kUnreadable:
+            out.result = NotVerified(remote.failure.text);
+            return out;
+        case RemoteHashResult::Status::kFailed:
+            break;
+    }
+    out.result = remote.failure.ok() ? FtpFail(ftpcode::kConnectionAborted, "The file's hash could not be asked for.")
+                                     : remote.failure;
+    return out;
+}
+
+// A reader that also hashes what it reads (no hasher: the reader itself).
+CopyReadFn Hashing(CopyReadFn read, ContentHasher* hasher) {
+    if (hasher == nullptr) {
+        return read;
+    }
+    return [read = std::move(read), hasher](char* buffer, std::size_t n) -> FtpOutcome<std::size_t> {
+        FtpOutcome<std::size_t> got = read(buffer, n);
+        if (got.ok()) {
+            hasher->Update(buffer, got.value);
+        }
+        return got;
+    };
+}
+
+std::unique_ptr<ContentHasher> HasherFor(const VerifyPlan& plan) {
+    return plan.choice ? std::make_unique<ContentHasher>(plan.choice->algorithm) : nullptr;
+}
+
+// ---- resuming ----
+
+// Hashes the first `n` bytes of a source before the rest is copied: a put's
+// local file from its start (its only read in this attempt).
+FtpResult HashLocalPrefix(BufferedLocalFile& file, std::int64_t n, ContentHasher& hasher) {
+    std::vector<char> buffer(BufferedLocalFile::kBufferSize);
+    while (n > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(buffer.size())));
+        FtpOutcome<std::size_t> got = file.Read(buffer.data(), want);
+        if (!got.ok()) {
+            return got.result;
+        }
+        if (got.value == 0) {
+            return FtpFail(filecause::kGeneric, "The file " + file.path() + " is shorter than when it was opened.");
+        }
+        stats::AddLocalBytesRead(static_cast<std::int64_t>(got.value));
+        hasher.Update(buffer.data(), got.value);
+        n -= static_cast<std::int64_t>(got.value);
+    }
+    return FtpOk();
+}
+
+// The same for a get's partial file: the bytes an earlier attempt wrote.
+FtpResult HashPartialPrefix(BufferedLocalFile& file, std::int64_t n, ContentHasher& hasher) {
+    std::vector<char> buffer(BufferedLocalFile::kBufferSize);
+    for (std::int64_t at = 0; at < n;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(n - at, static_cast<std::int64_t>(buffer.size())));
+        FtpOutcome<std::size_t> got = file.ReadBack(at, buffer.data(), want);
+        if (!got.ok()) {
+            return got.result;
+        }
+        if (got.value == 0) {
+            return FtpFail(filecause::kGeneric, "The partial file of " + file.path() + " is shorter than expected.");
+        }
+        hasher.Update(buffer.data(), got.value);
+        at += static_cast<std::int64_t>(got.value);
+    }
+    return FtpOk();
+}
+
+// A put's start: the server's partial file, when the source is as it was when
+// that file was written: its size (SIZE), which must be above 0 and at most
+// the bytes that attempt sent. 0: from the start.
+std::int64_t PutResumeOffset(CTransferSession& s, const CopyRequest& request, const BufferedLocalFile& local) {
+    const ResumePoint& from = request.resumeFrom;
+    if (!from.Usable() || from.sourceSize != local.SizeAtOpen() || from.sourceTime != local.TimeAtOpen()) {
+        return 0;
+    }
+    FtpOutcome<std::int64_t> held = s.connection().Size(request.targetPath);
+    if (!held.ok() || held.value <= 0 || held.value > from.offset || held.value > local.SizeAtOpen()) {
+        return 0;
+    }
+    return held.value;
+}
+
+// A get's partial file: how a copy uses it.
+struct GetResumePlan {
+    bool partial = false;       // the bytes go to "<target>.zyfar-part" (kept on failure)
+    std::string sourceTime;     // the server's MDTM of the source
+    std::int64_t resumeAt = 0;  // the earlier attempt's bytes, when they may be continued
+};
+
+GetResumePlan PlanGetResume(CTransferSession& s, const CopyRequest& request, bool ascii,
+                            const std::optional<std::int64_t>& expected) {
+    GetResumePlan plan;
+    const ResumePoint& from = request.resumeFrom;
+    if (ascii || !ResumeEnabled() || !expected || (!request.keepPartial && from.offset <= 0)) {
+        return plan;
+    }
+    FtpOutcome<RemoteTime> time = s.connection().ModificationTime(request.sourcePath);
+    if (!time.ok() || !time.value.valid) {
+        return plan;  // without the source's time a later attempt could not tell it unchanged
+    }
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", time.value.year, time.value.month, time.value.day,
+                  time.value.hour, time.value.minute, time.value.second);
+    plan.partial = true;
+    plan.sourceTime = stamp;
+    if (from.Usable() && from.sourceSize == *expected && from.sourceTime == plan.sourceTime &&
+        from.offset <= *expected) {
+        plan.resumeAt = from.offset;
+    }
+    return plan;
+}
+
+// A get's partial file after a failed copy: what it holds now.
+ResumePoint KeptPartial(const std::string& target, std::int64_t sourceSize, const std::string& sourceTime) {
+    struct stat st {};
+    const std::string partial = BufferedLocalFile::PartialPathFor(target);
+    if (::lstat(partial.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+        return {};
+    }
+    return ResumePoint{static_cast<std::int64_t>(st.st_size), sourceSize, sourceTime};
+}
+
+// A failed copy with where a later attempt may continue.
+CopyOutcome Stopped(CopyOutcome out, ResumePoint resume) {
+    out.resume = std::move(resume);
+    return out;
+}
+
 }  // namespace
 
 CopyOutcome PutCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
     const bool ascii = IsAscii(request, LocalBaseName(request.sourcePath));
+    const VerifyPlan verify = PlanVerification(s, ascii);
+    if (verify.refusal) {
+        return Fail(*verify.refusal);
+    }
+    // Until the transfer starts the server's file is as the earlier attempt left it.
+    const ResumePoint earlier = request.resumeFrom;
     FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::OpenRead(request.sourcePath);
     if (!local.ok()) {
-        return Fail(local.result);
+        return Stopped(Fail(local.result), earlier);
     }
     s.localFile = std::move(local.value);
+    const std::int64_t sizeAtOpen = s.localFile->SizeAtOpen();
+    const std::string timeAtOpen = s.localFile->TimeAtOpen();
     if (s.abortFlag.load()) {
         s.ReleaseFiles();
-        return PutCanceled(0);
+        return Stopped(PutCanceled(0), earlier);
     }
-    FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
-        s.connection().OpenFile(request.targetPath, FtpOpenMode::kWrite, TypeOf(ascii ? 1 : 2));
+    const bool resumable = !ascii && ResumeEnabled();
+    const std::int64_t resumeAt = resumable ? PutResumeOffset(s, request, *s.localFile) : 0;
+    if (request.continueOnly && resumeAt == 0) {
+        // The file there is not (or no longer) this file's start: it is not replaced.
+        s.ReleaseFiles();
+        return IsCancelled(s) ? Stopped(Cancelled(0), earlier)
+                              : Stopped(Fail(FtpFail(kJobTargetExists, kCantOverwriteText)), earlier);
+    }
+    FtpOutcome<FtpOpenedFile> remote =
+        s.connection().OpenFileAt(request.targetPath, FtpOpenMode::kWrite, TypeOf(ascii ? 1 : 2), resumeAt,
+                                  request.continueOnly ? FtpOffsetRule::kOnlyAtOffset : FtpOffsetRule::kOrFromStart);
     if (!remote.ok()) {
         s.ReleaseFiles();
-        return Interrupted(s, remote.result, 0);
+        return Stopped(Interrupted(s, remote.result, 0), earlier);
     }
-    s.remoteFile = std::move(remote.value);
+    s.remoteFile = std::move(remote.value.stream);
+    const std::int64_t offset = remote.value.offset;
+    // The server holds `offset` bytes plus what this copy hands it.
+    const auto stopped = [&](CopyOutcome out) {
+        const std::int64_t sent = offset + out.bytesMoved;
+        return Stopped(std::move(out), resumable && sent > 0 ? ResumePoint{sent, sizeAtOpen, timeAtOpen} : ResumePoint{});
+    };
     if (s.abortFlag.load()) {
         s.ReleaseFiles();
-        return PutCanceled(0);
+        return stopped(PutCanceled(0));
+    }
+    const std::unique_ptr<ContentHasher> hasher = HasherFor(verify);
+    if (offset > 0) {
+        FtpResult skipped = hasher ? HashLocalPrefix(*s.localFile, offset, *hasher) : s.localFile->SeekTo(offset);
+        if (!skipped.ok()) {
+            s.ReleaseFiles();
+            return stopped(Interrupted(s, skipped, 0));
+        }
     }
 
     Tray tray;
     PassResult passes;
     {
         PassMeter meter(s.progress, request, TimeCounter::Transfer, false);
-        passes = RunPasses(s, LocalReader(*s.localFile, tray), ServerWriter(*s.remoteFile, tray), meter, true);
+        if (offset > 0 && s.progress != nullptr) {
+            s.progress->ResumeFile(offset);
+        }
+        passes = RunPasses(s, Hashing(LocalReader(*s.localFile, tray), hasher.get()),
+                           ServerWriter(*s.remoteFile, tray), meter, true);
     }
     if (passes.end != PassEnd::EndOfSource) {
-        return EndFailed(s, nullptr, passes);
+        return stopped(EndFailed(s, nullptr, passes));
     }
-    const std::int64_t sizeAtOpen = s.localFile->SizeAtOpen();
     tray.Set(2);
     FtpResult closed = s.remoteFile->Close();
     s.ReleaseFiles();
     if (!closed.ok()) {
-        return Interrupted(s, closed, passes.moved);
+        return stopped(Interrupted(s, closed, passes.moved));
     }
-    if (!ascii && passes.moved != sizeAtOpen) {
+    const std::int64_t total = offset + passes.moved;
+    if (!ascii && total != sizeAtOpen) {
+        // The source changed: the server's bytes are no start for a later attempt.
         return Fail(FtpFail(filecause::kGeneric,
-                            SizeMismatchText("The local file changed while it was sent", passes.moved, sizeAtOpen)),
+                            SizeMismatchText("The local file changed while it was sent", total, sizeAtOpen)),
                     passes.moved);
+    }
+    CopyOutcome ok;
+    if (hasher) {
+        const HashCheck check = CheckHash(s, request.targetPath, verify, hasher->FinalHex());
+        if (!check.result.ok()) {
+            CopyOutcome failed = Interrupted(s, check.result, passes.moved);
+            // A file that differs is sent again from the start.
+            return check.result.code == kJobNotVerified ? failed : stopped(std::move(failed));
+        }
+        ok.verified = check.label;
     }
     stats::AddFileTransferred();
     if (request.mode == TransferMode::Put && EqualsNoCase(Read(keys::DeletePut), "YES")) {
         (void)::unlink(request.sourcePath.c_str());
     }
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
+    ok.resumedFrom = offset;
     return ok;
 }
+
+namespace {
+
+// A get's local file: the partial file of the plan (whose offset() says what it
+// kept), or, without one, a new file beside the target removed on failure.
+FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenGetTarget(const CopyRequest& request, GetResumePlan& plan) {
+    if (plan.partial) {
+        FtpOutcome<std::unique_ptr<BufferedLocalFile>> partial =
+            BufferedLocalFile::OpenPartial(request.targetPath, plan.resumeAt);
+        if (partial.ok()) {
+            return partial;
+        }
+        plan.partial = false;  // in use or not makeable: this attempt keeps nothing
+    }
+    return BufferedLocalFile::CreateFor(request.targetPath);
+}
+
+}  // namespace
 
 CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
     LoadBufferSizes(s);
     const bool ascii = IsAscii(request, LocalBaseName(request.targetPath));
+    // Until the copy opens its local file an earlier attempt's partial file is as it was.
+    const auto early = [&request](CopyOutcome out) { return Stopped(std::move(out), request.resumeFrom); };
+    const VerifyPlan verify = PlanVerification(s, ascii);
+    if (verify.refusal) {
+        return early(Fail(*verify.refusal));
+    }
     // A folder at the target is never replaced; without overwrite nothing is.
     struct stat st {};
     if (::lstat(request.targetPath.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
-            return Fail(LocalFileFailure("Cannot replace", request.targetPath, EISDIR));
+            return early(Fail(LocalFileFailure("Cannot replace", request.targetPath, EISDIR)));
         }
         if (!request.overwrite) {
-            return Fail(FtpFail(kJobTargetExists, kCantOverwriteText));
+            return early(Fail(FtpFail(kJobTargetExists, kCantOverwriteText)));
         }
     }
     std::optional<std::int64_t> expected;
@@ -422,54 +687,101 @@ CopyOutcome GetCopyLoop(CTransferSession& s, const CopyRequest& request) {
         if (size.ok() && size.value >= 0) {
             expected = size.value;
         } else if (IsCancelled(s)) {
-            return Cancelled(0);
+            return early(Cancelled(0));
         }
     }
-    FtpOutcome<std::unique_ptr<FtpFileStream>> remote =
-        s.connection().OpenFile(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2));
-    if (!remote.ok()) {
-        return Interrupted(s, remote.result, 0);
+    GetResumePlan plan = PlanGetResume(s, request, ascii, expected);
+    if (IsCancelled(s)) {
+        return early(Cancelled(0));
     }
-    s.remoteFile = std::move(remote.value);
-    // The bytes go to a new file beside the target, which takes the
-    // target's place only when the copy is verified: a failed or cancelled
-    // get leaves an existing target as it was and nothing else behind.
-    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = BufferedLocalFile::CreateFor(request.targetPath);
+    if (!plan.partial && request.resumeFrom.offset > 0) {
+        // An earlier attempt's partial file that this copy will not continue.
+        const std::string stale = BufferedLocalFile::PartialPathFor(request.targetPath);
+        if (::lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            (void)::unlink(stale.c_str());
+        }
+    }
+    // The bytes go to a file beside the target, which takes the target's
+    // place only when the copy is verified: a failed or cancelled get leaves
+    // an existing target as it was, and beside it at most its partial file.
+    FtpOutcome<std::unique_ptr<BufferedLocalFile>> local = OpenGetTarget(request, plan);
     if (!local.ok()) {
-        s.ReleaseFiles();
-        return Fail(local.result);
+        return plan.partial ? early(Fail(local.result)) : Fail(local.result);
     }
     s.localFile = std::move(local.value);
+    const std::int64_t kept = plan.partial ? s.localFile->offset() : 0;
+    // What the partial file holds after a failure, for a later attempt.
+    const auto stopped = [&](CopyOutcome out) {
+        return Stopped(std::move(out), plan.partial ? KeptPartial(request.targetPath, *expected, plan.sourceTime)
+                                                    : ResumePoint{});
+    };
+    FtpOutcome<FtpOpenedFile> remote =
+        s.connection().OpenFileAt(request.sourcePath, FtpOpenMode::kRead, TypeOf(ascii ? 1 : 2), kept);
+    if (!remote.ok()) {
+        s.ReleaseFiles();
+        return stopped(Interrupted(s, remote.result, 0));
+    }
+    s.remoteFile = std::move(remote.value.stream);
+    const std::int64_t offset = remote.value.offset;
+    const std::unique_ptr<ContentHasher> hasher = HasherFor(verify);
+    if (kept > 0) {
+        FtpResult ready = offset == kept ? (hasher ? HashPartialPrefix(*s.localFile, offset, *hasher) : FtpOk())
+                                         : s.localFile->StartOver();  // the server sends the whole file
+        if (!ready.ok()) {
+            s.ReleaseFiles();
+            return stopped(Interrupted(s, ready, 0));
+        }
+    }
 
     Tray tray;
     PassResult passes;
     {
         PassMeter meter(s.progress, request, TimeCounter::Transfer, true);
-        passes = RunPasses(s, ServerReader(*s.remoteFile, tray), LocalWriter(*s.localFile, tray), meter, false);
+        if (offset > 0 && s.progress != nullptr) {
+            s.progress->ResumeFile(offset);
+        }
+        passes = RunPasses(s, Hashing(ServerReader(*s.remoteFile, tray), hasher.get()),
+                           LocalWriter(*s.localFile, tray), meter, false);
     }
     if (passes.end != PassEnd::EndOfSource) {
-        return EndFailed(s, nullptr, passes);
+        return stopped(EndFailed(s, nullptr, passes));
     }
     FtpResult closed = s.remoteFile->Close();  // the final reply was read at the end of the data
     if (!closed.ok()) {
         s.ReleaseFiles();
-        return Interrupted(s, closed, passes.moved);
+        return stopped(Interrupted(s, closed, passes.moved));
     }
-    if (const std::optional<std::string> shortText = ShortCopy(ascii, expected, request, passes.moved,
+    const std::int64_t total = offset + passes.moved;
+    if (const std::optional<std::string> shortText = ShortCopy(ascii, expected, request, total,
                                                                  "The server ended the file early")) {
+        if (expected && total > *expected) {
+            s.localFile->Discard();  // more than the file: those bytes are no start for a later attempt
+        }
         s.ReleaseFiles();
-        return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
+        return stopped(Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved));
+    }
+    CopyOutcome ok;
+    if (hasher) {
+        const HashCheck check = CheckHash(s, request.sourcePath, verify, hasher->FinalHex());
+        if (!check.result.ok()) {
+            if (check.result.code == kJobNotVerified) {
+                s.localFile->Discard();  // bytes that differ are neither placed nor continued
+            }
+            s.ReleaseFiles();
+            return stopped(Interrupted(s, check.result, passes.moved));
+        }
+        ok.verified = check.label;
     }
     tray.Set(0);
     FtpResult placed = s.localFile->Place(request.overwrite);
     s.ReleaseFiles();
     if (!placed.ok()) {
-        return Fail(placed, passes.moved);
+        return stopped(Fail(placed, passes.moved));
     }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(s, request.sourcePath);
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
+    ok.resumedFrom = offset;
     return ok;
 }
 
@@ -478,6 +790,11 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
     LoadBufferSizes(source);
     const bool ascii = IsAscii(request, SplitRemotePath(request.sourcePath).name);
     const FtpTransferType type = TypeOf(ascii ? 1 : 2);
+    const VerifyPlan verifySource = PlanVerification(source, ascii);
+    const VerifyPlan verifyTarget = PlanVerification(destination, ascii);
+    if (verifyTarget.refusal || verifySource.refusal) {
+        return Fail(verifyTarget.refusal ? *verifyTarget.refusal : *verifySource.refusal);
+    }
     std::optional<std::int64_t> expected;
     if (!ascii) {
         FtpOutcome<std::int64_t> size = source.connection().Size(request.sourcePath);
@@ -503,10 +820,18 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
 
     Tray tray;
     PassResult passes;
+    // One hash of the bytes as they pass serves both servers when they use one algorithm.
+    const std::unique_ptr<ContentHasher> targetHasher = HasherFor(verifyTarget);
+    std::unique_ptr<ContentHasher> sourceHasher;
+    if (verifySource.choice && (!verifyTarget.choice || verifyTarget.choice->algorithm != verifySource.choice->algorithm)) {
+        sourceHasher = HasherFor(verifySource);
+    }
     {
         PassMeter meter(source.progress, request, TimeCounter::ServerToServer, false);
-        passes = RunPasses(source, ServerReader(*source.remoteFile, tray), ServerWriter(*destination.remoteFile, tray),
-                           meter, false);
+        passes = RunPasses(source,
+                           Hashing(Hashing(ServerReader(*source.remoteFile, tray), targetHasher.get()),
+                                   sourceHasher.get()),
+                           ServerWriter(*destination.remoteFile, tray), meter, false);
     }
     if (passes.end != PassEnd::EndOfSource) {
         return EndFailed(source, &destination, passes);
@@ -525,9 +850,26 @@ CopyOutcome ServerToServerCopyLoop(CTransferSession& source, CTransferSession& d
                                                                  "The source server ended the file early")) {
         return Fail(FtpFail(ftpcode::kConnectionAborted, *shortText), passes.moved);
     }
+    CopyOutcome ok;
+    std::string targetHex;
+    if (targetHasher) {
+        targetHex = targetHasher->FinalHex();
+        const HashCheck check = CheckHash(destination, request.targetPath, verifyTarget, targetHex);
+        if (!check.result.ok()) {
+            return IsCancelled(source) ? Cancelled(passes.moved) : Fail(check.result, passes.moved);
+        }
+        ok.verified = check.label;
+    }
+    if (verifySource.choice) {
+        const std::string sourceHex = sourceHasher ? sourceHasher->FinalHex() : targetHex;
+        const HashCheck check = CheckHash(source, request.sourcePath, verifySource, sourceHex);
+        if (!check.result.ok()) {
+            return IsCancelled(source) ? Cancelled(passes.moved) : Fail(check.result, passes.moved);
+        }
+        if (ok.verified.empty()) ok.verified = check.label;
+    }
     stats::AddFileTransferred();
     DeleteSourceAfterGet(source, request.sourcePath);
-    CopyOutcome ok;
     ok.bytesMoved = passes.moved;
     return ok;
 }

@@ -19,6 +19,33 @@
 // server-to-server copy that moved fewer bytes than the listing gave for the
 // file fails; only when neither is known does the final reply alone decide.
 //
+// Verification (FTP VerifyHash): where the server offers a hash command
+// (engine/ContentHash.h, ftp/FtpHash.h) the copy hashes the bytes as they
+// pass, then asks the server for its hash of the file and fails on any
+// difference (status 241, both hashes in the reason); a match names the hash
+// in the outcome for the log ("SHA-256 <hex>"). "REQUIRE" fails a copy that
+// cannot be verified (no hash command, a refused hash, an ASCII transfer)
+// before it moves a byte where that is known beforehand. An answer that
+// cannot be read strictly always fails the copy. A server-to-server copy is
+// checked against each server that offers a hash ("REQUIRE": both must).
+//
+// Resuming (FTP Resume "YES", binary copies): a failed get keeps what
+// arrived in "<target>.zyfar-part" when the request says so (keepPartial); a
+// failed put leaves the server's partial file as always. The outcome's
+// `resume` says where the copy stopped and what the source was then (its
+// size and time: a local file's modification time, a server's MDTM). A
+// later copy given that point continues only when the source is unchanged
+// (same size and time), the partial part is still there (a get: the partial
+// file holds exactly those bytes; a put: SIZE finds at most the bytes that
+// were sent) and the server takes REST (a get), or REST STREAM or APPE (a
+// put, see FtpClient::OpenFileAt); otherwise it starts over, never appending
+// to bytes that may be wrong. A resumed copy is checked like any other: the
+// bytes before the offset plus the bytes moved must be the source's size,
+// and a verified copy hashes the bytes before the offset too (a get reads
+// them back from its partial file; a put reads them from its source, which
+// is this attempt's only read of them). Server-to-server copies always
+// start from the beginning.
+//
 // A get writes into a new file beside the target and renames it over the
 // target only once the copy is verified, so a failed or cancelled get leaves
 // the old file as it was and no partial file behind; a link at the target is
@@ -31,6 +58,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/ResumePoint.h"
 #include "engine/TransferJob.h"
 #include "ftp/FtpClient.h"
 #include "ftp/FtpError.h"
@@ -54,6 +82,16 @@ struct CopyRequest {
     bool overwrite = true;
     // Get and server to server: the file's size as a listing gave it, if it did.
     std::optional<std::int64_t> listedSize;
+    // Resumed transfers (a binary get or put, FTP Resume "YES"): where an
+    // earlier attempt stopped, with its source as it was then (offset 0: none).
+    ResumePoint resumeFrom{};
+    // Get: a copy that fails after moving bytes keeps them in the partial
+    // file "<target>.zyfar-part" for a later attempt (the run's failures go
+    // to the queue, which remembers where it stopped).
+    bool keepPartial = false;
+    // Put: a file stands at the target and Overwrite is off; the copy may
+    // only continue it from resumeFrom (else it fails with 239, sending nothing).
+    bool continueOnly = false;
 };
 
 struct CopyOutcome {
@@ -61,6 +99,13 @@ struct CopyOutcome {
     std::string errorText;     // at most 255 bytes
     bool cancelled = false;    // the worker was cancelled (the job stays unattempted)
     std::int64_t bytesMoved = 0;
+    // The content was verified: "SHA-256 <hex>" (the algorithm the server
+    // used); empty when it was not.
+    std::string verified;
+    // A failed copy: where a later attempt may continue (offset 0: nowhere).
+    ResumePoint resume{};
+    // This copy continued an earlier attempt from this byte (0: from the start).
+    std::int64_t resumedFrom = 0;
 
     [[nodiscard]] bool ok() const { return result == 0; }
 };

@@ -31,6 +31,7 @@ struct DriverSettings {
     bool perFileSound = false;
     DirTreeMode dirMode = DirTreeMode::NoPath;
     bool renameLong = false;
+    bool keepPartial = false;  // failures are queued (SCHEDULE ResendFail): a get keeps its partial file
 };
 
 DriverSettings ReadDriverSettings(const TransferRun& run) {
@@ -41,6 +42,7 @@ DriverSettings ReadDriverSettings(const TransferRun& run) {
         s.dirMode = DirTreeMode::LastDir;
     }
     s.renameLong = ReadNotNo(keys::RenameLongFileNames);
+    s.keepPartial = ReadInt(keys::ResendFail) != 0;
     return s;
 }
 
@@ -214,7 +216,7 @@ void FailRemaining(TransferRun& run, std::size_t from, const ConnectionLoss& los
 }
 
 CopyRequest MakeRequest(const TransferRun& run, const CTransferJob& job, std::string source, std::string target,
-                        SteadyClock::time_point batchStart) {
+                        SteadyClock::time_point batchStart, const DriverSettings& settings) {
     CopyRequest request;
     request.sourcePath = std::move(source);
     request.targetPath = std::move(target);
@@ -226,6 +228,8 @@ CopyRequest MakeRequest(const TransferRun& run, const CTransferJob& job, std::st
     if (job.size > 0 && !job.sizeApproximate) {
         request.listedSize = job.size;  // as the view's or the queue's listing gave it
     }
+    request.resumeFrom = job.resume;
+    request.keepPartial = settings.keepPartial;
     return request;
 }
 
@@ -340,6 +344,7 @@ LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::
 // What a driver does after one step of a job.
 enum class Step {
     Go,         // on with this job (after the last step: on with the next one)
+    Continue,   // a put whose target is its own earlier partial upload: on, but only continuing it
     NextJob,    // this job is settled; on with the next one
     LeaveLoop,  // this and the later jobs stay unattempted
     Cancelled,  // the worker was cancelled
@@ -415,9 +420,12 @@ void RecordTargetExists(TransferRun& run, CTransferJob& job, Outcomes& outcomes)
 
 // The planned target on a server (put and server-to-server): the cancel flag,
 // a folder that could not be made and, with Overwrite off, what already
-// stands at the target. Step::Go when the copy may start.
+// stands at the target. Step::Go when the copy may start; Step::Continue
+// when a file stands there but the job holds where an earlier attempt of it
+// stopped (`mayContinue`): the copy may then only continue that file.
 Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup& lookup, CTransferJob& job,
-                        const std::string& name, const TargetPlan& plan, Outcomes& outcomes) {
+                        const std::string& name, const TargetPlan& plan, Outcomes& outcomes,
+                        bool mayContinue = false) {
     if (Cancelled(run)) {
         return Step::Cancelled;
     }
@@ -442,6 +450,9 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
             return Step::NextJob;
         }
         if (found.kind == RemoteLookup::Kind::File) {
+            if (mayContinue) {
+                return Step::Continue;
+            }
             RecordTargetExists(run, job, outcomes);
             return Step::NextJob;
         }
@@ -456,13 +467,28 @@ Step SettleRemoteTarget(TransferRun& run, CTransferSession& target, RemoteLookup
     return Step::Go;
 }
 
+// The detail of a copy's "FTP Transfer Complete": the hash it was verified
+// with ("SHA-256 <hex>"), after "Resumed at byte <n>" when it continued an
+// earlier attempt; "-" when there is neither.
+std::string CompletionDetail(const CopyOutcome& copy) {
+    std::string detail;
+    if (copy.resumedFrom > 0) {
+        detail = "Resumed at byte " + std::to_string(copy.resumedFrom);
+    }
+    if (!copy.verified.empty()) {
+        detail += detail.empty() ? copy.verified : "; " + copy.verified;
+    }
+    return detail.empty() ? "-" : detail;
+}
+
 // Records a finished copy in its job, the log ("FTP Transfer Complete" from
 // `fromHost` to `toHost`) and the sounds. True when it succeeded.
 bool RecordCopy(CTransferJob& job, const CopyOutcome& copy, Outcomes& outcomes, const std::string& fromHost,
                 const std::string& toHost, const std::string& target) {
+    job.resume = copy.resume;
     if (copy.ok()) {
         job.status = 0;
-        WriteLogEntry(logcode::FtpTransferComplete, fromHost, toHost, target, "-");
+        WriteLogEntry(logcode::FtpTransferComplete, fromHost, toHost, target, CompletionDetail(copy));
         outcomes.Succeeded();
         return true;
     }
@@ -500,11 +526,15 @@ std::int32_t RunPutJobs(TransferRun& run) {
 
         const TargetPlan plan = PlanRemoteTarget(settings.dirMode, s, lookup, remoteDir, sep, name, plain,
                                                  SplitPieces(job.localDir, '/'));
-        if (const Step step = SettleRemoteTarget(run, s, lookup, job, name, plan, outcomes); step != Step::Go) {
-            return step;
+        const Step settled = SettleRemoteTarget(run, s, lookup, job, name, plan, outcomes, job.resume.Usable());
+        if (settled != Step::Go && settled != Step::Continue) {
+            return settled;
         }
-        const CopyOutcome copy = PutCopyLoop(s, MakeRequest(run, job, localPath, plan.targetPath, batchStart));
+        CopyRequest request = MakeRequest(run, job, localPath, plan.targetPath, batchStart, settings);
+        request.continueOnly = settled == Step::Continue;
+        const CopyOutcome copy = PutCopyLoop(s, request);
         if (copy.cancelled || Cancelled(run)) {
+            job.resume = copy.resume;  // the job stays unattempted; where it stopped is kept
             return Step::Cancelled;
         }
         if (RecordCopy(job, copy, outcomes, kLocalMachine, s.host(), plan.targetPath)) {
@@ -572,8 +602,9 @@ std::int32_t RunGetJobs(TransferRun& run) {
             RecordTargetExists(run, job, outcomes);
             return Step::NextJob;
         }
-        const CopyOutcome copy = GetCopyLoop(s, MakeRequest(run, job, source, plan.targetPath, batchStart));
+        const CopyOutcome copy = GetCopyLoop(s, MakeRequest(run, job, source, plan.targetPath, batchStart, settings));
         if (copy.cancelled || Cancelled(run)) {
+            job.resume = copy.resume;  // the job stays unattempted; where it stopped is kept
             return Step::Cancelled;
         }
         if (!RecordCopy(job, copy, outcomes, s.host(), kLocalMachine, plan.targetPath)) {
@@ -627,7 +658,7 @@ std::int32_t RunServerToServerJobs(TransferRun& run) {
             return step;
         }
         const CopyOutcome copy =
-            ServerToServerCopyLoop(src, dst, MakeRequest(run, job, sourcePath, plan.targetPath, batchStart));
+            ServerToServerCopyLoop(src, dst, MakeRequest(run, job, sourcePath, plan.targetPath, batchStart, settings));
         if (copy.cancelled || Cancelled(run)) {
             return Step::Cancelled;
         }

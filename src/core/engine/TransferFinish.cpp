@@ -59,6 +59,9 @@ QueueReportItem ItemOf(const TransferRun& run, const CTransferJob& job, const CT
     item.size = job.size;
     item.result = status;
     item.queueEntry = job.queueEntry;
+    if (status != 0) {
+        item.resume = job.resume;
+    }
     return item;
 }
 
@@ -171,6 +174,8 @@ void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueue
         QueueReportItem item = ItemOf(run, job, BuiltJob(run, built, j), status);
         item.errorText = reason;
         report.items.push_back(std::move(item));
+        // Where this site stopped says nothing of the next site's file.
+        job.resume = built != nullptr && j < built->size() ? (*built)[j].resume : ResumePoint{};
     }
     if (sink != nullptr) {
         sink->ApplyRun(report);

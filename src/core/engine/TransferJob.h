@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ResumePoint.h"
+
 namespace zyfar {
 
 // The mode word of a transfer run.
@@ -23,6 +25,7 @@ inline constexpr std::int32_t kJobNotAttempted = -1;
 inline constexpr std::int32_t kJobCancelled = 237;       // "FTP Put Canceled"
 inline constexpr std::int32_t kJobTargetExists = 239;    // "Can't overwrite existing file!"
 inline constexpr std::int32_t kJobFolderFailed = 240;    // "Can't create file folder! FTP Put Canceled!"
+inline constexpr std::int32_t kJobNotVerified = 241;     // the content's hash differs or cannot be had (see the reason)
 
 // Texts of the engine's log entries and job reasons.
 inline constexpr const char* kPutCanceledText = "FTP Put Canceled";
@@ -48,6 +51,9 @@ struct CTransferJob {
     std::int32_t queueEntry = 0;  // the queue entry the job was made from, 0 if none
     std::int32_t marked = 1;      // carried along
     bool sizeApproximate = false;  // the listing gave the size in blocks or units, not bytes
+    // Where an earlier attempt stopped (from the queue entry), then where this
+    // run's attempt stopped; offset 0 when there is nothing to continue.
+    ResumePoint resume{};
 
     // Stores a time in seconds since the epoch in timeLow/timeHigh (a time
     // before the epoch counts as 0).

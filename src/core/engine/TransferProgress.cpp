@@ -14,7 +14,7 @@ void TransferProgress::Meter::Show(int countUp, std::optional<std::int64_t> elap
     bar = BarPosition(done, total, countUp);
     bytesShown = true;
     if (elapsed) {
-        rateDone = done;
+        rateDone = done - base;
         rateElapsed = std::max<std::int64_t>(1, *elapsed);
         rateShown = true;
     }
@@ -26,7 +26,7 @@ void TransferProgress::Meter::Texts(std::string& bytes, std::string& rate, std::
     }
     if (rateShown) {
         rate = FormatRateText(rateDone, rateElapsed);
-        if (std::optional<double> t = TimeLeftSeconds(total, rateDone, rateElapsed)) {
+        if (std::optional<double> t = TimeLeftSeconds(total - base, rateDone, rateElapsed)) {
             left = FormatTimeLeft(*t);
         }
     }
@@ -68,6 +68,7 @@ void TransferProgress::ResetForConnect(const std::string& server) {
         file_.bar = 0;
         file_.total = 0;
         file_.done = 0;
+        file_.base = 0;
     }
     Notify(true);
 }
@@ -120,6 +121,7 @@ void TransferProgress::BeginFile(std::int64_t size) {
         std::lock_guard guard(mutex_);
         file_.total = size;
         file_.done = 0;
+        file_.base = 0;
         file_.bar = countUp_ == 1 ? 0 : 100;
     }
     Notify(true);
@@ -145,6 +147,23 @@ void TransferProgress::OnPass(std::int64_t n, std::optional<std::int64_t> batchE
     }
 }
 
+void TransferProgress::ResumeFile(std::int64_t offset) {
+    {
+        std::lock_guard guard(mutex_);
+        if (batch_.total > 0) {
+            batch_.done += offset;
+            batch_.base += offset;
+            batch_.Show(countUp_, std::nullopt);
+        }
+        file_.done = offset;
+        file_.base = offset;
+        if (file_.total > 0) {
+            file_.Show(countUp_, std::nullopt);
+        }
+    }
+    Notify(true);
+}
+
 void TransferProgress::EndFile() { Notify(true); }
 
 ProgressSnapshot TransferProgress::Snapshot() const {
@@ -159,6 +178,7 @@ ProgressSnapshot TransferProgress::Snapshot() const {
     s.batchTotal = batch_.total;
     s.fileSent = file_.done;
     s.fileSize = file_.total;
+    s.fileResumedFrom = file_.base;
     batch_.Texts(s.batchBytes, s.batchRate, s.batchLeft);
     file_.Texts(s.fileBytes, s.fileRate, s.fileLeft);
     return s;

@@ -35,6 +35,9 @@ struct ProgressSnapshot {
     std::int64_t batchTotal = 0;
     std::int64_t fileSent = 0;
     std::int64_t fileSize = 0;
+    // The copy continues an earlier attempt from this byte (0: from the start);
+    // fileSent counts those bytes too, the rates only what this copy moves.
+    std::int64_t fileResumedFrom = 0;
 };
 
 class TransferProgress;
@@ -80,6 +83,10 @@ public:
     // whole seconds (at least 1) and are given on every fifth pass only;
     // no batch start leaves the batch rate alone.
     void OnPass(std::int64_t n, std::optional<std::int64_t> batchElapsed, std::optional<std::int64_t> fileElapsed);
+    // After BeginFile: the copy continues from byte `offset`, which the file
+    // and the batch count as done (the rates and times left count only the
+    // bytes this copy moves).
+    void ResumeFile(std::int64_t offset);
     // The copy ended (whatever its result): observers hear of it.
     void EndFile();
 
@@ -103,6 +110,7 @@ private:
         std::int64_t rateDone = 0;
         std::int64_t rateElapsed = 1;
         int bar = 0;
+        std::int64_t base = 0;  // bytes done before this copy's own (a resumed file)
 
         // `done` changed (total > 0): the bar and the bytes text follow, the
         // rate too when whole seconds are given.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/ResumePoint.h"
+
 namespace zyfar {
 
 enum class QueueReportMethod { Put, Get, Xfer };
@@ -27,6 +29,7 @@ struct QueueReportItem {
     std::int64_t size = 0;
     std::int32_t result = -1;    // 0 success, -1 never completed, else the failure's code
     std::int32_t queueEntry = 0; // the queue entry the file was sent from, 0 if none
+    ResumePoint resume{};        // a failed file: where a later attempt may continue (offset 0: nowhere)
 
     friend bool operator==(const QueueReportItem&, const QueueReportItem&) = default;
 };

@@ -332,7 +332,7 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenPassiveData(std::string_v
         return sock.result;
     }
     auto data = std::make_unique<TcpStream>(std::move(sock.value), control_);
-    FtpOutcome<FtpReply> reply = ctrl_->Exchange(verb, arg);
+    FtpOutcome<FtpReply> reply = TransferCommand(verb, arg);
     if (!reply.ok()) {
         return reply.result;
     }
@@ -353,7 +353,7 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenActiveData(std::string_vi
     if (!r.ok()) {
         return r;
     }
-    FtpOutcome<FtpReply> reply = ctrl_->Exchange(verb, arg);
+    FtpOutcome<FtpReply> reply = TransferCommand(verb, arg);
     if (!reply.ok()) {
         return reply.result;
     }
@@ -374,6 +374,29 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenActiveData(std::string_vi
 
 FtpOutcome<std::unique_ptr<FtpFileStream>> FtpClient::OpenFile(const std::string& path, FtpOpenMode mode,
                                                                FtpTransferType type) {
+    FtpOutcome<FtpOpenedFile> opened = OpenFileAt(path, mode, type, 0);
+    if (!opened.ok()) {
+        return opened.result;
+    }
+    return std::move(opened.value.stream);
+}
+
+// ---- resumed transfers and content hashes --------------------------------------------------
+
+FtpOutcome<FtpReply> FtpClient::TransferCommand(std::string_view verb, std::string_view arg) {
+    restAccepted_ = false;
+    if (const std::int64_t offset = std::exchange(restOffset_, 0); offset > 0) {
+        FtpResult r = ctrl_->Rest(offset);
+        if (!r.ok() && (!ctrl_->usable() || restRequired_)) {
+            return r;
+        }
+        restAccepted_ = r.ok();  // refused: the transfer starts from the beginning
+    }
+    return ctrl_->Exchange(verb, arg);
+}
+
+FtpOutcome<FtpOpenedFile> FtpClient::OpenFileAt(const std::string& path, FtpOpenMode mode, FtpTransferType type,
+                                                 std::int64_t offset, FtpOffsetRule rule) {
     FtpResult r = Ready();
     if (!r.ok()) {
         return r;
@@ -389,18 +412,107 @@ FtpOutcome<std::unique_ptr<FtpFileStream>> FtpClient::OpenFile(const std::string
     if (!r.ok()) {
         return r;
     }
+    std::string verb = mode == FtpOpenMode::kRead ? "RETR" : "STOR";
+    FtpStartMethod method = FtpStartMethod::kFromStart;
+    if (offset > 0 && !ascii) {
+        if (ctrl_->features().restStream) {
+            method = FtpStartMethod::kRestart;
+        } else if (mode == FtpOpenMode::kWrite) {
+            // Appending is right only when the server holds exactly the bytes before the offset.
+            FtpOutcome<std::int64_t> size = ctrl_->Size(path);
+            if (size.ok() && size.value == offset) {
+                method = FtpStartMethod::kAppend;
+                verb = "APPE";
+            } else if (!ctrl_->usable()) {
+                return size.result;
+            }
+        }
+    }
+    const bool onlyAtOffset = rule == FtpOffsetRule::kOnlyAtOffset && offset > 0;
+    if (onlyAtOffset && method == FtpStartMethod::kFromStart) {
+        return FtpFail(ftpcode::kExtendedError, "The server cannot continue the file at byte " +
+                                                    std::to_string(offset) + " (no REST STREAM, no APPE).");
+    }
     if (mode == FtpOpenMode::kWrite) {
         ForgetListings();
     }
-    FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(mode == FtpOpenMode::kRead ? "RETR" : "STOR", path);
+    restOffset_ = method == FtpStartMethod::kRestart ? offset : 0;
+    restRequired_ = onlyAtOffset;
+    FtpOutcome<std::unique_ptr<ByteStream>> data = OpenData(verb, path);
+    restOffset_ = 0;
+    restRequired_ = false;
+    if (!data.ok() && method == FtpStartMethod::kAppend && !onlyAtOffset && ctrl_->usable() &&
+        ClassifyReply(ctrl_->lastReplyCode()) == ReplyKind::kNotUnderstood) {
+        method = FtpStartMethod::kFromStart;  // APPE unknown: the whole file after all
+        data = OpenData("STOR", path);
+    }
     if (!data.ok()) {
         return data.result;
     }
+    if (method == FtpStartMethod::kRestart && !restAccepted_) {
+        method = FtpStartMethod::kFromStart;
+    }
     fileOpen_ = true;
-    return std::make_unique<FtpFileStream>(
+    FtpOpenedFile opened;
+    opened.stream = std::make_unique<FtpFileStream>(
         *ctrl_, std::move(data.value),
         mode == FtpOpenMode::kRead ? FtpFileStream::Direction::kRead : FtpFileStream::Direction::kWrite, ascii,
         DataTimeouts{options_.dataSendTimeout, options_.dataReceiveTimeout}, [this] { fileOpen_ = false; });
+    opened.method = method;
+    opened.offset = method == FtpStartMethod::kFromStart ? 0 : offset;
+    return opened;
+}
+
+std::optional<HashChoice> FtpClient::OfferedHash() const { return ChooseHashCommand(features()); }
+
+RemoteHashResult FtpClient::RemoteHash(const std::string& path, const HashChoice& choice) {
+    RemoteHashResult out;
+    const auto failed = [&out, this](FtpResult why) {
+        out.status = ctrl_ != nullptr && ctrl_->usable() && why.code == ftpcode::kExtendedError && !Cancelled(control_)
+                         ? RemoteHashResult::Status::kRefused
+                         : RemoteHashResult::Status::kFailed;
+        out.failure = std::move(why);
+        return out;
+    };
+    FtpResult r = Ready();
+    if (!r.ok()) {
+        return failed(r);
+    }
+    if (path.empty() || !IsSafeArgument(path)) {
+        out.failure = Unsafe();
+        return out;
+    }
+    const std::string name = HashAlgorithmName(choice.algorithm);
+    if (choice.command == HashCommand::kHash && !EqualsNoCase(ctrl_->features().hashSelected, name)) {
+        FtpOutcome<FtpReply> selected = ctrl_->Exchange("OPTS", "HASH " + name);
+        if (!selected.ok()) {
+            return failed(selected.result);
+        }
+        if (ClassifyReply(selected.value.code) != ReplyKind::kCompletion) {
+            return failed(ReplyFailure(selected.value));
+        }
+        ctrl_->NoteHashSelected(name);
+    }
+    FtpOutcome<FtpReply> reply = ctrl_->Exchange(HashCommandVerb(choice.command), path);
+    if (!reply.ok()) {
+        return failed(reply.result);
+    }
+    if (ClassifyReply(reply.value.code) != ReplyKind::kCompletion) {
+        return failed(ReplyFailure(reply.value));
+    }
+    const std::string_view first = reply.value.lines.empty() ? std::string_view{} : reply.value.lines.front();
+    const std::string_view text = first.size() > 4 ? first.substr(4) : std::string_view{};
+    std::optional<std::string> hex = choice.command == HashCommand::kHash ? ParseHashReply(text, choice.algorithm)
+                                                                           : ParseXHashReply(text, choice.algorithm);
+    if (!hex || (choice.command == HashCommand::kHash && reply.value.code != 213)) {
+        out.status = RemoteHashResult::Status::kUnreadable;
+        out.failure = FtpFail(ftpcode::kExtendedError,
+                              "The server's " + name + " answer could not be read: " + reply.value.Text());
+        return out;
+    }
+    out.status = RemoteHashResult::Status::kHash;
+    out.hex = std::move(*hex);
+    return out;
 }
 
 // ---- listings ------------------------------------------------------------------------------

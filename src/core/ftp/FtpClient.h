@@ -13,6 +13,7 @@
 #include "ftp/FtpControl.h"
 #include "ftp/FtpDataStream.h"
 #include "ftp/FtpError.h"
+#include "ftp/FtpHash.h"
 #include "ftp/FtpProxy.h"
 #include "ftp/ListingParser.h"
 #include "ftp/RemoteEntry.h"
@@ -30,6 +31,39 @@ enum class FtpAccess {
 
 enum class FtpTransferType { kAscii = 1, kBinary = 2 };
 enum class FtpOpenMode { kRead, kWrite };
+
+// How OpenFileAt started a transfer.
+enum class FtpStartMethod {
+    kFromStart,  // RETR / STOR of the whole file (the offset could not be used)
+    kRestart,    // REST <offset>, then RETR / STOR
+    kAppend,     // APPE: the server's file had exactly <offset> bytes
+};
+
+// A server's answer to a hash command.
+struct RemoteHashResult {
+    enum class Status {
+        kHash,        // hex holds the hash (lower case)
+        kRefused,     // the server answered 4xx/5xx and the connection is fine
+        kUnreadable,  // a 2xx answer that is not a hash of the asked kind
+        kFailed,      // the connection failed, or the worker was cancelled
+    };
+    Status status = Status::kFailed;
+    std::string hex;
+    FtpResult failure;  // why, unless kHash (quotes the server's reply)
+};
+
+// What OpenFileAt does when the offset cannot be used.
+enum class FtpOffsetRule {
+    kOrFromStart,   // the whole file instead
+    kOnlyAtOffset,  // nothing: the open fails (a file that must not be replaced)
+};
+
+// A file OpenFileAt opened, and from where its bytes go.
+struct FtpOpenedFile {
+    std::unique_ptr<FtpFileStream> stream;
+    std::int64_t offset = 0;  // the first byte the stream carries (0 unless resumed)
+    FtpStartMethod method = FtpStartMethod::kFromStart;
+};
 
 struct FtpConnectOptions {
     std::string host;
@@ -98,6 +132,26 @@ public:
     [[nodiscard]] FtpOutcome<std::unique_ptr<FtpFileStream>> OpenFile(const std::string& path, FtpOpenMode mode,
                                                                       FtpTransferType type);
 
+    // ---- resumed transfers and content hashes ----
+
+    // OpenFile from byte `offset` (binary only; an ASCII file or an offset of
+    // 0 starts from the beginning). Reading: REST before RETR when the server
+    // offers REST STREAM. Writing: REST before STOR when it offers REST
+    // STREAM, else APPE when SIZE says the server's file has exactly
+    // `offset` bytes. A server that refuses REST, lacks it, or holds another
+    // size gets the whole file (offset 0): the result says which happened,
+    // and the caller must start its own side from that offset. With
+    // kOnlyAtOffset the open fails instead (no transfer command is sent).
+    [[nodiscard]] FtpOutcome<FtpOpenedFile> OpenFileAt(const std::string& path, FtpOpenMode mode,
+                                                       FtpTransferType type, std::int64_t offset,
+                                                       FtpOffsetRule rule = FtpOffsetRule::kOrFromStart);
+
+    // The hash command the server offers (FEAT), best first; none without one.
+    [[nodiscard]] std::optional<HashChoice> OfferedHash() const;
+    // The server's hash of a whole file. HASH selects the algorithm with
+    // OPTS HASH first when the server has another one selected.
+    [[nodiscard]] RemoteHashResult RemoteHash(const std::string& path, const HashChoice& choice);
+
     // The entries that match a path: a full path gives the entry of that name
     // (a folder included); a last part with "*" or "?" gives every entry of
     // the folder that matches it (case-sensitive); a path ending in "/" gives
@@ -133,6 +187,9 @@ private:
                                                                   bool refusalIsEmpty = true);
     [[nodiscard]] FtpOutcome<std::vector<FtpFoundFile>> FindExact(const std::string& folder,
                                                                   const std::string& name);
+    // The transfer command of a data connection, preceded by REST when
+    // OpenFileAt asked for one (restOffset_), so that REST comes right before it.
+    [[nodiscard]] FtpOutcome<FtpReply> TransferCommand(std::string_view verb, std::string_view arg);
     void ForgetListings() {
         listingCache_.clear();
         listingCacheBytes_ = 0;
@@ -147,6 +204,9 @@ private:
     bool fileOpen_ = false;
     std::map<std::string, std::vector<RemoteEntry>> listingCache_;
     std::size_t listingCacheBytes_ = 0;  // HeldBytes of every kept listing
+    std::int64_t restOffset_ = 0;  // REST to send before the next transfer command
+    bool restAccepted_ = false;    // the last transfer command followed an accepted REST
+    bool restRequired_ = false;    // a refused REST sends no transfer command
 };
 
 // Splits a remote path at its last "/" (or "\" when the path has no "/"):

@@ -420,6 +420,51 @@ void FtpControl::OnFeatReply(const FtpReply& reply) {
             features_.utf8 = true;
         }
     }
+    ReadTransferFeatures(reply, features_);
+}
+
+void ReadTransferFeatures(const FtpReply& reply, FtpFeatures& features) {
+    for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
+        std::string_view line = reply.lines[i];
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string_view::npos) {
+            continue;
+        }
+        line.remove_prefix(start);
+        const std::size_t blank = line.find(' ');
+        const std::string word = ToUpperAscii(line.substr(0, blank));
+        const std::string_view rest = blank == std::string_view::npos ? std::string_view{} : line.substr(blank + 1);
+        if (word == "REST") {
+            features.restStream = features.restStream || ToUpperAscii(rest).find("STREAM") != std::string::npos;
+        } else if (word == "XSHA256") {
+            features.xsha256 = true;
+        } else if (word == "XSHA1") {
+            features.xsha1 = true;
+        } else if (word == "XMD5") {
+            features.xmd5 = true;
+        } else if (word == "HASH") {
+            features.hashAlgorithms.clear();
+            features.hashSelected.clear();
+            std::size_t pos = 0;
+            while (pos <= rest.size()) {
+                const std::size_t semi = std::min(rest.find(';', pos), rest.size());
+                std::string name = ToUpperAscii(rest.substr(pos, semi - pos));
+                while (!name.empty() && IsWhiteSpace(name.back())) name.pop_back();
+                while (!name.empty() && IsWhiteSpace(name.front())) name.erase(0, 1);
+                const bool selected = !name.empty() && name.back() == '*';
+                if (selected) {
+                    name.pop_back();
+                }
+                if (!name.empty()) {
+                    if (selected) {
+                        features.hashSelected = name;
+                    }
+                    features.hashAlgorithms.push_back(std::move(name));
+                }
+                pos = semi + 1;
+            }
+        }
+    }
 }
 
 FtpOutcome<std::string> FtpControl::Pwd() {
@@ -511,6 +556,17 @@ FtpOutcome<std::string> FtpControl::Mlst(std::string_view path) {
         }
     }
     return FtpFail(ftpcode::kExtendedError, "MLST reply without facts: " + r.value.Text());
+}
+
+FtpResult FtpControl::Rest(std::int64_t offset) {
+    FtpOutcome<FtpReply> r = Exchange("REST", std::to_string(offset));
+    if (!r.ok()) {
+        return r.result;
+    }
+    if (r.value.code != 350) {
+        return ReplyFailure(r.value);
+    }
+    return FtpOk();
 }
 
 FtpOutcome<std::uint16_t> FtpControl::Epsv() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ftp/FtpError.h"
 #include "ftp/RemoteEntry.h"
@@ -28,7 +29,18 @@ struct FtpFeatures {
     bool mdtm = false;
     bool epsv = false;
     bool utf8 = false;
+    // Resumed transfers and content hashes (ReadTransferFeatures).
+    bool restStream = false;                  // "REST STREAM": REST before RETR and STOR
+    std::vector<std::string> hashAlgorithms;  // "HASH SHA-1;SHA-256*": the names, upper-case, without "*"
+    std::string hashSelected;                 // the one marked "*" (then the one OPTS HASH selected)
+    bool xsha256 = false;
+    bool xsha1 = false;
+    bool xmd5 = false;
 };
+
+// Reads, from a FEAT reply, the features of resumed transfers and content
+// hashes: "REST STREAM", "HASH <list>" and "XSHA256", "XSHA1", "XMD5".
+void ReadTransferFeatures(const FtpReply& reply, FtpFeatures& features);
 
 struct ControlTimeouts {
     Millis send{20000};
@@ -113,6 +125,10 @@ public:
     [[nodiscard]] FtpOutcome<RemoteTime> Mdtm(std::string_view path);
     // The fact line of an MLST reply (as the server sent it).
     [[nodiscard]] FtpOutcome<std::string> Mlst(std::string_view path);
+    // REST n; only 350 is a success.
+    [[nodiscard]] FtpResult Rest(std::int64_t offset);
+    // OPTS HASH selected another algorithm: later HASH commands use it.
+    void NoteHashSelected(std::string name) { features_.hashSelected = std::move(name); }
     [[nodiscard]] FtpOutcome<std::uint16_t> Epsv();
     [[nodiscard]] FtpOutcome<std::uint16_t> Pasv();
     [[nodiscard]] FtpResult Port(const SocketAddress& listening);

@@ -24,6 +24,7 @@ constexpr std::array kAllKeys{
     keys::RecToCtrl, keys::SendToCtrl, keys::Retry, keys::ReadBuffer, keys::WriteBuffer,
     keys::TransferTypeSession, keys::TransferTypeMain, keys::Passive, keys::QuickServer, keys::QuickLogin,
     keys::QuickPasswd, keys::QuickDirec, keys::QuickPort,
+    keys::Resume, keys::VerifyHash,
     // SCHEDULE
     keys::ResendFail, keys::ResendFreq, keys::ResendFreqNum, keys::ResendTimeTimer, keys::ResendTimePage,
     keys::StartQueueProg, keys::NumTimers, keys::TimerN,
@@ -240,6 +241,23 @@ const char* LogFilterText(LogFilter filter) {
 bool IsResendUntilEnd(const std::string& value) { return value == "UNTIL_END"; }
 
 bool IsSoundPerFile(const std::string& value) { return value == "FILE"; }
+
+bool ResumeEnabled() { return ReadYes(keys::Resume); }
+
+VerifyHashMode ParseVerifyHash(const std::string& value) {
+    if (value == "NO") return VerifyHashMode::No;
+    if (value == "REQUIRE") return VerifyHashMode::Require;
+    return VerifyHashMode::Auto;
+}
+
+const char* VerifyHashText(VerifyHashMode mode) {
+    switch (mode) {
+        case VerifyHashMode::No: return "NO";
+        case VerifyHashMode::Require: return "REQUIRE";
+        case VerifyHashMode::Auto: break;
+    }
+    return "AUTO";
+}
 
 StartQueueAction ParseStartQueueProg(int value) {
     if (value == 1) return StartQueueAction::Send;

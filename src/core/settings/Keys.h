@@ -103,6 +103,9 @@ ZYFAR_TEXT_KEY(QuickLogin, "FTP", "QuickLogin", "");
 ZYFAR_TEXT_KEY(QuickPasswd, "FTP", "QuickPasswd", "");
 ZYFAR_TEXT_KEY(QuickDirec, "FTP", "QuickDirec", "");
 ZYFAR_TEXT_KEY(QuickPort, "FTP", "QuickPort", "21");
+// Resumed and verified transfers (ResumeEnabled, ParseVerifyHash).
+ZYFAR_TEXT_KEY(Resume, "FTP", "Resume", "YES");
+ZYFAR_TEXT_KEY(VerifyHash, "FTP", "VerifyHash", "AUTO");
 
 // ---- SCHEDULE ----
 ZYFAR_INT_KEY(ResendFail, "SCHEDULE", "ResendFail", 0);
@@ -261,6 +264,17 @@ enum class LogFilter { All, Success, Unsuccess };
 enum class StartQueueAction { Empty = 0, Send = 1, Nothing = 2 };
 // 1 sends, 2 does nothing; 0 and any other number empty the queue.
 [[nodiscard]] StartQueueAction ParseStartQueueProg(int value);
+
+// FTP Resume: "YES" (absent included) continues a failed transfer where it
+// stopped; anything else ("NO") starts it over.
+[[nodiscard]] bool ResumeEnabled();
+
+enum class VerifyHashMode { Auto, No, Require };
+// FTP VerifyHash: "NO" never asks the server for a hash, "REQUIRE" fails a
+// transfer that cannot be verified; anything else (absent included) "AUTO":
+// verify where the server offers a hash command.
+[[nodiscard]] VerifyHashMode ParseVerifyHash(const std::string& value);
+[[nodiscard]] const char* VerifyHashText(VerifyHashMode mode);
 
 // ---- Window geometry ----
 

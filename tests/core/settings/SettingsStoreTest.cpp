@@ -39,6 +39,7 @@ TEST_F(KeysTest, FreshStoreGivesTheDocumentedDefaults) {
     EXPECT_TRUE(ParseStartScreen(Read(keys::StartScreen)) == ScreenKind::MultiplePut && ParseLogFilterView(Read(keys::View)) == LogFilter::All);
     EXPECT_TRUE(ReadYes(keys::CachePage) && ReadNotNo(keys::ToFileView));
     EXPECT_FALSE(ReadNotNo(keys::CacheSession) || ReadYes(keys::Overwrite));
+    EXPECT_TRUE(ResumeEnabled() && ParseVerifyHash(Read(keys::VerifyHash)) == VerifyHashMode::Auto);
     EXPECT_NE(::access(CurrentSettingsFile().c_str(), F_OK), 0);  // reading wrote nothing
 }
 
@@ -87,6 +88,8 @@ TEST(KeyEnumerations, ValuesCompareExactlyAndUnknownOnesFallToTheOtherEntry) {
     same(ParseStartScreen, ScreenKindText, ScreenKind::Standard, ScreenKind::RemoteRemote, ScreenKind::MultiplePut);
     same(ParseLogFilterView, LogFilterText, LogFilter::All, LogFilter::Success, LogFilter::Unsuccess);
     same(ParseLogFilterPage, LogFilterText, LogFilter::All, LogFilter::Success, LogFilter::Unsuccess);
+    same(ParseVerifyHash, VerifyHashText, VerifyHashMode::Auto, VerifyHashMode::No, VerifyHashMode::Require);
+    EXPECT_EQ(ParseVerifyHash("require"), VerifyHashMode::Auto);
     // The stored spellings, and where an unknown (or lower-case) value goes.
     EXPECT_EQ(std::string(FileCasingText(FileCasing::Upper)) + TransferTypeText(TransferType::Text), "UPPER_CASETEXT");
     EXPECT_TRUE(ParseDragDrop("COPY") == DragDropMode::Copy && ParseDragDrop("copy") == DragDropMode::Move);
