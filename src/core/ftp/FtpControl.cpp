@@ -392,11 +392,12 @@ FtpResult FtpControl::Feat() {
     return FtpOk();  // a server without FEAT simply offers no extensions
 }
 
-void FtpControl::OnFeatReply(const FtpReply& reply) {
-    features_ = FtpFeatures{};
-    if (reply.code != 211 || reply.lines.size() < 2) {
-        return;
-    }
+namespace {
+
+// Each feature line of a FEAT reply (between its first and last line): the
+// upper-cased first word and the text after the blank that ends it.
+template <typename Fn>
+void ForEachFeature(const FtpReply& reply, Fn&& fn) {
     for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
         std::string_view line = reply.lines[i];
         const std::size_t start = line.find_first_not_of(' ');
@@ -404,7 +405,20 @@ void FtpControl::OnFeatReply(const FtpReply& reply) {
             continue;
         }
         line.remove_prefix(start);
-        const std::string word = ToUpperAscii(line.substr(0, line.find(' ')));
+        const std::size_t blank = line.find(' ');
+        fn(ToUpperAscii(line.substr(0, blank)),
+           blank == std::string_view::npos ? std::string_view{} : line.substr(blank + 1));
+    }
+}
+
+}  // namespace
+
+void FtpControl::OnFeatReply(const FtpReply& reply) {
+    features_ = FtpFeatures{};
+    if (reply.code != 211 || reply.lines.size() < 2) {
+        return;
+    }
+    ForEachFeature(reply, [this](const std::string& word, std::string_view) {
         if (word == "MLST") {
             features_.mlst = true;
             features_.mlsd = true;  // MLSD comes with MLST
@@ -419,21 +433,12 @@ void FtpControl::OnFeatReply(const FtpReply& reply) {
         } else if (word == "UTF8") {
             features_.utf8 = true;
         }
-    }
+    });
     ReadTransferFeatures(reply, features_);
 }
 
 void ReadTransferFeatures(const FtpReply& reply, FtpFeatures& features) {
-    for (std::size_t i = 1; i + 1 < reply.lines.size(); ++i) {
-        std::string_view line = reply.lines[i];
-        const std::size_t start = line.find_first_not_of(' ');
-        if (start == std::string_view::npos) {
-            continue;
-        }
-        line.remove_prefix(start);
-        const std::size_t blank = line.find(' ');
-        const std::string word = ToUpperAscii(line.substr(0, blank));
-        const std::string_view rest = blank == std::string_view::npos ? std::string_view{} : line.substr(blank + 1);
+    ForEachFeature(reply, [&features](const std::string& word, std::string_view rest) {
         if (word == "REST") {
             features.restStream = features.restStream || ToUpperAscii(rest).find("STREAM") != std::string::npos;
         } else if (word == "XSHA256") {
@@ -464,7 +469,7 @@ void ReadTransferFeatures(const FtpReply& reply, FtpFeatures& features) {
                 pos = semi + 1;
             }
         }
-    }
+    });
 }
 
 FtpOutcome<std::string> FtpControl::Pwd() {
