@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcanberra-dev libx11-dev
   python3 python3-pyftpdlib vsftpd curl lftp
+  libssl-dev openssl python3-openssl
   shared-mime-info adwaita-icon-theme
   xvfb xauth
 )
