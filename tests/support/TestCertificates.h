@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/FtpTestServer.h"
+#include "FtpTestServer.h"
 
 namespace zyfar::test {
 

@@ -90,6 +90,12 @@ struct FtpFoundFile {
     [[nodiscard]] bool IsDirectory() const { return entry.isDirectory; }
 };
 
+// A server's certificate as CheckCertificate found it.
+struct CertificateCheck {
+    CertificateInfo certificate;
+    bool verified = false;  // trusted authority, names the host
+};
+
 class FtpClient {
 public:
     explicit FtpClient(WorkerControl* control = nullptr);
@@ -139,6 +145,9 @@ public:
     // The server's certificate as the last Connect saw it (also when it was
     // refused); nothing for a connection without TLS.
     [[nodiscard]] const std::optional<CertificateInfo>& certificate() const { return certificate_; }
+    // Connects like Connect, but only as far as the server's certificate
+    // (explicit or implicit TLS; no login, no trust decision), and closes.
+    [[nodiscard]] FtpOutcome<CertificateCheck> CheckCertificate(const FtpConnectOptions& options);
 
 private:
     [[nodiscard]] FtpResult Ready() const;
@@ -190,6 +199,8 @@ private:
     std::string tlsProtocol_;
     std::string tlsCipher_;
     bool dataProtected_ = false;  // PROT P accepted: every data connection is TLS
+    bool checkingOnly_ = false;   // CheckCertificate: stop at the certificate
+    bool checkedVerified_ = false;
 };
 
 // Splits a remote path at its last "/" (or "\" when the path has no "/"):

@@ -103,6 +103,10 @@ FtpResult FtpClient::DecideOnCertificate(const CertificateInfo& certificate, boo
     if (certificate.fingerprint.empty()) {
         return FtpFail(ftpcode::kSecureChannelError, "The server sent no certificate.");
     }
+    if (checkingOnly_) {
+        checkedVerified_ = verified;
+        return FtpFail(ftpcode::kCancelled, "Only the certificate was asked for.");  // ends the connect here
+    }
     CertificateTrust store(options_.trustFile.empty() ? TrustedCertificatesPath() : options_.trustFile);
     const std::optional<std::string> stored =
         verified ? std::nullopt : store.Find(options_.host, options_.port);
@@ -132,6 +136,21 @@ FtpResult FtpClient::DecideOnCertificate(const CertificateInfo& certificate, boo
     case TrustAnswer::kCancel: break;
     }
     return UntrustedCertificateFailure(certificate, true, url);
+}
+
+FtpOutcome<CertificateCheck> FtpClient::CheckCertificate(const FtpConnectOptions& options) {
+    if (options.encryption == Encryption::None) {
+        return FtpFail(ftpcode::kInvalidOperation, "A certificate comes only with FTP over TLS.");
+    }
+    checkingOnly_ = true;
+    checkedVerified_ = false;
+    const FtpResult r = Connect(options);
+    checkingOnly_ = false;
+    Close();
+    if (!certificate_ || certificate_->fingerprint.empty()) {
+        return r.ok() ? FtpFail(ftpcode::kSecureChannelError, "The server sent no certificate.") : r;
+    }
+    return CertificateCheck{*certificate_, checkedVerified_};
 }
 
 }  // namespace zyfar
