@@ -34,7 +34,7 @@ struct SiteProfile {
     std::string port = kDefaultPortText;
     // "NONE", "EXPLICIT" or "IMPLICIT" as stored; empty: the key is absent
     // (read as "NONE", and not written back).
-    std::string encryption;
+    std::string encryption{};
 
     bool operator==(const SiteProfile&) const = default;
 };

@@ -1,6 +1,7 @@
 // FTP over TLS where it is chosen: the FTP section's Encryption for script
 // "open" lines (output and log name the protection), a profile's Encryption
 // (absent "NONE", IMPLICIT defaulting to port 990) for link runs.
+#include "support/FtpClientHelpers.h"
 #include "AutomationTestSupport.h"
 #include "automation/LinkRun.h"
 #include "ftp/CertificateTrust.h"
