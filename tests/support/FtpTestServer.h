@@ -362,6 +362,7 @@ struct VsftpdOptions {
     std::string tlsCert{};
     std::string tlsKey{};
     bool implicitTls = false;
+    bool lenientTlsClose = false;  // data connections may end without close_notify
 };
 
 // vsftpd, anonymous login, serving a fresh temporary root. Uploads go to
@@ -385,6 +386,7 @@ public:
         if (!options.tlsCert.empty()) {
             argv.insert(argv.end(), {"--tls-cert", options.tlsCert, "--tls-key", options.tlsKey});
             if (options.implicitTls) argv.push_back("--implicit");
+            if (options.lenientTlsClose) argv.push_back("--tls-lenient");
         }
         started_ = process_.Start(argv, dir_ / "stderr.txt");
     }

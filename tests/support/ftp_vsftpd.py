@@ -24,6 +24,8 @@ Exits with status 77 and a message on stderr when vsftpd is not usable.
                       close_notify
   --tls-key FILE      the certificate's private key (PEM)
   --implicit          TLS from the first byte (implicit FTPS) instead of AUTH TLS
+  --tls-lenient       data connections may end without close_notify (for
+                      clients that never send it; session reuse stays required)
 """
 import argparse
 import os
@@ -63,6 +65,7 @@ def main():
     ap.add_argument("--tls-cert", default="")
     ap.add_argument("--tls-key", default="")
     ap.add_argument("--implicit", action="store_true")
+    ap.add_argument("--tls-lenient", action="store_true")
     args = ap.parse_args()
 
     binary = shutil.which("vsftpd") or ("/usr/sbin/vsftpd" if os.path.exists("/usr/sbin/vsftpd") else None)
@@ -113,8 +116,8 @@ def main():
             "force_local_logins_ssl=YES",
             "force_local_data_ssl=YES",
             "require_ssl_reuse=YES",
-            "strict_ssl_read_eof=YES",
-            "strict_ssl_write_shutdown=YES",
+            "strict_ssl_read_eof=" + ("NO" if args.tls_lenient else "YES"),
+            "strict_ssl_write_shutdown=" + ("NO" if args.tls_lenient else "YES"),
             "ssl_ciphers=HIGH",
             "rsa_cert_file=" + os.path.abspath(args.tls_cert),
             "rsa_private_key_file=" + os.path.abspath(args.tls_key or args.tls_cert),

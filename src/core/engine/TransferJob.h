@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/Keys.h"
+
 namespace zyfar {
 
 // The mode word of a transfer run.
@@ -68,6 +70,7 @@ struct CTransferSite {
     std::string remoteDir;
     std::int32_t status = 0;  // 0, or the driver's error after the site was served
     std::uint16_t port = 21;
+    Encryption encryption = Encryption::None;  // FTP over TLS (the site profile's)
 
     friend bool operator==(const CTransferSite&, const CTransferSite&) = default;
 };

@@ -69,20 +69,20 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::SecureStream(std::unique_ptr<
     }
     TlsStream& stream = *secured.value;
     stream.SetCloseWait(options_.dataReceiveTimeout);
-    const CertificateInfo peer = stream.PeerCertificate();
     if (isControl) {
-        FtpResult trusted = DecideOnCertificate(peer, stream.Verified());
+        FtpResult trusted = DecideOnCertificate(stream.PeerCertificate(), stream.Verified());
         if (!trusted.ok()) {
             return trusted;
         }
         tlsProtocol_ = stream.ProtocolText();
         tlsCipher_ = stream.CipherText();
-    } else if (!certificate_ || peer.fingerprint != certificate_->fingerprint) {
+    } else if (const std::string fingerprint = stream.PeerFingerprint();
+               !certificate_ || fingerprint != certificate_->fingerprint) {
         // The data connection must end at the server the control connection
         // trusted: a resumed session carries the same certificate.
         return FtpFail(ftpcode::kCertificateChanged,
                        "The data connection presented another certificate than the control connection: " +
-                           peer.fingerprint);
+                           fingerprint);
     }
     return std::unique_ptr<ByteStream>(std::move(secured.value));
 }

@@ -136,6 +136,18 @@ int OnNewSession(SSL* ssl, SSL_SESSION* session) {
     return 1;
 }
 
+// The usual key exchange groups, `group` first.
+void OfferKeyGroupFirst(SSL* ssl, int group) {
+    int groups[6] = {group};
+    int n = 1;
+    for (const int g : {NID_X25519, NID_X9_62_prime256v1, NID_X448, NID_secp521r1, NID_secp384r1}) {
+        if (g != group) groups[n++] = g;
+    }
+    if (SSL_set1_groups(ssl, groups, n) != 1) {
+        ERR_clear_error();  // the defaults stay: only a retried hello more
+    }
+}
+
 // ---- texts ------------------------------------------------------------------------------
 
 std::string LastSslReason() {
@@ -316,6 +328,9 @@ FtpOutcome<std::unique_ptr<TlsStream>> TlsStream::Connect(Socket socket, WorkerC
     if (settings.control) {
         SSL_set_ex_data(s->ssl_, SessionOwnerIndex(), s->context_.get());
     }
+    if (settings.resume && s->context_->keyGroup() != 0) {
+        OfferKeyGroupFirst(s->ssl_, s->context_->keyGroup());
+    }
     if (settings.resume && s->context_->controlSession() != nullptr) {
         // A copy: OpenSSL takes a TLS 1.3 session out of use once it has
         // resumed a connection, and every data connection resumes the
@@ -353,6 +368,10 @@ FtpOutcome<std::unique_ptr<TlsStream>> TlsStream::Connect(Socket socket, WorkerC
         }
     }
     s->SetCancellable(false);
+    if (settings.control) {
+        const long group = SSL_get_negotiated_group(s->ssl_);
+        s->context_->SetKeyGroup(group > 0 && group < TLSEXT_nid_unknown ? static_cast<int>(group) : 0);
+    }
     // A server without tickets or session ids leaves the handshake's own
     // session as the one to resume (TLS 1.2); a TLS 1.3 one is not resumable
     // until its ticket arrives.
@@ -607,6 +626,11 @@ bool TlsStream::Verified() const {
 }
 
 bool TlsStream::SessionReused() const { return ssl_ != nullptr && SSL_session_reused(ssl_) == 1; }
+
+std::string TlsStream::PeerFingerprint() const {
+    const X509* cert = ssl_ != nullptr ? SSL_get0_peer_certificate(ssl_) : nullptr;
+    return cert != nullptr ? Sha256Fingerprint(cert) : std::string();
+}
 
 CertificateInfo TlsStream::PeerCertificate() const {
     CertificateInfo info;

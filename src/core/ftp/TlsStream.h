@@ -54,11 +54,17 @@ public:
     [[nodiscard]] ssl_session_st* controlSession() const { return controlSession_; }
     // Keeps `session` (whose reference it takes over) in place of the last one.
     void KeepControlSession(ssl_session_st* session);
+    // The key exchange group the control connection's server chose (0:
+    // none yet). Data connections offer it first: a key share the server
+    // does not take costs a retried hello and a round trip per connection.
+    [[nodiscard]] int keyGroup() const { return keyGroup_; }
+    void SetKeyGroup(int group) { keyGroup_ = group; }
 
 private:
     TlsContext() = default;
     ssl_ctx_st* ctx_ = nullptr;
     ssl_session_st* controlSession_ = nullptr;
+    int keyGroup_ = 0;
 };
 
 struct TlsConnectSettings {
@@ -101,6 +107,8 @@ public:
     // The server's certificate as the user is shown it (empty fields when
     // the server sent none).
     [[nodiscard]] CertificateInfo PeerCertificate() const;
+    // Only its fingerprint ("SHA256:..."), "" without one.
+    [[nodiscard]] std::string PeerFingerprint() const;
     // How long ShutdownSend waits for the peer's close (default 20 s).
     void SetCloseWait(Millis wait) { closeWait_ = wait; }
 
