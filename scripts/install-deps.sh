@@ -12,6 +12,7 @@ PACKAGES=(
   libcanberra-dev libx11-dev
   libssl-dev
   python3 python3-pyftpdlib vsftpd curl lftp
+  libssl-dev openssl python3-openssl
   shared-mime-info adwaita-icon-theme
   xvfb xauth
 )

@@ -5,11 +5,14 @@
 // group, binds the loopback address only, reports its port on stdout (read
 // with a bounded wait), and is killed and reaped when its object goes away.
 // Header-only; POSIX.
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -292,6 +295,10 @@ struct PyFtpdOptions {
     std::uint16_t passiveLow = 0;
     std::uint16_t passiveHigh = 0;
     int lifetimeSeconds = 300;
+    // FTP over TLS (AUTH TLS required for the login and the data) with this
+    // certificate and key (PEM files).
+    std::string tlsCert{};
+    std::string tlsKey{};
 };
 
 // pyftpdlib serving a fresh temporary root (root()).
@@ -323,6 +330,9 @@ public:
             argv.push_back("--passive-ports");
             argv.push_back(std::to_string(options_.passiveLow) + "-" + std::to_string(options_.passiveHigh));
         }
+        if (!options_.tlsCert.empty()) {
+            argv.insert(argv.end(), {"--tls-cert", options_.tlsCert, "--tls-key", options_.tlsKey});
+        }
         started_ = process_.Start(argv, dir_ / "stderr.txt");
     }
 
@@ -342,19 +352,49 @@ private:
 
 // ---- vsftpd ------------------------------------------------------------------------------
 
+struct VsftpdOptions {
+    int lifetimeSeconds = 300;
+    bool askPassword = false;  // anonymous logins send PASS too
+    std::uint16_t passiveLow = 0;
+    std::uint16_t passiveHigh = 0;
+    // FTP over TLS with this certificate and key (PEM files): login and data
+    // protected, session reuse and close_notify required (ftp_vsftpd.py).
+    std::string tlsCert{};
+    std::string tlsKey{};
+    bool implicitTls = false;
+    bool lenientTlsClose = false;  // data connections may end without close_notify
+};
+
 // vsftpd, anonymous login, serving a fresh temporary root. Uploads go to
 // uploadFolder() ("/upload" when running as root, "/" otherwise).
 class VsftpdServer {
 public:
     // The server exits by itself after `lifetimeSeconds` (a left-over one
     // never outlives a crashed test for long).
-    explicit VsftpdServer(int lifetimeSeconds = 300) : dir_("zyfar-vsftpd") {
+    explicit VsftpdServer(int lifetimeSeconds = 300) : VsftpdServer(WithLifetime(lifetimeSeconds)) {}
+    explicit VsftpdServer(const VsftpdOptions& options) : dir_("zyfar-vsftpd") {
         ::chmod(dir_.path().c_str(), 0755);
         root_ = dir_ / "root";
         MakeDir(root_);
-        started_ = process_.Start({kPython, SupportDir() + "/ftp_vsftpd.py", "--root", root_, "--work", dir_.path(),
-                                   "--lifetime", std::to_string(lifetimeSeconds)},
-                                  dir_ / "stderr.txt");
+        std::vector<std::string> argv{kPython, SupportDir() + "/ftp_vsftpd.py", "--root", root_, "--work",
+                                      dir_.path(), "--lifetime", std::to_string(options.lifetimeSeconds)};
+        if (options.askPassword) argv.push_back("--ask-password");
+        if (options.passiveLow != 0) {
+            argv.push_back("--pasv-ports");
+            argv.push_back(std::to_string(options.passiveLow) + "-" + std::to_string(options.passiveHigh));
+        }
+        if (!options.tlsCert.empty()) {
+            argv.insert(argv.end(), {"--tls-cert", options.tlsCert, "--tls-key", options.tlsKey});
+            if (options.implicitTls) argv.push_back("--implicit");
+            if (options.lenientTlsClose) argv.push_back("--tls-lenient");
+        }
+        started_ = process_.Start(argv, dir_ / "stderr.txt");
+    }
+
+    static VsftpdOptions WithLifetime(int seconds) {
+        VsftpdOptions o;
+        o.lifetimeSeconds = seconds;
+        return o;
     }
 
     [[nodiscard]] bool started() const { return started_; }
@@ -478,5 +518,61 @@ private:
     ServerProcess process_;
     bool started_ = false;
 };
+
+// ---- capture relay -----------------------------------------------------------------------------
+
+// A raw relay on 127.0.0.2 in front of a server on 127.0.0.1 that records
+// every byte both ways (ftp_capture_relay.py): the control connection on
+// port(), passive data connections on the server's passive ports.
+class CaptureRelay {
+public:
+    CaptureRelay(std::uint16_t targetPort, std::uint16_t dataLow, std::uint16_t dataHigh) : dir_("zyfar-relay") {
+        capture_ = dir_ / "capture.bin";
+        WriteFile(capture_, "");
+        std::vector<std::string> argv{kPython, SupportDir() + "/ftp_capture_relay.py", "--target-port",
+                                      std::to_string(targetPort), "--capture", capture_};
+        if (dataLow != 0) {
+            argv.push_back("--data-ports");
+            argv.push_back(std::to_string(dataLow) + "-" + std::to_string(dataHigh));
+        }
+        started_ = process_.Start(argv, dir_ / "stderr.txt");
+    }
+    [[nodiscard]] bool started() const { return started_; }
+    [[nodiscard]] const std::string& error() const { return process_.error(); }
+    [[nodiscard]] std::uint16_t port() const { return process_.port(); }
+    [[nodiscard]] std::string host() const { return "127.0.0.2"; }
+    // Everything that passed so far, both directions.
+    [[nodiscard]] std::string Captured() const { return ReadFile(capture_).value_or(""); }
+
+private:
+    TempDir dir_;
+    std::string capture_;
+    ServerProcess process_;
+    bool started_ = false;
+};
+
+// `count` consecutive ports free on 127.0.0.1 and 127.0.0.2 (for a server's
+// passive range that a relay mirrors); 0 when none was found.
+inline std::uint16_t FreePortRange(int count) {
+    const auto bindable = [](const char* address, int port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, address, &sa.sin_addr);
+        const bool ok = ::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof(sa)) == 0;
+        ::close(fd);
+        return ok;
+    };
+    std::uint32_t seed = static_cast<std::uint32_t>(::getpid()) * 2654435761U;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        seed = seed * 1103515245U + 12345U;
+        const int base = 20000 + static_cast<int>((seed >> 8) % 30000);
+        bool free = true;
+        for (int p = base; p < base + count && free; ++p) free = bindable("127.0.0.1", p) && bindable("127.0.0.2", p);
+        if (free) return static_cast<std::uint16_t>(base);
+    }
+    return 0;
+}
 
 }  // namespace zyfar::test

@@ -11,6 +11,10 @@
   --no-mlsd               offer neither MLSD nor MLST (the LIST path)
   --ipv6                  bind ::1 instead of 127.0.0.1
   --lifetime SECONDS      exit after this long (default 300)
+  --tls-cert FILE         FTP over TLS (AUTH TLS, pyftpdlib's TLS handler,
+                          python3-openssl) with this certificate (PEM); the
+                          login and data connections must be protected
+  --tls-key FILE          the certificate's private key (PEM)
 """
 import argparse
 import logging
@@ -42,6 +46,8 @@ def main():
     ap.add_argument("--no-mlsd", action="store_true")
     ap.add_argument("--ipv6", action="store_true")
     ap.add_argument("--lifetime", type=float, default=300)
+    ap.add_argument("--tls-cert", default="")
+    ap.add_argument("--tls-key", default="")
     args = ap.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
@@ -57,8 +63,19 @@ def main():
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm="elradfmwMT")
 
-    class Handler(FTPHandler):
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+
+    class Handler(base):
         pass
+
+    if args.tls_cert:
+        Handler.certfile = args.tls_cert
+        Handler.keyfile = args.tls_key or args.tls_cert
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
 
     Handler.authorizer = authorizer
     Handler.banner = "pyftpdlib test server ready."
@@ -69,7 +86,7 @@ def main():
     if args.no_mlsd:
         # Without MLSD and MLST in the command table they leave FEAT and
         # are answered as unknown commands.
-        Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+        Handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     host = "::1" if args.ipv6 else "127.0.0.1"
     server = FTPServer((host, 0), Handler)

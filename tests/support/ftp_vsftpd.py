@@ -15,6 +15,17 @@ Exits with status 77 and a message on stderr when vsftpd is not usable.
   --work DIR          folder for the configuration and log (default: --root's parent)
   --ftp-user NAME     session user when run as root (default "ftp")
   --lifetime SECONDS  exit after this long (default 300)
+  --ask-password      anonymous logins send a password (PASS) like any login
+  --pasv-ports LO-HI  passive data ports
+  --tls-cert FILE     FTP over TLS with this certificate (PEM) and --tls-key:
+                      logins and data must be protected, data connections
+                      must resume the control connection's TLS session, and
+                      both ends of a data connection must close with
+                      close_notify
+  --tls-key FILE      the certificate's private key (PEM)
+  --implicit          TLS from the first byte (implicit FTPS) instead of AUTH TLS
+  --tls-lenient       data connections may end without close_notify (for
+                      clients that never send it; session reuse stays required)
 """
 import argparse
 import os
@@ -22,6 +33,7 @@ import pwd
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import time
@@ -48,6 +60,12 @@ def main():
     ap.add_argument("--work", default="")
     ap.add_argument("--ftp-user", default="ftp")
     ap.add_argument("--lifetime", type=float, default=300)
+    ap.add_argument("--ask-password", action="store_true")
+    ap.add_argument("--pasv-ports", default="")
+    ap.add_argument("--tls-cert", default="")
+    ap.add_argument("--tls-key", default="")
+    ap.add_argument("--implicit", action="store_true")
+    ap.add_argument("--tls-lenient", action="store_true")
     args = ap.parse_args()
 
     binary = shutil.which("vsftpd") or ("/usr/sbin/vsftpd" if os.path.exists("/usr/sbin/vsftpd") else None)
@@ -68,7 +86,7 @@ def main():
         "anon_mkdir_write_enable=YES",
         "anon_other_write_enable=YES",
         "anon_umask=022",
-        "no_anon_password=YES",
+        "no_anon_password=" + ("NO" if args.ask_password else "YES"),
         "anon_root=" + root,
         "connect_from_port_20=NO",
         "port_enable=YES",
@@ -86,6 +104,25 @@ def main():
         "max_per_ip=0",
         "max_clients=0",
     ]
+    if args.pasv_ports:
+        lo, _, hi = args.pasv_ports.partition("-")
+        lines += ["pasv_min_port=%d" % int(lo), "pasv_max_port=%d" % int(hi)]
+    if args.tls_cert:
+        lines += [
+            "ssl_enable=YES",
+            "allow_anon_ssl=YES",
+            "force_anon_logins_ssl=YES",
+            "force_anon_data_ssl=YES",
+            "force_local_logins_ssl=YES",
+            "force_local_data_ssl=YES",
+            "require_ssl_reuse=YES",
+            "strict_ssl_read_eof=" + ("NO" if args.tls_lenient else "YES"),
+            "strict_ssl_write_shutdown=" + ("NO" if args.tls_lenient else "YES"),
+            "ssl_ciphers=HIGH",
+            "rsa_cert_file=" + os.path.abspath(args.tls_cert),
+            "rsa_private_key_file=" + os.path.abspath(args.tls_key or args.tls_cert),
+            "implicit_ssl=" + ("YES" if args.implicit else "NO"),
+        ]
     if is_root:
         try:
             ent = pwd.getpwnam(args.ftp_user)
@@ -119,9 +156,16 @@ def main():
             try:
                 with socket.create_connection(("127.0.0.1", port), timeout=0.5) as s:
                     s.settimeout(2)
-                    up = s.recv(4).startswith(b"220")
+                    if args.implicit:
+                        probe = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+                        probe.check_hostname = False
+                        probe.verify_mode = ssl.CERT_NONE
+                        with probe.wrap_socket(s) as t:
+                            up = t.recv(4).startswith(b"220")
+                    else:
+                        up = s.recv(4).startswith(b"220")
                 break
-            except OSError:
+            except (OSError, ssl.SSLError):
                 time.sleep(0.05)
         if up:
             break

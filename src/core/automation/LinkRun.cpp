@@ -84,6 +84,7 @@ void ReadSites(const LinkDefinition& link, LinkRunPlan& plan) {
         server.password = profile.password;
         server.remoteDir = profile.remotePath;
         server.port = static_cast<std::uint16_t>(SiteProfilePort(profile));
+        server.encryption = SiteProfileEncryption(profile);
         plan.servers.push_back(std::move(server));
         plan.siteNames.push_back(profile.host);
     }

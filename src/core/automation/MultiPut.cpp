@@ -122,7 +122,9 @@ MultiPutJobs BuildMultiPutJobs(const std::vector<CTransferJob>& items, FileCasin
 // ---- sending ----
 
 TransferServer ServerOfSite(const CTransferSite& site) {
-    return TransferServer{site.host, site.login, site.password, site.remoteDir, site.port};
+    TransferServer server{site.host, site.login, site.password, site.remoteDir, site.port};
+    server.encryption = site.encryption;
+    return server;
 }
 
 int StartParallelRuns(const std::vector<TransferServer>& servers, const std::vector<CTransferJob>& jobs,

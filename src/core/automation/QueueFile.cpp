@@ -100,6 +100,8 @@ QueueEntry ReadEntry(const IniDocument& doc, int number) {
     e.resumeOffset = Text(doc, s, qk::ResumeOffset);
     e.sourceSize = Text(doc, s, qk::SourceSize);
     e.sourceTime = Text(doc, s, qk::SourceTime);
+    e.encryption = Text(doc, s, qk::Encryption);
+    e.remEncryption = Text(doc, s, qk::RemEncryption);
     return e;
 }
 
@@ -126,9 +128,11 @@ IniDocument::Entries EntryKeys(const QueueEntry& e) {
         out.emplace_back(qk::RemLogin, e.remLogin);
         out.emplace_back(qk::RemRemDir, e.remRemDir);
         if (!e.remotePort.empty()) out.emplace_back(qk::RemotePort, e.remotePort);
+        if (!e.remEncryption.empty()) out.emplace_back(qk::RemEncryption, e.remEncryption);
     }
     if (!e.fileSize.empty()) out.emplace_back(qk::FileSize, e.fileSize);
     if (!e.port.empty()) out.emplace_back(qk::Port, e.port);
+    if (!e.encryption.empty()) out.emplace_back(qk::Encryption, e.encryption);
     out.emplace_back(qk::Status, std::to_string(e.status));
     if (!e.sendOwner.empty()) out.emplace_back(qk::SendOwner, e.sendOwner);
     if (!e.resumeOffset.empty()) {
@@ -166,9 +170,17 @@ std::uint16_t QueuePortOf(const std::string& text) {
     return port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : std::uint16_t{21};
 }
 
+Encryption QueueEncryptionOf(const std::string& text) {
+    return text.empty() ? Encryption::None : ParseEncryption(text);
+}
+
 std::string QueueServerIdentity(const QueueEntry& e) {
-    std::string id = std::to_string(QueuePortOf(e.port)) + '\n' + e.login;
-    if (e.IsXfer()) id += '\n' + std::to_string(QueuePortOf(e.remotePort)) + '\n' + e.remLogin;
+    std::string id = std::to_string(QueuePortOf(e.port)) + '\n' + e.login + '\n' +
+                     EncryptionText(QueueEncryptionOf(e.encryption));
+    if (e.IsXfer()) {
+        id += '\n' + std::to_string(QueuePortOf(e.remotePort)) + '\n' + e.remLogin + '\n' +
+              EncryptionText(QueueEncryptionOf(e.remEncryption));
+    }
     return id;
 }
 
@@ -196,6 +208,9 @@ std::optional<std::int64_t> WholeNumber(const std::string& text) {
     return std::stoll(text);
 }
 
+// A clear-text site's entry has no Encryption key, as before TLS.
+std::string StoredEncryption(Encryption mode) { return mode == Encryption::None ? "" : EncryptionText(mode); }
+
 QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
     QueueEntry e;
     e.numTimes = 1;
@@ -216,9 +231,11 @@ QueueEntry NewEntry(const QueueRun& run, const QueueItem& item) {
         e.remLogin = run.second.login;
         e.remRemDir = run.second.remoteDir;
         e.remotePort = std::to_string(run.second.port);
+        e.remEncryption = StoredEncryption(run.second.encryption);
     }
     e.fileSize = std::to_string(std::max<std::int64_t>(0, item.size));
     e.port = std::to_string(run.first.port);
+    e.encryption = StoredEncryption(run.first.encryption);
     SetResumeKeys(e, item.resume);
     return e;
 }

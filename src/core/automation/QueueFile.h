@@ -20,6 +20,12 @@
 // bytes in place), SourceSize and SourceTime (the source as it was when they
 // were taken; engine/ResumePoint.h). Entries without them (older versions,
 // or nothing to continue) start over when sent.
+//
+// An entry of a site reached over TLS carries Encryption ("EXPLICIT" or
+// "IMPLICIT"; RemEncryption for the second server of a remote-to-remote
+// entry), so its resend is protected the same way. Absent means a clear-text
+// site (every older entry); a value that cannot be read counts as "EXPLICIT",
+// so an entry is never sent in clear text by mistake.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -60,6 +66,8 @@ inline constexpr const char* SendOwner = "SendOwner";
 inline constexpr const char* ResumeOffset = "ResumeOffset";
 inline constexpr const char* SourceSize = "SourceSize";
 inline constexpr const char* SourceTime = "SourceTime";
+inline constexpr const char* Encryption = "Encryption";
+inline constexpr const char* RemEncryption = "RemEncryption";
 }  // namespace queue_keys
 
 inline constexpr const char* kQueueLocal = "Local";
@@ -112,6 +120,7 @@ struct QueueEntry {
     std::string remPassword, remLogin, remRemDir, remotePort;
     std::string sendOwner;  // SendOwner ("" when absent)
     std::string resumeOffset, sourceSize, sourceTime;  // ResumeOffset, SourceSize, SourceTime ("" when absent)
+    std::string encryption, remEncryption;             // Encryption, RemEncryption ("" when absent)
 
     [[nodiscard]] bool IsXfer() const { return ftpMethod == kQueueMethodXfer; }
     // "SENDING" when Status is not 0, else "IDLE".
@@ -124,6 +133,10 @@ struct QueueEntry {
 // The port of a queue entry's text: its leading integer, 21 when absent or
 // outside 1..65535.
 [[nodiscard]] std::uint16_t QueuePortOf(const std::string& text);
+
+// The protection of a queue entry's text: None when absent, else as
+// ParseEncryption reads it (an unknown value is Explicit, never clear text).
+[[nodiscard]] Encryption QueueEncryptionOf(const std::string& text);
 
 // The resume point an entry's keys give: offset 0 (start over) unless
 // ResumeOffset, SourceSize and SourceTime are all there and readable.

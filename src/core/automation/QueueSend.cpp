@@ -41,8 +41,9 @@ std::string FullLocalPath(QueueMethod method, const std::string& folder, const s
 bool Usable(const QueueEntry& e) { return !e.source.empty() && !e.destination.empty() && !e.localName.empty(); }
 
 TransferServer ServerOf(std::string host, const std::string& login, const std::string& password,
-                        const std::string& remoteDir, const std::string& port) {
-    return TransferServer{std::move(host), login, password, remoteDir, QueuePortOf(port)};
+                        const std::string& remoteDir, const std::string& port, const std::string& encryption) {
+    return TransferServer{std::move(host), login, password, remoteDir, QueuePortOf(port),
+                          QueueEncryptionOf(encryption)};
 }
 
 CTransferJob JobOf(const QueueEntry& e, QueueMethod method) {
@@ -115,9 +116,10 @@ QueueSendPlan TakeQueueRoutes(const std::string& queuePath, bool processStart) {
                 }
                 if (route.jobs.empty()) {
                     route.server = ServerOf(route.method == QueueMethod::Put ? e.destination : e.source, e.login,
-                                            e.password, e.remDir, e.port);
+                                            e.password, e.remDir, e.port, e.encryption);
                     if (route.method == QueueMethod::Xfer)
-                        route.second = ServerOf(e.destination, e.remLogin, e.remPassword, e.remRemDir, e.remotePort);
+                        route.second = ServerOf(e.destination, e.remLogin, e.remPassword, e.remRemDir, e.remotePort,
+                                                e.remEncryption);
                 }
                 paths.emplace_back(path, e.remoteName);
                 route.jobs.push_back(JobOf(e, route.method));

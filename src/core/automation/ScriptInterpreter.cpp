@@ -154,7 +154,8 @@ ScriptInterpreter::~ScriptInterpreter() { CloseAllSessions(); }
 
 ScriptRunResult ScriptInterpreter::Run(const std::string& scriptPath) {
     ScriptRunResult result;
-    const int port = ReadInt(keys::Port);
+    // Without an FTP Port an implicit-TLS default (FTP Encryption) goes to 990.
+    const int port = ReadIfPresent(keys::Port) ? ReadInt(keys::Port) : DefaultPortFor(DefaultEncryption());
     defaultPort_ = port > 0 && port <= 65535 ? port : 21;
 
     ScriptLineReader reader(scriptPath);
@@ -337,8 +338,8 @@ ScriptInterpreter::Step ScriptInterpreter::DoOpen(const std::vector<std::string>
     }
     s.connected = true;
     PlayEventSound(SoundEvent::ConnectOk);
-    Log(logcode::FtpConnectionOk, kLocalMachine, s.host, "-", "-");
-    AddResult(s, true, LogEventText(logcode::FtpConnectionOk));
+    Log(logcode::FtpConnectionOk, kLocalMachine, s.host, "-", ConnectionLogDetail(*s.connection));
+    AddResult(s, true, LogEventText(logcode::FtpConnectionOk), SecurityDetail(s.connection->features()));
     FtpOutcome<std::string> pwd = s.connection->GetCurrentDirectory();
     if (pwd.ok()) s.directory = pwd.value;
     else if (!s.connection->IsConnected()) return AfterFailure(pwd.result, true);

@@ -96,6 +96,7 @@ void TransferController::SerialWorker(std::size_t firstSite) {
         RestoreJobsForSite();
         CTransferSite& site = run_->sites[i];
         run_->source = TransferServer{site.host, site.login, site.password, site.remoteDir, site.port};
+        run_->source.encryption = site.encryption;
         run_->currentSite.store(static_cast<int>(i));
         run_->stopAfterCurrent.store(false);
         const std::int32_t r = IsPutMode(run_->mode) ? RunPutJobs(*run_) : RunGetJobs(*run_);

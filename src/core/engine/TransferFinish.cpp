@@ -17,7 +17,7 @@ namespace zyfar {
 namespace {
 
 QueueReportServer ServerOf(const TransferServer& s) {
-    return QueueReportServer{s.host, s.login, s.password, s.remoteDir, s.port};
+    return QueueReportServer{s.host, s.login, s.password, s.remoteDir, s.port, s.encryption};
 }
 
 QueueReportMethod MethodOf(TransferMode mode) {
@@ -150,7 +150,8 @@ void PerSiteQueueStep(TransferRun& run, const CTransferSite& site, TransferQueue
     }
     QueueReport report;
     report.method = QueueReportMethod::Put;
-    report.first = QueueReportServer{site.host, site.login, site.password, site.remoteDir, site.port};
+    report.first = QueueReportServer{site.host, site.login, site.password, site.remoteDir, site.port,
+                                     site.encryption};
     ReadQueueOptions(report);
     report.perFile = true;
     report.purge = false;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/ResumePoint.h"
+#include "settings/Keys.h"
 
 namespace zyfar {
 
@@ -74,6 +75,7 @@ struct CTransferSite {
     std::string remoteDir;
     std::int32_t status = 0;  // 0, or the driver's error after the site was served
     std::uint16_t port = 21;
+    Encryption encryption = Encryption::None;  // FTP over TLS (the site profile's)
 
     friend bool operator==(const CTransferSite&, const CTransferSite&) = default;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ResumePoint.h"
+#include "settings/Keys.h"
 
 namespace zyfar {
 
@@ -18,6 +19,7 @@ struct QueueReportServer {
     std::string password;
     std::string remoteDir;  // start folder
     int port = 21;
+    Encryption encryption = Encryption::None;  // a resend logs in the same way
 };
 
 struct QueueReportItem {

@@ -12,6 +12,7 @@
 
 #include "engine/TransferJob.h"
 #include "engine/TransferProgress.h"
+#include "settings/Keys.h"
 
 namespace zyfar {
 
@@ -35,6 +36,7 @@ struct TransferServer {
     std::string password;
     std::string remoteDir;
     std::uint16_t port = 21;
+    Encryption encryption = Encryption::None;  // FTP over TLS
 };
 
 class TransferRun {

@@ -70,6 +70,7 @@ std::int32_t OpenSession(TransferRun& run, SessionSide side) {
     options.port = server.port;
     options.user = server.login;
     options.password = server.password;
+    options.encryption = server.encryption;
 
     auto session = std::make_unique<CTransferSession>(server.host, run.control);
     CTransferSession* s = session.get();
@@ -103,7 +104,7 @@ std::int32_t OpenSession(TransferRun& run, SessionSide side) {
         s->progress = &progress;
         progress.SetBatch(run.batchSize, 0, 1);
     }
-    WriteLogEntry(logcode::FtpConnectionOk, kLocalMachine, server.host, "-", "-");
+    WriteLogEntry(logcode::FtpConnectionOk, kLocalMachine, server.host, "-", ConnectionLogDetail(s->connection()));
     if (side == SessionSide::Source) {
         progress.SetLocalFile("Connected!");
     }

@@ -121,6 +121,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
     connect.host = site.host;
     connect.user = site.login;
     connect.password = site.password;
+    connect.encryption = site.encryption;
 
     // The session itself (access type and proxy) must be usable first.
     if (const FtpResult session = CheckSessionOptions(connect); !session.ok()) {
@@ -155,7 +156,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
     }
     Status(options, ConnectedStatusText(site.host));
     Sound(options, SoundEvent::ConnectOk);
-    WriteLogEntry(logcode::FtpConnectionOk, kLocalMachine, site.host, kNone, kNone);
+    WriteLogEntry(logcode::FtpConnectionOk, kLocalMachine, site.host, kNone, ConnectionLogDetail(*client));
 
     BrowseConnectResult out;
     if (!site.remotePath.empty() && !Cancelled(control)) {

@@ -24,6 +24,9 @@ struct BrowseSite {
     std::string password;    // never logged
     std::string remotePath;  // empty: stay in the login folder
     int port = 21;
+    // FTP over TLS: a profile's SiteProfileEncryption, the FTP section's
+    // DefaultEncryption for a quick connect.
+    Encryption encryption = Encryption::None;
 };
 
 // A status line for the connecting window ("Connected to ftp.example.org").

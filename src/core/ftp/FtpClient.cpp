@@ -176,7 +176,13 @@ FtpResult FtpClient::Connect(const FtpConnectOptions& options) {
         options_.passive = true;  // data connections go through the proxy too
     }
 
+    tls_.reset();
+    certificate_.reset();
+    dataProtected_ = false;
     FtpOutcome<std::unique_ptr<ByteStream>> stream = ConnectControl();
+    if (stream.ok() && options_.encryption == Encryption::Implicit) {
+        stream = SecureStream(std::move(stream.value), true);  // TLS from the first byte
+    }
     if (!stream.ok()) {
         return stream.result;
     }
@@ -184,8 +190,18 @@ FtpResult FtpClient::Connect(const FtpConnectOptions& options) {
         std::move(stream.value), ControlTimeouts{options_.controlSendTimeout, options_.controlReceiveTimeout},
         options_.trace);
     FtpResult r = ctrl_->ReadGreeting();
+    if (r.ok() && options_.encryption == Encryption::Explicit) {
+        r = StartExplicitTls();
+        if (!r.ok()) {
+            ctrl_->Break(r);  // no QUIT: nothing more goes out in clear
+            return r;
+        }
+    }
     if (r.ok()) {
         r = ctrl_->Login(options_.user, options_.password);
+    }
+    if (r.ok() && tls_) {
+        r = ProtectDataConnections();
     }
     if (r.ok()) {
         r = ctrl_->Feat();
@@ -193,6 +209,9 @@ FtpResult FtpClient::Connect(const FtpConnectOptions& options) {
     if (!r.ok()) {
         ctrl_->Quit();
         return r;
+    }
+    if (tls_) {
+        ctrl_->MarkProtected(tlsProtocol_, tlsCipher_);
     }
     return FtpOk();
 }
@@ -339,6 +358,9 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenPassiveData(std::string_v
     if (ClassifyReply(reply.value.code) != ReplyKind::kPreliminary) {
         return ReplyFailure(reply.value);
     }
+    if (dataProtected_) {
+        return ProtectData(std::move(data));
+    }
     return std::unique_ptr<ByteStream>(std::move(data));
 }
 
@@ -369,7 +391,11 @@ FtpOutcome<std::unique_ptr<ByteStream>> FtpClient::OpenActiveData(std::string_vi
         (void)pending.Abort();
         return conn.result;
     }
-    return std::unique_ptr<ByteStream>(std::make_unique<TcpStream>(std::move(conn.value), control_));
+    auto data = std::make_unique<TcpStream>(std::move(conn.value), control_);
+    if (dataProtected_) {
+        return ProtectData(std::move(data));
+    }
+    return std::unique_ptr<ByteStream>(std::move(data));
 }
 
 FtpOutcome<std::unique_ptr<FtpFileStream>> FtpClient::OpenFile(const std::string& path, FtpOpenMode mode,

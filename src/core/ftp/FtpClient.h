@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/CertificateTrust.h"
 #include "ftp/FtpControl.h"
 #include "ftp/FtpDataStream.h"
 #include "ftp/FtpError.h"
@@ -18,9 +19,11 @@
 #include "ftp/ListingParser.h"
 #include "ftp/RemoteEntry.h"
 #include "ftp/Socket.h"
+#include "settings/Keys.h"
 
 namespace zyfar {
 
+class TlsContext;
 class WorkerControl;
 
 enum class FtpAccess {
@@ -90,6 +93,23 @@ struct FtpConnectOptions {
 
     FtpTraceFn trace;    // commands and replies, password masked
     EnvLookup env;       // environment for kPreconfig (default: the process's)
+
+    // FTP over TLS. Explicit: AUTH TLS after the greeting (the server must
+    // answer 234), then after the login PBSZ 0 and PROT P; implicit: TLS
+    // from the first byte (the caller picks the port, usually 990). A server
+    // that refuses any of it fails the connect (12113) and nothing more is
+    // sent in clear; data connections are always protected.
+    Encryption encryption = Encryption::None;
+    // Asked about a certificate that neither verifies nor is trusted already
+    // (see CertificateTrust.h); without one such a certificate is refused.
+    TrustCallback trust{};
+    // A fingerprint ("SHA256:...") accepted for this connection without asking.
+    std::string acceptFingerprint{};
+    // The trusted-certificates file; empty: TrustedCertificatesPath().
+    std::string trustFile{};
+    // A certificate authority file trusted besides the system's (tests, a
+    // private authority).
+    std::string extraCaFile{};
 };
 
 // One entry a Find returned.
@@ -102,6 +122,12 @@ struct FtpFoundFile {
     [[nodiscard]] std::int64_t Length() const { return entry.size < 0 ? 0 : entry.size; }
     [[nodiscard]] const RemoteTime& LastWriteTime() const { return entry.modified; }
     [[nodiscard]] bool IsDirectory() const { return entry.isDirectory; }
+};
+
+// A server's certificate as CheckCertificate found it.
+struct CertificateCheck {
+    CertificateInfo certificate;
+    bool verified = false;  // trusted authority, names the host
 };
 
 class FtpClient {
@@ -170,6 +196,12 @@ public:
 
     [[nodiscard]] const FtpFeatures& features() const;
     [[nodiscard]] WorkerControl* control() const { return control_; }
+    // The server's certificate as the last Connect saw it (also when it was
+    // refused); nothing for a connection without TLS.
+    [[nodiscard]] const std::optional<CertificateInfo>& certificate() const { return certificate_; }
+    // Connects like Connect, but only as far as the server's certificate
+    // (explicit or implicit TLS; no login, no trust decision), and closes.
+    [[nodiscard]] FtpOutcome<CertificateCheck> CheckCertificate(const FtpConnectOptions& options);
 
 private:
     [[nodiscard]] FtpResult Ready() const;
@@ -207,6 +239,28 @@ private:
     std::int64_t restOffset_ = 0;  // REST to send before the next transfer command
     bool restAccepted_ = false;    // the last transfer command followed an accepted REST
     bool restRequired_ = false;    // a refused REST sends no transfer command
+
+    // ---- FTP over TLS (FtpClientTls.cpp) ----
+    // AUTH TLS, then TLS on the control connection.
+    [[nodiscard]] FtpResult StartExplicitTls();
+    // PBSZ 0 and PROT P after the login.
+    [[nodiscard]] FtpResult ProtectDataConnections();
+    // TLS over a plain stream's socket: the control connection (the
+    // certificate decided on) or a data connection (resuming the control
+    // connection's session; the same certificate).
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> SecureStream(std::unique_ptr<ByteStream> plain,
+                                                                       bool isControl);
+    // A data connection whose transfer command was answered: protected, or
+    // on failure the transfer aborted so the control connection stays in step.
+    [[nodiscard]] FtpOutcome<std::unique_ptr<ByteStream>> ProtectData(std::unique_ptr<ByteStream> plain);
+    [[nodiscard]] FtpResult DecideOnCertificate(const CertificateInfo& certificate, bool verified);
+    std::shared_ptr<TlsContext> tls_;
+    std::optional<CertificateInfo> certificate_;
+    std::string tlsProtocol_;
+    std::string tlsCipher_;
+    bool dataProtected_ = false;  // PROT P accepted: every data connection is TLS
+    bool checkingOnly_ = false;   // CheckCertificate: stop at the certificate
+    bool checkedVerified_ = false;
 };
 
 // Splits a remote path at its last "/" (or "\" when the path has no "/"):

@@ -630,4 +630,38 @@ void FtpControl::Quit() {
     Break(FtpFail(ftpcode::kIncorrectHandleState, "Not connected to an FTP server."));
 }
 
+// ---- FTP over TLS -------------------------------------------------------------------
+
+std::string SecurityDetail(const FtpFeatures& features) {
+    if (!features.tls) {
+        return {};
+    }
+    return features.tlsCipher.empty() ? features.tlsProtocol : features.tlsProtocol + ", " + features.tlsCipher;
+}
+
+FtpResult FtpControl::UpgradeStream(const StreamUpgrade& upgrade) {
+    if (!usable()) {
+        return stream_ ? broken_ : NotConnected();
+    }
+    if (framer_.HasReply() || framer_.InMiddle()) {
+        FtpResult r = FtpFail(ftpcode::kSecureChannelError,
+                              "The server sent more than its reply before TLS started; the connection is closed.");
+        Break(r);
+        return r;
+    }
+    FtpOutcome<std::unique_ptr<ByteStream>> secured = upgrade(std::move(stream_));
+    if (!secured.ok()) {
+        broken_ = secured.result;  // the old stream is gone: nothing more is sent on it
+        return secured.result;
+    }
+    stream_ = std::move(secured.value);
+    return FtpOk();
+}
+
+void FtpControl::MarkProtected(std::string protocol, std::string cipher) {
+    features_.tls = true;
+    features_.tlsProtocol = std::move(protocol);
+    features_.tlsCipher = std::move(cipher);
+}
+
 }  // namespace zyfar

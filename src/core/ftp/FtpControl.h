@@ -36,7 +36,15 @@ struct FtpFeatures {
     bool xsha256 = false;
     bool xsha1 = false;
     bool xmd5 = false;
+    // FTP over TLS: the control and data connections are protected.
+    bool tls = false;
+    std::string tlsProtocol;  // "TLS 1.3"
+    std::string tlsCipher;    // "TLS_AES_256_GCM_SHA384"
 };
+
+// "TLS 1.3, TLS_AES_256_GCM_SHA384" for a protected session, "" otherwise:
+// the detail of the connection's log events and script lines.
+[[nodiscard]] std::string SecurityDetail(const FtpFeatures& features);
 
 // Reads, from a FEAT reply, the features of resumed transfers and content
 // hashes: "REST STREAM", "HASH <list>" and "XSHA256", "XSHA1", "XMD5".
@@ -145,6 +153,16 @@ public:
     // False after the server refused EPSV with 500-504 (then PASV is used).
     [[nodiscard]] bool epsvWorks() const { return epsvWorks_; }
     void ForgetType() { type_ = 0; }
+
+    // ---- FTP over TLS ----
+    // Hands the connection's stream to `upgrade` and goes on over what it
+    // returns (TLS on the same socket, after "234" to AUTH TLS). Refused,
+    // and the connection broken, when the server sent anything after its
+    // last reply: those bytes came in clear and must not pass for protected.
+    using StreamUpgrade = std::function<FtpOutcome<std::unique_ptr<ByteStream>>(std::unique_ptr<ByteStream>)>;
+    [[nodiscard]] FtpResult UpgradeStream(const StreamUpgrade& upgrade);
+    // Records, after FEAT, how the session is protected (features().tls...).
+    void MarkProtected(std::string protocol, std::string cipher);
 
 private:
     [[nodiscard]] FtpResult OnLoginUserReply(const FtpReply& reply, const std::string& password);

@@ -26,6 +26,13 @@ inline constexpr std::int32_t kConnectionReset = 12031;
 inline constexpr std::int32_t kInvalidProxyRequest = 12033;
 inline constexpr std::int32_t kTransferInProgress = 12110;
 inline constexpr std::int32_t kDropped = 12111;
+// FTP over TLS.
+inline constexpr std::int32_t kCertificateDateInvalid = 12037;  // expired or not yet valid, not trusted
+inline constexpr std::int32_t kCertificateHostInvalid = 12038;  // names another host, not trusted
+inline constexpr std::int32_t kCertificateUntrusted = 12045;    // unknown issuer or self-signed, not trusted
+inline constexpr std::int32_t kTlsRefused = 12113;              // the server refused AUTH TLS
+inline constexpr std::int32_t kSecureChannelError = 12157;      // the TLS handshake or a TLS record failed
+inline constexpr std::int32_t kCertificateChanged = 12169;      // differs from the one trusted for the server
 }  // namespace ftpcode
 
 // The longest error text handed out, in bytes.

@@ -44,8 +44,8 @@ bool IsHostNameChar(char c) {
 
 bool IsIpv6LiteralChar(char c) { return HexDigitValue(c) >= 0 || c == ':' || c == '.'; }
 
-std::optional<std::uint16_t> ParsePort(std::string_view digits) {
-    if (digits.empty()) return std::uint16_t{21};
+std::optional<std::uint16_t> ParsePort(std::string_view digits, int defaultPort) {
+    if (digits.empty()) return static_cast<std::uint16_t>(defaultPort);
     if (digits.size() > 5) return std::nullopt;
     int port = 0;
     for (char c : digits) {
@@ -84,7 +84,7 @@ std::string ParseHostPort(std::string_view hostPort, FtpUrl& url) {
         url.host = std::string(name);
     }
     if (url.host.empty()) return "The URL names no host.";
-    const std::optional<std::uint16_t> port = ParsePort(portText);
+    const std::optional<std::uint16_t> port = ParsePort(portText, DefaultPortFor(url.encryption));
     if (!port) return "The port must be a number from 1 to 65535.";
     url.port = *port;
     return {};
@@ -136,19 +136,62 @@ FtpOutcome<std::vector<FtpFoundFile>> Lookup(FtpClient& client, const std::strin
     return client.Find(target == "/" ? target : target + "/");
 }
 
+bool IsCertificateRefusal(std::int32_t code) {
+    return code == ftpcode::kCertificateUntrusted || code == ftpcode::kCertificateDateInvalid ||
+           code == ftpcode::kCertificateHostInvalid || code == ftpcode::kCertificateChanged;
+}
+
+std::string TlsUrl(const FtpUrl& url) {
+    return ServerUrl(url.encryption == Encryption::Implicit ? "ftps" : "ftpes", url.host, url.port);
+}
+
+void PrintCertificate(std::ostream& out, const CertificateInfo& c) {
+    out << "  server:   " << c.host << ':' << c.port << '\n'
+        << "  subject:  " << c.subject << '\n'
+        << "  issuer:   " << c.issuer << '\n'
+        << "  valid:    from " << c.notBefore << " to " << c.notAfter << '\n';
+    if (!c.verifyError.empty()) out << "  problem:  " << c.verifyError << '\n';
+    out << "  SHA-256:  " << FormatFingerprint(c.fingerprint) << '\n';
+}
+
+// What a refused certificate was, and the two ways to trust it.
+void ExplainRefusedCertificate(std::ostream& err, const CertificateInfo& c, const FtpResult& r, const FtpUrl& url) {
+    err << "The server's certificate:\n";
+    PrintCertificate(err, c);
+    if (r.code == ftpcode::kCertificateChanged) {
+        err << "It is NOT the certificate trusted for this server before (see the line above). If the\n"
+               "server's administrator confirms the new fingerprint, trust it instead with\n";
+    } else {
+        err << "Check the fingerprint with the server's administrator, then trust the certificate with\n";
+    }
+    err << "  zyfar --trust " << TlsUrl(url) << "\n"
+        << "or accept exactly this certificate for one run with\n"
+        << "  --fingerprint " << c.fingerprint << '\n';
+    err.flush();
+}
+
 }  // namespace
 
 FtpUrlParse ParseFtpUrl(std::string_view text) {
     if (HasLineBreakOrNul(text)) return Refuse("The URL holds a line break or NUL.");
-    constexpr std::string_view kScheme = "ftp://";
-    if (!StartsWithNoCase(text, kScheme)) return Refuse("Only ftp:// URLs can be listed.");
-    text.remove_prefix(kScheme.size());
+    FtpUrl url;
+    constexpr std::pair<std::string_view, Encryption> kSchemes[] = {
+        {"ftp://", Encryption::None}, {"ftpes://", Encryption::Explicit}, {"ftps://", Encryption::Implicit}};
+    bool known = false;
+    for (const auto& [scheme, encryption] : kSchemes) {
+        if (StartsWithNoCase(text, scheme)) {
+            text.remove_prefix(scheme.size());
+            url.encryption = encryption;
+            known = true;
+            break;
+        }
+    }
+    if (!known) return Refuse("Only ftp://, ftpes:// (FTP over TLS) and ftps:// (implicit TLS) URLs can be listed.");
 
     const std::size_t slash = text.find('/');
     const std::string_view authority = text.substr(0, slash);
     const std::string_view rawPath = slash == std::string_view::npos ? std::string_view{} : text.substr(slash + 1);
 
-    FtpUrl url;
     std::string_view hostPort = authority;
     const std::size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
@@ -190,15 +233,21 @@ std::string FormatListLine(const RemoteEntry& entry) {
 }
 
 int RunListCommand(const std::string& urlText, bool passive, std::ostream& out, std::ostream& err,
-                   const EnvLookup& env) {
+                   const EnvLookup& env, const std::string& acceptFingerprint) {
     FtpUrlParse parsed = ParseFtpUrl(urlText);
     if (!parsed.url) return Fail(err, parsed.error);
     const FtpUrl& url = *parsed.url;
+    if (!acceptFingerprint.empty() && !ParseFingerprint(acceptFingerprint))
+        return Fail(err, "--fingerprint needs a SHA-256 fingerprint (SHA256: and 64 hex digits).");
 
     FtpConnectOptions options = SessionOptionsFromSettings();
     options.passive = options.passive || passive;
     options.host = url.host;
     options.port = url.port;
+    // The URL decides: ftp:// stays plain whatever FTP Encryption says.
+    options.encryption = url.encryption;
+    options.trust = nullptr;  // nobody to ask: an unknown certificate is refused
+    options.acceptFingerprint = acceptFingerprint;
     std::optional<std::string> password = url.password;
     if (!password && env) password = env(kPasswordVariable);
     std::string user = url.user;
@@ -225,7 +274,11 @@ int RunListCommand(const std::string& urlText, bool passive, std::ostream& out, 
     if (const FtpResult session = CheckSessionOptions(options); !session.ok()) return Fail(err, FailureText(session));
 
     FtpClient client;
-    if (const FtpResult r = client.Connect(options); !r.ok()) return Fail(err, FailureText(r));
+    if (const FtpResult r = client.Connect(options); !r.ok()) {
+        const int status = Fail(err, FailureText(r));
+        if (client.certificate() && IsCertificateRefusal(r.code)) ExplainRefusedCertificate(err, *client.certificate(), r, url);
+        return status;
+    }
     FtpOutcome<std::vector<FtpFoundFile>> found = Lookup(client, url.path);
     client.Close();
     if (!found.ok()) return Fail(err, FailureText(found.result));
@@ -236,6 +289,49 @@ int RunListCommand(const std::string& urlText, bool passive, std::ostream& out, 
     for (const FtpFoundFile& f : entries) out << FormatListLine(f.entry) << '\n';
     out.flush();
     if (!out) return Fail(err, "The listing could not be written.");
+    return 0;
+}
+
+int RunTrustCommand(const std::string& urlText, const std::string& fingerprint, std::ostream& out,
+                    std::ostream& err) {
+    FtpUrlParse parsed = ParseFtpUrl(urlText);
+    if (!parsed.url) return Fail(err, parsed.error);
+    const FtpUrl& url = *parsed.url;
+    if (url.encryption == Encryption::None)
+        return Fail(err, "--trust needs an ftpes:// (FTP over TLS) or ftps:// (implicit TLS) URL.");
+    std::optional<std::string> wanted;
+    if (!fingerprint.empty()) {
+        wanted = ParseFingerprint(fingerprint);
+        if (!wanted) return Fail(err, "--fingerprint needs a SHA-256 fingerprint (SHA256: and 64 hex digits).");
+    }
+    FtpConnectOptions options = SessionOptionsFromSettings();
+    options.host = url.host;
+    options.port = url.port;
+    options.encryption = url.encryption;
+    if (const FtpResult session = CheckSessionOptions(options); !session.ok()) return Fail(err, FailureText(session));
+
+    FtpClient client;
+    const FtpOutcome<CertificateCheck> check = client.CheckCertificate(options);
+    if (!check.ok()) return Fail(err, FailureText(check.result));
+    const CertificateInfo& c = check.value.certificate;
+    out << "The certificate of " << TlsUrl(url) << ":\n";
+    PrintCertificate(out, c);
+    if (wanted && *wanted != c.fingerprint) {
+        return Fail(err, "This is not the certificate given with --fingerprint (" + *wanted + "); nothing was stored.");
+    }
+    CertificateTrust store;
+    const std::optional<std::string> before = store.Find(url.host, url.port);
+    if (before && *before == c.fingerprint) {
+        out << "It was trusted already.\n";
+        out.flush();
+        return 0;
+    }
+    if (!store.Store(url.host, url.port, c.fingerprint))
+        return Fail(err, "The trusted certificates file " + store.path() + " cannot be written.");
+    if (check.value.verified) out << "It also verifies against the system's certificate authorities.\n";
+    if (before) out << "It replaces the certificate trusted before: " << *before << '\n';
+    out << "Trusted from now on (" << store.path() << ").\n";
+    out.flush();
     return 0;
 }
 

@@ -1,6 +1,11 @@
 #pragma once
 // `zyfar --ls ftp://[user[:password]@]host[:port]/path`: lists one remote
-// folder on standard output and exits, without any window.
+// folder on standard output and exits, without any window. ftpes:// asks for
+// FTP over TLS with AUTH TLS (port 21 by default), ftps:// for implicit TLS
+// (port 990 by default). A certificate that neither verifies nor is trusted
+// is refused (exit 1) with its fingerprint and how to trust it:
+// `zyfar --trust ftpes://host:port` (RunTrustCommand) stores it, and
+// `--fingerprint SHA256:...` accepts exactly that certificate for one run.
 //
 // Output: one line per entry, sorted by name, tab-separated:
 //   type ("d" folder, "f" file, "l" link), size in bytes (empty when the
@@ -16,6 +21,7 @@
 
 #include "ftp/FtpProxy.h"
 #include "ftp/RemoteEntry.h"
+#include "settings/Keys.h"
 
 namespace zyfar {
 
@@ -28,6 +34,8 @@ struct FtpUrl {
     // absolute when it starts with "/" ("ftp://h//pub" or "ftp://h/%2Fpub").
     // Empty: the login folder itself.
     std::string path;
+    // ftp:// none, ftpes:// explicit, ftps:// implicit.
+    Encryption encryption = Encryption::None;
 };
 
 struct FtpUrlParse {
@@ -35,7 +43,7 @@ struct FtpUrlParse {
     std::string error;  // why the URL was refused
 };
 
-// Parses an ftp:// URL. User, password and path are percent-decoded; a URL
+// Parses an ftp:// (ftpes://, ftps://) URL. User, password and path are percent-decoded; a URL
 // holding CR, LF or NUL (also as %0D, %0A, %00) is refused, as are bad
 // escapes, a missing or malformed host and a port outside 1..65535.
 [[nodiscard]] FtpUrlParse ParseFtpUrl(std::string_view url);
@@ -55,7 +63,17 @@ inline constexpr const char* kPasswordVariable = "ZYFAR_PASSWORD";
 // read is refused, with the reason on `err`): the entry's login must match
 // the URL's, and a URL without a user takes the entry's login. With no user
 // from either, the login is "anonymous" with CONFIG Email as password.
+// `acceptFingerprint` (--fingerprint): the certificate accepted for this run.
 [[nodiscard]] int RunListCommand(const std::string& url, bool passive, std::ostream& out, std::ostream& err,
-                                 const EnvLookup& env = ProcessEnv);
+                                 const EnvLookup& env = ProcessEnv, const std::string& acceptFingerprint = {});
+
+// `zyfar --trust ftpes://host:port` (or ftps://): connects as far as the
+// server's certificate (no login), prints it (server, subject, issuer,
+// validity, problem, SHA-256 fingerprint) and stores it in the trusted
+// certificates, replacing one stored before. With `fingerprint`
+// (--fingerprint) only that certificate is stored: another one is refused.
+// Exit status 0 when stored, 1 otherwise (the reason on `err`).
+[[nodiscard]] int RunTrustCommand(const std::string& url, const std::string& fingerprint, std::ostream& out,
+                                  std::ostream& err);
 
 }  // namespace zyfar

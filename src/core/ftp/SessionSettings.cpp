@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/MessageTable.h"
+#include "platform/UiHost.h"
 #include "platform/TextUtil.h"
 #include "settings/Keys.h"
 
@@ -80,7 +81,18 @@ FtpConnectOptions SessionOptionsFromSettings() {
     options.reload = Read(keys::Reload) == "YES";
     options.cache = Read(keys::CacheSession) != "NO";
     options.passive = ReadYes(keys::Passive);
+    options.encryption = DefaultEncryption();
+    if (Ui().AsksCertificateTrust()) {
+        options.trust = [](const CertificateInfo& certificate) { return Ui().AskCertificateTrust(certificate); };
+    }
     return options;
+}
+
+Encryption DefaultEncryption() { return ParseEncryption(Read(keys::Encryption)); }
+
+std::string ConnectionLogDetail(const FtpClient& client) {
+    const std::string detail = SecurityDetail(client.features());
+    return detail.empty() ? std::string("-") : detail;
 }
 
 FtpResult CheckSessionOptions(const FtpConnectOptions& options) {

@@ -20,6 +20,10 @@ inline constexpr std::uint32_t kInternetFlagDontCache = 0x04000000u;
 // ProxyPort (default 2021), Cache ("NO" default for sessions) and Reload
 // ("YES") flags, ConnectTo/RecTo/SendTo/RecToCtrl/SendToCtrl seconds (x1000 ms),
 // Retry, Passive ("YES" => passive). Host/user/password/port left empty.
+// Encryption (FTP over TLS, absent "NONE"; see ParseEncryption) and, when
+// the user interface can ask (UiHost::AsksCertificateTrust), a trust
+// callback that asks it about an unknown certificate; headless runs have
+// none, so such a certificate is refused.
 // Values that cannot be used fall back to the key's default: a time-out of 0
 // or less, a retry count below 0 (above kMaxSessionRetries is capped), a
 // ProxyPort outside 1..65535. Time-outs are capped at kMaxSessionTimeout.
@@ -43,6 +47,13 @@ inline constexpr Millis kMaxSessionTimeout{24LL * 3600 * 1000};
 // INTERNET_FLAG_RELOAD (0x80000000) when Reload is "YES", plus
 // INTERNET_FLAG_DONT_CACHE (0x04000000) when Cache is "NO" => 0x84000000 default.
 [[nodiscard]] std::uint32_t FindFlags();
+
+// The FTP section's Encryption: quick connects and script "open" lines.
+[[nodiscard]] Encryption DefaultEncryption();
+
+// The detail of the "FTP Connection OK" log event: "TLS 1.3, <cipher>" for a
+// protected connection, "-" otherwise.
+[[nodiscard]] std::string ConnectionLogDetail(const FtpClient& client);
 
 // The text for a WinInet-style code (the 12xxx table), "" for unknown codes.
 [[nodiscard]] std::string InternetErrorMessage(int code);

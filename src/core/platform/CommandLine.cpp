@@ -13,24 +13,36 @@ bool IsLongOption(const std::string& word) { return word.size() > 2 && word.comp
 
 constexpr const char* kLsOption = "--ls";
 
-// Returns true when the option takes the next word as its value.
-bool TakeLongOption(const std::string& word, CommandLine& line) {
-    if (word == kLsOption) {
-        line.ls = true;
-        return true;
-    }
-    if (word.rfind("--ls=", 0) == 0) {
-        line.ls = true;
-        line.lsUrl = word.substr(5);
-        if (line.lsUrl.empty()) line.optionError = "option --ls needs a URL";
-        return false;
+// The long options with a value ("--name value" or "--name=value").
+struct ValueOption {
+    const char* name;
+    std::string CommandLine::*value;
+    bool CommandLine::*flag;  // set when the option is given, or null
+    const char* missing;      // the error for an empty value
+};
+constexpr ValueOption kValueOptions[] = {
+    {kLsOption, &CommandLine::lsUrl, &CommandLine::ls, "option --ls needs a URL"},
+    {"--trust", &CommandLine::trustUrl, &CommandLine::trust, "option --trust needs a URL"},
+    {"--fingerprint", &CommandLine::fingerprint, nullptr, "option --fingerprint needs a SHA256: fingerprint"},
+};
+
+// Returns where the next word goes when the option takes it as its value.
+std::string* TakeLongOption(const std::string& word, CommandLine& line) {
+    for (const ValueOption& o : kValueOptions) {
+        const std::string name = o.name;
+        if (word != name && word.rfind(name + "=", 0) != 0) continue;
+        if (o.flag != nullptr) line.*o.flag = true;
+        if (word == name) return &(line.*o.value);
+        line.*o.value = word.substr(name.size() + 1);
+        if ((line.*o.value).empty()) line.optionError = o.missing;
+        return nullptr;
     }
     if (word == "--passive") line.passive = true;
     else if (word == "--headless") line.headless = true;
     else if (word == "--help") line.help = true;
     else if (word == "--version") line.version = true;
     else line.unknownOptions.push_back(word);
-    return false;
+    return nullptr;
 }
 
 // A word such as "sftp://host/": a URL of a kind the program does not open.
@@ -60,15 +72,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
     CommandLine line;
     Pending pending = Pending::None;
     bool taken = false;  // once a value was taken every later framework word is ignored
-    bool lsValue = false;  // the next word is the URL of --ls, whatever it looks like
+    std::string* value = nullptr;  // the next word is this option's value, whatever it looks like
     for (const std::string& word : words) {
-        if (lsValue) {
-            line.lsUrl = word;
-            lsValue = false;
+        if (value != nullptr) {
+            *value = word;
+            value = nullptr;
             continue;
         }
         if (IsLongOption(word)) {
-            lsValue = TakeLongOption(word, line);
+            value = TakeLongOption(word, line);
             continue;
         }
         if (taken) continue;
@@ -96,7 +108,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
         }
         // A plain word that follows no flag is ignored.
     }
-    if (line.ls && line.optionError.empty() && line.lsUrl.empty()) line.optionError = "option --ls needs a URL";
+    for (const ValueOption& o : kValueOptions) {
+        const bool given = o.flag != nullptr ? line.*o.flag : value == &(line.*o.value);
+        if (given && line.optionError.empty() && (line.*o.value).empty()) line.optionError = o.missing;
+    }
     return line;
 }
 
@@ -119,7 +134,8 @@ std::string UsageText(const std::string& programName) {
            "                         (flag letters may be upper or lower case)\n"
            "\n"
            "Listing a remote folder (no window is opened):\n"
-           "  --ls URL               list ftp://[user@]host[:port]/path on standard output,\n"
+           "  --ls URL               list ftp://[user@]host[:port]/path on standard output\n"
+           "                         (ftpes:// for FTP over TLS, ftps:// for implicit TLS on port 990),\n"
            "                         one line per entry: type (d, f, l), size, time, name, separated\n"
            "                         by tabs. The password comes from ZYFAR_PASSWORD or from\n"
            "                         ~/.netrc (used only when no one else may read it: chmod 600);\n"
@@ -127,6 +143,12 @@ std::string UsageText(const std::string& programName) {
            "                         visible in the process list and the shell history. Without a\n"
            "                         user (in the URL or ~/.netrc) the login is anonymous\n"
            "  --passive              use passive data connections for --ls\n"
+           "\n"
+           "Server certificates (FTP over TLS):\n"
+           "  --trust URL            connect to ftpes://host[:port] or ftps://host[:port], show the\n"
+           "                         server's certificate and trust it from now on (check its\n"
+           "                         SHA-256 fingerprint first); with --fingerprint only that one\n"
+           "  --fingerprint SHA256:HEX  accept exactly this certificate for this run (--ls)\n"
            "\n"
            "Options:\n"
            "  --headless             run a script or link without a window, printing to standard\n"

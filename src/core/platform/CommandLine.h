@@ -26,6 +26,10 @@ struct CommandLine {
     bool passive = false;      // --passive: passive data connections for --ls
     std::vector<std::string> unknownOptions;  // long options we do not know
     std::string optionError;   // a long option given without its value
+    // FTP over TLS certificates.
+    bool trust = false;        // --trust URL (or --trust=URL): store the server's certificate and exit
+    std::string trustUrl;
+    std::string fingerprint;   // --fingerprint SHA256:... : the certificate accepted for this run
 };
 
 // True when `word` is a framework flag: "/" or "-" followed by a flag name

@@ -207,6 +207,10 @@ constexpr MessageEntry kMessages[] = {
      "The application is posting and attempting to change\n"
      "multiple lines of text on a server that is not secure."},
     {12043, "The application is posting data to a sever that is not secure."},
+    // FTP over TLS: certificate and protection failures (our own wording)
+    {12045,
+     "The server's certificate was not issued by a known certificate\n"
+     "authority and has not been trusted for this server."},
     // FTP-specific internet error texts
     {12110,
      "The requested operation cannot be made on the FTP session\n"
@@ -214,6 +218,14 @@ constexpr MessageEntry kMessages[] = {
     {12111,
      "The FTP operation was not completed because the session \n"
      "was aborted."},
+    {12113,
+     "The server refused FTP over TLS. Nothing further was sent, so\n"
+     "no password or file crossed the network in clear text."},
+    {12157, "The secure (TLS) connection with the server could not be\nestablished or has failed."},
+    {12169,
+     "The server's certificate is not the one trusted for this server.\n"
+     "It may have been replaced, or the connection may have been\n"
+     "intercepted."},
     // Transfer log event texts; 32877 is the session-closed event, which the log
     // records with the text of 32876
     {32861, "FTP Connection OK"},

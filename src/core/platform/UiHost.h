@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/CertificateInfo.h"
+
 namespace zyfar {
 
 enum class TrayState { Idle = 0, Receiving = 1, Sending = 2 };
@@ -32,6 +34,19 @@ public:
     // so a wait there for a worker never blocks a worker that waits for the
     // UI in turn. The default host shows nothing and has nothing to serve.
     virtual void ServeUntil(const std::function<bool()>& done) { (void)done; }
+
+    // Whether this host can ask the user about a server certificate that
+    // could not be verified. The default host (headless runs) cannot: such a
+    // certificate is then refused.
+    [[nodiscard]] virtual bool AsksCertificateTrust() const { return false; }
+    // Asks "trust this certificate?" (subject, issuer, validity, fingerprint,
+    // with "Trust always", "Trust this time" and "Cancel"); callable from any
+    // thread like ShowMessage, and a cancel of the caller's worker ends the
+    // wait with kCancel.
+    virtual TrustAnswer AskCertificateTrust(const CertificateInfo& certificate) {
+        (void)certificate;
+        return TrustAnswer::kCancel;
+    }
 };
 
 // On the UI thread: serves the UI until done() holds (ServeUntil). Elsewhere

@@ -97,7 +97,9 @@ SiteProfile ReadSiteProfile(const std::string& path) {
     p.password = doc.Get(kSiteSection, kSitePasswordKey).value_or("");
     p.remotePath = doc.Get(kSiteSection, kSiteRemotePathKey).value_or("");
     p.description = DecodeDescription(doc.Get(kSiteSection, kSiteDescriptionKey).value_or(""));
-    p.port = doc.Get(kSiteSection, kSitePortKey).value_or(kDefaultPortText);
+    p.encryption = doc.Get(kSiteSection, kSiteEncryptionKey).value_or("");
+    const bool implicitTls = ParseEncryption(p.encryption) == Encryption::Implicit;
+    p.port = doc.Get(kSiteSection, kSitePortKey).value_or(implicitTls ? kImplicitTlsPortText : kDefaultPortText);
     return p;
 }
 
@@ -105,6 +107,8 @@ int SiteProfilePort(const SiteProfile& profile) {
     const int port = ParseLeadingInt(profile.port);
     return (port >= 1 && port <= 65535) ? port : 21;
 }
+
+Encryption SiteProfileEncryption(const SiteProfile& profile) { return ParseEncryption(profile.encryption); }
 
 ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedName, const SiteProfile& profile,
                               SaveMode mode, std::string* savedPath) {
@@ -114,7 +118,8 @@ ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedN
         return Fail(ProfileStatus::MissingFields);
     const std::string path = SiteProfilePath(folder, name);
     if (path.empty()) return Fail(ProfileStatus::InvalidName, name);
-    for (const std::string* v : {&profile.host, &profile.user, &profile.password, &profile.remotePath, &profile.port})
+    for (const std::string* v :
+         {&profile.host, &profile.user, &profile.password, &profile.remotePath, &profile.port, &profile.encryption})
         if (HasLineBreakOrNul(*v)) return Fail(ProfileStatus::InvalidValue, name);
     if (!IsFolder(folder)) return Fail(ProfileStatus::NoSuchPath, folder);
 
@@ -131,7 +136,9 @@ ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedN
                  doc.Set(kSiteSection, kSitePasswordKey, profile.password) &&
                  doc.Set(kSiteSection, kSiteRemotePathKey, profile.remotePath) &&
                  doc.Set(kSiteSection, kSiteDescriptionKey, description) &&
-                 doc.Set(kSiteSection, kSitePortKey, profile.port);
+                 doc.Set(kSiteSection, kSitePortKey, profile.port) &&
+                 (profile.encryption.empty() ||
+                  doc.Set(kSiteSection, kSiteEncryptionKey, EncryptionText(ParseEncryption(profile.encryption))));
     });
     if (mode == SaveMode::New && existed) return Fail(ProfileStatus::AlreadyExists, name);
     if (mode == SaveMode::Update && !existed) return Fail(ProfileStatus::DoesNotExist, name);

@@ -1,8 +1,10 @@
 #pragma once
 // Site profiles: one "<name>.ini" file per FTP server in a folder tree below
 // ProfilesFolder(), with one section "Settings":
-//   Host, User, Password, Remote Path, Description, Port
+//   Host, User, Password, Remote Path, Description, Port, and Encryption
+//   ("NONE" when absent: profiles written before FTP over TLS keep working)
 #include "profiles/ProfileNames.h"
+#include "settings/Keys.h"
 
 #include <string>
 #include <string_view>
@@ -18,6 +20,9 @@ inline constexpr const char* kSiteRemotePathKey = "Remote Path";
 inline constexpr const char* kSiteDescriptionKey = "Description";
 inline constexpr const char* kSitePortKey = "Port";
 inline constexpr const char* kDefaultPortText = "21";
+inline constexpr const char* kSiteEncryptionKey = "Encryption";
+// A profile with "IMPLICIT" encryption and no Port connects to this one.
+inline constexpr const char* kImplicitTlsPortText = "990";
 inline constexpr const char* kAnonymousUser = "anonymous";
 
 struct SiteProfile {
@@ -27,6 +32,9 @@ struct SiteProfile {
     std::string remotePath;
     std::string description;  // may hold line breaks
     std::string port = kDefaultPortText;
+    // "NONE", "EXPLICIT" or "IMPLICIT" as stored; empty: the key is absent
+    // (read as "NONE", and not written back).
+    std::string encryption{};
 
     bool operator==(const SiteProfile&) const = default;
 };
@@ -44,13 +52,17 @@ struct SiteProfile {
 // a safe file name.
 [[nodiscard]] std::string SiteProfilePath(const std::string& folder, std::string_view typedName);
 
-// The six keys of a profile file; a missing file reads as empty fields,
-// an absent Port as "21".
+// The keys of a profile file; a missing file reads as empty fields, an
+// absent Port as "21" ("990" with "IMPLICIT" encryption), an absent
+// Encryption as empty (none).
 [[nodiscard]] SiteProfile ReadSiteProfile(const std::string& path);
 
 // The port as a number: the leading decimal integer of Port, 21 when absent
 // or outside 1..65535.
 [[nodiscard]] int SiteProfilePort(const SiteProfile& profile);
+
+// The profile's FTP over TLS choice (ParseEncryption: absent "NONE").
+[[nodiscard]] Encryption SiteProfileEncryption(const SiteProfile& profile);
 
 enum class SaveMode { New = 1, Update = 2 };
 
@@ -58,7 +70,7 @@ enum class SaveMode { New = 1, Update = 2 };
 // non-empty (MissingFields, 226). New: an existing file gives AlreadyExists
 // (227); Update: a missing file gives DoesNotExist (228). The six keys are
 // written in the order Host, User, Password, Remote Path, Description, Port
-// in one update. `savedPath` gets the file's path.
+// in one update, followed by Encryption when the profile has one. `savedPath` gets the file's path.
 [[nodiscard]] ProfileResult SaveSiteProfile(const std::string& folder, std::string_view typedName,
                                             const SiteProfile& profile, SaveMode mode,
                                             std::string* savedPath = nullptr);

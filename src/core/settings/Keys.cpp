@@ -23,7 +23,7 @@ constexpr std::array kAllKeys{
     keys::CacheSession, keys::CachePage, keys::Reload, keys::ConnectTo, keys::RecTo, keys::SendTo,
     keys::RecToCtrl, keys::SendToCtrl, keys::Retry, keys::ReadBuffer, keys::WriteBuffer,
     keys::TransferTypeSession, keys::TransferTypeMain, keys::Passive, keys::QuickServer, keys::QuickLogin,
-    keys::QuickPasswd, keys::QuickDirec, keys::QuickPort,
+    keys::QuickPasswd, keys::QuickDirec, keys::QuickPort, keys::Encryption,
     keys::Resume, keys::VerifyHash,
     // SCHEDULE
     keys::ResendFail, keys::ResendFreq, keys::ResendFreqNum, keys::ResendTimeTimer, keys::ResendTimePage,
@@ -318,5 +318,24 @@ void WriteSplitterSizes(const std::string& splitterName, const SplitterSizes& si
         doc.Set(section, keys::SplitterNumCols.key, std::to_string(sizes.cols.size()));
     });
 }
+
+Encryption ParseEncryption(std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    if (value.empty() || EqualsNoCase(value, "NONE")) return Encryption::None;
+    if (EqualsNoCase(value, "IMPLICIT")) return Encryption::Implicit;
+    return Encryption::Explicit;
+}
+
+const char* EncryptionText(Encryption mode) {
+    switch (mode) {
+        case Encryption::Explicit: return "EXPLICIT";
+        case Encryption::Implicit: return "IMPLICIT";
+        case Encryption::None: break;
+    }
+    return "NONE";
+}
+
+int DefaultPortFor(Encryption mode) { return mode == Encryption::Implicit ? 990 : 21; }
 
 }  // namespace zyfar

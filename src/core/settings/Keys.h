@@ -106,6 +106,8 @@ ZYFAR_TEXT_KEY(QuickPort, "FTP", "QuickPort", "21");
 // Resumed and verified transfers (ResumeEnabled, ParseVerifyHash).
 ZYFAR_TEXT_KEY(Resume, "FTP", "Resume", "YES");
 ZYFAR_TEXT_KEY(VerifyHash, "FTP", "VerifyHash", "AUTO");
+// FTP over TLS for quick connects and script "open" lines (profiles carry their own).
+ZYFAR_TEXT_KEY(Encryption, "FTP", "Encryption", "NONE");
 
 // ---- SCHEDULE ----
 ZYFAR_INT_KEY(ResendFail, "SCHEDULE", "ResendFail", 0);
@@ -232,6 +234,17 @@ enum class DblClickAction { Transfer, Execute, Open, NoAction };
 [[nodiscard]] DblClickAction ParseLocalDblClick(const std::string& value);
 // Remote: "TRANSFER"; anything else "NO_ACTION".
 [[nodiscard]] DblClickAction ParseRemoteDblClick(const std::string& value);
+
+// FTP over TLS: "NONE" (absent, empty), "EXPLICIT" (AUTH TLS on the usual
+// port), "IMPLICIT" (TLS from the first byte, port 990 by default), in any
+// case. Any other text means "EXPLICIT": a value that cannot be read never
+// sends a password in clear text (a server without TLS then refuses with a
+// clear error).
+enum class Encryption { None, Explicit, Implicit };
+[[nodiscard]] Encryption ParseEncryption(std::string_view value);
+[[nodiscard]] const char* EncryptionText(Encryption mode);
+// The port a connection uses when none was given: 990 implicit, else 21.
+[[nodiscard]] int DefaultPortFor(Encryption mode);
 [[nodiscard]] const char* DblClickText(DblClickAction action);
 
 // Each kind is the id of the command that shows the screen.

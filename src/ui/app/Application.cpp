@@ -264,7 +264,8 @@ int RunZyfar(int argc, char* argv[]) {
         return 2;
     }
     // A listing runs on the core alone, before any window or application object.
-    if (line.ls) return RunListCommand(line.lsUrl, line.passive, std::cout, std::cerr);
+    if (line.trust) return RunTrustCommand(line.trustUrl, line.fingerprint, std::cout, std::cerr);
+    if (line.ls) return RunListCommand(line.lsUrl, line.passive, std::cout, std::cerr, ProcessEnv, line.fingerprint);
 
     // The settings store: $XDG_CONFIG_HOME/Quorvane/Zyfar.ini.
     MakeFolders(SettingsFolder());
