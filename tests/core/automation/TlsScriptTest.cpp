@@ -3,6 +3,7 @@
 // (absent "NONE", IMPLICIT defaulting to port 990) for link runs.
 #include "support/FtpClientHelpers.h"
 #include "AutomationTestSupport.h"
+#include "automation/EngineQueue.h"
 #include "automation/LinkRun.h"
 #include "automation/QueueSend.h"
 #include "ftp/CertificateTrust.h"
@@ -150,12 +151,17 @@ TEST_F(TlsScriptTest, QueuedTransfersAreResentWithTheirProtection) {
         const QueueItem item{local_, row.name, row.name, "/", "dropped", 40 * 1024, ftpcode::kConnectionAborted, 0};
         ASSERT_EQ(file.ApplyRun(run, {item}, {1, "", 0}, true).appended, 1);
         EXPECT_EQ(Q(number, "Encryption"), row.storedAs) << row.name;
-        if (row.overwrite != nullptr)
+        if (row.overwrite != nullptr) {
             ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(number), "Encryption", row.overwrite, queuePath_));
+        }
     }
     QueueFileSink queue(queuePath_);
     QuickStarter starter(&queue);
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 2);  // the protected route and the clear one
+    const QueueSendPlan plan = TakeQueueRoutes(queuePath_, false);
+    ASSERT_EQ(plan.routes.size(), 2U);  // the protected files and the clear one: two logins
+    EXPECT_EQ(plan.routes[0].server.encryption, Encryption::Explicit);
+    EXPECT_EQ(plan.routes[1].server.encryption, Encryption::None);
+    for (const QueueSendRoute& route : plan.routes) starter.StartRun(MakeRouteRun(route), false);
     starter.WaitAll();
     std::vector<std::string> left;
     for (const QueueEntry& e : file.LoadRows()) left.push_back(e.localName);
@@ -163,7 +169,9 @@ TEST_F(TlsScriptTest, QueuedTransfersAreResentWithTheirProtection) {
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const std::optional<std::string> there = ReadFile(server_->root() + "/" + rows[i].name);
         EXPECT_EQ(there.has_value(), rows[i].sent) << rows[i].name;
-        if (there) EXPECT_TRUE(SameBytes(there, bytes[i])) << rows[i].name;
+        if (there) {
+            EXPECT_TRUE(SameBytes(there, bytes[i])) << rows[i].name;
+        }
     }
 }
 
