@@ -22,6 +22,7 @@ UrlSiteParse UrlSiteFromUrl(std::string_view text, const std::string& email) {
     UrlSite out;
     out.site.host = std::move(url.host);
     out.site.port = url.port;
+    out.site.encryption = url.encryption;  // ftpes:// and ftps:// connect protected
     out.site.remotePath = std::move(url.path);
     out.passwordInUrl = url.password.has_value();
     const bool anonymous = url.user.empty() || EqualsNoCase(url.user, kAnonymous);

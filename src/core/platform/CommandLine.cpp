@@ -60,7 +60,10 @@ bool IsOtherUrlWord(const std::string& word) {
 }  // namespace
 
 bool IsFtpUrlWord(const std::string& word) {
-    return word.size() >= 6 && ToLowerAscii(word.substr(0, 6)) == "ftp://";
+    // ftpes:// asks for FTP over TLS with AUTH TLS, ftps:// for implicit TLS.
+    for (const std::string_view scheme : {"ftp://", "ftpes://", "ftps://"})
+        if (StartsWithNoCase(word, scheme)) return true;
+    return false;
 }
 
 bool IsFrameworkFlag(const std::string& word) {
@@ -97,7 +100,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words) {
             continue;
         }
         if (IsOtherUrlWord(word)) {
-            line.optionError = "only ftp:// URLs can be opened";
+            line.optionError = "only ftp://, ftpes:// and ftps:// URLs can be opened";
             continue;
         }
         if (IsFrameworkFlag(word)) {
@@ -126,7 +129,8 @@ std::string UsageText(const std::string& programName) {
            "                         that folder. Without a user the login is anonymous with\n"
            "                         the stored e-mail address; with a user the password is\n"
            "                         asked for (one written in the URL works but stays visible\n"
-           "                         in the process list)\n"
+           "                         in the process list). ftpes:// opens it with FTP over TLS,\n"
+           "                         ftps:// with implicit TLS (port 990 by default)\n"
            "\n"
            "Unattended runs (the first flag and its value count, later ones are ignored):\n"
            "  /b SCRIPT, -b SCRIPT   run the FTP command script SCRIPT (a \".cmd\" file), then quit\n"

@@ -12,7 +12,7 @@ struct CommandLine {
     std::string scriptPath;  // value of "b"
     std::string linkName;    // value of "l"
 
-    // An ftp:// URL among the plain words (what the desktop passes when a
+    // An ftp:// (ftpes://, ftps://) URL among the plain words (what the desktop passes when a
     // link is opened with the program): the window opens connected to it.
     // Only the first counts; a script or link run leaves it unused.
     std::string url;
@@ -36,7 +36,8 @@ struct CommandLine {
 // that holds no further "/" (so "/tmp/x.cmd" is a path, "/b" and "-L" are flags).
 [[nodiscard]] bool IsFrameworkFlag(const std::string& word);
 
-// True when `word` is an ftp:// URL (the scheme without regard to case).
+// True when `word` is an ftp://, ftpes:// or ftps:// URL (the scheme without
+// regard to case).
 [[nodiscard]] bool IsFtpUrlWord(const std::string& word);
 
 // Parses the words after the program name.

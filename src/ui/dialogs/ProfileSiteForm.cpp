@@ -1,8 +1,10 @@
 #include "dialogs/ProfileSiteForm.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -26,6 +28,10 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     folder_ = new QLineEdit(this);
     port_ = new QLineEdit(this);
     port_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), port_));
+    encryption_ = MakeEncryptionCombo(this);
+    // Narrow windows show the choice shortened; the open list shows it whole.
+    encryption_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    encryption_->setMinimumContentsLength(8);
     anonymous_ = new QCheckBox(QStringLiteral("Anonymous Login"), this);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -37,7 +43,14 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     form->addRow(QStringLiteral("Login:"), login_);
     form->addRow(QStringLiteral("Password:"), password_);
     form->addRow(QStringLiteral("Remote Directory:"), folder_);
-    form->addRow(QStringLiteral("Port:"), port_);
+    // The encryption shares the port's row: the form keeps its height.
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(port_, 1);
+    auto* encryptionLabel = new QLabel(QStringLiteral("Encryption:"), this);
+    encryptionLabel->setBuddy(encryption_);
+    portRow->addWidget(encryptionLabel);
+    portRow->addWidget(encryption_, 2);
+    form->addRow(QStringLiteral("Port:"), portRow);
     form->addRow(QString(), anonymous_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -51,7 +64,7 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     const std::pair<QWidget*, const char*> names[] = {
         {name_, "Profile Name"}, {description_, "Description"}, {host_, "FTP Server"},
         {login_, "Login"},       {password_, "Password"},       {folder_, "Remote Directory"},
-        {port_, "Port"},         {anonymous_, "Anonymous Login"}, {ok_, "OK"},
+        {port_, "Port"},         {encryption_, "Encryption"}, {anonymous_, "Anonymous Login"}, {ok_, "OK"},
         {cancel_, "Cancel"}};
     for (const auto& [w, n] : names) w->setAccessibleName(QString::fromLatin1(n));
     setAccessibleName(QStringLiteral("Site form"));
@@ -59,6 +72,9 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     for (QLineEdit* e : {name_, host_, login_, password_, folder_, port_})
         connect(e, &QLineEdit::textChanged, this, [this] { changed_ = changed_ || !filling_; });
     connect(description_, &QPlainTextEdit::textChanged, this, [this] { changed_ = changed_ || !filling_; });
+    connect(encryption_, &QComboBox::currentIndexChanged, this, [this] {
+        if (!filling_) OnEncryptionChosen();
+    });
     connect(anonymous_, &QCheckBox::toggled, this, [this](bool on) {
         if (!filling_) OnAnonymousToggled(on);
     });
@@ -78,6 +94,11 @@ void ProfileSiteForm::Start(SiteFormMode mode, const QString& name, const SitePr
     folder_->setText(QString::fromStdString(profile.remotePath));
     port_->setText(QString::fromStdString(profile.port));
     anonymous_->setChecked(mode != SiteFormMode::Idle && IsAnonymousUser(profile.user));
+    // A profile made here is protected unless the user chooses otherwise.
+    const bool fresh = mode == SiteFormMode::New && profile.encryption.empty();
+    storedEncryption_ = fresh ? std::string(EncryptionText(Encryption::Explicit)) : profile.encryption;
+    shownEncryption_ = ParseEncryption(storedEncryption_);
+    SelectEncryption(encryption_, shownEncryption_);
     // An existing profile keeps its name: a rename is its own command.
     name_->setReadOnly(mode == SiteFormMode::Update);
     setEnabled(mode != SiteFormMode::Idle);
@@ -95,9 +116,19 @@ SiteProfile ProfileSiteForm::Profile() const {
     p.remotePath = folder_->text().toStdString();
     p.description = description_->toPlainText().toStdString();
     p.port = port_->text().trimmed().toStdString();
+    // Unchanged, the stored text stays (an absent key stays absent).
+    const Encryption chosen = EncryptionOf(encryption_);
+    p.encryption = chosen == ParseEncryption(storedEncryption_) ? storedEncryption_ : std::string(EncryptionText(chosen));
     return p;
 }
 
 void ProfileSiteForm::OnAnonymousToggled(bool on) { FillAnonymousLogin(login_, password_, on); }
+
+void ProfileSiteForm::OnEncryptionChosen() {
+    const Encryption chosen = EncryptionOf(encryption_);
+    FollowEncryptionPort(port_, shownEncryption_, chosen);
+    shownEncryption_ = chosen;
+    changed_ = true;
+}
 
 }  // namespace zyfar

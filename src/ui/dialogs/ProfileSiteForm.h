@@ -1,8 +1,10 @@
 #pragma once
 // The site form of the profile window: one site profile's name, description,
 // server, login, password (hidden), remote directory and port, the
-// "Anonymous Login" box (anonymous login, the CONFIG Email address as the
-// password) and OK / Cancel. It is idle (mode 0, disabled), or edits a new
+// "Encryption" combo (FTP over TLS), the "Anonymous Login" box (anonymous
+// login, the CONFIG Email address as the password) and OK / Cancel. A profile
+// without an Encryption key shows "None" and, unless the combo is changed,
+// is saved without one; a new profile starts with explicit TLS. It is idle (mode 0, disabled), or edits a new
 // profile (mode 1) or an existing one (mode 2); the window decides what OK
 // and Cancel do.
 #include <QWidget>
@@ -10,6 +12,7 @@
 #include "profiles/SiteProfile.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -43,6 +46,7 @@ public:
     [[nodiscard]] QLineEdit* PortField() const { return port_; }
     [[nodiscard]] QPlainTextEdit* DescriptionField() const { return description_; }
     [[nodiscard]] QCheckBox* AnonymousBox() const { return anonymous_; }
+    [[nodiscard]] QComboBox* EncryptionBox() const { return encryption_; }
 
 signals:
     void okClicked();
@@ -50,6 +54,7 @@ signals:
 
 private:
     void OnAnonymousToggled(bool on);
+    void OnEncryptionChosen();
 
     QLineEdit* name_;
     QPlainTextEdit* description_;
@@ -59,6 +64,11 @@ private:
     QLineEdit* folder_;
     QLineEdit* port_;
     QCheckBox* anonymous_;
+    QComboBox* encryption_;
+    // The Encryption text the profile was started with (empty: absent), kept
+    // as it is while the combo still shows what it means.
+    std::string storedEncryption_;
+    Encryption shownEncryption_ = Encryption::None;
     QPushButton* ok_;
     QPushButton* cancel_;
     SiteFormMode mode_ = SiteFormMode::Idle;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/UiHost.h"
+#include "settings/Keys.h"
 
 class QWidget;
 class QDialog;
@@ -57,6 +58,9 @@ struct SiteFields {
     QString folder;  // may be empty
     QString port = QStringLiteral("21");
     bool hostEditable = true;  // false: an existing server is updated, its host stays
+    // FTP over TLS: what the caller fills in is preselected (a quick connect's
+    // DefaultEncryption, a listed site's own), the dialog answers the choice.
+    Encryption encryption = Encryption::None;
 
     friend bool operator==(const SiteFields&, const SiteFields&) = default;
 };

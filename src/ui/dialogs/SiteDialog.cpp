@@ -1,6 +1,7 @@
 #include "dialogs/SiteDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
@@ -24,7 +25,7 @@ QLineEdit* Field(const QString& text, const QString& name, QWidget* parent) {
 }  // namespace
 
 SiteDialog::SiteDialog(const SiteFields& fields, QWidget* parent)
-    : QDialog(parent), hostEditable_(fields.hostEditable) {
+    : QDialog(parent), shownEncryption_(fields.encryption), hostEditable_(fields.hostEditable) {
     setWindowTitle(QStringLiteral("FTP Site"));
     setAccessibleName(QStringLiteral("FTP Site"));
     auto* form = new QFormLayout;
@@ -40,12 +41,16 @@ SiteDialog::SiteDialog(const SiteFields& fields, QWidget* parent)
     anonymous_ = new QCheckBox(QStringLiteral("&Anonymous FTP"), this);
     anonymous_->setAccessibleName(QStringLiteral("Anonymous FTP"));
     anonymous_->setChecked(fields.login == QLatin1String(kAnonymousUser));
+    encryption_ = MakeEncryptionCombo(this);
+    SelectEncryption(encryption_, fields.encryption);
     form->addRow(QStringLiteral("&Site:"), host_);
     form->addRow(QStringLiteral("&Login:"), login_);
     form->addRow(QStringLiteral("&Password:"), password_);
     form->addRow(QStringLiteral("&Directory:"), folder_);
     form->addRow(QStringLiteral("P&ort:"), port_);
+    form->addRow(QStringLiteral("&Encryption:"), encryption_);
     form->addRow(QString(), anonymous_);
+    connect(encryption_, &QComboBox::currentIndexChanged, this, &SiteDialog::OnEncryptionChosen);
     // Connected after the initial check: opening with an anonymous login
     // keeps the password as it was given.
     connect(anonymous_, &QCheckBox::toggled, this, &SiteDialog::OnAnonymousToggled);
@@ -71,6 +76,48 @@ void FillAnonymousLogin(QLineEdit* login, QLineEdit* password, bool on) {
 
 void SiteDialog::OnAnonymousToggled(bool on) { FillAnonymousLogin(login_, password_, on); }
 
+QComboBox* MakeEncryptionCombo(QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setAccessibleName(QStringLiteral("Encryption"));
+    combo->addItem(QStringLiteral("None"), static_cast<int>(Encryption::None));
+    combo->addItem(QStringLiteral("Explicit TLS (AUTH TLS)"), static_cast<int>(Encryption::Explicit));
+    combo->addItem(QStringLiteral("Implicit TLS"), static_cast<int>(Encryption::Implicit));
+    return combo;
+}
+
+Encryption EncryptionOf(const QComboBox* combo) {
+    switch (combo->currentData().toInt()) {
+        case static_cast<int>(Encryption::None): return Encryption::None;
+        case static_cast<int>(Encryption::Implicit): return Encryption::Implicit;
+        default: return Encryption::Explicit;  // never clear text by accident
+    }
+}
+
+void SelectEncryption(QComboBox* combo, Encryption mode) {
+    const int index = combo->findData(static_cast<int>(mode));
+    combo->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+QString EncryptionShortText(Encryption mode) {
+    switch (mode) {
+        case Encryption::Explicit: return QStringLiteral("Explicit TLS");
+        case Encryption::Implicit: return QStringLiteral("Implicit TLS");
+        case Encryption::None: break;
+    }
+    return QStringLiteral("None");
+}
+
+void FollowEncryptionPort(QLineEdit* port, Encryption from, Encryption to) {
+    if (from == to || port->text().trimmed() != QString::number(DefaultPortFor(from))) return;
+    port->setText(QString::number(DefaultPortFor(to)));
+}
+
+void SiteDialog::OnEncryptionChosen() {
+    const Encryption chosen = EncryptionOf(encryption_);
+    FollowEncryptionPort(port_, shownEncryption_, chosen);
+    shownEncryption_ = chosen;
+}
+
 SiteFields SiteDialog::Fields() const {
     SiteFields f;
     f.host = host_->text().trimmed();
@@ -79,6 +126,7 @@ SiteFields SiteDialog::Fields() const {
     f.folder = folder_->text().trimmed();
     f.port = port_->text().trimmed();
     f.hostEditable = hostEditable_;
+    f.encryption = EncryptionOf(encryption_);
     return f;
 }
 

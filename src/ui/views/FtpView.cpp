@@ -5,6 +5,8 @@
 #include <QStyle>
 
 #include "dialogs/Prompter.h"
+#include "dialogs/SiteDialog.h"
+#include "ftp/SessionSettings.h"
 #include "profiles/SiteProfile.h"
 #include "views/ViewMenu.h"
 
@@ -38,6 +40,7 @@ QString SiteRowsModel::HeaderText(int column) const {
     case 1: return QStringLiteral("Login");
     case 2: return QStringLiteral("Password");
     case 3: return QStringLiteral("File Folder");
+    case 4: return QStringLiteral("Encryption");
     default: return {};
     }
 }
@@ -50,6 +53,7 @@ QString SiteRowsModel::CellText(int row, int column) const {
     case 1: return Q(s.login);
     case 2: return QStringLiteral("****");  // never the password itself
     case 3: return Q(s.remoteDir);
+    case 4: return EncryptionShortText(s.encryption);
     default: return {};
     }
 }
@@ -80,6 +84,7 @@ CTransferSite SiteOfProfileFile(const QString& profilePath) {
     site.password = p.password;
     site.remoteDir = p.remotePath;
     site.port = static_cast<std::uint16_t>(SiteProfilePort(p));
+    site.encryption = SiteProfileEncryption(p);
     return site;
 }
 
@@ -116,14 +121,18 @@ CTransferSite SiteOfFields(const SiteFields& f, CTransferSite site) {
     site.remoteDir = f.folder.toStdString();
     bool ok = false;
     const uint port = f.port.trimmed().toUInt(&ok);
-    site.port = ok && port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port) : std::uint16_t{21};
+    site.port = ok && port >= 1 && port <= 65535 ? static_cast<std::uint16_t>(port)
+                                                  : static_cast<std::uint16_t>(DefaultPortFor(f.encryption));
+    site.encryption = f.encryption;
     return site;
 }
 
 }  // namespace
 
 void CFtpView::AddSite() {
-    const std::optional<SiteFields> fields = Prompt().EditSite(this, SiteFields{});
+    SiteFields blank;
+    blank.encryption = DefaultEncryption();  // a site without a profile: the quick-connect default
+    const std::optional<SiteFields> fields = Prompt().EditSite(this, blank);
     if (!fields) return;
     AppendSite(SiteOfFields(*fields, CTransferSite{}));
 }
@@ -138,6 +147,7 @@ void CFtpView::UpdateSite(int row) {
     shown.folder = Q(old.remoteDir);
     shown.port = QString::number(old.port);
     shown.hostEditable = false;
+    shown.encryption = old.encryption;
     const std::optional<SiteFields> fields = Prompt().EditSite(this, shown);
     if (!fields) return;
     CTransferSite updated = SiteOfFields(*fields, old);

@@ -1,8 +1,9 @@
 #pragma once
 // The site list of the Multiple FTP Put screen: the servers a list of files
-// is sent to. Columns "Distant Site", "Login", "Password" (always "****") and
-// "File Folder", 100 pixels each; a click on a heading sorts by that column's
-// text without regard to case.
+// is sent to. Columns "Distant Site", "Login", "Password" (always "****"),
+// "File Folder" and "Encryption" (the site's FTP over TLS: "None",
+// "Explicit TLS", "Implicit TLS"), 100 pixels each; a click on a heading
+// sorts by that column's text without regard to case.
 //
 // Add an FTP site (1121) opens the FTP Site dialog empty and appends what was
 // entered; Update (1122, or a double-click) edits the first selected row
@@ -28,7 +29,7 @@ public:
     void Replace(int row, const CTransferSite& site);
     [[nodiscard]] const std::vector<CTransferSite>& Sites() const { return sites_; }
 
-    [[nodiscard]] int ColumnCount() const override { return 4; }
+    [[nodiscard]] int ColumnCount() const override { return 5; }
     [[nodiscard]] QString HeaderText(int column) const override;
     [[nodiscard]] int RowCount() const override { return static_cast<int>(sites_.size()); }
     [[nodiscard]] QString CellText(int row, int column) const override;
@@ -52,7 +53,7 @@ public:
     // Appends unless a row with the same host is there; true when added.
     bool AddSiteUnlessPresent(const CTransferSite& site);
     // A site profile file (section "Settings": Host, User, Password, Remote
-    // Path, Port default 21): added unless its host is listed already or the
+    // Path, Port default 21, Encryption default none): added unless its host is listed already or the
     // profile names no host. True when a row was added.
     bool AddProfile(const QString& profilePath);
 

@@ -8,6 +8,7 @@
 #include "dialogs/ProgressWindow.h"
 #include "dialogs/Prompter.h"
 #include "engine/TransferPaths.h"
+#include "ftp/SessionSettings.h"
 #include "profiles/SiteProfile.h"
 #include "settings/Keys.h"
 #include "views/RemFilesView.h"
@@ -91,7 +92,8 @@ char CRemoteTree::Separator() const { return session_->Separator(); }
 std::optional<TransferServer> CRemoteTree::ConnectedServer() const {
     if (!Connected() || currentPath_.empty()) return std::nullopt;
     const BrowseSite site = session_->Site();
-    return TransferServer{site.host, site.login, site.password, currentPath_, static_cast<std::uint16_t>(site.port)};
+    return TransferServer{site.host,   site.login, site.password, currentPath_, static_cast<std::uint16_t>(site.port),
+                          site.encryption};
 }
 
 std::optional<TransferServer> CRemoteTree::ServerForFolder(const QString& itemPath) const {
@@ -113,7 +115,8 @@ bool CRemoteTree::ConnectWithProfile(const QString& profileFile) {
         if (AskMessage(this, 247, MessageKind::Question, MessageButtons::YesNo) != MessageAnswer::Yes) return false;
         Disconnect();
     }
-    BrowseSite site{profile.host, profile.user, profile.password, profile.remotePath, SiteProfilePort(profile)};
+    BrowseSite site{profile.host,       profile.user,           profile.password,
+                    profile.remotePath, SiteProfilePort(profile), SiteProfileEncryption(profile)};
     return ConnectTo(site);
 }
 
@@ -128,10 +131,11 @@ void CRemoteTree::QuickConnect() {
     fields.password = Text(Read(keys::QuickPasswd));
     fields.folder = Text(Read(keys::QuickDirec));
     fields.port = Text(Read(keys::QuickPort));
+    fields.encryption = DefaultEncryption();
     const std::optional<SiteFields> edited = Prompt().EditSite(this, fields);
     if (!edited) return;
-    BrowseSite site{edited->host.toStdString(), edited->login.toStdString(), edited->password.toStdString(),
-                    edited->folder.toStdString(), edited->port.toInt()};
+    BrowseSite site{edited->host.toStdString(),   edited->login.toStdString(), edited->password.toStdString(),
+                    edited->folder.toStdString(), edited->port.toInt(),        edited->encryption};
     // What was typed is offered again by the next Last Connection, even when
     // this connect fails; the connect writes the same five keys once it works.
     Write(keys::QuickServer, site.host);

@@ -46,6 +46,28 @@ TEST(UrlSite, TheSiteOfAUrl) {
     }
 }
 
+// The scheme chooses the protection, and implicit TLS its usual port.
+TEST(UrlSite, TheSchemeChoosesTheEncryption) {
+    const struct {
+        const char* url;
+        Encryption encryption;
+        int port;
+    } rows[] = {
+        {"ftp://host/", Encryption::None, 21},
+        {"ftpes://me@host/pub", Encryption::Explicit, 21},
+        {"FTPES://host:2121/", Encryption::Explicit, 2121},
+        {"ftps://host/", Encryption::Implicit, 990},
+        {"ftps://host:21/", Encryption::Implicit, 21},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.url);
+        const UrlSiteParse parsed = UrlSiteFromUrl(r.url, kEmail);
+        ASSERT_TRUE(parsed.target) << parsed.error;
+        EXPECT_EQ(parsed.target->site.encryption, r.encryption);
+        EXPECT_EQ(parsed.target->site.port, r.port);
+    }
+}
+
 TEST(UrlSite, HostileUrlsAreRefused) {
     const std::string rows[] = {
         "",

@@ -78,7 +78,9 @@ TEST(CommandLine, AnFtpUrlWordIsTakenOnce) {
         {{"ftp://h/", "-l", "Sites"}, "job link=Sites url=ftp://h/"},  // start-up runs the link, not the URL
         {{"-l", "Sites", "ftp://h/"}, "job link=Sites"},                // words after the taken pair are ignored
         {{"--ls", "ftp://h/"}, "ls=ftp://h/"},
-        {{"sftp://h/"}, "error"}, {{"ftps://h/"}, "error"}, {{"http://h/"}, "error"},
+        {{"ftpes://me@h:2121/"}, "url=ftpes://me@h:2121/"},  // FTP over TLS
+        {{"FTPS://h/"}, "url=FTPS://h/"},                    // implicit TLS
+        {{"sftp://h/"}, "error"}, {{"ftpx://h/"}, "error"}, {{"http://h/"}, "error"},
         {{"ftp:/h"}, ""}, {{"ftp:"}, ""}, {{"://h"}, ""}, {{"a b://h"}, ""},  // no URL: plain words, ignored
         {{std::string("ftp://h/a\r\nDELE x")}, "url=ftp://h/a\r\nDELE x"},  // taken as it is; opening it refuses it
     };

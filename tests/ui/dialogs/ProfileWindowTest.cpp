@@ -221,8 +221,9 @@ void ProfileWindowTest::siteForm() {
     if (message != 0) return;
     const std::string path = ProfilesFolder() + "/" + file.toStdString();
     QCOMPARE(created.at(0).at(1).toString(), Q(path));
+    // A profile made here is protected with explicit TLS unless chosen otherwise.
     QCOMPARE(ReadSiteProfile(path), (SiteProfile{host.toStdString(), "anonymous", "tester@example.org", "", "",
-                                                 port.toStdString()}));
+                                                 port.toStdString(), "EXPLICIT"}));
     // The list shows the new profile with its password hidden.
     const int row = w.List()->RowOfPath(Q(path));
     QVERIFY(row >= 0);
