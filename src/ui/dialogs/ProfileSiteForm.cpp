@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -29,9 +28,6 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     port_ = new QLineEdit(this);
     port_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), port_));
     encryption_ = MakeEncryptionCombo(this);
-    // Narrow windows show the choice shortened; the open list shows it whole.
-    encryption_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    encryption_->setMinimumContentsLength(8);
     anonymous_ = new QCheckBox(QStringLiteral("Anonymous Login"), this);
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
@@ -43,14 +39,8 @@ ProfileSiteForm::ProfileSiteForm(QWidget* parent) : QWidget(parent) {
     form->addRow(QStringLiteral("Login:"), login_);
     form->addRow(QStringLiteral("Password:"), password_);
     form->addRow(QStringLiteral("Remote Directory:"), folder_);
-    // The encryption shares the port's row: the form keeps its height.
-    auto* portRow = new QHBoxLayout;
-    portRow->addWidget(port_, 1);
-    auto* encryptionLabel = new QLabel(QStringLiteral("Encryption:"), this);
-    encryptionLabel->setBuddy(encryption_);
-    portRow->addWidget(encryptionLabel);
-    portRow->addWidget(encryption_, 2);
-    form->addRow(QStringLiteral("Port:"), portRow);
+    form->addRow(QStringLiteral("Port:"), port_);
+    form->addRow(QStringLiteral("Encryption:"), encryption_);
     form->addRow(QString(), anonymous_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

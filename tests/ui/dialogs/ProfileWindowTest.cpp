@@ -368,10 +368,10 @@ void ProfileWindowTest::openedWithoutStoredRectangle() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Zyfar Profiles"));
     QCOMPARE(w.size(), QSize(400, 400));
     w.show();
-    w.resize(520, 330);
+    w.resize(520, 360);
     w.SaveLayout();
     const WindowGeometry g = ReadWindowGeometry(sections::ProfileWindow);
-    QCOMPARE(QSize(g.width, g.height), QSize(520, 330));
+    QCOMPARE(QSize(g.width, g.height), QSize(520, 360));
     QVERIFY(GetProfileString("Dimensions\\Profile\\split1", "NumCols", "").size() > 0);
 }
 
