@@ -12,8 +12,9 @@ struct CommandLine {
     std::string scriptPath;  // value of "b"
     std::string linkName;    // value of "l"
 
-    // An ftp:// (ftpes://, ftps://) URL among the plain words (what the desktop passes when a
-    // link is opened with the program): the window opens connected to it.
+    // An ftp:// (ftpes://, ftps://) URL among the plain words (what the
+    // desktop passes when a link is opened with the program): the window
+    // opens connected to it.
     // Only the first counts; a script or link run leaves it unused.
     std::string url;
 

@@ -108,7 +108,8 @@ SiteProfile ProfileSiteForm::Profile() const {
     p.port = port_->text().trimmed().toStdString();
     // Unchanged, the stored text stays (an absent key stays absent).
     const Encryption chosen = EncryptionOf(encryption_);
-    p.encryption = chosen == ParseEncryption(storedEncryption_) ? storedEncryption_ : std::string(EncryptionText(chosen));
+    p.encryption =
+        chosen == ParseEncryption(storedEncryption_) ? storedEncryption_ : std::string(EncryptionText(chosen));
     return p;
 }
 

@@ -2,11 +2,11 @@
 // The site form of the profile window: one site profile's name, description,
 // server, login, password (hidden), remote directory and port, the
 // "Encryption" combo (FTP over TLS), the "Anonymous Login" box (anonymous
-// login, the CONFIG Email address as the password) and OK / Cancel. A profile
-// without an Encryption key shows "None" and, unless the combo is changed,
-// is saved without one; a new profile starts with explicit TLS. It is idle (mode 0, disabled), or edits a new
-// profile (mode 1) or an existing one (mode 2); the window decides what OK
-// and Cancel do.
+// login, the CONFIG Email address as the password) and OK / Cancel. It is
+// idle (mode 0, disabled), or edits a new profile (mode 1) or an existing one
+// (mode 2); the window decides what OK and Cancel do. A profile without an
+// Encryption key shows "None" and, unless the combo is changed, is saved
+// without one; a new profile starts with explicit TLS.
 #include <QWidget>
 
 #include "profiles/SiteProfile.h"
