@@ -3,6 +3,7 @@
 // (absent "NONE", IMPLICIT defaulting to port 990) for link runs.
 #include "support/FtpClientHelpers.h"
 #include "AutomationTestSupport.h"
+#include "automation/EngineQueue.h"
 #include "automation/LinkRun.h"
 #include "automation/QueueSend.h"
 #include "ftp/CertificateTrust.h"
@@ -150,8 +151,9 @@ TEST_F(TlsScriptTest, QueuedTransfersAreResentWithTheirProtection) {
         const QueueItem item{local_, row.name, row.name, "/", "dropped", 40 * 1024, ftpcode::kConnectionAborted, 0};
         ASSERT_EQ(file.ApplyRun(run, {item}, {1, "", 0}, true).appended, 1);
         EXPECT_EQ(Q(number, "Encryption"), row.storedAs) << row.name;
-        if (row.overwrite != nullptr)
+        if (row.overwrite != nullptr) {
             ASSERT_TRUE(WritePrivateProfileString(QueueSectionName(number), "Encryption", row.overwrite, queuePath_));
+        }
     }
     QueueFileSink queue(queuePath_);
     QuickStarter starter(&queue);
@@ -163,7 +165,9 @@ TEST_F(TlsScriptTest, QueuedTransfersAreResentWithTheirProtection) {
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const std::optional<std::string> there = ReadFile(server_->root() + "/" + rows[i].name);
         EXPECT_EQ(there.has_value(), rows[i].sent) << rows[i].name;
-        if (there) EXPECT_TRUE(SameBytes(there, bytes[i])) << rows[i].name;
+        if (there) {
+            EXPECT_TRUE(SameBytes(there, bytes[i])) << rows[i].name;
+        }
     }
 }
 

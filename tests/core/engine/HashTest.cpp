@@ -60,7 +60,9 @@ TEST(JobStatusNumbers, EachMeansOneThing) {
         EXPECT_FALSE(row.status >= 12000 && row.status <= 12999);  // the internet error range
         EXPECT_GT(row.status, filecause::kDiskFull);               // past every file error cause
         for (const Row& other : rows) {
-            if (&other != &row) EXPECT_NE(row.status, other.status) << other.name;
+            if (&other != &row) {
+                EXPECT_NE(row.status, other.status) << other.name;
+            }
         }
     }
 }
