@@ -233,6 +233,12 @@ private slots:
                      .join('|'),
                  shown);
         Set(page, edits);
+        // ZYFAR_SHOT=<png>: a picture of the FTP page (run under Xvfb).
+        if (const QString shot = qEnvironmentVariable("ZYFAR_SHOT"); !shot.isEmpty() && QTest::currentDataTag() == QLatin1String("chosen")) {
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            QVERIFY(sheet.grab().save(shot));
+        }
         sheet.accept();
         CheckStored(storedAfter);
     }

@@ -126,7 +126,7 @@ private slots:
         QTest::newRow("empty") << "";
         QTest::newRow("capitals") << "QUEUE";
         QTest::newRow("a path") << "../help/queue";
-        QTest::newRow("not bundled") << "about-tls";
+        QTest::newRow("not bundled") << "about-sftp";
     }
     void unknownTopicShowsIndex() {
         QFETCH(QString, topic);
