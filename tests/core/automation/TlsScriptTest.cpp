@@ -157,7 +157,7 @@ TEST_F(TlsScriptTest, QueuedTransfersAreResentWithTheirProtection) {
     }
     QueueFileSink queue(queuePath_);
     QuickStarter starter(&queue);
-    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 2);  // the protected route and the clear one
+    ASSERT_EQ(RunQueueSendPass(starter, queuePath_), 1);  // routes were started: the protected one and the clear one
     starter.WaitAll();
     std::vector<std::string> left;
     for (const QueueEntry& e : file.LoadRows()) left.push_back(e.localName);
