@@ -23,9 +23,9 @@
 // still continue them (RemoveDeletedPartials): an entry being sent keeps its
 // file, since its run places it or queues it again.
 //
-// Columns: "Id", "Retries", "Status" and "Resume at" sort by their numbers, the others by
-// their text without regard to case; every column starts descending, so the
-// first click sorts ascending.
+// Columns: "Id", "Retries", "Status" and "Resume at" sort by their numbers,
+// the others by their text without regard to case; every column starts
+// descending, so the first click sorts ascending.
 #include <QDialog>
 #include <QString>
 #include <condition_variable>
