@@ -5,6 +5,8 @@
 #include <set>
 #include <tuple>
 
+#include "engine/BufferedLocalFile.h"
+#include "engine/TransferDrivers.h"
 #include "engine/TransferPaths.h"
 #include "platform/Paths.h"
 #include "platform/TextUtil.h"
@@ -192,6 +194,37 @@ int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath) 
         pauseBeforeNext = route.method != QueueMethod::Xfer;
     }
     return 1;
+}
+
+namespace {
+
+// The local file a get entry's resend writes, when that can be told offline.
+std::optional<std::string> GetTargetOf(const QueueEntry& e) {
+    if (MethodOf(e.ftpMethod) != QueueMethod::Get) return std::nullopt;
+    return GetTargetPath(ParseDirTree(Read(keys::FTPDirTree)), e.locDirFile, e.remDirFile, e.localName);
+}
+
+}  // namespace
+
+std::optional<std::string> QueuePartialPathOf(const QueueEntry& e) {
+    const std::optional<std::string> target = GetTargetOf(e);
+    if (!target) return std::nullopt;
+    return BufferedLocalFile::PartialPathFor(*target);
+}
+
+int RemoveDeletedPartials(const std::vector<QueueEntry>& deleted, const std::vector<QueueEntry>& remaining) {
+    std::set<std::string> wanted;
+    for (const QueueEntry& e : remaining) {
+        if (const std::optional<std::string> target = GetTargetOf(e)) wanted.insert(*target);
+    }
+    int removed = 0;
+    for (const QueueEntry& e : deleted) {
+        if (e.status != 0) continue;  // being sent: its run places the file or keeps it for a new entry
+        const std::optional<std::string> target = GetTargetOf(e);
+        if (!target || wanted.count(*target) != 0) continue;
+        if (BufferedLocalFile::RemovePartial(*target) == BufferedLocalFile::PartialRemoval::kRemoved) ++removed;
+    }
+    return removed;
 }
 
 }  // namespace zyfar

@@ -32,6 +32,7 @@
 // go to separate runs.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,5 +78,18 @@ inline constexpr int kQueueSendFailed = -1;
 // the file could not be read or written.
 int RunQueueSendPass(TransferRunStarter& starter);
 int RunQueueSendPass(TransferRunStarter& starter, const std::string& queuePath);
+
+// The partial download ("<target>.zyfar-part") a get entry's resend would
+// continue, under the current FTP Dir Tree setting; nothing for a put or
+// remote-to-remote entry, or when the target cannot be told offline.
+[[nodiscard]] std::optional<std::string> QueuePartialPathOf(const QueueEntry& e);
+
+// After `deleted` left the queue: removes the partial downloads of those get
+// entries, except where bytes may still be wanted: an entry being sent
+// (Status not 0; its run owns the file), a file that an entry of `remaining`
+// (the queue as it is now) would continue, a file a run holds open, and
+// anything that is not a regular file at exactly that path. Answers how many
+// files were removed.
+int RemoveDeletedPartials(const std::vector<QueueEntry>& deleted, const std::vector<QueueEntry>& remaining);
 
 }  // namespace zyfar

@@ -185,6 +185,28 @@ FtpOutcome<std::unique_ptr<BufferedLocalFile>> BufferedLocalFile::OpenPartial(co
     return file;
 }
 
+BufferedLocalFile::PartialRemoval BufferedLocalFile::RemovePartial(const std::string& target) {
+    const std::string partial = PartialPathFor(target);
+    const int fd = ::open(partial.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno == ENOENT ? PartialRemoval::kAbsent : PartialRemoval::kNotAFile;  // ELOOP: a link
+    }
+    PartialRemoval result = PartialRemoval::kNotAFile;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        struct stat now {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            result = PartialRemoval::kBusy;
+        } else if (::lstat(partial.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+            result = PartialRemoval::kNotAFile;  // replaced meanwhile: not the file looked at
+        } else {
+            result = ::unlink(partial.c_str()) == 0 ? PartialRemoval::kRemoved : PartialRemoval::kFailed;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
 FtpResult BufferedLocalFile::StartOver() {
     if (fd_ < 0 || !keepPartial_) {
         return FtpFail(filecause::kInvalidFile, "The file " + path_ + " is not a partial download.");

@@ -65,6 +65,11 @@ public:
     [[nodiscard]] static FtpOutcome<std::unique_ptr<BufferedLocalFile>> OpenPartial(const std::string& target,
                                                                                      std::int64_t offset);
     static constexpr std::int32_t kPartialBusy = filecause::kAccessDenied;
+    // Removes the partial file of `target` when nothing continues it any
+    // more: only a regular file at exactly that path (a link is neither
+    // followed nor removed), and not while a run holds it (kBusy).
+    enum class PartialRemoval { kRemoved, kAbsent, kBusy, kNotAFile, kFailed };
+    [[nodiscard]] static PartialRemoval RemovePartial(const std::string& target);
     // A partial file: the bytes it held when opened, which writes follow.
     [[nodiscard]] std::int64_t offset() const { return offset_; }
     // A partial file: empties it (the server sends the whole file after all).

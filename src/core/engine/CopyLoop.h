@@ -22,7 +22,7 @@
 // Verification (FTP VerifyHash): where the server offers a hash command
 // (engine/ContentHash.h, ftp/FtpHash.h) the copy hashes the bytes as they
 // pass, then asks the server for its hash of the file and fails on any
-// difference (status 241, both hashes in the reason); a match names the hash
+// difference (status kJobNotVerified, both hashes in the reason); a match names the hash
 // in the outcome for the log ("SHA-256 <hex>"). "REQUIRE" fails a copy that
 // cannot be verified (no hash command, a refused hash, an ASCII transfer)
 // before it moves a byte where that is known beforehand. An answer that

@@ -502,6 +502,23 @@ bool RecordCopy(CTransferJob& job, const CopyOutcome& copy, Outcomes& outcomes, 
 
 }  // namespace
 
+std::optional<std::string> GetTargetPath(DirTreeMode mode, const std::string& base, const std::string& remoteDir,
+                                         const std::string& name) {
+    if (base.empty() || !IsPlainLocalName(name)) return std::nullopt;
+    if (mode == DirTreeMode::NoPath) return JoinLocal(base, name);
+    if (remoteDir.empty()) return std::nullopt;  // the server's login folder: known only when connected
+    std::vector<std::string> pieces;
+    std::string bad;
+    if (!LocalPieces(remoteDir, RemoteSeparatorFor(remoteDir), base, pieces, bad)) return std::nullopt;
+    std::string path = base;
+    if (mode == DirTreeMode::LastDir) {
+        if (!pieces.empty()) path = JoinLocal(path, pieces.back());
+    } else {
+        for (const std::string& piece : pieces) path = JoinLocal(path, piece);
+    }
+    return JoinLocal(path, name);
+}
+
 // ---- put ----------------------------------------------------------------------------
 
 std::int32_t RunPutJobs(TransferRun& run) {

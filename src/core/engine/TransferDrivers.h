@@ -9,6 +9,10 @@
 // again once before the next job; when that fails the remaining jobs fail
 // with the connection's error.
 #include <cstdint>
+#include <optional>
+#include <string>
+
+#include "settings/Keys.h"
 
 namespace zyfar {
 
@@ -25,5 +29,12 @@ inline constexpr std::int32_t kDriverDone = 1;
 
 // The driver of the run's mode.
 [[nodiscard]] std::int32_t RunJobsForMode(TransferRun& run);
+
+// The local file a get of `name` from the server folder `remoteDir` into the
+// local folder `base` writes under `mode` (FTP Dir Tree), as the get driver
+// plans it, without making any folder; nothing when the driver would refuse
+// the job or when it depends on a server folder that is not given.
+[[nodiscard]] std::optional<std::string> GetTargetPath(DirTreeMode mode, const std::string& base,
+                                                       const std::string& remoteDir, const std::string& name);
 
 }  // namespace zyfar

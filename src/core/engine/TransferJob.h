@@ -26,7 +26,10 @@ inline constexpr std::int32_t kJobNotAttempted = -1;
 inline constexpr std::int32_t kJobCancelled = 237;       // "FTP Put Canceled"
 inline constexpr std::int32_t kJobTargetExists = 239;    // "Can't overwrite existing file!"
 inline constexpr std::int32_t kJobFolderFailed = 240;    // "Can't create file folder! FTP Put Canceled!"
-inline constexpr std::int32_t kJobNotVerified = 241;     // the content's hash differs or cannot be had (see the reason)
+// The content's hash differs or cannot be had (the reason says which). No
+// message explains it, so its number lies outside the message table's ranges,
+// the internet error range and the file error causes.
+inline constexpr std::int32_t kJobNotVerified = 3001;
 
 // Texts of the engine's log entries and job reasons.
 inline constexpr const char* kPutCanceledText = "FTP Put Canceled";

@@ -197,6 +197,44 @@ MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind,
     return pending->answer.load();
 }
 
+namespace {
+
+// The certificate question asked for by a worker, shared like PendingMessage.
+struct PendingTrust {
+    CancellableEvent answered;
+    std::atomic<TrustAnswer> answer{TrustAnswer::kCancel};
+    std::atomic<bool> abandoned{false};
+    QPointer<QDialog> box;
+};
+
+}  // namespace
+
+TrustAnswer CMainFrame::AskCertificateTrust(const CertificateInfo& certificate) {
+    if (OnUiThread()) return Prompt().TrustCertificate(this, certificate);
+    auto pending = std::make_shared<PendingTrust>();
+    std::shared_ptr<void> release(nullptr, [pending](void*) { pending->answered.Set(); });
+    QMetaObject::invokeMethod(
+        this,
+        [this, pending, release, certificate] {
+            if (pending->abandoned.load()) return;
+            pending->answer.store(Prompt().TrustCertificate(this, certificate, &pending->box));
+            pending->answered.Set();
+        },
+        Qt::QueuedConnection);
+    release.reset();
+    if (!pending->answered.Wait(CurrentWorkerControl())) {
+        pending->abandoned.store(true);
+        QMetaObject::invokeMethod(
+            this,
+            [pending] {
+                if (pending->box) pending->box->reject();
+            },
+            Qt::QueuedConnection);
+        return TrustAnswer::kCancel;
+    }
+    return pending->answer.load();
+}
+
 MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
                                           QPointer<QDialog>* shown) {
     return Prompt().Message(this, MessageRequest{0, text, kind, buttons}, shown);

@@ -45,6 +45,12 @@ public:
     // ends when the box is answered, when the window goes away (Cancel), or
     // when the worker's control is cancelled (the box is closed, Cancel).
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
+    // The certificate question ("Unknown Certificate") through the prompter,
+    // marshalled like ShowMessage: only the asking worker waits, a cancel of
+    // that worker closes the dialog (kCancel), and so does the window going
+    // away first.
+    [[nodiscard]] bool AsksCertificateTrust() const override { return true; }
+    TrustAnswer AskCertificateTrust(const CertificateInfo& certificate) override;
     [[nodiscard]] bool OnUiThread() const override;
     // Runs the event loop (without user input) until done() holds.
     void ServeUntil(const std::function<bool()>& done) override;

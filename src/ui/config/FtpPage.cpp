@@ -1,6 +1,7 @@
 #include "config/FtpPage.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,35 @@ namespace zyfar {
 namespace {
 
 constexpr int kMsgNeedEmail = 352;
+
+// The combos' entries: the stored value and what the user reads.
+struct Choice {
+    const char* value;
+    const char* text;
+};
+constexpr Choice kVerifyChoices[] = {
+    {"AUTO", "When the server offers it"},
+    {"NO", "Never"},
+    {"REQUIRE", "Always (fail if the server cannot)"},
+};
+constexpr Choice kEncryptionChoices[] = {
+    {"NONE", "None"},
+    {"EXPLICIT", "Explicit TLS (AUTH TLS)"},
+    {"IMPLICIT", "Implicit TLS"},
+};
+
+template <std::size_t N>
+void Fill(QComboBox* combo, const Choice (&choices)[N]) {
+    for (const Choice& c : choices) combo->addItem(QString::fromLatin1(c.text), QString::fromLatin1(c.value));
+}
+
+// Selects the entry of `value` (the text as the program reads it).
+void Select(QComboBox* combo, const char* value) {
+    const int at = combo->findData(QString::fromLatin1(value));
+    combo->setCurrentIndex(at >= 0 ? at : 0);
+}
+
+std::string ValueOf(const QComboBox* combo) { return combo->currentData().toString().toStdString(); }
 
 // A number field followed by its unit.
 QWidget* WithUnit(QWidget* parent, QLineEdit* edit, const QString& unit) {
@@ -42,6 +72,15 @@ FtpPage::FtpPage(QWidget* parent) : ConfigPage(QStringLiteral("&FTP"), QStringLi
     passive_->setToolTip(QStringLiteral("Open data connections to the server (PASV/EPSV) instead of letting it connect back"));
     cache_ = NewCheckBox(QStringLiteral("Cache &Data"));
     reload_ = NewCheckBox(QStringLiteral("Reload From &Wire"));
+    resume_ = NewCheckBox(QStringLiteral("Resume interrupted transfers"));
+    resume_->setToolTip(QStringLiteral("A transfer that failed after moving bytes continues where it stopped "
+                                       "when it is sent again, if the source has not changed"));
+    verifyHash_ = NewCombo(QStringLiteral("Verify content"));
+    Fill(verifyHash_, kVerifyChoices);
+    verifyHash_->setToolTip(QStringLiteral("Compare each file with the server's hash of it"));
+    encryption_ = NewCombo(QStringLiteral("Encryption for quick connects"));
+    Fill(encryption_, kEncryptionChoices);
+    encryption_->setToolTip(QStringLiteral("Quick connects and script open lines; a site profile has its own"));
 
     auto* anonymous = NewGroup(QStringLiteral("Anonymous Login"));
     auto* anonymousForm = new QFormLayout(anonymous);
@@ -66,10 +105,17 @@ FtpPage::FtpPage(QWidget* parent) : ConfigPage(QStringLiteral("&FTP"), QStringLi
     cacheRow->addWidget(reload_);
     cacheRow->addStretch(1);
 
+    auto* transfers = NewGroup(QStringLiteral("Transfers"));
+    auto* transfersForm = new QFormLayout(transfers);
+    transfersForm->addRow(resume_);
+    transfersForm->addRow(NewLabel(QStringLiteral("Verif&y content"), verifyHash_), verifyHash_);
+    transfersForm->addRow(NewLabel(QStringLiteral("Encryption for quic&k connects"), encryption_), encryption_);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(anonymous);
     layout->addWidget(connection);
     layout->addWidget(cacheGroup);
+    layout->addWidget(transfers);
     layout->addStretch(1);
 }
 
@@ -84,6 +130,9 @@ void FtpPage::Load() {
     cache_->setChecked(ReadYes(keys::CachePage));
     reload_->setChecked(ReadYes(keys::Reload));
     passive_->setChecked(ReadYes(keys::Passive));
+    resume_->setChecked(ResumeEnabled());
+    Select(verifyHash_, VerifyHashText(ParseVerifyHash(Read(keys::VerifyHash))));
+    Select(encryption_, EncryptionText(ParseEncryption(Read(keys::Encryption))));
 }
 
 bool FtpPage::Validate() {
@@ -104,6 +153,9 @@ void FtpPage::StoreKeys() {
     StoreYesNo(keys::CachePage, cache_);
     StoreYesNo(keys::Reload, reload_);
     StoreYesNo(keys::Passive, passive_);
+    StoreYesNo(keys::Resume, resume_);
+    Write(keys::VerifyHash, ValueOf(verifyHash_));
+    Write(keys::Encryption, ValueOf(encryption_));
 }
 
 }  // namespace zyfar

@@ -1,9 +1,12 @@
 #pragma once
 // The "FTP" page: the e-mail address sent for anonymous logins, the
-// connection retries and time-outs, passive mode and the cache switches.
+// connection retries and time-outs, passive mode, the cache switches, and
+// the transfer switches: resuming interrupted transfers, verifying content
+// by the server's hash, and the encryption of quick connects.
 #include "config/ConfigPage.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 namespace zyfar {
@@ -30,6 +33,9 @@ private:
     QCheckBox* passive_;
     QCheckBox* cache_;
     QCheckBox* reload_;
+    QCheckBox* resume_;
+    QComboBox* verifyHash_;
+    QComboBox* encryption_;
 };
 
 using ftpConf = FtpPage;

@@ -188,6 +188,10 @@ void CTransferDlg::BuildUi() {
         return box;
     };
     QGroupBox* file = group(tr("Current file"), fileBytes_, fileBar_, fileRate_, fileLeft_);
+    // A file continued from an earlier attempt says so under its bytes; the
+    // line stays (empty) otherwise, so the window does not jump.
+    resumed_ = TextField(tr("Current file resumed"), file);
+    static_cast<QVBoxLayout*>(file->layout())->insertWidget(1, resumed_);
     QGroupBox* batch = group(tr("All files"), batchBytes_, batchBar_, batchRate_, batchLeft_);
 
     cancel_ = new QPushButton(tr("Cancel"), this);
@@ -219,6 +223,10 @@ void CTransferDlg::Refresh() {
     ShowText(fileRate_, shown_.fileRate, s.fileRate);
     ShowText(fileLeft_, shown_.fileLeft, s.fileLeft);
     ShowBar(fileBar_, shown_.fileBar, s.fileBar);
+    if (shown_.fileResumedFrom != s.fileResumedFrom) {
+        shown_.fileResumedFrom = s.fileResumedFrom;
+        resumed_->setText(s.fileResumedFrom > 0 ? tr("Resumed at %1 bytes").arg(s.fileResumedFrom) : QString());
+    }
     ShowText(batchBytes_, shown_.batchBytes, s.batchBytes);
     ShowText(batchRate_, shown_.batchRate, s.batchRate);
     ShowText(batchLeft_, shown_.batchLeft, s.batchLeft);

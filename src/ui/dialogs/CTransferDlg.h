@@ -105,6 +105,7 @@ private:
     QProgressBar* fileBar_ = nullptr;
     QLabel* fileRate_ = nullptr;
     QLabel* fileLeft_ = nullptr;
+    QLabel* resumed_ = nullptr;  // "Resumed at <n> bytes" for a continued file
     QLabel* batchBytes_ = nullptr;
     QProgressBar* batchBar_ = nullptr;
     QLabel* batchRate_ = nullptr;

@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "config/FolderBrowser.h"
+#include "dialogs/CertificateDialog.h"
 #include "dialogs/SiteDialog.h"
 #include "platform/MessageTable.h"
 
@@ -156,6 +157,13 @@ std::optional<SiteFields> QtPrompter::EditSite(QWidget* parent, const SiteFields
     SiteDialog dialog(fields, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Fields();
+}
+
+TrustAnswer QtPrompter::TrustCertificate(QWidget* parent, const CertificateInfo& info, QPointer<QDialog>* shown) {
+    CertificateDialog dialog(info, parent);
+    if (shown != nullptr) *shown = &dialog;
+    dialog.exec();
+    return dialog.Answer();
 }
 
 }  // namespace zyfar

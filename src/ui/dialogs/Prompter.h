@@ -82,6 +82,11 @@ public:
     // (server, login, password and port all given, the port 1..65535),
     // nothing on Cancel.
     virtual std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) = 0;
+    // "Unknown Certificate": a server certificate that neither verifies nor
+    // is trusted yet, with "Trust always", "Trust this time" and "Cancel"
+    // (the default; closing the dialog cancels too). `shown` as for Message.
+    virtual TrustAnswer TrustCertificate(QWidget* parent, const CertificateInfo& info,
+                                         QPointer<QDialog>* shown = nullptr) = 0;
 };
 
 // The prompter in use; never null (QtPrompter unless one was installed).
@@ -108,6 +113,7 @@ public:
     std::optional<QString> InputLine(QWidget* parent, const InputRequest& request) override;
     std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) override;
     std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) override;
+    TrustAnswer TrustCertificate(QWidget* parent, const CertificateInfo& info, QPointer<QDialog>* shown) override;
 };
 
 }  // namespace zyfar

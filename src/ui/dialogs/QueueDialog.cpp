@@ -27,7 +27,7 @@ namespace {
 constexpr int kRemoveRunsLimit = 64;
 
 // The widths of the columns when the dialog opens.
-constexpr int kColumnWidths[QueueListModel::kColumns] = {60, 60, 100, 100, 100, 100, 100, 80};
+constexpr int kColumnWidths[QueueListModel::kColumns] = {60, 60, 100, 100, 100, 100, 100, 80, 80};
 
 // A text's sort key: folded to lower case, so byte order is the order
 // without regard to case.
@@ -39,10 +39,16 @@ std::string Folded(const std::string& text) {
 
 // A number's sort key: big-endian with the sign bit flipped, so byte order is
 // numeric order.
-std::string NumberKey(int value) {
-    const auto v = static_cast<std::uint32_t>(value) ^ 0x80000000u;
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+std::string NumberKey(std::int64_t value) {
+    const auto v = static_cast<std::uint64_t>(value) ^ 0x8000000000000000u;
+    std::string key(8, '\0');
+    for (int i = 0; i < 8; ++i) key[static_cast<std::size_t>(i)] = static_cast<char>(v >> (56 - 8 * i));
+    return key;
 }
+
+// Where a resend continues: the entry's ResumeOffset when it will be used
+// (all three resume keys readable), else 0.
+std::int64_t ResumeAtOf(const QueueEntry& e) { return QueueResumeOf(e).offset; }
 
 const std::string& TextOf(const QueueEntry& e, int column) {
     switch (column) {
@@ -55,16 +61,18 @@ const std::string& TextOf(const QueueEntry& e, int column) {
 }
 
 // The number a numeric column sorts by.
-int NumberOf(const QueueEntry& e, int column) {
+std::int64_t NumberOf(const QueueEntry& e, int column) {
     switch (column) {
     case QueueListModel::Id: return e.number;
     case QueueListModel::Retries: return e.numTimes;
+    case QueueListModel::ResumeAt: return ResumeAtOf(e);
     default: return e.status;
     }
 }
 
 bool IsNumeric(int column) {
-    return column == QueueListModel::Id || column == QueueListModel::Retries || column == QueueListModel::Status;
+    return column == QueueListModel::Id || column == QueueListModel::Retries || column == QueueListModel::Status ||
+           column == QueueListModel::ResumeAt;
 }
 
 }  // namespace
@@ -84,7 +92,8 @@ void QueueListModel::MarkAllIdle() {
 
 QString QueueListModel::HeaderText(int column) const {
     static const char* const kHeaders[kColumns] = {"Id",     "Retries",     "File",   "Remote File Name",
-                                                   "Source", "Destination", "Reason", "Status"};
+                                                   "Source", "Destination", "Reason", "Status",
+                                                   "Resume at"};
     return column >= 0 && column < kColumns ? QString::fromLatin1(kHeaders[column]) : QString();
 }
 
@@ -95,6 +104,10 @@ QString QueueListModel::CellText(int row, int column) const {
     case Id: return QString::number(e.number);
     case Retries: return QString::number(e.numTimes);
     case Status: return QString::fromLatin1(e.StatusText());
+    case ResumeAt: {
+        const std::int64_t at = ResumeAtOf(e);
+        return at > 0 ? QString::number(at) : QString();
+    }
     case File:
     case RemoteFile:
     case Source:
@@ -108,7 +121,7 @@ int QueueListModel::CompareRows(int a, int b, int column) const {
     const QueueEntry& x = Entry(a);
     const QueueEntry& y = Entry(b);
     if (IsNumeric(column)) {
-        const int p = NumberOf(x, column), q = NumberOf(y, column);
+        const std::int64_t p = NumberOf(x, column), q = NumberOf(y, column);
         return p < q ? -1 : (q < p ? 1 : 0);
     }
     return Folded(TextOf(x, column)).compare(Folded(TextOf(y, column)));
@@ -415,7 +428,10 @@ void QueueDialog::DeleteSelected() {
         model_->SetEntries(std::move(left));
     }
     Write([remaining = model_->Entries(), deleted = std::move(deleted)](QueueFile& file) {
-        return file.DeleteRows(remaining, deleted);
+        if (!file.DeleteRows(remaining, deleted)) return false;
+        // Nothing continues the partial downloads of deleted get entries any more.
+        (void)RemoveDeletedPartials(deleted, file.LoadRows());
+        return true;
     }, "The entries were not deleted.");
 }
 
@@ -425,8 +441,11 @@ void QueueDialog::ClearList() {
     std::vector<QueueEntry> shown = model_->Entries();
     model_->RemoveAllRows();
     list_->ResetSortState();
-    Write([shown = std::move(shown)](QueueFile& file) { return file.ClearRows(shown); },
-          "The queue was not cleared.");
+    Write([shown = std::move(shown)](QueueFile& file) {
+        if (!file.ClearRows(shown)) return false;
+        (void)RemoveDeletedPartials(shown, file.LoadRows());
+        return true;
+    }, "The queue was not cleared.");
 }
 
 }  // namespace zyfar

@@ -18,9 +18,14 @@
 // Send and Send All first let the writes asked before them reach the file,
 // so a deleted entry is never sent.
 //
-// Columns: "Id", "Retries" and "Status" sort by their numbers, the others by
-// their text without regard to case; every column starts descending, so the
-// first click sorts ascending.
+// Deleting entries (Delete, Clear List) also removes the partial downloads
+// ("<name>.zyfar-part") of the get entries deleted, unless something may
+// still continue them (RemoveDeletedPartials): an entry being sent keeps its
+// file, since its run places it or queues it again.
+//
+// Columns: "Id", "Retries", "Status" and "Resume at" sort by their numbers,
+// the others by their text without regard to case; every column starts
+// descending, so the first click sorts ascending.
 #include <QDialog>
 #include <QString>
 #include <condition_variable>
@@ -48,7 +53,8 @@ class TransferRunStarter;
 class QueueListModel final : public ZyfarListModel {
     Q_OBJECT
 public:
-    enum Column { Id, Retries, File, RemoteFile, Source, Destination, Reason, Status, kColumns };
+    // ResumeAt: the byte a resend continues from (empty: it starts over).
+    enum Column { Id, Retries, File, RemoteFile, Source, Destination, Reason, Status, ResumeAt, kColumns };
 
     explicit QueueListModel(QObject* parent = nullptr);
 

@@ -1,5 +1,7 @@
 #include "dialogs/ScriptedPrompter.h"
 
+#include "dialogs/CertificateDialog.h"
+
 namespace zyfar {
 namespace {
 
@@ -32,6 +34,8 @@ void ScriptedPrompter::Reset() {
     fileAnswers.clear();
     siteAnswers.clear();
     siteShown.clear();
+    trustAnswers.clear();
+    certificatesShown.clear();
 }
 
 MessageAnswer ScriptedPrompter::Message(QWidget*, const MessageRequest& request, QPointer<QDialog>*) {
@@ -112,6 +116,22 @@ std::optional<SiteFields> ScriptedPrompter::EditSite(QWidget*, const SiteFields&
     siteAnswers.pop_front();
     if (!has) return std::nullopt;
     return fields2;
+}
+
+TrustAnswer ScriptedPrompter::TrustCertificate(QWidget*, const CertificateInfo& info, QPointer<QDialog>*) {
+    Asked a;
+    a.kind = Asked::Kind::Certificate;
+    a.text = CertificateProblemText(info);
+    a.title = CertificateDialog::Title();
+    asked_.push_back(a);
+    certificatesShown.push_back(info);
+    if (trustAnswers.empty()) {
+        ++unexpected_;
+        return TrustAnswer::kCancel;
+    }
+    const TrustAnswer answer = trustAnswers.front();
+    trustAnswers.pop_front();
+    return answer;
 }
 
 }  // namespace zyfar

@@ -23,9 +23,9 @@ public:
 
     // One record per question, in order.
     struct Asked {
-        enum class Kind { Message, ThreeButtons, Input, File, Site } kind = Kind::Message;
+        enum class Kind { Message, ThreeButtons, Input, File, Site, Certificate } kind = Kind::Message;
         int id = 0;  // message number (Message only)
-        QString text;  // message text, question, prompt or file title
+        QString text;  // message text, question, prompt, file title or why a certificate did not verify
         QString title;
         MessageButtons buttons = MessageButtons::Ok;
         MessageKind icon = MessageKind::Information;
@@ -44,6 +44,10 @@ public:
     // Called while a message is "shown" (before it answers): a test uses it
     // to act in the middle of a question (a run that ends meanwhile).
     std::function<void(const Asked&)> duringMessage;
+    // TrustCertificate: the answers in order (none queued: Cancel); the
+    // certificates shown are kept in certificatesShown.
+    std::deque<TrustAnswer> trustAnswers;
+    std::vector<CertificateInfo> certificatesShown;
 
     [[nodiscard]] const std::vector<Asked>& asked() const { return asked_; }
     [[nodiscard]] std::vector<int> AskedIds() const;
@@ -55,6 +59,7 @@ public:
     std::optional<QString> InputLine(QWidget* parent, const InputRequest& request) override;
     std::optional<QString> ChooseFile(QWidget* parent, const FileRequest& request) override;
     std::optional<SiteFields> EditSite(QWidget* parent, const SiteFields& fields) override;
+    TrustAnswer TrustCertificate(QWidget* parent, const CertificateInfo& info, QPointer<QDialog>* shown) override;
 
 private:
     std::vector<Asked> asked_;

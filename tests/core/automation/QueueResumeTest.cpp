@@ -1,6 +1,10 @@
 // The queue carries where a failed transfer stopped (ResumeOffset, SourceSize, SourceTime) from its run to the
 // send pass that tries it again: kept and updated with each failure, read strictly, absent in older queue files
 // (which then start over), and a queued get resent through the real queue file continues with REST.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "AutomationTestSupport.h"
 #include "automation/EngineQueue.h"
 #include "automation/QueueSend.h"
@@ -38,6 +42,76 @@ TEST(QueueResumeKeys, OnlyThreeReadableKeysMakeAPointToContinueFrom) {
 }
 
 class QueueResumeTest : public AutomationTest {};
+
+// The partial download a get entry's resend continues, under each FTP Dir Tree mode, as the get driver places
+// the file; nothing for other entries or when the place depends on what only a connection tells.
+TEST_F(QueueResumeTest, ThePartialFileOfAGetEntry) {
+    struct Case {
+        const char* dirTree;
+        const char* method;
+        const char* localDir;
+        const char* remoteDir;
+        const char* name;
+        const char* want;  // null: none
+    };
+    const Case cases[] = {
+        {"", "ZYFAR_GET", "/down", "/pub/a", "f.bin", "/down/f.bin.zyfar-part"},
+        {"NO_PATH", "ZYFAR_GET", "/down/", "", "f.bin", "/down/f.bin.zyfar-part"},
+        {"LAST_DIR", "ZYFAR_GET", "/down", "/pub/a", "f.bin", "/down/a/f.bin.zyfar-part"},
+        {"FULL_PATH", "ZYFAR_GET", "/down", "/pub/a", "f.bin", "/down/pub/a/f.bin.zyfar-part"},
+        {"FULL_PATH", "ZYFAR_GET", "/down", "", "f.bin", nullptr},         // the login folder: unknown offline
+        {"FULL_PATH", "ZYFAR_GET", "/down", "/pub/../x", "f.bin", nullptr},  // the driver refuses it
+        {"", "ZYFAR_GET", "/down", "/pub", "../f.bin", nullptr},
+        {"", "ZYFAR_GET", "", "/pub", "f.bin", nullptr},
+        {"", "ZYFAR_PUT", "/down", "/pub", "f.bin", nullptr},
+        {"", "", "/down", "/pub", "f.bin", nullptr},
+        {"", "ZYFAR_XFER", "/down", "/pub", "f.bin", nullptr},
+    };
+    for (const Case& c : cases) {
+        Set("CONFIG", "FTPDirTree", c.dirTree);
+        QueueEntry e;
+        e.ftpMethod = c.method;
+        e.locDirFile = c.localDir;
+        e.remDirFile = c.remoteDir;
+        e.localName = e.remoteName = c.name;
+        EXPECT_EQ(QueuePartialPathOf(e).value_or("(none)"), c.want ? c.want : "(none)")
+            << c.dirTree << " " << c.method << " " << c.remoteDir << " " << c.name;
+    }
+}
+
+// Deleted get entries take their partial downloads along, except where bytes may still be wanted.
+TEST_F(QueueResumeTest, DeletedGetEntriesRemoveOnlyTheirOwnIdlePartialFiles) {
+    const std::string folder = MakeLocalDir("parts");
+    auto entry = [&](const std::string& name, int status) {
+        QueueEntry e;
+        e.ftpMethod = kQueueMethodGet;
+        e.locDirFile = folder;
+        e.remDirFile = "/pub";
+        e.localName = e.remoteName = name;
+        e.status = status;
+        return e;
+    };
+    for (const char* name : {"idle", "sending", "kept", "held", "dir"}) {
+        if (std::string(name) == "dir") continue;
+        ASSERT_TRUE(test::WriteFile(folder + "/" + name + ".zyfar-part", "bytes"));
+    }
+    ASSERT_TRUE(test::MakeDir(folder + "/dir.zyfar-part"));
+    ASSERT_TRUE(test::WriteFile(folder + "/target", "elsewhere"));
+    ASSERT_EQ(::symlink((folder + "/target").c_str(), (folder + "/link.zyfar-part").c_str()), 0);
+    const int held = ::open((folder + "/held.zyfar-part").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const int removed = RemoveDeletedPartials(
+        {entry("idle", 0), entry("sending", 1), entry("kept", 0), entry("held", 0), entry("dir", 0),
+         entry("link", 0), entry("absent", 0)},
+        {entry("kept", 0)});
+    ::close(held);
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(test::ListFolder(folder), (std::vector<std::string>{"dir.zyfar-part", "held.zyfar-part",
+                                                                   "kept.zyfar-part", "link.zyfar-part",
+                                                                   "sending.zyfar-part", "target"}));
+    EXPECT_EQ(test::ReadFile(folder + "/target").value_or(""), "elsewhere");
+}
 
 // Each failure of the same file stores where it stopped now; nothing to continue removes the keys.
 TEST_F(QueueResumeTest, EachFailureStoresWhereTheTransferStoppedNow) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/ContentHash.h"
+#include "platform/MessageTable.h"
 #include "support/EngineFixture.h"
 
 namespace zyfar::enginetest {
@@ -35,6 +36,35 @@ TEST(ContentHasher, KnownVectorsAndAnyChunking) {
     }
     EXPECT_EQ(chunked.FinalHex(), HashHex(HashAlgorithm::kSha256, data));
     EXPECT_EQ(chunked.FinalHex(), "");  // a second call gives nothing that could match
+}
+
+// A job's status is either a message number whose text explains it, or a
+// number of its own that no message, internet error or file error cause uses
+// (the not-verified status once shared its number with a configuration
+// message).
+TEST(JobStatusNumbers, EachMeansOneThing) {
+    struct Row {
+        const char* name;
+        std::int32_t status;
+        const char* message;  // the text it names, or null: no message has its number
+    };
+    const Row rows[] = {
+        {"cancelled", kJobCancelled, kPutCanceledText},
+        {"target exists", kJobTargetExists, kCantOverwriteText},
+        {"folder failed", kJobFolderFailed, kCantCreateFolderText},
+        {"not verified", kJobNotVerified, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(MessageText(row.status), row.message != nullptr ? row.message : "");
+        EXPECT_FALSE(row.status >= 12000 && row.status <= 12999);  // the internet error range
+        EXPECT_GT(row.status, filecause::kDiskFull);               // past every file error cause
+        for (const Row& other : rows) {
+            if (&other != &row) {
+                EXPECT_NE(row.status, other.status) << other.name;
+            }
+        }
+    }
 }
 
 class HashTransferTest : public EngineTest {

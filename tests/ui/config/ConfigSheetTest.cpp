@@ -76,7 +76,10 @@ void Set(QWidget* root, const QString& edits) {
         if (auto* e = Find<QLineEdit>(root, name)) e->setText(value);
         else if (auto* b = Find<QCheckBox>(root, name)) b->setChecked(value == "1");
         else if (auto* r = Find<QRadioButton>(root, name)) r->setChecked(true);
-        else QFAIL(qPrintable("no control " + name));
+        else if (auto* c = Find<QComboBox>(root, name)) {
+            QVERIFY2(c->findText(value) >= 0, qPrintable(name + ": no entry " + value));
+            c->setCurrentIndex(c->findText(value));
+        } else QFAIL(qPrintable("no control " + name));
     }
 }
 
@@ -129,7 +132,9 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("FTP") << 0 << "User's E-mail address=|Connection Retries=2|Connection Time-Out=20|"
                                      "Receive Time-Out (Data)=20|Send Time-Out (Data)=20|Receive Time-Out (Control)=20|"
-                                     "Send Time-Out (Control)=20|Passive mode=0|Cache Data=1|Reload From Wire=1";
+                                     "Send Time-Out (Control)=20|Passive mode=0|Cache Data=1|Reload From Wire=1|"
+                                     "Resume interrupted transfers=1|Verify content=When the server offers it|"
+                                     "Encryption for quick connects=None";
         QTest::newRow("Proxies") << 1 << "Direct Access=1|Pre-configured Access=0|CERN Proxy Access=0|"
                                          "Proxy Server Name=~|Proxy Port Number=2021~|FTP Default Port=21";
         QTest::newRow("System") << 2 << "Folders>Zyfar Data Files=|Folders>Log Directory=|Folders>Profile Directory=|"
@@ -171,6 +176,7 @@ private slots:
         QStringList want{
             "CONFIG/Email=me@example.org", "FTP/Retry=2", "FTP/ConnectTo=20", "FTP/RecTo=20", "FTP/SendTo=20",
             "FTP/RecToCtrl=20", "FTP/SendToCtrl=20", "FTP/Cache=YES", "FTP/Reload=YES", "FTP/Passive=NO",
+            "FTP/Resume=YES", "FTP/VerifyHash=AUTO", "FTP/Encryption=NONE",
             "FTP/AccessType=DirectAccess", "FTP/ProxyName=", "FTP/ProxyPort=2021", "FTP/Port=21", "CONFIG/DataDir=",
             "CONFIG/DefaultDir=", "CONFIG/ProfilePath=", "CONFIG/ConnectNet=NO", "CONFIG/Overwrite=NO",
             "CONFIG/DragDropSubDirs=NO", "CONFIG/TimeType=MM/DD", "FTP/ReadBuffer=4096", "FTP/WriteBuffer=4096",
@@ -186,6 +192,55 @@ private slots:
         got.sort();
         want.sort();
         QCOMPARE(got, want);
+    }
+
+    // The FTP page's transfer switches show what the program makes of the
+    // stored texts (an unreadable encryption is explicit TLS, never clear
+    // text) and store the texts of the entries chosen.
+    void ftpTransferSwitches_data() {
+        QTest::addColumn<QString>("stored");  // Resume|VerifyHash|Encryption, "-" absent
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("edits");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::newRow("absent: the defaults")
+            << "-|-|-" << "1|When the server offers it|None" << ""
+            << "FTP/Resume=YES|FTP/VerifyHash=AUTO|FTP/Encryption=NONE";
+        QTest::newRow("off, required, implicit")
+            << "NO|REQUIRE|IMPLICIT" << "0|Always (fail if the server cannot)|Implicit TLS" << ""
+            << "FTP/Resume=NO|FTP/VerifyHash=REQUIRE|FTP/Encryption=IMPLICIT";
+        QTest::newRow("unreadable texts") << "maybe|SOMETIMES|tls" << "0|When the server offers it|Explicit TLS (AUTH TLS)"
+                                          << "" << "FTP/Resume=NO|FTP/VerifyHash=AUTO|FTP/Encryption=EXPLICIT";
+        QTest::newRow("chosen")
+            << "-|-|-" << "1|When the server offers it|None"
+            << "Resume interrupted transfers=0|Verify content=Never|Encryption for quick connects=Explicit TLS (AUTH TLS)"
+            << "FTP/Resume=NO|FTP/VerifyHash=NO|FTP/Encryption=EXPLICIT";
+    }
+    void ftpTransferSwitches() {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        QFETCH(QString, edits);
+        QFETCH(QString, storedAfter);
+        WriteProfileString("CONFIG", "Email", "me@example.org");
+        const QStringList values = stored.split('|');
+        const char* keys[] = {"Resume", "VerifyHash", "Encryption"};
+        for (int i = 0; i < 3; ++i)
+            if (values[i] != "-") WriteProfileString("FTP", keys[i], values[i].toStdString());
+        ConfigSheet sheet;
+        sheet.SetCurrentPage(0);
+        QWidget* page = sheet.Pages()[0];
+        QCOMPARE(QStringList({State(page, "Resume interrupted transfers"), State(page, "Verify content"),
+                              State(page, "Encryption for quick connects")})
+                     .join('|'),
+                 shown);
+        Set(page, edits);
+        // ZYFAR_SHOT=<png>: a picture of the FTP page (run under Xvfb).
+        if (const QString shot = qEnvironmentVariable("ZYFAR_SHOT"); !shot.isEmpty() && QTest::currentDataTag() == QLatin1String("chosen")) {
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            QVERIFY(sheet.grab().save(shot));
+        }
+        sheet.accept();
+        CheckStored(storedAfter);
     }
 
     // Each refusal keeps the sheet open on its page and stores no page at all

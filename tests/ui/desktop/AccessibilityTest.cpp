@@ -23,6 +23,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/BatchOutputDlg.h"
 #include "dialogs/CStatisticsDlg.h"
+#include "dialogs/CertificateDialog.h"
 #include "dialogs/CTransferDlg.h"
 #include "dialogs/FileListWindow.h"
 #include "dialogs/FilePropertiesDlg.h"
@@ -202,6 +203,15 @@ void AccessibilityTest::everyWindow_data() {
             return sheet;
         });
     QTest::newRow("about") << WindowFactory([] { return new AboutDialog(); });
+    QTest::newRow("unknown certificate") << WindowFactory([] {
+        CertificateInfo info;
+        info.host = "ftp.example.org";
+        info.port = 21;
+        info.subject = info.issuer = "CN=ftp.example.org";
+        info.fingerprint = "SHA256:" + std::string(64, 'A');
+        info.selfSigned = true;
+        return new CertificateDialog(info);
+    });
     QTest::newRow("help") << WindowFactory([]() -> QWidget* {
         ShowHelp(QStringLiteral("index"));
         return HelpWindow::Instance();

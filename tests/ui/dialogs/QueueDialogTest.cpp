@@ -1,10 +1,16 @@
 // The queue dialog: its own sort rules, Delete and Clear List by content
-// while another run changes the file underneath, and the messages 33044 and
-// 33054 of its commands.
+// while another run changes the file underneath, the messages 33044 and
+// 33054 of its commands, and the partial downloads of deleted get entries
+// with the "Resume at" column.
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "automation/MultiPut.h"
 #include "automation/QueueFile.h"
@@ -84,6 +90,8 @@ private slots:
     void deleteAndClearByContent();
     void messages_data();
     void messages();
+    void partialDownloadsOfDeletedGets_data();
+    void partialDownloadsOfDeletedGets();
 };
 
 void QueueDialogTest::sortRules_data() {
@@ -201,6 +209,101 @@ void QueueDialogTest::messages() {
     QCOMPARE(static_cast<int>(f.starter.runs.size()), runs);
     QCOMPARE(dialog->result() == QDialog::Accepted, accepted);
     QCOMPARE(FileNames(f.path), after);
+}
+
+// A get of "name" from down.test into `folder`: "name:status:resume::remote", resume
+// "offset" (all three resume keys) or "offset!" (ResumeOffset alone, which
+// no resend uses); method "put" makes it a put of the same local file.
+std::string GetSection(int n, const QString& spec, const std::string& folder) {
+    const QStringList f = spec.split(QLatin1Char(':'));
+    const bool put = f.value(3) == "put";
+    std::string text = "[QUEUE" + std::to_string(n) + "]\nLocalName=" + f[0].toStdString() +
+                       "\nRemoteName=" + f.value(4, f[0]).toStdString() + (put ? "\nSource=Local\nDestination=down.test"
+                                                                   : "\nSource=down.test\nDestination=Local") +
+                       "\nFtpMethod=" + (put ? "ZYFAR_PUT" : "ZYFAR_GET") + "\nLocDirFile=" + folder +
+                       "\nRemDirFile=/pub\nLogin=me\nPassword=pw\nNumTimes=1\nStatus=" + f.value(1, "0").toStdString() +
+                       "\nReason=timed out\n";
+    if (f.value(1, "0") != "0") text += "SendOwner=" + QueueOwnerOfThisProcess() + "\n";
+    QString resume = f.value(2);
+    if (!resume.isEmpty()) {
+        const bool alone = resume.endsWith('!');
+        text += "ResumeOffset=" + resume.remove('!').toStdString() + "\n";
+        if (!alone) text += "SourceSize=900000\nSourceTime=20231114221320\n";
+    }
+    return text;
+}
+
+void QueueDialogTest::partialDownloadsOfDeletedGets_data() {
+    QTest::addColumn<QStringList>("entries");  // GetSection specs; the first one is deleted
+    QTest::addColumn<QString>("setup");        // "link": the part file is a link; "held": a run holds it
+    QTest::addColumn<bool>("clear");           // Clear List instead of Delete
+    QTest::addColumn<QStringList>("resumeAt");  // the "Resume at" column
+    QTest::addColumn<bool>("removed");          // f.bin.zyfar-part is gone
+    QTest::newRow("idle get: its part file goes")
+        << QStringList{"f.bin:0:70000", "g.bin"} << "" << false << QStringList{"70000", ""} << true;
+    QTest::newRow("Clear List too") << QStringList{"f.bin:0:70000", "g.bin"} << "" << true
+                                    << QStringList{"70000", ""} << true;
+    QTest::newRow("an offset alone is not shown; the file still goes")
+        << QStringList{"f.bin:0:123!"} << "" << false << QStringList{""} << true;
+    QTest::newRow("put: the local file's part file is not its own")
+        << QStringList{"f.bin:0::put"} << "" << false << QStringList{""} << false;
+    QTest::newRow("being sent: its run keeps it")
+        << QStringList{"f.bin:1:70000"} << "" << false << QStringList{"70000"} << false;
+    QTest::newRow("another entry continues it")
+        << QStringList{"f.bin:0:70000", "f.bin:0:70000::mirror.bin"} << "" << false << QStringList{"70000", "70000"} << false;
+    QTest::newRow("a link is neither followed nor removed")
+        << QStringList{"f.bin:0:70000"} << "link" << false << QStringList{"70000"} << false;
+    QTest::newRow("held by a run") << QStringList{"f.bin:0:70000"} << "held" << false << QStringList{"70000"} << false;
+}
+
+void QueueDialogTest::partialDownloadsOfDeletedGets() {
+    QFETCH(QStringList, entries);
+    QFETCH(QString, setup);
+    QFETCH(bool, clear);
+    QFETCH(QStringList, resumeAt);
+    QFETCH(bool, removed);
+    Fixture f({});
+    const std::string folder = f.env.Path("down");
+    std::string text = "[QUEUE]\nNumQueues=" + std::to_string(entries.size()) + "\n";
+    for (int i = 0; i < entries.size(); ++i) text += GetSection(i + 1, entries[i], folder);
+    f.env.WriteFile("zyfarQue.ini", text);
+    // The real file, an unrelated part file, and f.bin's part file (or a link in its place).
+    f.env.WriteFile("down/f.bin", "the real file");
+    f.env.WriteFile("down/other.bin.zyfar-part", "another download");
+    f.env.WriteFile("victim.txt", "not to be touched");
+    const QString part = QString::fromStdString(folder + "/f.bin.zyfar-part");
+    if (setup == "link") {
+        QVERIFY(QFile::link(QString::fromStdString(f.env.Path("victim.txt")), part));
+    } else {
+        f.env.WriteFile("down/f.bin.zyfar-part", std::string(70000, 'x'));
+    }
+    int held = -1;
+    if (setup == "held") {
+        held = ::open(part.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    }
+    auto dialog = f.Open();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->Model()->HeaderText(QueueListModel::ResumeAt), QStringLiteral("Resume at"));
+    QCOMPARE(Column(*dialog, QueueListModel::ResumeAt), resumeAt);
+    if (clear) {
+        f.prompter.messageAnswers.push_back(MessageAnswer::Yes);
+        dialog->ClearList();
+    } else {
+        dialog->List()->SelectRow(0);
+        dialog->HandleCommand(cmd::Delete);
+    }
+    dialog->WaitForWrites();
+    QCoreApplication::processEvents();
+    if (held >= 0) ::close(held);
+    QCOMPARE(FileNames(f.path).size(), clear ? 0 : entries.size() - 1);  // the entry went either way
+    QCOMPARE(QFileInfo::exists(part) || QFileInfo(part).isSymLink(), !removed);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/f.bin")));
+    QVERIFY(QFileInfo::exists(QString::fromStdString(folder + "/other.bin.zyfar-part")));
+    QFile victim(QString::fromStdString(f.env.Path("victim.txt")));
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("not to be touched"));
+    QCOMPARE(f.prompter.unexpected(), 0);
 }
 
 QTEST_MAIN(QueueDialogTest)

@@ -2,7 +2,8 @@
 // shows the core's progress texts and closes by itself; the Cancel questions
 // (one server and serial) with every answer, also when the run ends while the
 // question is open; placement next to the previous window; the run starter's
-// spaced starts; command-line link runs ending after their last window.
+// spaced starts; command-line link runs ending after their last window; a
+// get continued from an earlier attempt says where it resumed.
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -11,6 +12,8 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+
+#include <utime.h>
 
 #include "DialogTestSupport.h"
 #include "automation/MultiPut.h"
@@ -119,6 +122,40 @@ private slots:
         QCOMPARE(Logged(logcode::FtpTransferComplete),
                  QStringList{"Local Machine > 127.0.0.1 | /show/" + QString::fromStdString(job.targetName) + " | -"});
         QCOMPARE(sink_.Reports().size(), std::size_t{1});  // FinishTransfer ran once
+    }
+
+    // A get continued from its partial file: the window says from which byte,
+    // and the whole file arrives.
+    void resumedGetSaysWhereItContinued() {
+        const std::string data = test::PatternBytes(20'000'000, 77);
+        test::MakeDir(Root() + "/resume");
+        test::WriteFile(Root() + "/resume/big.bin", data);
+        const utimbuf times{1'700'000'000, 1'700'000'000};  // MDTM 20231114221320
+        QCOMPARE(::utime((Root() + "/resume/big.bin").c_str(), &times), 0);
+        const std::string local = home_.path().toStdString() + "/resume";
+        test::MakeDir(local);
+        constexpr std::int64_t kKept = 1'000'003;
+        test::WriteFile(local + "/big.bin.zyfar-part", data.substr(0, kKept));
+        CTransferJob job;
+        job.localDir = local;
+        job.sourceName = job.targetName = "big.bin";
+        job.remoteDir = "/resume";
+        job.size = static_cast<std::int64_t>(data.size());
+        job.resume = ResumePoint{kKept, job.size, "20231114221320"};
+        QPointer<CTransferDlg> dlg = new CTransferDlg(
+            MakeSingleServerRun(Server("/resume"), {job}, "", job.size, TransferMode::Get, 2, nullptr, nullptr, false),
+            nullptr, nullptr, &sink_);
+        TransferProgress& progress = dlg->run().progress;
+        // Waited for without serving events, as above: the window cannot end meanwhile.
+        QVERIFY(WaitOffLoop([&] { return progress.Snapshot().fileResumedFrom > 0; }, std::chrono::seconds(30)));
+        dlg->controller().Suspend();
+        QTRY_COMPARE(FieldText(dlg, "Current file resumed"), QStringLiteral("Resumed at 1000003 bytes"));
+        dlg->controller().Resume();
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.isNull(), 60000);
+        QVERIFY(test::ReadFile(local + "/big.bin") == data);
+        QCOMPARE(Logged(logcode::FtpTransferComplete).size(), 1);
+        QVERIFY2(Logged(logcode::FtpTransferComplete)[0].contains("Resumed at byte 1000003"),
+                 qPrintable(Logged(logcode::FtpTransferComplete)[0]));
     }
 
     // The Cancel button of a one-server window. "ends meanwhile": the worker

@@ -78,7 +78,7 @@ private slots:
                               "multiple-put", "links", "transfer", "queue", "scheduler", "scripts", "command-line",
                               "log", "statistics", "files-and-folders", "config-ftp", "config-proxies",
                               "config-system", "config-log", "config-ascii", "config-sounds", "config-queue",
-                              "config-misc"})
+                              "config-misc", "about-tls"})
             QTest::newRow(t) << QString::fromLatin1(t);
     }
     void topics() {
@@ -98,7 +98,7 @@ private slots:
     void links_data() {
         QTest::addColumn<QString>("page");
         const QStringList pages = HelpTopics();
-        QCOMPARE(pages.size(), 24);
+        QCOMPARE(pages.size(), 25);
         for (const QString& p : pages) QTest::newRow(qPrintable(p)) << p;
     }
     void links() {
@@ -126,7 +126,7 @@ private slots:
         QTest::newRow("empty") << "";
         QTest::newRow("capitals") << "QUEUE";
         QTest::newRow("a path") << "../help/queue";
-        QTest::newRow("not bundled") << "about-tls";
+        QTest::newRow("not bundled") << "about-sftp";
     }
     void unknownTopicShowsIndex() {
         QFETCH(QString, topic);
