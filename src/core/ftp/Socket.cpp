@@ -433,6 +433,19 @@ FtpOutcome<Socket> AcceptFrom(const Socket& listener, const SocketAddress& expec
     }
 }
 
+void SetSocketCancellable(WorkerControl* control, const Socket& socket, bool cancellable, bool& registered) {
+    if (cancellable == registered || control == nullptr || !socket.valid()) {
+        registered = cancellable && control != nullptr && socket.valid();
+        return;
+    }
+    if (cancellable) {
+        control->RegisterSocket(socket.fd());
+    } else {
+        control->UnregisterSocket(socket.fd());
+    }
+    registered = cancellable;
+}
+
 // ---- TcpStream ------------------------------------------------------------------------
 
 TcpStream::TcpStream(Socket socket, WorkerControl* control)
@@ -441,16 +454,7 @@ TcpStream::TcpStream(Socket socket, WorkerControl* control)
 TcpStream::~TcpStream() { CloseNow(); }
 
 void TcpStream::SetCancellable(bool cancellable) {
-    if (cancellable == cancellable_ || control_ == nullptr || !socket_.valid()) {
-        cancellable_ = cancellable && control_ != nullptr && socket_.valid();
-        return;
-    }
-    if (cancellable) {
-        control_->RegisterSocket(socket_.fd());
-    } else {
-        control_->UnregisterSocket(socket_.fd());
-    }
-    cancellable_ = cancellable;
+    SetSocketCancellable(control_, socket_, cancellable, cancellable_);
 }
 
 bool TcpStream::CancelRequested() const { return ActiveControl() != nullptr && ActiveControl()->IsCancelled(); }

@@ -109,6 +109,11 @@ HostResolver SetHostResolver(HostResolver resolver);
 // Waits for readiness (POLLIN or POLLOUT). A null control is not cancellable.
 [[nodiscard]] FtpResult WaitReady(int fd, short events, Millis timeout, const WorkerControl* control);
 
+// Registers a stream's socket with its worker's control (a cancel then shuts
+// it down) or takes it off; `registered` tracks which, and stays false while
+// there is no control or no socket.
+void SetSocketCancellable(WorkerControl* control, const Socket& socket, bool cancellable, bool& registered);
+
 // A byte stream with a time-out per wait. The FTP logic talks to this
 // interface only, so tests can put a scripted peer behind it.
 class ByteStream {

@@ -428,16 +428,7 @@ FtpResult TlsStream::WaitFor(Want want, Millis timeout) const {
 }
 
 void TlsStream::SetCancellable(bool cancellable) {
-    if (cancellable == cancellable_ || control_ == nullptr || !socket_.valid()) {
-        cancellable_ = cancellable && control_ != nullptr && socket_.valid();
-        return;
-    }
-    if (cancellable) {
-        control_->RegisterSocket(socket_.fd());
-    } else {
-        control_->UnregisterSocket(socket_.fd());
-    }
-    cancellable_ = cancellable;
+    SetSocketCancellable(control_, socket_, cancellable, cancellable_);
 }
 
 FtpResult TlsStream::SendAll(std::string_view data, Millis timeout) {

@@ -145,14 +145,49 @@ void CMainFrame::RequestQuit() {
 
 namespace {
 
-// A message box asked for by a worker. The worker and the GUI thread share
-// it, so either side may give up first.
-struct PendingMessage {
+// A question (a message box, the certificate question) asked for by a
+// worker. The worker and the GUI thread share it, so either side may give up
+// first.
+template <class Answer>
+struct PendingAnswer {
+    explicit PendingAnswer(Answer cancel) : answer(cancel) {}
     CancellableEvent answered;
-    std::atomic<MessageAnswer> answer{MessageAnswer::Cancel};
+    std::atomic<Answer> answer;
     std::atomic<bool> abandoned{false};  // the worker stopped waiting
-    QPointer<QDialog> box;           // GUI thread only: the open box
+    QPointer<QDialog> box;               // GUI thread only: the open box
 };
+
+// Asks on `window`'s thread with ask(&box) and waits for the answer on the
+// calling worker. The wait ends with `cancel` when the worker is cancelled
+// (the open box is then closed) or when the window goes away before asking.
+template <class Answer, class Ask>
+Answer AskForWorker(QObject* window, Answer cancel, Ask ask) {
+    auto pending = std::make_shared<PendingAnswer<Answer>>(cancel);
+    // Ends the wait also when the call is dropped without running (the
+    // window was destroyed first): the last copy of the call releases it.
+    std::shared_ptr<void> release(nullptr, [pending](void*) { pending->answered.Set(); });
+    QMetaObject::invokeMethod(
+        window,
+        [pending, release, ask] {
+            if (pending->abandoned.load()) return;
+            pending->answer.store(ask(&pending->box));
+            pending->answered.Set();
+        },
+        Qt::QueuedConnection);
+    release.reset();  // from here only the queued call holds it
+    if (!pending->answered.Wait(CurrentWorkerControl())) {
+        // Cancelled: the worker goes on without an answer; the box goes away.
+        pending->abandoned.store(true);
+        QMetaObject::invokeMethod(
+            window,
+            [pending] {
+                if (pending->box) pending->box->reject();
+            },
+            Qt::QueuedConnection);
+        return cancel;
+    }
+    return pending->answer.load();
+}
 
 }  // namespace
 
@@ -170,69 +205,16 @@ void CMainFrame::ServeUntil(const std::function<bool()>& done) {
 MessageAnswer CMainFrame::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
     const QString qtext = QString::fromStdString(text);
     if (OnUiThread()) return ShowMessageHere(qtext, kind, buttons);
-    auto pending = std::make_shared<PendingMessage>();
-    // Ends the wait also when the call is dropped without running (the
-    // window was destroyed first): the last copy of the call releases it.
-    std::shared_ptr<void> release(nullptr, [pending](void*) { pending->answered.Set(); });
-    QMetaObject::invokeMethod(
-        this,
-        [this, pending, release, qtext, kind, buttons] {
-            if (pending->abandoned.load()) return;
-            pending->answer.store(ShowMessageHere(qtext, kind, buttons, &pending->box));
-            pending->answered.Set();
-        },
-        Qt::QueuedConnection);
-    release.reset();  // from here only the queued call holds it
-    if (!pending->answered.Wait(CurrentWorkerControl())) {
-        // Cancelled: the worker goes on without an answer; the box goes away.
-        pending->abandoned.store(true);
-        QMetaObject::invokeMethod(
-            this,
-            [pending] {
-                if (pending->box) pending->box->reject();
-            },
-            Qt::QueuedConnection);
-        return MessageAnswer::Cancel;
-    }
-    return pending->answer.load();
+    return AskForWorker(this, MessageAnswer::Cancel, [this, qtext, kind, buttons](QPointer<QDialog>* box) {
+        return ShowMessageHere(qtext, kind, buttons, box);
+    });
 }
-
-namespace {
-
-// The certificate question asked for by a worker, shared like PendingMessage.
-struct PendingTrust {
-    CancellableEvent answered;
-    std::atomic<TrustAnswer> answer{TrustAnswer::kCancel};
-    std::atomic<bool> abandoned{false};
-    QPointer<QDialog> box;
-};
-
-}  // namespace
 
 TrustAnswer CMainFrame::AskCertificateTrust(const CertificateInfo& certificate) {
     if (OnUiThread()) return Prompt().TrustCertificate(this, certificate);
-    auto pending = std::make_shared<PendingTrust>();
-    std::shared_ptr<void> release(nullptr, [pending](void*) { pending->answered.Set(); });
-    QMetaObject::invokeMethod(
-        this,
-        [this, pending, release, certificate] {
-            if (pending->abandoned.load()) return;
-            pending->answer.store(Prompt().TrustCertificate(this, certificate, &pending->box));
-            pending->answered.Set();
-        },
-        Qt::QueuedConnection);
-    release.reset();
-    if (!pending->answered.Wait(CurrentWorkerControl())) {
-        pending->abandoned.store(true);
-        QMetaObject::invokeMethod(
-            this,
-            [pending] {
-                if (pending->box) pending->box->reject();
-            },
-            Qt::QueuedConnection);
-        return TrustAnswer::kCancel;
-    }
-    return pending->answer.load();
+    return AskForWorker(this, TrustAnswer::kCancel, [this, certificate](QPointer<QDialog>* box) {
+        return Prompt().TrustCertificate(this, certificate, box);
+    });
 }
 
 MessageAnswer CMainFrame::ShowMessageHere(const QString& text, MessageKind kind, MessageButtons buttons,
