@@ -24,6 +24,7 @@
 #include "platform/WorkerControl.h"
 #include "support/FtpTestServer.h"
 #include "support/TestCertificates.h"
+#include "support/RemotePair.h"
 #include "support/UiTestEnv.h"
 #include "views/RemFilesView.h"
 #include "views/RemoteTree.h"
@@ -59,14 +60,7 @@ std::string FingerprintOf(const QString& name) {
     return out;
 }
 
-struct Pair {
-    CRemoteTree tree;
-    CRemFilesView list;
-    Pair() {
-        tree.SetList(&list);
-        tree.SetConnectPause(0ms);
-    }
-};
+using Pair = uitest::RemotePair;
 
 CertificateInfo SampleCertificate() {
     CertificateInfo info;

@@ -106,6 +106,11 @@ private slots:
         QTextBrowser browser;
         const QUrl base = HelpPageUrl(page);
         browser.setSource(base);
+        // The shared style sheet is found: the title is drawn in its heading colour.
+        QTextBlock title = browser.document()->begin();
+        while (title.isValid() && title.blockFormat().headingLevel() != 1) title = title.next();
+        QVERIFY2(title.isValid(), qPrintable(page));
+        QCOMPARE(title.begin().fragment().charFormat().foreground().color(), QColor(0x1d, 0x4f, 0x7a));
         for (const QString& href : LinksOf(*browser.document())) {
             const QUrl url = base.resolved(QUrl(href));
             if (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("mailto")) continue;

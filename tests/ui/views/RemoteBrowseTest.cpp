@@ -17,6 +17,7 @@
 #include "dialogs/SiteDialog.h"
 #include "settings/Keys.h"
 #include "support/FtpTestServer.h"
+#include "support/RemotePair.h"
 #include "support/UiTestEnv.h"
 #include "views/DirView.h"
 #include "views/RemFilesView.h"
@@ -27,14 +28,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Pair {
-    CRemoteTree tree;
-    CRemFilesView list;
-    Pair() {
-        tree.SetList(&list);
-        tree.SetConnectPause(0ms);
-    }
-};
+using Pair = uitest::RemotePair;
 
 BrowseSite Site(std::uint16_t port, const std::string& folder = {}) { return BrowseSite{"127.0.0.1", "user", "pass", folder, port}; }
 
