@@ -82,13 +82,6 @@ void Sound(const BrowseConnectOptions& options, SoundEvent event) {
     if (!options.quiet) PlayEventSound(event);
 }
 
-void RememberSite(const BrowseSite& site) {
-    Write(keys::QuickServer, site.host);
-    Write(keys::QuickLogin, site.login);
-    Write(keys::QuickPasswd, site.password);
-    Write(keys::QuickDirec, site.remotePath);
-    Write(keys::QuickPort, std::to_string(site.port));
-}
 
 // The site's folder: 32867 when it could be entered, else a message box and
 // 32868; the connect goes on in the server's current folder either way.
@@ -110,6 +103,15 @@ bool EnterSiteFolder(FtpClient& client, const BrowseSite& site, const BrowseConn
 std::string ConnectedStatusText(const std::string& host) { return "Connected to " + host; }
 
 std::string ConnectionFailedStatusText(const std::string& host) { return "Connection to " + host + " failed!"; }
+
+void RememberQuickSite(const BrowseSite& site) {
+    Write(keys::QuickServer, site.host);
+    Write(keys::QuickLogin, site.login);
+    Write(keys::QuickPasswd, site.password);
+    Write(keys::QuickDirec, site.remotePath);
+    Write(keys::QuickPort, std::to_string(site.port));
+    Write(keys::QuickEncryption, EncryptionText(site.encryption));
+}
 
 BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control,
                                   const BrowseConnectOptions& options) {
@@ -176,7 +178,7 @@ BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control
         failed.changeDirectoryFailed = out.changeDirectoryFailed;
         return failed;
     }
-    if (!options.quiet) RememberSite(site);
+    if (!options.quiet) RememberQuickSite(site);
     Status(options, std::string(MessageText(kMsgRetrievingRemoteFiles)));
     out.currentDirectory = std::move(pwd.value);
     out.client = std::move(client);

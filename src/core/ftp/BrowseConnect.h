@@ -76,8 +76,12 @@ struct BrowseConnectResult {
 //     or on failure a stop message box and 32868 (the connect goes on);
 //   read the current folder (failure: a stop message box, the connection is
 //     closed with 32875/32877, return the error);
-//   store QuickServer, QuickLogin, QuickPasswd, QuickDirec, QuickPort;
+//   store the site for Last Connection (RememberQuickSite);
 //   status "Retrieving remote files ... Please wait."; pause; tray state 0.
+// Keeps a site for the next Last Connection: QuickServer, QuickLogin,
+// QuickPasswd, QuickDirec, QuickPort and QuickEncryption.
+void RememberQuickSite(const BrowseSite& site);
+
 [[nodiscard]] BrowseConnectResult BrowseConnect(const BrowseSite& site, WorkerControl* control,
                                                 const BrowseConnectOptions& options = {});
 

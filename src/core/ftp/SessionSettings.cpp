@@ -90,6 +90,11 @@ FtpConnectOptions SessionOptionsFromSettings() {
 
 Encryption DefaultEncryption() { return ParseEncryption(Read(keys::Encryption)); }
 
+Encryption QuickSiteEncryption() {
+    const std::string kept = Read(keys::QuickEncryption);
+    return kept.empty() ? DefaultEncryption() : ParseEncryption(kept);
+}
+
 std::string ConnectionLogDetail(const FtpClient& client) {
     const std::string detail = SecurityDetail(client.features());
     return detail.empty() ? std::string("-") : detail;

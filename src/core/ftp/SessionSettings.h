@@ -50,6 +50,8 @@ inline constexpr Millis kMaxSessionTimeout{24LL * 3600 * 1000};
 
 // The FTP section's Encryption: quick connects and script "open" lines.
 [[nodiscard]] Encryption DefaultEncryption();
+// The last connection's (QuickEncryption), DefaultEncryption when not kept.
+[[nodiscard]] Encryption QuickSiteEncryption();
 
 // The detail of the "FTP Connection OK" log event: "TLS 1.3, <cipher>" for a
 // protected connection, "-" otherwise.

@@ -23,7 +23,7 @@ constexpr std::array kAllKeys{
     keys::CacheSession, keys::CachePage, keys::Reload, keys::ConnectTo, keys::RecTo, keys::SendTo,
     keys::RecToCtrl, keys::SendToCtrl, keys::Retry, keys::ReadBuffer, keys::WriteBuffer,
     keys::TransferTypeSession, keys::TransferTypeMain, keys::Passive, keys::QuickServer, keys::QuickLogin,
-    keys::QuickPasswd, keys::QuickDirec, keys::QuickPort, keys::Encryption,
+    keys::QuickPasswd, keys::QuickDirec, keys::QuickPort, keys::Encryption, keys::QuickEncryption,
     keys::Resume, keys::VerifyHash,
     // SCHEDULE
     keys::ResendFail, keys::ResendFreq, keys::ResendFreqNum, keys::ResendTimeTimer, keys::ResendTimePage,

@@ -108,6 +108,8 @@ ZYFAR_TEXT_KEY(Resume, "FTP", "Resume", "YES");
 ZYFAR_TEXT_KEY(VerifyHash, "FTP", "VerifyHash", "AUTO");
 // FTP over TLS for quick connects and script "open" lines (profiles carry their own).
 ZYFAR_TEXT_KEY(Encryption, "FTP", "Encryption", "NONE");
+// The last connection's encryption (absent: Encryption, as before it was kept).
+ZYFAR_TEXT_KEY(QuickEncryption, "FTP", "QuickEncryption", "");
 
 // ---- SCHEDULE ----
 ZYFAR_INT_KEY(ResendFail, "SCHEDULE", "ResendFail", 0);

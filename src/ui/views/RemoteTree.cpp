@@ -131,18 +131,14 @@ void CRemoteTree::QuickConnect() {
     fields.password = Text(Read(keys::QuickPasswd));
     fields.folder = Text(Read(keys::QuickDirec));
     fields.port = Text(Read(keys::QuickPort));
-    fields.encryption = DefaultEncryption();
+    fields.encryption = QuickSiteEncryption();
     const std::optional<SiteFields> edited = Prompt().EditSite(this, fields);
     if (!edited) return;
     BrowseSite site{edited->host.toStdString(),   edited->login.toStdString(), edited->password.toStdString(),
                     edited->folder.toStdString(), edited->port.toInt(),        edited->encryption};
     // What was typed is offered again by the next Last Connection, even when
-    // this connect fails; the connect writes the same five keys once it works.
-    Write(keys::QuickServer, site.host);
-    Write(keys::QuickLogin, site.login);
-    Write(keys::QuickPasswd, site.password);
-    Write(keys::QuickDirec, site.remotePath);
-    Write(keys::QuickPort, std::to_string(site.port));
+    // this connect fails; the connect keeps it again once it works.
+    RememberQuickSite(site);
     ConnectTo(site);
 }
 

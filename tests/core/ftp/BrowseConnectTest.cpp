@@ -142,8 +142,8 @@ TEST_F(BrowseConnectTest, LoginFailureSuccessAndMissingFolderInOrder) {
     EXPECT_EQ(Fields(Entry(32865)), "Local Machine|127.0.0.1|-|-");
     EXPECT_EQ(Fields(Entry(32867)), "/|127.0.0.1|pub|-");  // from the server's folder before the change
     EXPECT_EQ(Stored("QuickServer") + " " + Stored("QuickLogin") + " " + Stored("QuickPasswd") + " " +
-                  Stored("QuickDirec") + " " + Stored("QuickPort"),
-              "127.0.0.1 user " + std::string(kSecret) + " pub " + std::to_string(server->port()));
+                  Stored("QuickDirec") + " " + Stored("QuickPort") + " " + Stored("QuickEncryption"),
+              "127.0.0.1 user " + std::string(kSecret) + " pub " + std::to_string(server->port()) + " NONE");
     BrowseDisconnect(r.client, "127.0.0.1");
     EXPECT_EQ(r.client, nullptr);
     std::vector<std::string> lines = timeline_.Lines();

@@ -12,6 +12,7 @@
 #include "app/MainFrame.h"
 #include "dialogs/ScriptedPrompter.h"
 #include "ftp/CertificateTrust.h"
+#include "ftp/SessionSettings.h"
 #include "log/TransferLog.h"
 #include "platform/Paths.h"
 #include "profiles/SiteProfile.h"
@@ -154,6 +155,9 @@ void TlsBrowseTest::onlyProtectedConnects() {
     QCOMPARE(Names(*list), QStringList{QStringLiteral("a.txt")});
     const std::optional<TransferServer> connected = tree->ConnectedServer();
     QVERIFY(connected && connected->encryption == Encryption::Explicit);
+    // The next Last Connection offers the same protection, whatever the FTP default says.
+    Write(keys::Encryption, "NONE");
+    QCOMPARE(QuickSiteEncryption(), Encryption::Explicit);
     if (how != QLatin1String("profile")) return;
 
     // FTP Put from the local list opposite: the file arrives over TLS.
