@@ -294,6 +294,7 @@ void BrowseSession::RunConnect(Task& task, BrowseResult& out) {
     }
     client_ = std::move(c.client);
     serverFolder_.path = c.currentDirectory;
+    out.security = SecurityDetail(client_->features());
     if (!RunningCancelled()) {
         {
             std::lock_guard lock(mutex_);
@@ -343,6 +344,7 @@ bool BrowseSession::Reconnect(BrowseResult& out) {
     }
     client_ = std::move(c.client);
     serverFolder_.path = c.currentDirectory;
+    out.security = SecurityDetail(client_->features());
     out.reconnected = true;
     lastUsed_ = std::chrono::steady_clock::now();
     return true;

@@ -180,6 +180,9 @@ struct BrowseResult {
     // message of the string table carries that number (174, 248, 33047 ...).
     FtpResult result;
     bool reconnected = false;  // the connection was opened again for this operation
+    // Connect, and an operation that connected again: "TLS 1.3, <cipher>" for a
+    // protected connection, "" for a clear one.
+    std::string security;
     std::vector<std::string> messages;  // for the user, in order (error texts, 174, 248, 249, 33047 ...)
 
     // Connect and Tree: the server's current folder, the separator chosen

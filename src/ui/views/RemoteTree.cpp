@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStandardItem>
 #include <QStyle>
 
@@ -20,6 +22,44 @@ QString Text(const std::string& s) { return QString::fromUtf8(s.data(), static_c
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
+}
+
+// The server's image; a protected connection's carries a small padlock in
+// its lower right corner.
+QIcon ServerIcon(bool protectedConnection) {
+    const QIcon server = ThemeIcon("network-server", QStyle::SP_DriveNetIcon);
+    if (!protectedConnection) return server;
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48}) {
+        QPixmap pixmap = server.pixmap(size, size);
+        const qreal ratio = pixmap.devicePixelRatio();
+        const qreal s = pixmap.width() / ratio;
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF body(s * 0.52, s * 0.62, s * 0.44, s * 0.34);
+        QPainterPath shackle;
+        shackle.moveTo(body.left() + body.width() * 0.22, body.top());
+        shackle.arcTo(QRectF(body.left() + body.width() * 0.22, body.top() - body.height() * 0.6,
+                             body.width() * 0.56, body.height() * 1.2), 180, -180);
+        painter.setPen(QPen(QColor(0x4a, 0x4a, 0x4a), qMax(1.0, s / 14)));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(shackle);
+        painter.setBrush(QColor(0xe8, 0xb0, 0x10));
+        painter.drawRoundedRect(body, s * 0.05, s * 0.05);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// Shows on the server's item how its connection is protected.
+void ShowProtection(QStandardItem* server, const std::string& security) {
+    if (server == nullptr) return;
+    server->setIcon(ServerIcon(!security.empty()));
+    const QString text = security.empty() ? QStringLiteral("Not encrypted")
+                                          : QStringLiteral("Encrypted: ") + Text(security);
+    server->setToolTip(text);
+    server->setData(server->text() + QStringLiteral(", ") + text, Qt::AccessibleTextRole);
 }
 
 // Images 3/4 (folder, open when selected) and 8/11 (a folder reached through a link).
@@ -228,8 +268,9 @@ void CRemoteTree::BuildTree(const BrowseResult& result) {
     const BrowseSite site = session_->Site();
     quiet_ = true;
     QStandardItem* host =
-        Model()->AddItem(nullptr, DisplayName(site.host), QString(), ThemeIcon("network-server", QStyle::SP_DriveNetIcon));
+        Model()->AddItem(nullptr, DisplayName(site.host), QString(), ServerIcon(false));
     host->setData(HostItem, kItemKindRole);
+    ShowProtection(host, result.security);
     host->setEditable(false);
     QStandardItem* parent = host;
     for (const BrowseTreePiece& piece : result.tree) {
@@ -346,7 +387,10 @@ void CRemoteTree::OnResult(BrowseResult result) {
         if (result.id != connectId_) progress_->Finish();
         SetBusyLook(false);
     }
-    if (result.reconnected) emit StatusMessage(Text(ConnectedStatusText(session_->Site().host)));
+    if (result.reconnected) {
+        ShowProtection(Model()->item(0), result.security);
+        emit StatusMessage(Text(ConnectedStatusText(session_->Site().host)));
+    }
     QPointer<CRemoteTree> self(this);
     if (done) done(result);
     if (!self) return;

@@ -86,6 +86,7 @@ void RemoteBrowseTest::connectShowsTreeAndListAndClickListsAFolder() {
     // Host item, then one folder item "/" holding "sub"; the list shows the files.
     QStandardItem* host = p.tree.Model()->item(0);
     QCOMPARE(host->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(host->toolTip(), QStringLiteral("Not encrypted"));
     QStandardItem* root = Child(p.tree, host, QStringLiteral("/"));
     QVERIFY(root != nullptr);
     QStandardItem* sub = Child(p.tree, root, QStringLiteral("sub"));

@@ -155,6 +155,9 @@ void TlsBrowseTest::onlyProtectedConnects() {
     QCOMPARE(Names(*list), QStringList{QStringLiteral("a.txt")});
     const std::optional<TransferServer> connected = tree->ConnectedServer();
     QVERIFY(connected && connected->encryption == Encryption::Explicit);
+    // The server's item says how the connection is protected.
+    const QString tip = tree->Model()->item(0)->toolTip();
+    QVERIFY2(tip.startsWith(QStringLiteral("Encrypted: TLS 1.")), qPrintable(tip));
     // The next Last Connection offers the same protection, whatever the FTP default says.
     Write(keys::Encryption, "NONE");
     QCOMPARE(QuickSiteEncryption(), Encryption::Explicit);
