@@ -7,9 +7,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "dialogs/Prompter.h"
+#include "dialogs/TrustedCertificatesDialog.h"
 #include "settings/Keys.h"
 
 namespace zyfar {
@@ -110,6 +112,18 @@ FtpPage::FtpPage(QWidget* parent) : ConfigPage(QStringLiteral("&FTP"), QStringLi
     transfersForm->addRow(resume_);
     transfersForm->addRow(NewLabel(QStringLiteral("Verif&y content"), verifyHash_), verifyHash_);
     transfersForm->addRow(NewLabel(QStringLiteral("Encryption for quic&k connects"), encryption_), encryption_);
+    auto* trusted = new QPushButton(QStringLiteral("Mana&ge Trusted Certificates..."), transfers);
+    trusted->setAccessibleName(QStringLiteral("Manage Trusted Certificates"));
+    trusted->setToolTip(QStringLiteral("The servers whose own certificate you chose to trust"));
+    connect(trusted, &QPushButton::clicked, this, [this] {
+        auto* dialog = new TrustedCertificatesDialog(this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
+    auto* trustedRow = new QHBoxLayout;
+    trustedRow->addWidget(trusted);
+    trustedRow->addStretch(1);
+    transfersForm->addRow(trustedRow);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(anonymous);

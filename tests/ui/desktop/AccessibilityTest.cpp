@@ -24,6 +24,7 @@
 #include "dialogs/BatchOutputDlg.h"
 #include "dialogs/CStatisticsDlg.h"
 #include "dialogs/CertificateDialog.h"
+#include "dialogs/TrustedCertificatesDialog.h"
 #include "dialogs/CTransferDlg.h"
 #include "dialogs/FileListWindow.h"
 #include "dialogs/FilePropertiesDlg.h"
@@ -212,6 +213,7 @@ void AccessibilityTest::everyWindow_data() {
         info.selfSigned = true;
         return new CertificateDialog(info);
     });
+    QTest::newRow("trusted certificates") << WindowFactory([] { return new TrustedCertificatesDialog(); });
     QTest::newRow("help") << WindowFactory([]() -> QWidget* {
         ShowHelp(QStringLiteral("index"));
         return HelpWindow::Instance();

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "dialogs/CertificateDialog.h"
 #include "dialogs/ProgressWindow.h"
 #include "dialogs/ScriptedPrompter.h"
+#include "dialogs/TrustedCertificatesDialog.h"
 #include "ftp/CertificateTrust.h"
 #include "log/TransferLog.h"
 #include "platform/WorkerControl.h"
@@ -33,6 +35,7 @@ using namespace zyfar;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(TrustAnswer)
+Q_DECLARE_METATYPE(MessageAnswer)
 
 namespace {
 
@@ -260,6 +263,47 @@ private slots:
                                          "The check reported: self-signed certificate."));
         QVERIFY(plainSubject);  // the server's text is shown as it is, never read as markup
         QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // Trusted Certificates: Remove forgets the selected servers only after a
+    // Yes, and the list shows what the file holds afterwards.
+    void trustedListRemoval_data() {
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<MessageAnswer>("answer");
+        QTest::addColumn<QStringList>("left");
+        const QString a = QStringLiteral("127.0.0.1:2121"), b = QStringLiteral("[::1]:990"),
+                      c = QStringLiteral("ftp.example.org:21");
+        QTest::newRow("one, yes") << QStringList{b} << MessageAnswer::Yes << QStringList{a, c};
+        QTest::newRow("two, yes") << QStringList{a, c} << MessageAnswer::Yes << QStringList{b};
+        QTest::newRow("no") << QStringList{a} << MessageAnswer::No << QStringList{a, b, c};
+    }
+    void trustedListRemoval() {
+        QFETCH(QStringList, selected);
+        QFETCH(MessageAnswer, answer);
+        QFETCH(QStringList, left);
+        const std::string fingerprint = "SHA256:" + std::string(64, 'A');
+        CertificateTrust trust;
+        QVERIFY(trust.Store("ftp.example.org", 21, fingerprint) && trust.Store("::1", 990, fingerprint) &&
+                trust.Store("127.0.0.1", 2121, fingerprint));
+        ScriptedPrompter prompter;
+        prompter.messageAnswers.push_back(answer);
+        TrustedCertificatesDialog dialog;
+        QVERIFY(!dialog.RemoveButton()->isEnabled());
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = dialog.List()->topLevelItem(i);
+            item->setSelected(selected.contains(item->text(0)));
+            QCOMPARE(item->text(1), QString::fromStdString(FormatFingerprint(fingerprint)));
+        }
+        QVERIFY(dialog.RemoveButton()->isEnabled());
+        QTest::mouseClick(dialog.RemoveButton(), Qt::LeftButton);
+        QCOMPARE(prompter.asked().size(), std::size_t{1});
+        QStringList shown, stored;
+        for (int i = 0; i < dialog.List()->topLevelItemCount(); ++i) shown << dialog.List()->topLevelItem(i)->text(0);
+        for (const TrustedCertificate& t : CertificateTrust().List())
+            stored << QString::fromStdString(ServerUrl("ftpes", t.host, t.port)).mid(8);
+        stored.sort();
+        QCOMPARE(shown, left);
+        QCOMPARE(stored, left);
     }
 };
 
