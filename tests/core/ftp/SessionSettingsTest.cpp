@@ -85,22 +85,25 @@ TEST_F(SessionSettingsTest, ProxyAccessNamesItsProxy) {
     EXPECT_FALSE(CheckSessionOptions(SessionOptionsFromSettings()).ok());
 }
 
+// Reload only for "YES", no cache only for "NO" (values compare exactly).
 TEST_F(SessionSettingsTest, FindFlagsFollowReloadAndCache) {
-    EXPECT_EQ(FindFlags(), 0x84000000u);
-    Set("Reload", "NO");
-    Set("Cache", "YES");
-    EXPECT_EQ(FindFlags(), 0u);
-    Set("Reload", "YES");
-    EXPECT_EQ(FindFlags(), kInternetFlagReload);
-    Set("Reload", "NO");
-    Set("Cache", "NO");
-    EXPECT_EQ(FindFlags(), kInternetFlagDontCache);
-    // Reload only for "YES", no cache only for "NO".
-    Set("Reload", "yes");
-    Set("Cache", "maybe");
-    EXPECT_EQ(FindFlags(), 0u);
-    EXPECT_FALSE(SessionOptionsFromSettings().reload);
-    EXPECT_TRUE(SessionOptionsFromSettings().cache);
+    const struct {
+        const char* reload;  // nullptr: absent
+        const char* cache;
+        std::uint32_t flags;
+    } rows[] = {
+        {nullptr, nullptr, 0x84000000u},      {"NO", "YES", 0u}, {"YES", "YES", kInternetFlagReload},
+        {"NO", "NO", kInternetFlagDontCache}, {"yes", "maybe", 0u},
+    };
+    for (const auto& row : rows) {
+        if (row.reload) Set("Reload", row.reload);
+        if (row.cache) Set("Cache", row.cache);
+        SCOPED_TRACE(std::string(row.reload ? row.reload : "-") + "/" + (row.cache ? row.cache : "-"));
+        EXPECT_EQ(FindFlags(), row.flags);
+        const FtpConnectOptions o = SessionOptionsFromSettings();
+        EXPECT_EQ(o.reload, (row.flags & kInternetFlagReload) != 0);
+        EXPECT_EQ(o.cache, (row.flags & kInternetFlagDontCache) == 0);
+    }
 }
 
 class TransferTypeTest : public test::IsolatedHomeTest {};

@@ -423,26 +423,6 @@ TEST_F(TlsTest, BrowsingAsksTheUserAndLogsTheProtection) {
 
 // ---- the command line ---------------------------------------------------------------------------
 
-TEST(TlsUrls, SchemesChooseEncryptionAndDefaultPort) {
-    struct Row {
-        const char* url;
-        Encryption encryption;
-        int port;
-    };
-    const Row rows[] = {
-        {"ftp://host/", Encryption::None, 21},         {"ftpes://host/", Encryption::Explicit, 21},
-        {"ftps://host/", Encryption::Implicit, 990},   {"FTPS://host:2121/x", Encryption::Implicit, 2121},
-        {"FtpEs://[::1]/", Encryption::Explicit, 21},
-    };
-    for (const Row& row : rows) {
-        const FtpUrlParse parsed = ParseFtpUrl(row.url);
-        ASSERT_TRUE(parsed.url) << row.url << ": " << parsed.error;
-        EXPECT_EQ(parsed.url->encryption, row.encryption) << row.url;
-        EXPECT_EQ(parsed.url->port, row.port) << row.url;
-    }
-    EXPECT_FALSE(ParseFtpUrl("sftp://host/").url);
-}
-
 TEST(TlsUrls, TrustAndFingerprintOptions) {
     struct Row {
         std::vector<std::string> words;
