@@ -27,11 +27,6 @@ protected:
         ASSERT_TRUE(server_->started()) << server_->error();
         Set("FTP", "Encryption", "EXPLICIT");
     }
-    std::string Output() const {
-        std::string all;
-        for (const std::string& line : Lines()) all += line + "\n";
-        return all;
-    }
     // The server's certificate stored as trusted, as "zyfar --trust" does.
     void TrustServer() const {
         FtpClient probe;
