@@ -110,10 +110,7 @@ TEST_F(TlsScriptTest, ProfilesCarryTheirEncryption) {
     }
     // Written in its stored form.
     SiteProfile fresh;
-    fresh.host = "h";
-    fresh.user = "u";
-    fresh.password = "p";
-    fresh.encryption = "explicit";
+    std::tie(fresh.host, fresh.user, fresh.password, fresh.encryption) = std::tuple("h", "u", "p", "explicit");
     std::string saved;
     ASSERT_TRUE(SaveSiteProfile(ProfilesFolder(), "fresh", fresh, SaveMode::New, &saved).ok());
     EXPECT_EQ(FindPrivateProfileString(kSiteSection, kSiteEncryptionKey, saved).value_or(""), "EXPLICIT");
