@@ -193,6 +193,11 @@ protected:
         return interpreter.Run(script_);
     }
     std::vector<std::string> Lines() const { return output_.Lines(); }
+    std::string Output() const {
+        std::string all;
+        for (const std::string& line : Lines()) all += line + "\n";
+        return all;
+    }
     // The lines after the first one (the script path).
     std::vector<std::string> Body() const {
         std::vector<std::string> lines = output_.Lines();

@@ -11,37 +11,29 @@
 namespace zyfar {
 namespace {
 
-TEST(ExitStatusTest, ScriptRuns) {
+TEST(ExitStatusTest, ScriptAndLinkRuns) {
     struct Case {
         ScriptEnd end;
         int errorBlocks;
         bool queueWritten;
         int status;
     };
-    const std::vector<Case> cases{
-        {ScriptEnd::EndOfFile, 0, true, kHeadlessOk},
-        {ScriptEnd::EndOfFile, 1, true, kHeadlessErrors},
-        {ScriptEnd::EndOfFile, 0, false, kHeadlessErrors},
-        {ScriptEnd::Cancelled, 0, true, kHeadlessErrors},
-        {ScriptEnd::ConnectionLost, 0, true, kHeadlessErrors},
-        {ScriptEnd::ParameterError, 1, true, kHeadlessErrors},
-        {ScriptEnd::ReadError, 0, true, kHeadlessErrors},
-        {ScriptEnd::CouldNotOpen, 0, true, kHeadlessBadScript},
+    const Case cases[] = {
+        {ScriptEnd::EndOfFile, 0, true, kHeadlessOk},           {ScriptEnd::EndOfFile, 1, true, kHeadlessErrors},
+        {ScriptEnd::EndOfFile, 0, false, kHeadlessErrors},      {ScriptEnd::Cancelled, 0, true, kHeadlessErrors},
+        {ScriptEnd::ConnectionLost, 0, true, kHeadlessErrors},  {ScriptEnd::ParameterError, 1, true, kHeadlessErrors},
+        {ScriptEnd::ReadError, 0, true, kHeadlessErrors},       {ScriptEnd::CouldNotOpen, 0, true, kHeadlessBadScript},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.end));
         ScriptRunResult r;
         r.end = c.end;
         r.errorBlocks = c.errorBlocks;
-        EXPECT_EQ(ScriptExitStatus(r, c.queueWritten), c.status);
+        EXPECT_EQ(ScriptExitStatus(r, c.queueWritten), c.status) << static_cast<int>(c.end) << " " << c.errorBlocks;
     }
-}
-
-TEST(ExitStatusTest, LinkRuns) {
-    EXPECT_EQ(LinkExitStatus(0, false, true), kHeadlessLinkOk);
-    EXPECT_EQ(LinkExitStatus(1, false, true), kHeadlessLinkFailed);
-    EXPECT_EQ(LinkExitStatus(0, true, true), kHeadlessLinkFailed);
-    EXPECT_EQ(LinkExitStatus(0, false, false), kHeadlessLinkFailed);
+    // Failed files, link problems, queue file written.
+    EXPECT_EQ(std::vector({LinkExitStatus(0, false, true), LinkExitStatus(1, false, true), LinkExitStatus(0, true, true),
+                           LinkExitStatus(0, false, false)}),
+              std::vector({kHeadlessLinkOk, kHeadlessLinkFailed, kHeadlessLinkFailed, kHeadlessLinkFailed}));
 }
 
 class RecordingSink final : public TransferQueueSink {

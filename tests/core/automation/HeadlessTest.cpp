@@ -1,5 +1,5 @@
 // Link runs: the plan read from a link, its file list and profiles; the command-line run; unattended link runs
-// in this process; link and script runs of the built program without a display.
+// in this process; link and script runs of the built program, unattended and with a display.
 #include "automation/HeadlessLink.h"
 #include "automation/HeadlessScript.h"
 #include "automation/LinkRun.h"
@@ -12,6 +12,8 @@ namespace zyfar::autotest {
 namespace {
 
 using namespace zyfar::test;
+
+const std::vector<std::string> kOffscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=/tmp"};
 
 // The parsed output lines; a line that is not a log line fails the test.
 std::vector<LogLineFields> LogLines(const std::string& out) {
@@ -49,17 +51,15 @@ protected:
             EXPECT_TRUE(SameBytes(ReadFile(s->root() + "/b.txt"), contents_[1]));
         }
     }
-    // The program's settings: same profile base and data folder, no retries, failures queued.
-    void SetUpProgram(bool logToFile = false) {
+    // The program's settings: same profile base and data folder, no retries, failures queued or not.
+    void SetUpProgram(bool logToFile = false, bool queueFailures = true) {
         if (::access(ProgramPath().c_str(), X_OK) != 0) GTEST_SKIP() << "the program is not built";
-        const std::string settings = SettingsFilePath();
-        for (const auto& [section, key, value] :
-             std::vector<std::tuple<const char*, const char*, std::string>>{
+        for (const auto& [section, key, value] : std::vector<std::tuple<const char*, const char*, std::string>>{
                  {"CONFIG", "ProfilePath", base_}, {"CONFIG", "DataDir", local_}, {"CONFIG", "Email", "me@example.org"},
                  {"FTP", "AccessType", "DirectAccess"}, {"FTP", "Passive", "YES"}, {"FTP", "Retry", "0"},
-                 {"SCHEDULE", "ResendFail", "1"}, {"LOG", "ToFile", logToFile ? "" : "NO"}}) {
+                 {"SCHEDULE", "ResendFail", queueFailures ? "1" : "0"}, {"LOG", "ToFile", logToFile ? "" : "NO"}}) {
             if (std::string(key) == "ToFile" && logToFile) continue;  // absent: the log file is written
-            ASSERT_TRUE(WritePrivateProfileString(section, key, value, settings));
+            ASSERT_TRUE(WritePrivateProfileString(section, key, value, SettingsFilePath()));
         }
     }
     std::vector<std::string> contents_;
@@ -272,31 +272,79 @@ TEST_F(HeadlessTest, ProgramExitStatusesAndOutput) {
     EXPECT_EQ(QueueCount(), 0);
 }
 
+// Each job runs once with a display (the offscreen platform stands in for one) and once headless; both end by
+// themselves with the same status and do the same work.
+TEST_F(HeadlessTest, RunsWithADisplayEndWithTheStatusesOfTheUnattendedRuns) {
+    SetUpProgram(false, false);
+    if (IsSkipped()) return;
+    test::PyFtpdServer one, two;
+    ASSERT_TRUE(one.started() && two.started());
+    WriteFile(one.root() + "/p.txt", "program");
+    MakeNightly({&one, &two});
+    MakeLink("onebad", {MakeProfile("good", "127.0.0.1", one.port()), MakeProfile("refused", "127.0.0.1", two.port(), "wrong")},
+             MakeFileList("list2", {"a.txt", "b.txt"}));
+    MakeLink("nolist", {MakeProfile("good3", "127.0.0.1", one.port())}, std::nullopt);
+    const std::string fine = Path("fine.cmd"), errors = Path("errors.cmd");
+    WriteFile(fine, OpenLine("S", one) + "get S p.txt\nbeep\n/ a comment\n");
+    WriteFile(errors, OpenLine("S", one) + "cd S /nowhere\nget S p.txt\n");
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"-b", fine}, kHeadlessOk},          {{"/B", errors}, kHeadlessErrors},
+        {{"-l", "nightly"}, kHeadlessLinkOk}, {{"-l", "onebad"}, kHeadlessLinkFailed},
+        {{"-l", "nolist"}, kHeadlessLinkFailed}};
+    for (const auto& [jobArgs, status] : cases) {
+        for (const bool display : {true, false}) {
+            SCOPED_TRACE(jobArgs[0] + " " + jobArgs[1] + (display ? " with a display" : " headless"));
+            ::unlink((local_ + "/p.txt").c_str());
+            for (PyFtpdServer* s : {&one, &two})
+                for (const char* name : {"/a.txt", "/b.txt"}) ::unlink((s->root() + name).c_str());
+            std::vector<std::string> args = jobArgs;
+            if (!display) args.insert(args.begin(), "--headless");
+            const ProgramOutcome o = RunProgram(args, Root(), display ? kOffscreen : std::vector<std::string>{});
+            EXPECT_EQ(o.status, status) << o.err;
+            if (jobArgs[0] == "-b") {
+                EXPECT_EQ(ReadFile(local_ + "/p.txt"), "program");
+            }
+            if (jobArgs[1] == "nightly") ExpectDelivered({&one, &two});
+            if (jobArgs[1] == "onebad") {
+                ExpectDelivered({&one});
+                EXPECT_FALSE(ReadFile(two.root() + "/a.txt"));
+            }
+        }
+    }
+}
+
+// A terminate signal cancels a script run with or without a display; the program still ends by itself with the
+// errors status, and unattended it prints the cancel and still closes and logs its session.
 TEST_F(HeadlessTest, ATerminateSignalCancelsTheScriptWhichStillClosesAndLogsItsSessions) {
     SetUpProgram(true);
     if (IsSkipped()) return;
-    test::FaultServer server(R"({"feat": ["SIZE"], "listing": "-rw-r--r-- 1 u g 99 Jan 01  2024 s.bin\r\n",)"
-                             R"( "files": {"s.bin": "0123456789"}, "transfer": {"RETR": {"send_bytes": 4, "outcome": "stall"}}})");
-    ASSERT_TRUE(server.started()) << server.error();
-    const std::string logs = Path("logs");
-    test::MakeDir(logs);
-    ASSERT_TRUE(WritePrivateProfileString("CONFIG", "DefaultDir", logs, SettingsFilePath()));
-    const std::string script = Path("stall.cmd");
-    WriteFile(script, OpenLine("F", server) + "get F s.bin\nbeep\n");
-    const pid_t pid = StartProgram({"--headless", "-b", script}, Root());
-    ASSERT_GT(pid, 0);
-    const bool reached = server.WaitForLine("RETR s.bin", std::chrono::seconds(20));
-    ::kill(pid, SIGTERM);
-    const ProgramOutcome o = FinishProgram(pid, Root());
-    ASSERT_TRUE(reached);
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(SplitLines(o.out), Expand({script, "F: Internet Connection OK", "F: FTP Connection OK",
-                                         "!F: The operation was canceled. s.bin"}));
-    EXPECT_FALSE(ReadFile(local_ + "/s.bin"));
-    const std::vector<std::string> logLines = SplitLines(ReadFile(logs + "/log1.log").value_or(""));
-    ASSERT_FALSE(logLines.empty());
-    EXPECT_EQ(logLines.front(), "FTP_SERVER_FILE");
-    EXPECT_EQ(logLines.back().rfind("32876\t", 0), 0u) << logLines.back();
+    for (const bool display : {false, true}) {
+        SCOPED_TRACE(display ? "with a display" : "headless");
+        test::FaultServer server(R"({"feat": ["SIZE"], "listing": "-rw-r--r-- 1 u g 99 Jan 01  2024 s.bin\r\n",)"
+                                 R"( "files": {"s.bin": "0123456789"}, "transfer": {"RETR": {"send_bytes": 4, "outcome": "stall"}}})");
+        ASSERT_TRUE(server.started()) << server.error();
+        const std::string logs = Path(display ? "logs-display" : "logs");
+        test::MakeDir(logs);
+        ASSERT_TRUE(WritePrivateProfileString("CONFIG", "DefaultDir", logs, SettingsFilePath()));
+        const std::string script = Path("stall.cmd");
+        WriteFile(script, OpenLine("F", server) + "get F s.bin\nbeep\n");
+        const pid_t pid = display ? StartProgram({"-b", script}, Root(), kOffscreen)
+                                  : StartProgram({"--headless", "-b", script}, Root());
+        ASSERT_GT(pid, 0);
+        const bool reached = server.WaitForLine("RETR s.bin", std::chrono::seconds(20));
+        ::kill(pid, SIGTERM);
+        const ProgramOutcome o = FinishProgram(pid, Root());
+        ASSERT_TRUE(reached);
+        EXPECT_EQ(o.status, kHeadlessErrors) << o.err;
+        EXPECT_FALSE(ReadFile(local_ + "/s.bin"));
+        if (display) continue;
+        EXPECT_EQ(SplitLines(o.out), Expand({script, "F: Internet Connection OK", "F: FTP Connection OK",
+                                             "!F: The operation was canceled. s.bin"}));
+        const std::vector<std::string> logLines = SplitLines(ReadFile(logs + "/log1.log").value_or(""));
+        ASSERT_FALSE(logLines.empty());
+        EXPECT_EQ(logLines.front(), "FTP_SERVER_FILE");
+        EXPECT_EQ(logLines.back().rfind("32876\t", 0), 0u) << logLines.back();
+    }
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ protected:
     void WriteText(const std::string& text) const { ASSERT_TRUE(test::WriteText(path_, text)); }
     IniDocument Doc() const { return ReadPrivateProfile(path_); }
 
-    static QueueRun Put(const std::string& host = "up.test") { return {QueueMethod::Put, {host, "me", "pw", "/in", 2121}, {}}; }
+    static QueueRun Put(const std::string& host = "up.test", std::uint16_t port = 2121, const std::string& login = "me") {
+        return {QueueMethod::Put, {host, login, "pw", "/in", port}, {}};
+    }
     static QueueRun Get(const std::string& host = "down.test") { return {QueueMethod::Get, {host, "you", "pw2", "/out", 21}, {}}; }
     static QueueItem Failed(const std::string& name, const std::string& error = "550 No access") {
         return {"/home/me/data", name, name, "/in/sub", error, 1234, 12003, 0};
@@ -80,19 +82,22 @@ TEST_F(QueueFileTest, FailuresAreCountedOnTheirEntryAndSuccessesRemoveIt) {
     const QueueRunSummary again = Apply(Put(), {Failed("a", "second")});
     EXPECT_EQ(again.counted * 10 + again.appended, 10);
     EXPECT_EQ(QueueFile(path_).LoadRows()[0].reason, "550-first  550 second");  // the first reason is kept
-    // Another server, another case of the name, another direction: new entries.
+    // Another server, case of the name, direction, port or login: new entries, each counted on its own.
     Apply(Put("other.test"), {Failed("a")});
     Apply(Put(), {Failed("A")});
     Apply(Get("up.test"), {Failed("a")});
-    EXPECT_EQ(Names(), "a:2 b:1 c:1 a:1 A:1 a:1 ");
+    Apply(Put("up.test", 2122), {Failed("a")});
+    Apply(Put("up.test", 2121, "other"), {Failed("a")});
+    EXPECT_EQ(Apply(Put("up.test", 2122), {Failed("a")}).counted, 1);
+    EXPECT_EQ(Names(), "a:2 b:1 c:1 a:1 A:1 a:1 a:2 a:1 ");
     // ResendFail off: nothing is added or counted, successes still leave.
     const QueueRunSummary off = Apply(Put(), {Failed("a"), Failed("new"), Succeeded("b", 2), Succeeded("c", 0)},
                                       QueueOptions{});
     EXPECT_EQ(off.appended + off.counted, 0);
     EXPECT_EQ(off.removed, 1);  // "c" did not come from the queue
-    EXPECT_EQ(Names(), "a:2 c:1 a:1 A:1 a:1 ");
-    EXPECT_EQ(Doc().Get("QUEUE", "NumQueues"), "5");
-    EXPECT_FALSE(Doc().HasSection("QUEUE6"));
+    EXPECT_EQ(Names(), "a:2 c:1 a:1 A:1 a:1 a:2 a:1 ");
+    EXPECT_EQ(Doc().Get("QUEUE", "NumQueues"), "7");
+    EXPECT_FALSE(Doc().HasSection("QUEUE8"));
 }
 
 TEST_F(QueueFileTest, FreqNumPurgeOnlyInTheSingleJobFormWithResendFailOne) {
@@ -198,17 +203,19 @@ TEST_F(QueueFileTest, ClearRemovesTheShownEntriesAndKeepsThoseAddedMeanwhile) {
         const int left = QueueFile(path_).Count();
         EXPECT_FALSE(Doc().HasSection(QueueSectionName(left + 1))) << c.what;
     }
-    // The same names to another port or login, or in another route, are other transfers.
-    WriteText("[QUEUE]\nNumQueues=4\n[QUEUE1]\nLocalName=x\nSource=Local\nDestination=h\nPort=21\n"
-              "[QUEUE2]\nLocalName=x\nSource=Local\nDestination=h\nPort=2121\n"
-              "[QUEUE3]\nLocalName=x\nSource=Local\nDestination=h\nLogin=other\n"
-              "[QUEUE4]\nLocalName=x\nSource=h\nDestination=Local\n");
-    const auto rows = QueueFile(path_).LoadRows();
-    ASSERT_TRUE(QueueFile(path_).ClearRows({rows[0], rows[3]}));
-    const auto left = QueueFile(path_).LoadRows();
-    ASSERT_EQ(left.size(), 2u);
-    EXPECT_EQ(left[0].port, "2121");
-    EXPECT_EQ(left[1].login, "other");
+    // The same names to another port or login, or in another route, are other transfers to Clear and Delete.
+    for (const bool clear : {true, false}) {
+        WriteText("[QUEUE]\nNumQueues=4\n[QUEUE1]\nLocalName=x\nSource=Local\nDestination=h\nPort=21\n"
+                  "[QUEUE2]\nLocalName=x\nSource=Local\nDestination=h\nPort=2121\n"
+                  "[QUEUE3]\nLocalName=x\nSource=Local\nDestination=h\nLogin=other\n"
+                  "[QUEUE4]\nLocalName=x\nSource=h\nDestination=Local\n");
+        QueueFile q(path_);
+        const auto rows = q.LoadRows();
+        ASSERT_TRUE(clear ? q.ClearRows({rows[0], rows[3]}) : q.DeleteRows({rows[1], rows[2]}, {rows[0], rows[3]}));
+        const auto left = q.LoadRows();
+        ASSERT_EQ(left.size(), 2u) << clear;
+        EXPECT_EQ(left[0].port + left[1].login, "2121other") << clear;
+    }
 }
 
 // Entries being sent carry their process; what a gone run left is freed.

@@ -427,21 +427,27 @@ TEST(ResendPeriod, LeadingMinutesWithLimits) {
 
 using BackgroundTimersTest = test::IsolatedHomeTest;
 
-TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
+TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettingsAndTheirReload) {
     struct Case {
         int startAction;         // StartQueueProg; 1 sends the queue 5 s after start-up
         const char* resendTime;  // nullptr: absent
         const char* changedTo;   // ResendTime written by each pass (nullptr: none)
+        milliseconds reloadAt;   // when the settings are reloaded with ResendTime `reloadTo` (0: never)
+        const char* reloadTo;
         std::vector<milliseconds> passes;
     };
     const Case cases[] = {
-        {0, nullptr, nullptr, {10min, 20min, 30min}},           {7, "10", nullptr, {10min}},
-        {1, "3", nullptr, {5s, 3min + 5s}},
-        {1, "0", nullptr, {5s, 1min + 5s, 2min + 5s}},          // never keeps the 5-second period
-        {2, "4", "2", {4min, 6min, 8min}},                      // a change takes effect after the next pass
+        {0, nullptr, nullptr, 0ms, "", {10min, 20min, 30min}},  {7, "10", nullptr, 0ms, "", {10min}},
+        {1, "3", nullptr, 0ms, "", {5s, 3min + 5s}},
+        {1, "0", nullptr, 0ms, "", {5s, 1min + 5s, 2min + 5s}},  // never keeps the 5-second period
+        {2, "4", "2", 0ms, "", {4min, 6min, 8min}},              // a change takes effect after the next pass
+        {0, "10", nullptr, 1min, "3", {4min, 7min}},             // a reload: the new period counts from it
+        {0, "10", nullptr, 1min, "10", {10min, 20min}},          // unchanged: the running period goes on
+        {1, "10", nullptr, 1s, "3", {5s, 3min + 5s}},            // the 5-second first send is kept
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.startAction << " " << (c.resendTime ? c.resendTime : "absent"));
+        SCOPED_TRACE(::testing::Message() << c.startAction << " " << (c.resendTime ? c.resendTime : "absent") << " "
+                                          << c.reloadTo);
         WriteInt(keys::StartQueueProg, c.startAction);
         if (c.resendTime != nullptr) WriteProfileString("SCHEDULE", "ResendTime", c.resendTime);
         ManualTimerService service;
@@ -452,38 +458,16 @@ TEST_F(BackgroundTimersTest, ResendPassTimesFromTheSettings) {
             return 0;
         };
         BackgroundTimers timers(service, {pass, {}});
-        service.Advance(c.passes.back() - 1ms);
+        if (c.reloadAt > 0ms) {
+            service.Advance(c.reloadAt);
+            WriteProfileString("SCHEDULE", "ResendTime", c.reloadTo);
+            timers.ReloadResendPeriod();
+        }
+        service.Advance(c.passes.back() - 1ms - service.Now());
         EXPECT_EQ(passes.size() + 1, c.passes.size());
         service.Advance(1ms);
         EXPECT_EQ(passes, c.passes);
         EXPECT_FALSE(service.IsActive(kSchedulerTimerId));
-    }
-}
-
-TEST_F(BackgroundTimersTest, ReloadingTheSettingsRestartsTheResendTimerAtOnce) {
-    struct Case {
-        int startAction;
-        const char* changedTo;
-        milliseconds reloadAt;
-        std::vector<milliseconds> passes;
-    };
-    const Case cases[] = {
-        {0, "3", 1min, {4min, 7min}},     // the new period counts from the reload
-        {0, "10", 1min, {10min, 20min}},  // unchanged: the running period goes on
-        {1, "3", 1s, {5s, 3min + 5s}},    // the 5-second first send is kept
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.changedTo);
-        WriteInt(keys::StartQueueProg, c.startAction);
-        WriteProfileString("SCHEDULE", "ResendTime", "10");
-        ManualTimerService service;
-        std::vector<milliseconds> passes;
-        BackgroundTimers timers(service, {[&] { return passes.push_back(service.Now()), 0; }, {}});
-        service.Advance(c.reloadAt);
-        WriteProfileString("SCHEDULE", "ResendTime", c.changedTo);
-        timers.ReloadResendPeriod();
-        service.Advance(c.passes.back() - service.Now());
-        EXPECT_EQ(passes, c.passes);
     }
 }
 

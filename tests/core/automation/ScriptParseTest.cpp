@@ -129,7 +129,7 @@ TEST_F(ScriptReaderTest, LongLinesAreCutAndFlaggedWithoutLosingTheNextLine) {
 
 // ---- age filter ----
 
-TEST(ScriptAgeFilterTest, OperatorsCompareAgainstWholeDays) {
+TEST(ScriptAgeFilterTest, OperatorsCompareUtcAgesAgainstWholeDays) {
     constexpr std::int64_t kDay = 86400;
     struct Row {
         const char* op;
@@ -148,9 +148,7 @@ TEST(ScriptAgeFilterTest, OperatorsCompareAgainstWholeDays) {
         ScriptAgeFilter filter{row.op, row.days};
         EXPECT_EQ(filter.Passes(row.age), row.passes) << row.op << " " << row.days << " age " << row.age;
     }
-}
-
-TEST(ScriptAgeFilterTest, ServerTimesAreTakenAsUtc) {
+    // Server times are taken as UTC.
     RemoteTime t{2024, 3, 1, 12, 30, 15, true};
     EXPECT_EQ(RemoteTimeToEpoch(t), 1709296215);
     t.valid = false;

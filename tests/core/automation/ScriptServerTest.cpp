@@ -16,11 +16,6 @@ protected:
     }
     std::string Root(const std::string& name = "") const { return name.empty() ? server_.root() : server_.root() + "/" + name; }
     static std::vector<std::string> Names(const std::string& folder) { return test::ListFolder(folder); }
-    std::string Output() const {
-        std::string all;
-        for (const std::string& line : Lines()) all += line + "\n";
-        return all;
-    }
 
     PyFtpdServer server_;
 };

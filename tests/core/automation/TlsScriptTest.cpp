@@ -27,11 +27,6 @@ protected:
         ASSERT_TRUE(server_->started()) << server_->error();
         Set("FTP", "Encryption", "EXPLICIT");
     }
-    std::string Output() const {
-        std::string all;
-        for (const std::string& line : Lines()) all += line + "\n";
-        return all;
-    }
     // The server's certificate stored as trusted, as "zyfar --trust" does.
     void TrustServer() const {
         FtpClient probe;
@@ -115,10 +110,7 @@ TEST_F(TlsScriptTest, ProfilesCarryTheirEncryption) {
     }
     // Written in its stored form.
     SiteProfile fresh;
-    fresh.host = "h";
-    fresh.user = "u";
-    fresh.password = "p";
-    fresh.encryption = "explicit";
+    std::tie(fresh.host, fresh.user, fresh.password, fresh.encryption) = std::tuple("h", "u", "p", "explicit");
     std::string saved;
     ASSERT_TRUE(SaveSiteProfile(ProfilesFolder(), "fresh", fresh, SaveMode::New, &saved).ok());
     EXPECT_EQ(FindPrivateProfileString(kSiteSection, kSiteEncryptionKey, saved).value_or(""), "EXPLICIT");
