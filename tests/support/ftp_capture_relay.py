@@ -10,11 +10,12 @@ through the relay too. Both directions of every connection are appended to
 --capture as they pass. Prints "PORT <n>" (the control port) on stdout.
 """
 import argparse
-import os
 import socket
 import sys
 import threading
 import time
+
+from server_lifetime import end_with_parent
 
 LOCK = threading.Lock()
 
@@ -67,14 +68,6 @@ def serve(listener, target, capture):
         threading.Thread(target=relay, args=(conn, target, capture), daemon=True).start()
 
 
-def watchdog(lifetime):
-    parent = os.getppid()
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline and os.getppid() == parent:
-        time.sleep(0.5)
-    os._exit(0)
-
-
 def listen(host, port):
     s = socket.socket()
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -92,7 +85,7 @@ def main():
     ap.add_argument("--capture", required=True)
     ap.add_argument("--lifetime", type=float, default=300)
     args = ap.parse_args()
-    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+    end_with_parent(args.lifetime)
 
     control = listen(args.listen, 0)
     threading.Thread(target=serve, args=(control, (args.target_host, args.target_port), args.capture),

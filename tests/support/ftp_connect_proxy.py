@@ -5,11 +5,11 @@ prints "PORT <n>", and tunnels CONNECT requests to loopback targets only
 "host:port" of every CONNECT request is appended to --log.
 """
 import argparse
-import os
 import socket
 import sys
 import threading
-import time
+
+from server_lifetime import end_with_parent
 
 LOOPBACK = {"127.0.0.1", "::1", "localhost"}
 LOCK = threading.Lock()
@@ -74,20 +74,12 @@ def handle(conn, log):
         conn.close()
 
 
-def watchdog(lifetime):
-    parent = os.getppid()
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline and os.getppid() == parent:
-        time.sleep(0.5)
-    os._exit(0)
-
-
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--log", required=True)
     ap.add_argument("--lifetime", type=float, default=300)
     args = ap.parse_args()
-    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+    end_with_parent(args.lifetime)
     lst = socket.socket()
     lst.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     lst.bind(("127.0.0.1", 0))

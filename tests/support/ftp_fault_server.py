@@ -69,6 +69,8 @@ import sys
 import threading
 import time
 
+from server_lifetime import end_with_parent
+
 LOG_LOCK = threading.Lock()
 ROOT = None
 RULE_LOCK = threading.Lock()
@@ -451,14 +453,6 @@ class Session:
                 pass
 
 
-def watchdog(lifetime):
-    parent = os.getppid()
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline and os.getppid() == parent:
-        time.sleep(0.5)
-    os._exit(0)
-
-
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--script", required=True)
@@ -471,7 +465,7 @@ def main():
     ROOT = args.root
     with open(args.script, encoding="utf-8") as f:
         script = json.load(f)
-    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+    end_with_parent(args.lifetime)
 
     family = socket.AF_INET6 if args.ipv6 else socket.AF_INET
     host = "::1" if args.ipv6 else "127.0.0.1"

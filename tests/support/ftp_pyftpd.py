@@ -18,22 +18,13 @@
 """
 import argparse
 import logging
-import os
 import sys
-import threading
-import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-
-def watchdog(lifetime):
-    parent = os.getppid()
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline and os.getppid() == parent:
-        time.sleep(0.5)
-    os._exit(0)
+from server_lifetime import end_with_parent
 
 
 def main():
@@ -51,7 +42,7 @@ def main():
     args = ap.parse_args()
 
     logging.basicConfig(level=logging.ERROR)
-    threading.Thread(target=watchdog, args=(args.lifetime,), daemon=True).start()
+    end_with_parent(args.lifetime)
 
     authorizer = DummyAuthorizer()
     for entry in args.user:
