@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/Prompter.h"
+#include "dialogs/SiteDialog.h"
 #include "dialogs/TrustedCertificatesDialog.h"
 #include "settings/Keys.h"
 
@@ -28,11 +29,6 @@ constexpr Choice kVerifyChoices[] = {
     {"AUTO", "When the server offers it"},
     {"NO", "Never"},
     {"REQUIRE", "Always (fail if the server cannot)"},
-};
-constexpr Choice kEncryptionChoices[] = {
-    {"NONE", "None"},
-    {"EXPLICIT", "Explicit TLS (AUTH TLS)"},
-    {"IMPLICIT", "Implicit TLS"},
 };
 
 template <std::size_t N>
@@ -81,7 +77,7 @@ FtpPage::FtpPage(QWidget* parent) : ConfigPage(QStringLiteral("&FTP"), QStringLi
     Fill(verifyHash_, kVerifyChoices);
     verifyHash_->setToolTip(QStringLiteral("Compare each file with the server's hash of it"));
     encryption_ = NewCombo(QStringLiteral("Encryption for quick connects"));
-    Fill(encryption_, kEncryptionChoices);
+    AddEncryptionChoices(encryption_);
     encryption_->setToolTip(QStringLiteral("Quick connects and script open lines; a site profile has its own"));
 
     auto* anonymous = NewGroup(QStringLiteral("Anonymous Login"));
@@ -146,7 +142,7 @@ void FtpPage::Load() {
     passive_->setChecked(ReadYes(keys::Passive));
     resume_->setChecked(ResumeEnabled());
     Select(verifyHash_, VerifyHashText(ParseVerifyHash(Read(keys::VerifyHash))));
-    Select(encryption_, EncryptionText(ParseEncryption(Read(keys::Encryption))));
+    SelectEncryption(encryption_, ParseEncryption(Read(keys::Encryption)));
 }
 
 bool FtpPage::Validate() {
@@ -169,7 +165,7 @@ void FtpPage::StoreKeys() {
     StoreYesNo(keys::Passive, passive_);
     StoreYesNo(keys::Resume, resume_);
     Write(keys::VerifyHash, ValueOf(verifyHash_));
-    Write(keys::Encryption, ValueOf(encryption_));
+    Write(keys::Encryption, EncryptionText(EncryptionOf(encryption_)));
 }
 
 }  // namespace zyfar

@@ -76,12 +76,16 @@ void FillAnonymousLogin(QLineEdit* login, QLineEdit* password, bool on) {
 
 void SiteDialog::OnAnonymousToggled(bool on) { FillAnonymousLogin(login_, password_, on); }
 
-QComboBox* MakeEncryptionCombo(QWidget* parent) {
-    auto* combo = new QComboBox(parent);
-    combo->setAccessibleName(QStringLiteral("Encryption"));
+void AddEncryptionChoices(QComboBox* combo) {
     combo->addItem(QStringLiteral("None"), static_cast<int>(Encryption::None));
     combo->addItem(QStringLiteral("Explicit TLS (AUTH TLS)"), static_cast<int>(Encryption::Explicit));
     combo->addItem(QStringLiteral("Implicit TLS"), static_cast<int>(Encryption::Implicit));
+}
+
+QComboBox* MakeEncryptionCombo(QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setAccessibleName(QStringLiteral("Encryption"));
+    AddEncryptionChoices(combo);
     return combo;
 }
 

@@ -19,8 +19,10 @@ namespace zyfar {
 // the password the CONFIG Email address; off, both are emptied.
 void FillAnonymousLogin(QLineEdit* login, QLineEdit* password, bool on);
 
-// The "Encryption" combo of a site form: "None", "Explicit TLS (AUTH TLS)",
-// "Implicit TLS", in that order, each item's data the Encryption value.
+// The encryption choices: "None", "Explicit TLS (AUTH TLS)", "Implicit TLS",
+// in that order, each item's data the Encryption value.
+void AddEncryptionChoices(QComboBox* combo);
+// The "Encryption" combo of a site form, with those choices.
 [[nodiscard]] QComboBox* MakeEncryptionCombo(QWidget* parent);
 [[nodiscard]] Encryption EncryptionOf(const QComboBox* combo);
 void SelectEncryption(QComboBox* combo, Encryption mode);
