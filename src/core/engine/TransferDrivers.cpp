@@ -301,36 +301,30 @@ bool LocalPieces(const std::string& remoteDir, char sep, const std::string& base
     return true;
 }
 
+// The folders below the base that a get's file goes into: none without a
+// path, the last piece of the server's folder, or every piece.
+std::vector<std::string> TargetFolders(DirTreeMode mode, std::vector<std::string> pieces) {
+    if (mode == DirTreeMode::NoPath || pieces.empty()) return {};
+    if (mode == DirTreeMode::LastDir) return {pieces.back()};
+    return pieces;
+}
+
 LocalPlan PlanLocalTarget(DirTreeMode mode, const std::string& base, const std::string& remoteDir, char sep,
                           const std::string& name) {
     LocalPlan plan;
-    if (mode == DirTreeMode::NoPath) {
-        plan.targetPath = JoinLocal(base, name);
-        return plan;
-    }
     std::vector<std::string> pieces;
     std::string bad;
-    if (!LocalPieces(remoteDir, sep, base, pieces, bad)) {
+    if (mode != DirTreeMode::NoPath && !LocalPieces(remoteDir, sep, base, pieces, bad)) {
         plan.unsafe = true;
         plan.failureText = "The remote folder name \"" + bad + "\" cannot be used as a local folder name.";
         return plan;
     }
     std::string path = base;
-    if (mode == DirTreeMode::LastDir) {
-        if (!pieces.empty()) {
-            path = JoinLocal(path, pieces.back());
-            if (!EnsureLocalFolder(path, plan.failureText)) {
-                plan.leaveLoop = true;
-                return plan;
-            }
-        }
-        plan.targetPath = JoinLocal(path, name);
-        return plan;
-    }
-    for (const std::string& piece : pieces) {
-        path = JoinLocal(path, piece);
+    for (const std::string& folder : TargetFolders(mode, std::move(pieces))) {
+        path = JoinLocal(path, folder);
         if (!EnsureLocalFolder(path, plan.failureText)) {
-            plan.folderFailed = true;
+            // The last folder's failure ends the run; a folder of the full path fails this file.
+            (mode == DirTreeMode::LastDir ? plan.leaveLoop : plan.folderFailed) = true;
             return plan;
         }
     }
@@ -505,17 +499,14 @@ bool RecordCopy(CTransferJob& job, const CopyOutcome& copy, Outcomes& outcomes, 
 std::optional<std::string> GetTargetPath(DirTreeMode mode, const std::string& base, const std::string& remoteDir,
                                          const std::string& name) {
     if (base.empty() || !IsPlainLocalName(name)) return std::nullopt;
-    if (mode == DirTreeMode::NoPath) return JoinLocal(base, name);
-    if (remoteDir.empty()) return std::nullopt;  // the server's login folder: known only when connected
     std::vector<std::string> pieces;
-    std::string bad;
-    if (!LocalPieces(remoteDir, RemoteSeparatorFor(remoteDir), base, pieces, bad)) return std::nullopt;
-    std::string path = base;
-    if (mode == DirTreeMode::LastDir) {
-        if (!pieces.empty()) path = JoinLocal(path, pieces.back());
-    } else {
-        for (const std::string& piece : pieces) path = JoinLocal(path, piece);
+    if (mode != DirTreeMode::NoPath) {
+        if (remoteDir.empty()) return std::nullopt;  // the server's login folder: known only when connected
+        std::string bad;
+        if (!LocalPieces(remoteDir, RemoteSeparatorFor(remoteDir), base, pieces, bad)) return std::nullopt;
     }
+    std::string path = base;
+    for (const std::string& folder : TargetFolders(mode, std::move(pieces))) path = JoinLocal(path, folder);
     return JoinLocal(path, name);
 }
 
